@@ -1,0 +1,49 @@
+# Corvina: the two set-up commands are `make run` and `make test`.
+# Both install what is missing, configure, build, and then start the
+# client or run every test.
+
+BUILD_DIR ?= build
+BUILD_TYPE ?= RelWithDebInfo
+JOBS ?= $(shell nproc)
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+PACKAGES := $(shell grep -v '^\s*\#' packages.txt | grep -v '^\s*$$')
+
+.PHONY: all deps configure build test run bench format clean
+
+all: build
+
+# Installs only the packages that are not there yet; `apt-get update`
+# runs only when something has to be installed.
+deps:
+	@missing=""; for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get update -q && \
+	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $$missing; \
+	fi
+
+$(BUILD_DIR)/build.ninja: CMakeLists.txt
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+
+configure: deps $(BUILD_DIR)/build.ninja
+
+build: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+test: build
+	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 600
+
+run: build
+	$(BUILD_DIR)/src/apps/corvina/corvina $(ARGS)
+
+bench: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target benchmarks
+	bench/run.sh $(BUILD_DIR)
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD_DIR)
