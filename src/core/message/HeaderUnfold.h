@@ -1,0 +1,54 @@
+#pragma once
+// Joining folded header fields into one line.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace corvina {
+
+class CodePage;
+
+// Longest joined stored field and longest continuation line read.
+inline constexpr std::size_t kUnfoldedFieldMax = 65535;
+inline constexpr std::size_t kContinuationMax = 8192;
+
+// The unfolding done while a message is retrieved: fed one received line at
+// a time (without its line end), it builds the message text with LF line
+// ends. In the header a line beginning with a byte <= 32 continues the
+// previous one: its leading bytes <= 32 are dropped and the line break
+// becomes one blank, or nothing when the continuation begins with "=?".
+// Every header line is decoded (DecodeHeaderWords, then raw ISO-2022-JP into
+// the code page) before it is joined. The first empty line ends the header;
+// on 932 each body line goes through JisToSjis, elsewhere it is kept as is
+// (text parts are converted by their charset later).
+class ReceivedTextUnfolder {
+public:
+    explicit ReceivedTextUnfolder(const CodePage& cp);
+    ReceivedTextUnfolder();  // working code page
+
+    void AddLine(std::string_view line);
+    // The text so far, every line ended by LF.
+    std::string Finish();
+    bool InHeader() const { return inHeader_; }
+
+private:
+    const CodePage* cp_;
+    std::string text_;
+    bool inHeader_ = true;
+    bool openLine_ = false;  // a header line waits for its LF
+    std::size_t lineStart_ = 0;
+};
+
+// The unfolding done when a stored message is parsed: reads the field that
+// begins at `pos` of `text` (lines ended by LF or CR LF) with all its
+// continuation lines (beginning with blank or tab), and returns it as one
+// line without line end. Each continuation loses its leading blanks and
+// tabs, gets one blank before it unless it begins with "=", is read up to
+// kContinuationMax bytes and is decoded with DecodeHeaderWords before it is
+// appended; the field is cut at kUnfoldedFieldMax bytes. `pos` moves past
+// the field's last line.
+std::string UnfoldStoredField(std::string_view text, std::size_t& pos, const CodePage& cp);
+std::string UnfoldStoredField(std::string_view text, std::size_t& pos);
+
+}  // namespace corvina

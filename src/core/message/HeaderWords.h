@@ -1,0 +1,40 @@
+#pragma once
+// RFC 2047 encoded words in header lines.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace corvina {
+
+class CodePage;
+
+// Working limits of an encoded word; longer parts are cut at the limit.
+inline constexpr std::size_t kEncodedWordCharsetMax = 40;
+inline constexpr std::size_t kEncodedWordEncodingMax = 10;
+inline constexpr std::size_t kEncodedWordTextMax = 65535;
+// The header work buffers: a decoded or encoded line never grows past this.
+inline constexpr std::size_t kHeaderWorkBufferMax = 65536;
+
+// Replaces every encoded word "=?charset?enc?text?=" of one header line by
+// its decoded text in the code page `cp`. "B" words are base64, "Q" words
+// decode only "=XX" (an underscore stays an underscore), other letters copy
+// the text. On 932 an ISO-2022-JP word goes through JisToSjis and UTF-8 or
+// EUC-JP words are converted to Shift_JIS; on any other code page every
+// word's charset is converted into `cp`. Text between words is kept.
+// nullopt for a malformed word (missing "?" or "?=").
+std::optional<std::string> DecodeHeaderWords(std::string_view line, const CodePage& cp);
+std::optional<std::string> DecodeHeaderWords(std::string_view line);  // working code page
+
+// Turns the non-ASCII text of one header line into encoded words.
+// On 932: the line goes through SjisToJis and every ESC $ B ... ESC ( B run
+// becomes one "=?ISO-2022-JP?B?...?=" word. Elsewhere: every run of
+// blank-separated words holding a byte >= 0x80 becomes one "B" word in the
+// MIME charset of `cp`, never splitting a character; ASCII words, the blanks
+// between words and an address in angle brackets stay as they are.
+// nullopt on failure (an unclosed two-byte run).
+std::optional<std::string> EncodeHeaderWords(std::string_view line, const CodePage& cp);
+std::optional<std::string> EncodeHeaderWords(std::string_view line);  // working code page
+
+}  // namespace corvina
