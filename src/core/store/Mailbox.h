@@ -1,0 +1,100 @@
+#pragma once
+// Reading and writing mailbox files (.mbx): load a folder's index, rewrite
+// it, append and deliver messages, load bodies on demand, count unread
+// mail cheaply, and make delivered mail durable.
+
+#include <filesystem>
+#include <memory>
+#include <string_view>
+
+namespace corvina {
+
+class BufferedFile;
+class MailFolder;
+class MailMessage;
+class StoreHost;
+
+// What store operations need beyond their arguments.
+struct StoreContext {
+    std::filesystem::path mailboxDir;  // the current profile's mailbox directory
+    StoreHost* host = nullptr;         // may be null: no questions, no notices
+};
+
+// Parses the whole .mbx into folder.messages (header summary only; other
+// header lines and bodies stay in the file) and writes the counts to the
+// control file. False, with an empty index and counts unchanged, when the
+// file cannot be opened.
+bool LoadFolder(MailFolder& folder, const StoreContext& context);
+
+enum class SaveResult {
+    Written,     // the file was rewritten
+    CountsOnly,  // nothing to rewrite; only the counts were written
+    Failed,      // the file could not be written; file and index as before
+};
+
+// Rewrites the .mbx from the first dirty message on: the new file is written
+// beside the old one, synced and renamed over it, so a failure leaves the
+// old file and the index untouched (and is reported to the host). Returns
+// true only when the file was rewritten; `result` tells the cases apart.
+bool SaveFolder(MailFolder& folder, bool keepBodies, const StoreContext& context,
+                SaveResult* result = nullptr);
+
+// Appends `message` to the folder's index (loading the folder first if its
+// index is empty and unmodified), counts it, marks it dirty with offset -1
+// and the folder modified. Returns the message now owned by the folder.
+MailMessage* AddMessage(MailFolder& folder, std::unique_ptr<MailMessage> message,
+                        const StoreContext& context);
+
+// Writes one message at the file's current position in the mailbox format,
+// records that position as its offset and clears dirty. Its other header
+// lines and body must be loaded (or it must be new). False on a write error
+// (offset and dirty then unchanged).
+bool WriteMessage(MailMessage& message, BufferedFile& file,
+                  const std::filesystem::path& mailboxDir);
+
+// Reads the other header lines and the body lines from the file at the
+// message's offset. Does nothing if the body is loaded or the message has
+// no folder or offset; a file that cannot be read gives one empty line.
+void LoadMessageBody(MailMessage& message);
+// Frees the body (and the other header lines read with it) of a message
+// that lives in a file.
+void ReleaseMessageBody(MailMessage& message);
+// Makes message.otherHeaders hold the other header lines (read from the
+// file when they were left there). False if they could not be read.
+bool LoadOtherHeaders(MailMessage& message);
+
+// Appends the message to the end of folder `folderName`'s .mbx (created if
+// missing). Counts and folder objects are untouched. On failure the file is
+// cut back to its old length and false is returned.
+bool AppendToFolderFile(MailMessage& message, std::string_view folderName,
+                        const StoreContext& context);
+
+// Stores a finished message: into the named folder (Sent, Draft and
+// Reminder resolve below OutBox), or InBox when that folder does not exist.
+// Returns the stored message, or nullptr when it could not be stored
+// (no such folder and no InBox, or the file could not be written; the
+// message is then not in the index either). Durable after SyncDeliveries().
+MailMessage* DeliverMessage(const StoreContext& context, std::string_view folderName,
+                            std::unique_ptr<MailMessage> message);
+
+// Makes every message appended so far durable: fsyncs each mailbox file
+// written since the last call and each directory in which a file was
+// created or renamed. False if any sync failed (those stay pending).
+// May be called from any thread.
+bool SyncDeliveries();
+
+// Whether the folder holds unread mail, from the cheapest source: the
+// index, the known counts, the control file, or a scan of the file.
+bool FolderHasUnread(MailFolder& folder, const StoreContext& context);
+
+// The mail thread's hand-over of a received, filtered message (ownership
+// passes): DeliverMessage into `folderName`; true when stored.
+bool StoreReceivedMessage(const StoreContext& context, std::string_view folderName,
+                          std::unique_ptr<MailMessage> message);
+
+// Delivery of a message given as raw text into the folder the list shows.
+// The raw text is parsed by the MIME layer; this takes the parsed message.
+// False when no folder is shown or the message could not be stored.
+bool DeliverToShownFolder(const StoreContext& context, std::unique_ptr<MailMessage> message);
+
+}  // namespace corvina
