@@ -1,0 +1,26 @@
+#pragma once
+// Replacing a file so that a crash leaves either the old or the new
+// contents: a temporary file in the same directory, written, fsynced,
+// renamed over the target, and the directory fsynced.
+
+#include <filesystem>
+#include <string_view>
+
+namespace corvina {
+
+// Mode argument meaning "the existing file's mode, else 0666 less umask".
+constexpr int kKeepFileMode = -1;
+
+// Writes bytes as the new contents of path. mode >= 0 sets the file mode
+// exactly (e.g. 0600). A symbolic link is followed: its target is
+// replaced. False (and the old file untouched, no temp file left) on any
+// failure.
+bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
+                         int mode = kKeepFileMode);
+
+// fsyncs the directory (so a rename or create in it is durable).
+bool FsyncDirectory(const std::filesystem::path& directory);
+// fsyncs an existing file by path.
+bool FsyncFile(const std::filesystem::path& path);
+
+}  // namespace corvina

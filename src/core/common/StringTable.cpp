@@ -1,0 +1,69 @@
+#include "common/StringTable.h"
+
+#include <unordered_map>
+
+namespace corvina {
+namespace {
+
+// One row per id. Each subsystem keeps its rows inside its own block;
+// add rows with small edits inside your block.
+const StringTableRow kRows[] = {
+    // app
+    {104, "Windows sockets initialization failed."},
+    {130, "Wrong password!"},
+    {61450, "This folder is already used by the other user\nIs it OK to continue?"},
+    {61451, "This directory cannot be created"},
+    // end app
+
+    // store
+    // end store
+
+    // message
+    // end message
+
+    // transfer
+    // end transfer
+
+    // filter
+    // end filter
+
+    // compose
+    // end compose
+
+    // addressbook
+    // end addressbook
+
+    // editor
+    // end editor
+
+    // importer
+    // end importer
+};
+
+const std::unordered_map<int, const char*>& Index() {
+    static const std::unordered_map<int, const char*> index = [] {
+        std::unordered_map<int, const char*> map;
+        for (const StringTableRow& row : kRows) {
+            map.emplace(row.id, row.text);  // the first row of an id wins
+        }
+        return map;
+    }();
+    return index;
+}
+
+}  // namespace
+
+const char* LoadString(int id) {
+    const auto& index = Index();
+    auto it = index.find(id);
+    return it == index.end() ? "" : it->second;
+}
+
+const StringTableRow* StringTableRows(int* count) {
+    if (count) {
+        *count = static_cast<int>(sizeof(kRows) / sizeof(kRows[0]));
+    }
+    return kRows;
+}
+
+}  // namespace corvina
