@@ -22,6 +22,15 @@ const StringTableRow kRows[] = {
     // end message
 
     // transfer
+    {8, "Connecting... (ESC key to abort)"},
+    {9, "Connection established"},
+    {10, "Connection aborted"},
+    {11, "Initializinig dial up network..."},
+    {12, "No new mail"},
+    {61446, "Mail server initializing failed"},
+    {61455, "Authentication or Connection failed!"},
+    {61459, "Failed to delete!"},
+    {61460, "Failed to send!"},
     // end transfer
 
     // filter
