@@ -1,0 +1,10 @@
+#include "app/AppState.h"
+
+namespace corvina {
+
+AppState& Application() {
+    static AppState state;
+    return state;
+}
+
+}  // namespace corvina

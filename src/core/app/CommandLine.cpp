@@ -1,0 +1,117 @@
+#include "app/CommandLine.h"
+
+#include <strings.h>
+
+#include <filesystem>
+#include <system_error>
+
+namespace corvina {
+
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+bool DefaultPathExists(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::exists(path, ec);
+}
+
+bool IsAddressLetter(char c) {
+    return c == 'A' || c == 'a';
+}
+
+}  // namespace
+
+std::string CleanAddress(std::string_view text) {
+    text = Trim(text);
+    constexpr std::string_view kMailto = "mailto:";
+    if (text.size() >= kMailto.size() &&
+        strncasecmp(text.data(), kMailto.data(), kMailto.size()) == 0) {
+        text.remove_prefix(kMailto.size());
+    }
+    if (auto query = text.find('?'); query != std::string_view::npos)
+        text = text.substr(0, query);
+    return std::string(Trim(text));
+}
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args, PathExists pathExists) {
+    if (!pathExists)
+        pathExists = DefaultPathExists;
+    CommandLine result;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        // On this system "/" also starts every absolute path: a parameter
+        // that names something on disk is a file even when it looks like a
+        // flag.
+        bool isFlag = arg.size() >= 2 && (arg[0] == '-' || (arg[0] == '/' && !pathExists(arg)));
+        if (!isFlag) {
+            if (!arg.empty())
+                result.files.push_back(arg);
+            continue;
+        }
+        if (!IsAddressLetter(arg[1]))
+            continue;  // other flags mean nothing here
+        std::string_view rest = std::string_view(arg).substr(2);
+        if (rest.empty() && i + 1 < args.size())
+            rest = args[++i];
+        std::string address = CleanAddress(rest);
+        if (!address.empty())
+            result.address = std::move(address);
+    }
+    return result;
+}
+
+std::string JoinFileList(const std::vector<std::string>& files) {
+    std::string line;
+    for (const std::string& file : files) {
+        if (!line.empty())
+            line.push_back(' ');
+        bool quote = file.find_first_of(" \t") != std::string::npos;
+        if (quote)
+            line.push_back('"');
+        line += file;
+        if (quote)
+            line.push_back('"');
+    }
+    return line;
+}
+
+std::vector<std::string> SplitFileList(std::string_view line) {
+    std::vector<std::string> files;
+    std::size_t pos = 0;
+    while (pos < line.size()) {
+        if (IsBlank(line[pos])) {
+            ++pos;
+            continue;
+        }
+        std::size_t end;
+        if (line[pos] == '"') {
+            ++pos;
+            end = line.find('"', pos);
+            if (end == std::string_view::npos)
+                end = line.size();
+            if (end > pos)
+                files.emplace_back(line.substr(pos, end - pos));
+            pos = end + 1;
+            continue;
+        }
+        end = pos;
+        while (end < line.size() && !IsBlank(line[end]))
+            ++end;
+        files.emplace_back(line.substr(pos, end - pos));
+        pos = end;
+    }
+    return files;
+}
+
+}  // namespace corvina

@@ -1,0 +1,43 @@
+#pragma once
+// Loading of the settings at start-up, in the order the client has always
+// read them: the local password, the home directory (asked when unusable),
+// the dialog directories, the profiles, the current profile, the rest of
+// the catalogue, the columns, the fonts and the address-book values.
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace corvina {
+
+class AppHost;
+class ConfigStore;
+struct AppState;
+
+struct LoadContext {
+    // Proposed at a first start; empty = CandidateHomeDir() of the platform.
+    std::filesystem::path candidateHome;
+    // Make the home directory the process's current directory (the client
+    // does; tests that share a process may not want to).
+    bool enterHomeDirectory = true;
+    // Loaders of the layers above, run at their place in the order: the
+    // filter definitions of the mailbox directory and the MIME type table.
+    std::function<void(AppState&)> loadFilters;
+    std::function<void(AppState&)> buildMimeTypes;
+};
+
+// False when the user cancelled the password or the home-directory question;
+// nothing has been written then, except a home directory the user accepted.
+bool LoadSettings(ConfigStore& store, AppHost& host, const LoadContext& context, AppState& state);
+
+// The "Home Folder" question until an acceptable answer or Cancel: the
+// answer gets a trailing "/", a directory whose User0 already holds an
+// InBox.mbx needs a Yes, and every missing directory is created. Returns
+// the accepted text (absolute, ending in "/").
+std::optional<std::string> AskHomeDirectory(AppHost& host, const std::string& suggestion);
+
+// "dir" -> "dir/"; "" stays "".
+std::string WithTrailingSeparator(std::string text);
+
+}  // namespace corvina
