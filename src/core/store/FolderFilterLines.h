@@ -24,7 +24,7 @@ std::string RewriteFilterFolders(std::string_view fileText, std::string_view old
 // The same on the file itself (written beside and renamed over). A missing
 // file is no error; false only when a needed rewrite could not be written.
 bool RewriteFilterFile(const std::filesystem::path& filterDef, std::string_view oldName,
-                       std::string_view newName);
+                       std::string_view newName, int* changed = nullptr);
 
 // Replaces the whole file by `bytes`: written beside it, synced and renamed
 // over, so a failed write leaves the old rules in place.

@@ -1,0 +1,53 @@
+#include "store/FolderDrop.h"
+
+#include "common/Bytes.h"
+#include "common/StringTable.h"
+#include "message/Address.h"
+#include "store/FolderHost.h"
+#include "store/FolderTree.h"
+#include "store/MailFolder.h"
+#include "store/MailMessage.h"
+#include "store/Mailbox.h"
+
+namespace corvina {
+
+DropDecision DecideDrop(const MailFolder& target, const MailMessage& message,
+                        std::string_view profileAddress) {
+    if (target.kind == 0)
+        return DropDecision::NoTarget;
+    if (!target.countAll)
+        return DropDecision::Add;
+    if (!EqualNoCase(AddressOf(message.from), Trim(profileAddress)))
+        return DropDecision::NotYours;
+    if (Trim(message.to).empty())
+        return DropDecision::Compose;
+    return DropDecision::Add;
+}
+
+DropDecision DropMessageOnFolder(FolderTree& tree, MailFolder& target,
+                                 std::unique_ptr<MailMessage> message,
+                                 std::string_view profileAddress) {
+    if (!message)
+        return DropDecision::NoTarget;
+    const DropDecision decision = DecideDrop(target, *message, profileAddress);
+    FolderHost* host = tree.Host();
+    switch (decision) {
+        case DropDecision::Add:
+            AddMessage(target, std::move(message), tree.Context());
+            break;
+        case DropDecision::NotYours:
+            if (host)
+                host->Confirm(LoadString(kNotYoursStringId), "Message from Marlo!",
+                              ConfirmButtons::Ok);
+            break;
+        case DropDecision::Compose:
+            if (host)
+                host->OpenCompose(std::move(message));
+            break;
+        case DropDecision::NoTarget:
+            break;
+    }
+    return decision;
+}
+
+}  // namespace corvina

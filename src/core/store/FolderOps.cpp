@@ -1,0 +1,261 @@
+#include "store/FolderOps.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+#include "common/Bytes.h"
+#include "common/StringTable.h"
+#include "store/FolderFilterLines.h"
+#include "store/FolderHost.h"
+#include "store/FolderNames.h"
+#include "store/FolderStat.h"
+#include "store/FolderTree.h"
+#include "store/Mailbox.h"
+
+namespace corvina {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kCaption = "Message from Marlo!";
+
+// A rename that never replaces an existing file or directory (a plain
+// rename would silently overwrite another folder's mailbox).
+bool MoveNoReplace(const fs::path& from, const fs::path& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    // File systems without RENAME_NOREPLACE: check, then rename.
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(to, ec)))
+        return false;
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+// `path` lies inside `dir` (ignoring case), not equal to it.
+bool PathIsInside(const fs::path& path, const fs::path& dir) {
+    const std::string p = path.lexically_normal().string();
+    std::string d = dir.lexically_normal().string();
+    if (!d.empty() && d.back() != '/')
+        d += '/';
+    return p.size() > d.size() && StartsWithNoCase(p, d);
+}
+
+// Another entry of `dir` with this name, compared ignoring case; `self` (the
+// folder's own current entry) does not count.
+bool NameTakenIn(const fs::path& dir, const std::string& name, const std::string& self,
+                 bool directories) {
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string entry = it->path().filename().string();
+        if (entry == self || !EqualNoCase(entry, name))
+            continue;
+        std::error_code typeEc;
+        if (!directories || it->is_directory(typeEc))
+            return true;
+    }
+    return false;
+}
+
+void StoreProperties(MailFolder& folder, const FolderProperties& p) {
+    folder.newTemplate = p.newTemplate;
+    folder.repTemplate = p.repTemplate;
+    folder.fwdTemplate = p.fwdTemplate;
+    folder.defAddrGroup = p.defAddrGroup;
+    folder.removeHead = p.removeHead;
+    WriteFolderProperty(folder, "Property", "NewTemplate", p.newTemplate);
+    WriteFolderProperty(folder, "Property", "RepTemplate", p.repTemplate);
+    WriteFolderProperty(folder, "Property", "FwdTemplate", p.fwdTemplate);
+    WriteFolderStat(folder, "Property", "RemoveHead", p.removeHead ? 1 : 0);
+    WriteFolderProperty(folder, "Property", "DefAddrGroup", p.defAddrGroup);
+}
+
+}  // namespace
+
+FolderNode* NewFolder(FolderTree& tree, FolderNode* selected) {
+    FolderNode* root = tree.CurrentRoot();
+    if (!root)
+        return nullptr;
+    FolderNode* parent = root;
+    fs::path dir = tree.MailboxDir();
+    if (selected && !selected->folder->fixed && !selected->IsRoot()) {
+        parent = selected;
+        dir = ChildDirectoryPath(selected->folder->path);
+        std::error_code ec;
+        fs::create_directories(dir, ec);
+        if (!fs::is_directory(dir, ec))
+            return nullptr;
+        parent->folder->kind = 1;
+    }
+    const std::string base = NextNewFolderBaseName(dir);
+    if (base.empty())
+        return nullptr;
+    const fs::path mbx = dir / (base + ".mbx");
+    const int fd = ::open(mbx.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return nullptr;
+    ::close(fd);
+    // A control file left behind by an earlier folder of this name would
+    // lend the new, empty folder its counts.
+    std::error_code ec;
+    fs::remove(ControlFilePath(mbx), ec);
+
+    FolderNode* node = tree.AddFolderNode(*parent, mbx, 2, base);
+    node->folder->total = 0;
+    node->folder->unread = 0;
+    parent->expanded = true;
+    return node;
+}
+
+RenameResult RenameFolder(FolderTree& tree, FolderNode& node, std::string_view newLabel,
+                          bool* filtersRewritten) {
+    if (filtersRewritten)
+        *filtersRewritten = false;
+    MailFolder& folder = *node.folder;
+    if (folder.fixed || node.IsRoot() || !node.parent)
+        return RenameResult::Refused;
+    std::string name;
+    if (CheckFolderLabel(newLabel, tree.DisplayNames(), name) != FolderNameCheck::Ok)
+        return RenameResult::Refused;
+    if (name == node.label)
+        return RenameResult::Unchanged;
+
+    const fs::path oldMbx = folder.path;
+    const fs::path dir = oldMbx.parent_path();
+    const fs::path newMbx = dir / (name + ".mbx");
+    const fs::path oldDir = ChildDirectoryPath(oldMbx);
+    const fs::path newDir = dir / name;
+    std::error_code ec;
+    const bool hasDir = folder.kind == 1 && fs::is_directory(oldDir, ec);
+    if (NameTakenIn(dir, name + ".mbx", oldMbx.filename().string(), false) ||
+        (hasDir && NameTakenIn(dir, name, oldDir.filename().string(), true)))
+        return RenameResult::NameTaken;
+
+    if (!MoveNoReplace(oldMbx, newMbx))
+        return RenameResult::MoveFailed;
+    if (hasDir && !MoveNoReplace(oldDir, newDir)) {
+        ::rename(newMbx.c_str(), oldMbx.c_str());
+        return RenameResult::MoveFailed;
+    }
+    if (hasDir) {
+        const std::string oldPrefix = oldDir.lexically_normal().string();
+        for (MailFolder* f : AllFolders()) {
+            if (!PathIsInside(f->path, oldDir))
+                continue;
+            const std::string p = f->path.lexically_normal().string();
+            f->path = newDir.string() + p.substr(oldPrefix.size());
+        }
+    }
+
+    const auto oldName = FolderNameOfPath(tree.MailboxDir(), oldMbx);
+    const auto newName = FolderNameOfPath(tree.MailboxDir(), newMbx);
+    if (oldName && newName) {
+        int changed = 0;
+        if (!RewriteFilterFile(tree.MailboxDir() / "Filter.DEF", *oldName, *newName, &changed) &&
+            tree.Host())
+            tree.Host()->ReportError("Filter.DEF could not be updated for the renamed folder.");
+        if (filtersRewritten)
+            *filtersRewritten = changed > 0;
+    }
+
+    const fs::path oldCtl = ControlFilePath(oldMbx);
+    const fs::path newCtl = ControlFilePath(newMbx);
+    if (fs::exists(oldCtl, ec)) {
+        ::rename(oldCtl.c_str(), newCtl.c_str());
+    } else {
+        fs::remove(newCtl, ec);  // stale counts of some earlier folder
+    }
+    folder.path = newMbx;
+    node.label = name;
+    FolderTree::SortChildren(*node.parent);
+    return RenameResult::Renamed;
+}
+
+FolderNode* DeleteFolder(FolderTree& tree, FolderNode& node, bool* deleted) {
+    if (deleted)
+        *deleted = false;
+    MailFolder& folder = *node.folder;
+    FolderHost* host = tree.Host();
+    if (folder.fixed || node.IsRoot() || !node.parent || !host)
+        return nullptr;
+    const std::string text = "\"" + node.label + "\"\n" + LoadString(kDeleteFolderStringId);
+    if (host->Confirm(text, kCaption, ConfirmButtons::OkCancel) != ConfirmAnswer::Ok)
+        return nullptr;
+
+    std::error_code ec;
+    fs::remove(folder.path, ec);
+    if (ec) {
+        host->ReportError("The folder could not be deleted.");
+        return nullptr;
+    }
+    fs::remove(ControlFilePath(folder.path), ec);
+    if (folder.kind == 1) {
+        fs::remove_all(ChildDirectoryPath(folder.path), ec);
+        if (ec)
+            host->ReportError("Some files of the folder could not be deleted.");
+    }
+
+    FolderNode* parent = node.parent;
+    const int index = node.IndexInParent();
+    FolderNode* next = nullptr;
+    if (index + 1 < static_cast<int>(parent->children.size())) {
+        next = parent->children[index + 1].get();
+    } else if (index > 0) {
+        next = parent->children[index - 1].get();
+    } else {
+        next = parent;
+    }
+    tree.RemoveNode(node);
+    if (deleted)
+        *deleted = true;
+    return next;
+}
+
+FolderProperties PropertiesOf(const FolderNode& node) {
+    const MailFolder& f = *node.folder;
+    return {f.newTemplate, f.repTemplate, f.fwdTemplate, f.defAddrGroup, f.removeHead};
+}
+
+RenameResult ApplyFolderProperty(FolderTree& tree, FolderNode& node,
+                                 const FolderProperties& properties, std::string_view name,
+                                 bool applyToSubFolders) {
+    if (node.folder->fixed || node.IsRoot())
+        return RenameResult::Refused;
+    StoreProperties(*node.folder, properties);
+    RenameResult result = RenameResult::Unchanged;
+    if (Trim(name) != node.label)
+        result = RenameFolder(tree, node, name);
+    if (applyToSubFolders && node.folder->kind == 1) {
+        const fs::path dir = ChildDirectoryPath(node.folder->path);
+        for (MailFolder* f : AllFolders()) {
+            if (PathIsInside(f->path, dir))
+                StoreProperties(*f, properties);
+        }
+    }
+    return result;
+}
+
+bool SaveCurrentStatus(FolderTree& tree) {
+    const StoreContext context = tree.Context();
+    bool ok = true;
+    for (FolderNode* node : tree.FolderNodes()) {
+        MailFolder& folder = *node->folder;
+        if (folder.kind == 1 &&
+            !WriteFolderStat(folder, "Tree", "Expanded", node->expanded ? 1 : 0))
+            ok = false;
+        SaveResult result = SaveResult::CountsOnly;
+        SaveFolder(folder, false, context, &result);
+        if (result == SaveResult::Failed)
+            ok = false;
+    }
+    return ok;
+}
+
+}  // namespace corvina
