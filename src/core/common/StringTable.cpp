@@ -16,6 +16,16 @@ const StringTableRow kRows[] = {
     // end app
 
     // store
+    // folder tree
+    {400, "InBox"},
+    {401, "OutBox"},
+    {402, "Sent"},
+    {403, "Draft"},
+    {404, "Reminder"},
+    {405, "Trash"},
+    {57684, "Are you sure to delete this folder\nincluding sub folders and messages?"},
+    {61454, "This message is not yours"},
+    // end folder tree
     // end store
 
     // message
