@@ -16,6 +16,8 @@ std::string FormatMailDate(std::time_t when, int offsetMinutes);
 // " GMT", " +0900" or " -0500" for the local zone now (daylight saving
 // included); computed on first use and kept for the run.
 const std::string& LocalZoneSuffix();
+// The local zone's suffix computed now, without the cache.
+std::string CurrentZoneSuffix();
 // The suffix for a given offset east of UTC in minutes.
 std::string ZoneSuffix(int offsetMinutes);
 

@@ -1,0 +1,134 @@
+#include "message/HeaderUnfold.h"
+
+#include "common/CodePage.h"
+#include "message/HeaderWords.h"
+#include "message/JapaneseCode.h"
+
+namespace corvina {
+
+namespace {
+
+// Appends as much of `piece` as fits below `limit` bytes of `out`, cut on a
+// character boundary.
+void AppendWithin(std::string& out, std::string_view piece, std::size_t limit, const CodePage& cp) {
+    if (out.size() >= limit) {
+        return;
+    }
+    std::size_t room = limit - out.size();
+    if (piece.size() <= room) {
+        out.append(piece);
+        return;
+    }
+    std::size_t cut = 0;
+    while (cut < piece.size()) {
+        std::size_t len = static_cast<std::size_t>(cp.CharLength(piece, cut));
+        if (cut + len > room) {
+            break;
+        }
+        cut += len;
+    }
+    out.append(piece.substr(0, cut));
+}
+
+std::string DecodeOrKeep(std::string_view line, const CodePage& cp) {
+    if (auto decoded = DecodeHeaderWords(line, cp)) {
+        return std::move(*decoded);
+    }
+    return std::string(line);
+}
+
+}  // namespace
+
+ReceivedTextUnfolder::ReceivedTextUnfolder(const CodePage& cp) : cp_(&cp) {}
+ReceivedTextUnfolder::ReceivedTextUnfolder() : ReceivedTextUnfolder(CodePage::Working()) {}
+
+void ReceivedTextUnfolder::AddLine(std::string_view line) {
+    if (!line.empty() && line.back() == '\r') {
+        line.remove_suffix(1);
+    }
+    if (!inHeader_) {
+        if (IsJapaneseSystem(*cp_)) {
+            text_ += JisToSjis(line);
+        } else {
+            text_.append(line);
+        }
+        text_ += '\n';
+        return;
+    }
+    if (line.empty()) {
+        if (openLine_) {
+            text_ += '\n';
+            openLine_ = false;
+        }
+        text_ += '\n';
+        inHeader_ = false;
+        return;
+    }
+    const bool continuation = openLine_ && static_cast<unsigned char>(line[0]) <= 32;
+    if (continuation) {
+        std::size_t skip = 0;
+        while (skip < line.size() && static_cast<unsigned char>(line[skip]) <= 32) {
+            ++skip;
+        }
+        line.remove_prefix(skip);
+        std::string piece = line.substr(0, 2) == "=?" ? std::string() : std::string(" ");
+        piece += JisToWorking(DecodeOrKeep(line, *cp_), *cp_);
+        AppendWithin(text_, piece, lineStart_ + kUnfoldedFieldMax, *cp_);
+        return;
+    }
+    if (openLine_) {
+        text_ += '\n';
+    }
+    lineStart_ = text_.size();
+    AppendWithin(text_, JisToWorking(DecodeOrKeep(line, *cp_), *cp_),
+                 lineStart_ + kUnfoldedFieldMax, *cp_);
+    openLine_ = true;
+}
+
+std::string ReceivedTextUnfolder::Finish() {
+    if (openLine_) {
+        text_ += '\n';
+        openLine_ = false;
+    }
+    return std::move(text_);
+}
+
+std::string UnfoldStoredField(std::string_view text, std::size_t& pos, const CodePage& cp) {
+    const std::size_t n = text.size();
+    auto takeLine = [&]() {
+        std::size_t lf = text.find('\n', pos);
+        std::size_t end = lf == std::string_view::npos ? n : lf;
+        std::string_view line = text.substr(pos, end - pos);
+        pos = lf == std::string_view::npos ? n : lf + 1;
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        return line;
+    };
+    std::string field;
+    if (pos >= n) {
+        pos = n;
+        return field;
+    }
+    AppendWithin(field, takeLine(), kUnfoldedFieldMax, cp);
+    while (pos < n && (text[pos] == ' ' || text[pos] == '\t')) {
+        std::string_view line = takeLine();
+        while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) {
+            line.remove_prefix(1);
+        }
+        if (line.size() > kContinuationMax) {
+            line = line.substr(0, kContinuationMax);
+        }
+        if (line.empty() || line.front() != '=') {
+            AppendWithin(field, " ", kUnfoldedFieldMax, cp);
+        }
+        AppendWithin(field, DecodeOrKeep(line, cp), kUnfoldedFieldMax, cp);
+    }
+    return field;
+}
+
+std::string UnfoldStoredField(std::string_view text, std::size_t& pos) {
+    return UnfoldStoredField(text, pos, CodePage::Working());
+}
+
+}  // namespace corvina

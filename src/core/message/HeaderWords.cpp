@@ -1,0 +1,270 @@
+#include "message/HeaderWords.h"
+
+#include "common/CodePage.h"
+#include "message/Base64.h"
+#include "message/JapaneseCode.h"
+
+namespace corvina {
+
+namespace {
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]);
+        unsigned char y = static_cast<unsigned char>(b[i]);
+        if (x >= 'A' && x <= 'Z') {
+            x = static_cast<unsigned char>(x + 32);
+        }
+        if (y >= 'A' && y <= 'Z') {
+            y = static_cast<unsigned char>(y + 32);
+        }
+        if (x != y) {
+            return false;
+        }
+    }
+    return true;
+}
+
+int Hex(unsigned char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+// "Q" words: only "=" with two hex digits is decoded.
+std::string DecodeQ(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '=' && i + 2 < text.size()) {
+            int hi = Hex(static_cast<unsigned char>(text[i + 1]));
+            int lo = Hex(static_cast<unsigned char>(text[i + 2]));
+            if (hi >= 0 && lo >= 0) {
+                out += static_cast<char>(hi * 16 + lo);
+                i += 2;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+std::string CharsetToWorking(std::string_view charset, std::string bytes, const CodePage& cp) {
+    if (IsJapaneseSystem(cp)) {
+        if (EqualsNoCase(charset, "ISO-2022-JP")) {
+            return JisToSjis(bytes);
+        }
+        std::string iconvName = CodePage::IconvCharsetName(charset);
+        if (iconvName == "UTF-8" || iconvName == "EUC-JP" || iconvName == "EUC-JP-MS") {
+            return cp.FromCharset(charset, bytes);
+        }
+        return bytes;
+    }
+    if (charset.empty() || cp.IsCharsetOfW(charset)) {
+        return bytes;
+    }
+    return cp.FromCharset(charset, bytes);
+}
+
+void AppendCapped(std::string& out, std::string_view text) {
+    if (out.size() < kHeaderWorkBufferMax) {
+        out.append(text.substr(0, kHeaderWorkBufferMax - out.size()));
+    }
+}
+
+bool Is8Bit(std::string_view word) {
+    for (unsigned char c : word) {
+        if (c >= 0x80) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// The line cut so that its encoded form stays within the work buffer: base64
+// grows text by a third, the word's frame adds a little.
+std::string_view CutForEncoding(std::string_view line, const CodePage& cp) {
+    constexpr std::size_t kMaxInput = kHeaderWorkBufferMax / 4 * 3 - 1024;
+    if (line.size() <= kMaxInput) {
+        return line;
+    }
+    std::size_t cut = 0;
+    while (cut < line.size()) {
+        int len = cp.CharLength(line, cut);
+        if (cut + static_cast<std::size_t>(len) > kMaxInput) {
+            break;
+        }
+        cut += static_cast<std::size_t>(len);
+    }
+    return line.substr(0, cut);
+}
+
+std::optional<std::string> EncodeJapanese(std::string_view line) {
+    std::string jis = SjisToJis(line, true);
+    std::string out;
+    std::size_t i = 0;
+    while (i < jis.size()) {
+        std::size_t esc = jis.find('\x1B', i);
+        if (esc == std::string::npos) {
+            out.append(jis, i, std::string::npos);
+            break;
+        }
+        out.append(jis, i, esc - i);
+        std::size_t close = jis.find('\x1B', esc + 1);
+        if (close == std::string::npos || close + 3 > jis.size()) {
+            return std::nullopt;
+        }
+        out += "=?ISO-2022-JP?B?";
+        out += Base64EncodeText(std::string_view(jis).substr(esc, close + 3 - esc));
+        out += "?=";
+        i = close + 3;
+    }
+    return out;
+}
+
+std::string EncodeOther(std::string_view line, const CodePage& cp) {
+    const std::string prefix = std::string("=?") + cp.MimeCharsetName() + "?B?";
+    std::string out;
+    std::size_t i = 0;
+    const std::size_t n = line.size();
+    while (i < n) {
+        if (IsBlank(line[i])) {
+            out += line[i++];
+            continue;
+        }
+        std::size_t wordEnd = i;
+        while (wordEnd < n && !IsBlank(line[wordEnd])) {
+            ++wordEnd;
+        }
+        std::string_view word = line.substr(i, wordEnd - i);
+        if (!Is8Bit(word) || word.front() == '<') {
+            out += word;
+            i = wordEnd;
+            continue;
+        }
+        // Extend the run over the following 8-bit words and their blanks; a
+        // list separator or a comment ends it.
+        auto endsRun = [](std::string_view w) {
+            char last = w.back();
+            return last == ',' || last == ';' || last == ')';
+        };
+        std::size_t runEnd = wordEnd;
+        std::size_t scan = wordEnd;
+        while (scan < n && !endsRun(line.substr(i, runEnd - i))) {
+            std::size_t next = scan;
+            while (next < n && IsBlank(line[next])) {
+                ++next;
+            }
+            std::size_t end = next;
+            while (end < n && !IsBlank(line[end])) {
+                ++end;
+            }
+            std::string_view w = line.substr(next, end - next);
+            if (w.empty() || !Is8Bit(w) || w.front() == '<' || w.front() == '(') {
+                break;
+            }
+            runEnd = end;
+            scan = end;
+        }
+        // Comment parentheses and list punctuation around the run stay
+        // outside the word (all below 0x40, never part of a multibyte
+        // character); quotes go inside, so the name decodes as it was.
+        std::size_t a = i, b = runEnd;
+        while (a < b && line[a] == '(') {
+            ++a;
+        }
+        while (b > a && (line[b - 1] == ')' || line[b - 1] == ',' || line[b - 1] == ';' ||
+                         line[b - 1] == ':')) {
+            --b;
+        }
+        out.append(line.substr(i, a - i));
+        out += prefix;
+        out += Base64EncodeText(line.substr(a, b - a));
+        out += "?=";
+        out.append(line.substr(b, runEnd - b));
+        i = runEnd;
+    }
+    return out;
+}
+
+}  // namespace
+
+std::optional<std::string> DecodeHeaderWords(std::string_view line, const CodePage& cp) {
+    std::string out;
+    out.reserve(line.size());
+    std::size_t i = 0;
+    const std::size_t n = line.size();
+    while (i < n) {
+        std::size_t start = line.find("=?", i);
+        if (start == std::string_view::npos) {
+            AppendCapped(out, line.substr(i));
+            break;
+        }
+        AppendCapped(out, line.substr(i, start - i));
+        std::size_t q1 = line.find('?', start + 2);
+        if (q1 == std::string_view::npos) {
+            return std::nullopt;
+        }
+        std::size_t q2 = line.find('?', q1 + 1);
+        if (q2 == std::string_view::npos) {
+            return std::nullopt;
+        }
+        std::size_t q3 = line.find('?', q2 + 1);
+        if (q3 == std::string_view::npos || q3 + 1 >= n || line[q3 + 1] != '=') {
+            return std::nullopt;
+        }
+        std::string_view charset =
+            line.substr(start + 2, std::min(q1 - start - 2, kEncodedWordCharsetMax));
+        std::string_view encoding =
+            line.substr(q1 + 1, std::min(q2 - q1 - 1, kEncodedWordEncodingMax));
+        std::string_view text = line.substr(q2 + 1, std::min(q3 - q2 - 1, kEncodedWordTextMax));
+        std::string bytes;
+        if (EqualsNoCase(encoding, "B")) {
+            auto decoded = Base64DecodeText(text);
+            if (!decoded) {
+                return std::nullopt;
+            }
+            bytes = std::move(*decoded);
+        } else if (EqualsNoCase(encoding, "Q")) {
+            bytes = DecodeQ(text);
+        } else {
+            bytes = std::string(text);
+        }
+        AppendCapped(out, CharsetToWorking(charset, std::move(bytes), cp));
+        i = q3 + 2;
+    }
+    return out;
+}
+
+std::optional<std::string> DecodeHeaderWords(std::string_view line) {
+    return DecodeHeaderWords(line, CodePage::Working());
+}
+
+std::optional<std::string> EncodeHeaderWords(std::string_view line, const CodePage& cp) {
+    line = CutForEncoding(line, cp);
+    if (IsJapaneseSystem(cp)) {
+        return EncodeJapanese(line);
+    }
+    return EncodeOther(line, cp);
+}
+
+std::optional<std::string> EncodeHeaderWords(std::string_view line) {
+    return EncodeHeaderWords(line, CodePage::Working());
+}
+
+}  // namespace corvina

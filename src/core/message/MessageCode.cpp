@@ -1,0 +1,78 @@
+#include "message/MessageCode.h"
+
+#include "common/CodePage.h"
+#include "message/JapaneseCode.h"
+#include "message/MessageHost.h"
+
+namespace corvina {
+
+namespace {
+
+std::string ConvertLine(std::string_view line, CodeDirection direction, int& errors) {
+    return direction == CodeDirection::EucToSjis ? EucToSjisLine(line, errors)
+                                                 : SjisToEucLine(line, errors);
+}
+
+}  // namespace
+
+bool ConvertMessageCode(ConvertibleMessage& message, CodeDirection direction, bool force,
+                        const CodePage& cp) {
+    if (!IsJapaneseSystem(cp)) {
+        return false;
+    }
+    const std::string copy = message.Serialize();
+    int errors = 0;
+    for (ConvertedField field :
+         {ConvertedField::From, ConvertedField::To, ConvertedField::Cc, ConvertedField::Subject}) {
+        std::string value = message.FieldValue(field);
+        std::string converted = ConvertLine(value, direction, errors);
+        if (errors == 0) {
+            message.SetFieldValue(field, std::move(converted));
+        }
+        errors = 0;  // a header value that fails just stays as it was
+    }
+    const std::size_t lines = message.BodyLineCount();
+    for (std::size_t i = 0; i < lines; ++i) {
+        int lineErrors = 0;
+        std::string converted = ConvertLine(message.BodyLine(i), direction, lineErrors);
+        if (lineErrors != 0) {
+            errors += lineErrors;
+            if (!force) {
+                break;
+            }
+            continue;  // the line stays unconverted
+        }
+        message.SetBodyLine(i, std::move(converted));
+    }
+    if (errors == 0 || force) {
+        return true;
+    }
+    message.Restore(copy);
+    return false;
+}
+
+bool ConvertMessageCode(ConvertibleMessage& message, CodeDirection direction, bool force) {
+    return ConvertMessageCode(message, direction, force, CodePage::Working());
+}
+
+bool RunCodeConversionCommand(ConvertibleMessage& message, CodeDirection direction,
+                              MessageHost& host, const CodePage& cp) {
+    if (ConvertMessageCode(message, direction, false, cp)) {
+        return true;
+    }
+    if (!IsJapaneseSystem(cp)) {
+        return false;
+    }
+    const char* question =
+        direction == CodeDirection::EucToSjis
+            ? "This may not be EUC text\nDo you want to force to convert skipping error lines?"
+            : "This may not be Shift-JIS text\nDo you want to force to convert skipping error "
+              "lines?";
+    if (host.AskYesNo(question)) {
+        return ConvertMessageCode(message, direction, true, cp);
+    }
+    host.ShowStatus("Conversion Failed!");
+    return false;
+}
+
+}  // namespace corvina

@@ -1,0 +1,910 @@
+#include "message/mime/MessageParser.h"
+
+#include <cstring>
+#include <fstream>
+#include <new>
+#include <optional>
+#include <system_error>
+
+#include "common/Bytes.h"
+#include "common/CodePage.h"
+#include "message/Address.h"
+#include "message/Base64.h"
+#include "message/BinHex.h"
+#include "message/HeaderUnfold.h"
+#include "message/HeaderWords.h"
+#include "message/JapaneseCode.h"
+#include "message/MessageHost.h"
+#include "message/QuotedPrintable.h"
+#include "message/Uuencode.h"
+#include "message/mime/AttachmentFile.h"
+#include "message/mime/MimeParameters.h"
+#include "message/mime/MimeTypeTable.h"
+#include "store/MailMessage.h"
+
+namespace corvina {
+
+namespace {
+
+constexpr std::size_t kSeparatorWidth = 64;
+constexpr std::size_t kAutoWrapFrom = 80;  // bytes of a line, LF included
+
+// The text with the transport forms undone: CR before LF removed, the
+// terminator "." and what follows dropped, one dot taken from lines that
+// start "..". Most stored texts need none of it and are not copied.
+std::string_view NormaliseText(std::string_view text, std::string& storage) {
+    bool needsCopy = text.find('\r') != std::string_view::npos ||
+                     (!text.empty() && text[0] == '.') ||
+                     text.find("\n.") != std::string_view::npos;
+    if (!needsCopy) {
+        return text;
+    }
+    storage.clear();
+    storage.reserve(text.size());
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t lf = text.find('\n', pos);
+        std::size_t end = lf == std::string_view::npos ? text.size() : lf;
+        std::string_view line = text.substr(pos, end - pos);
+        pos = lf == std::string_view::npos ? text.size() : lf + 1;
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        if (line == ".") {
+            break;
+        }
+        if (line.size() >= 2 && line[0] == '.' && line[1] == '.') {
+            line.remove_prefix(1);
+        }
+        storage.append(line);
+        storage += '\n';
+    }
+    return storage;
+}
+
+// One line at pos (without LF); pos moves past it.
+std::string_view TakeLine(std::string_view text, std::size_t& pos) {
+    const char* start = text.data() + pos;
+    const void* lf = std::memchr(start, '\n', text.size() - pos);
+    std::size_t end = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - text.data())
+                         : text.size();
+    std::string_view line = text.substr(pos, end - pos);
+    pos = lf ? end + 1 : text.size();
+    return line;
+}
+
+std::string DecodeWords(std::string_view line, const CodePage& cp) {
+    if (line.find("=?") == std::string_view::npos) {
+        return std::string(line);
+    }
+    std::optional<std::string> decoded = DecodeHeaderWords(line, cp);
+    return decoded ? std::move(*decoded) : std::string(line);
+}
+
+// One header field starting at pos with its continuation lines, joined and
+// decoded. Empty when pos is at the empty line that ends the header.
+std::string ReadField(std::string_view text, std::size_t& pos, const CodePage& cp) {
+    std::string field = DecodeWords(TakeLine(text, pos), cp);
+    if (field.size() > kUnfoldedFieldMax) {
+        field.resize(kUnfoldedFieldMax);
+    }
+    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) {
+        std::string_view cont = TakeLine(text, pos);
+        while (!cont.empty() && (cont.front() == ' ' || cont.front() == '\t')) {
+            cont.remove_prefix(1);
+        }
+        if (cont.size() > kContinuationMax) {
+            cont = cont.substr(0, kContinuationMax);
+        }
+        if (field.size() >= kUnfoldedFieldMax) {
+            continue;
+        }
+        if (cont.empty() || cont.front() != '=') {
+            field += ' ';
+        }
+        field += DecodeWords(cont, cp);
+        if (field.size() > kUnfoldedFieldMax) {
+            field.resize(kUnfoldedFieldMax);
+        }
+    }
+    return field;
+}
+
+std::string_view ValueAfterColon(std::string_view line) {
+    std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos) {
+        return {};
+    }
+    return Trim(line.substr(colon + 1));
+}
+
+bool IsStoreLine(std::string_view line) {
+    return StartsWithNoCase(line, "X-MARLO-ATTACHMENT-FILE:") ||
+           StartsWithNoCase(line, "X-MARLO-DECORDED:") ||
+           StartsWithNoCase(line, "X-MARLO-REPLY:") ||
+           StartsWithNoCase(line, "X-MARLO-ENCODING:");
+}
+
+// "<a> <b> <c>": from the first "<" (or the last for References) to the
+// last ">"; the trimmed value when there are no brackets.
+std::string ReferenceValue(std::string_view value, bool lastOpening) {
+    std::size_t open = lastOpening ? value.rfind('<') : value.find('<');
+    std::size_t close = value.rfind('>');
+    if (open == std::string_view::npos || close == std::string_view::npos || close < open) {
+        return std::string(Trim(value));
+    }
+    return std::string(value.substr(open, close - open + 1));
+}
+
+// Whether a plain (not encoded) body in `charset` must be converted into
+// W: on 932 only UTF-8 and EUC-JP (JIS was converted on receipt), elsewhere
+// any known charset that is not W itself.
+bool PlainBodyNeedsConversion(std::string_view charset, const CodePage& cp) {
+    if (charset.empty() || EqualNoCase(charset, "us-ascii") || cp.IsCharsetOfW(charset)) {
+        return false;
+    }
+    if (cp.IsDbcs()) {
+        return EqualNoCase(charset, "utf-8") || EqualNoCase(charset, "utf8") ||
+               EqualNoCase(charset, "euc-jp") || EqualNoCase(charset, "x-euc-jp");
+    }
+    return !CodePage::IconvCharsetName(charset).empty();
+}
+
+enum class WalkEnd { Closed, Ancestor, EndOfText };
+
+struct PartHeader {
+    std::string type = "text";
+    std::string subtype = "plain";
+    std::string encoding = "7bit";
+    std::string charset;
+    std::string fileName;
+    bool fileNameFromExtended = false;
+    std::optional<std::string> boundary;
+};
+
+class Parser {
+public:
+    Parser(MailMessage& message, const ParseOptions& options, ParseResult& result)
+        : message_(message),
+          options_(options),
+          result_(result),
+          cp_(options.codePage ? *options.codePage : CodePage::Working()),
+          types_(options.types ? *options.types : BuiltInTypes()),
+          attachDir_(options.AttachmentDirectory()) {}
+
+    void Run(std::string_view text);
+
+private:
+    static const MimeTypeTable& BuiltInTypes() {
+        static const MimeTypeTable table;
+        return table;
+    }
+
+    void HeaderLine(const std::string& line);
+    void ContentTypeLine(std::string_view value);
+    void PriorityLine(std::string_view line);
+    void AppendAddressField(std::string& field, std::string_view value);
+
+    void AddShownLine(std::string_view line);
+    void AddShownText(std::string_view text);
+    void AddRawRest(std::size_t pos);
+
+    // The part walker. `single`: the whole message is one body whose header
+    // is the message header (pos at the start of the message).
+    WalkEnd DecodeParts(std::size_t& pos, bool single, int depth, std::size_t& hitLevel);
+    void ReadPartHeader(std::size_t& pos, PartHeader& part, bool& hitBoundary);
+    // Level of the boundary this line opens or closes (innermost first), or
+    // -1. `closing` tells "--boundary--".
+    int MatchBoundary(std::string_view line, bool& closing) const;
+    // Moves pos to the next boundary line of any open level; returns the
+    // end of the body before it.
+    std::size_t ScanToBoundary(std::size_t& pos) const;
+    void DecodeLeaf(PartHeader part, std::string_view body, bool single);
+    void SecondStage();
+
+    MailMessage& message_;
+    const ParseOptions& options_;
+    ParseResult& result_;
+    const CodePage& cp_;
+    const MimeTypeTable& types_;
+    std::filesystem::path attachDir_;
+
+    std::string_view text_;
+    std::vector<std::string> boundaries_;
+    bool toSplit_ = false;
+    bool priorityFixed_ = false;
+    std::string bodyCharset_;
+    bool limitHit_ = false;
+};
+
+void Parser::AppendAddressField(std::string& field, std::string_view value) {
+    while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) {
+        value.remove_prefix(1);
+    }
+    if (field.empty()) {
+        field = value;
+    } else if (value != field) {
+        field += ", ";
+        field += value;
+    }
+}
+
+void Parser::ContentTypeLine(std::string_view value) {
+    MimeTypeName name = ParseContentTypeValue(value);
+    message_.contentType = name.type;
+    message_.contentSubtype = name.subtype;
+    if (EqualNoCase(name.type, "text")) {
+        if (std::optional<std::string> charset = FindCharset(value)) {
+            if (EqualNoCase(*charset, "US-ASCII")) {
+                result_.charsetJis = false;
+            } else if (EqualNoCase(*charset, "ISO-2022-JP")) {
+                result_.charsetJis = true;
+            }
+            bodyCharset_ = std::move(*charset);
+        }
+    } else if (EqualNoCase(name.type, "multipart")) {
+        if (std::optional<std::string> boundary = FindBoundary(value)) {
+            message_.boundary = std::move(*boundary);
+        }
+        if (EqualNoCase(name.subtype, "signed") || EqualNoCase(name.subtype, "encrypted")) {
+            // Kept raw for the PGP step.
+            message_.decoded = true;
+        } else if (!message_.boundary.empty()) {
+            toSplit_ = true;
+        }
+    }
+}
+
+void Parser::PriorityLine(std::string_view line) {
+    if (priorityFixed_) {
+        return;
+    }
+    std::string value = ToUpperAscii(ValueAfterColon(line));
+    if (value.find("HIGH") != std::string::npos) {
+        message_.priority = 1;
+    } else if (value.find("LOW") != std::string::npos) {
+        message_.priority = 5;
+    } else {
+        int number = AtoI(value);
+        if (number <= 0) {
+            message_.priority = 3;
+        } else {
+            message_.priority = number > 5 ? 5 : number;
+            priorityFixed_ = true;
+        }
+    }
+}
+
+void Parser::HeaderLine(const std::string& line) {
+    std::string_view l = line;
+    if (IsStoreLine(l)) {
+        if (!options_.trustStoreLines) {
+            return;  // a sender may not set the store's own lines
+        }
+        std::string_view value = ValueAfterColon(l);
+        if (StartsWithNoCase(l, "X-MARLO-ATTACHMENT-FILE:")) {
+            if (!value.empty()) {
+                AttachmentEntry entry;
+                entry.path = ResolveAttachmentLink(value, options_.mailboxDirectory, cp_);
+                const MimeTypeEntry& row = types_.FindByFileName(std::string(value));
+                entry.type = row.type;
+                entry.subtype = row.subtype;
+                bool sevenBit = EqualNoCase(row.subtype, "mac-binhex40") ||
+                                EqualNoCase(row.subtype, "x-uuencode");
+                entry.encoding = sevenBit ? "7bit" : "base64";
+                message_.attachments.push_back(std::move(entry));
+            }
+            result_.storedAttachments = true;
+        } else if (StartsWithNoCase(l, "X-MARLO-REPLY:")) {
+            message_.replied = true;
+        } else if (StartsWithNoCase(l, "X-MARLO-DECORDED:")) {
+            message_.decoded = true;
+        } else {
+            message_.encoding = AtoI(value);
+        }
+        return;
+    }
+    if (StartsWithNoCase(l, "FROM:")) {
+        message_.from = ValueAfterColon(l);
+        if (!options_.ownAddress.empty() &&
+            EqualNoCase(AddressOf(message_.from), options_.ownAddress)) {
+            message_.read = true;
+        }
+    } else if (StartsWithNoCase(l, "TO:")) {
+        AppendAddressField(message_.to, l.substr(3));
+    } else if (StartsWithNoCase(l, "CC:")) {
+        AppendAddressField(message_.cc, l.substr(3));
+    } else if (StartsWithNoCase(l, "SUBJECT:")) {
+        message_.subject = ValueAfterColon(l);
+    } else if (StartsWithNoCase(l, "DATE:")) {
+        message_.date = ValueAfterColon(l);
+    } else if (StartsWithNoCase(l, "STATUS:")) {
+        message_.status = ValueAfterColon(l);
+    } else if (StartsWithNoCase(l, "BCC:")) {
+        message_.bcc = ValueAfterColon(l);
+    } else if (StartsWithNoCase(l, "REPLY-TO:")) {
+        message_.replyTo = ValueAfterColon(l);
+        message_.AddOtherHeader(l);
+    } else if (StartsWithNoCase(l, "RESENT-")) {
+        message_.hasResent = true;
+        std::string_view rest = l.substr(7);
+        if (StartsWithNoCase(rest, "FROM:")) {
+            message_.resentFrom = ValueAfterColon(rest);
+        } else if (StartsWithNoCase(rest, "TO:")) {
+            message_.resentTo = ValueAfterColon(rest);
+        } else if (StartsWithNoCase(rest, "DATE:")) {
+            message_.resentDate = ValueAfterColon(rest);
+        } else if (StartsWithNoCase(rest, "CC:")) {
+            message_.resentCc = ValueAfterColon(rest);
+        } else if (StartsWithNoCase(rest, "BCC:")) {
+            message_.resentBcc = ValueAfterColon(rest);
+        } else if (StartsWithNoCase(rest, "REPLY-TO:")) {
+            message_.resentReplyTo = ValueAfterColon(rest);
+            message_.AddOtherHeader(l);
+        } else {
+            message_.AddOtherHeader(l);
+        }
+    } else if (FindNoCase(l, "Priority:") != std::string_view::npos) {
+        PriorityLine(l);
+        if (!StartsWithNoCase(l, "X-PRIORITY:")) {
+            message_.AddOtherHeader(l);
+        }
+    } else {
+        message_.AddOtherHeader(l);
+        if (StartsWithNoCase(l, "CONTENT-TYPE:")) {
+            ContentTypeLine(l.substr(13));
+        } else if (StartsWithNoCase(l, "CONTENT-TRANSFER-ENCODING:")) {
+            message_.transferEncoding = ValueAfterColon(l);
+        } else if (StartsWithNoCase(l, "MESSAGE-ID:")) {
+            message_.messageId = ValueAfterColon(l);
+        } else if (StartsWithNoCase(l, "IN-REPLY-TO:")) {
+            if (message_.parentReference.empty()) {
+                message_.parentReference = ReferenceValue(ValueAfterColon(l), false);
+            }
+        } else if (StartsWithNoCase(l, "REFERENCES:")) {
+            message_.parentReference = ReferenceValue(ValueAfterColon(l), true);
+        }
+    }
+}
+
+void Parser::AddShownLine(std::string_view line) {
+    if (options_.autoWrap && line.size() + 1 >= kAutoWrapFrom) {
+        AutoWrapLine(message_, line, options_.breakSets, cp_);
+    } else {
+        message_.AddBodyLine(line);
+    }
+}
+
+void Parser::AddShownText(std::string_view text) {
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::string_view line = TakeLine(text, pos);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        AddShownLine(line);
+    }
+}
+
+void Parser::AddRawRest(std::size_t pos) {
+    while (pos < text_.size()) {
+        message_.AddBodyLine(TakeLine(text_, pos));
+    }
+}
+
+int Parser::MatchBoundary(std::string_view line, bool& closing) const {
+    if (line.size() < 2 || line[0] != '-' || line[1] != '-') {
+        return -1;
+    }
+    std::string_view rest = line.substr(2);
+    for (std::size_t i = boundaries_.size(); i-- > 0;) {
+        const std::string& b = boundaries_[i];
+        if (rest.size() >= b.size() && rest.compare(0, b.size(), b) == 0) {
+            closing = rest.size() >= b.size() + 2 && rest[b.size()] == '-' &&
+                      rest[b.size() + 1] == '-';
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+std::size_t Parser::ScanToBoundary(std::size_t& pos) const {
+    while (pos < text_.size()) {
+        if (text_[pos] == '-' && pos + 1 < text_.size() && text_[pos + 1] == '-') {
+            std::size_t probe = pos;
+            std::string_view line = TakeLine(text_, probe);
+            bool closing = false;
+            if (MatchBoundary(line, closing) >= 0) {
+                return pos;
+            }
+        }
+        const void* lf = std::memchr(text_.data() + pos, '\n', text_.size() - pos);
+        pos = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - text_.data()) + 1
+                 : text_.size();
+    }
+    return pos;
+}
+
+void Parser::ReadPartHeader(std::size_t& pos, PartHeader& part, bool& hitBoundary) {
+    hitBoundary = false;
+    while (pos < text_.size()) {
+        if (text_[pos] == '\n') {
+            ++pos;  // the empty line ending the header
+            return;
+        }
+        if (text_[pos] == '-' && !boundaries_.empty()) {
+            std::size_t probe = pos;
+            bool closing = false;
+            if (MatchBoundary(TakeLine(text_, probe), closing) >= 0) {
+                hitBoundary = true;  // a part with a header and no body
+                return;
+            }
+        }
+        std::string line = ReadField(text_, pos, cp_);
+        std::string_view l = line;
+        if (StartsWithNoCase(l, "CONTENT-TYPE:")) {
+            std::string_view value = l.substr(13);
+            MimeTypeName name = ParseContentTypeValue(value);
+            if (EqualNoCase(name.type, "multipart")) {
+                if (std::optional<std::string> b = FindBoundary(value); b && !b->empty()) {
+                    part.type = name.type;
+                    part.subtype = name.subtype;
+                    part.boundary = std::move(*b);
+                }
+                continue;
+            }
+            part.type = name.type;
+            part.subtype = name.subtype;
+            if (std::optional<std::string> charset = FindCharset(value)) {
+                part.charset = std::move(*charset);
+            }
+            if (std::optional<DecodedParameter> n = FindExtendedParameter(value, "name")) {
+                part.fileName = n->charset.empty() ? n->bytes : cp_.FromCharset(n->charset, n->bytes);
+            }
+        } else if (StartsWithNoCase(l, "CONTENT-TRANSFER-ENCODING:")) {
+            part.encoding = ValueAfterColon(l);
+        } else if (StartsWithNoCase(l, "CONTENT-DISPOSITION:")) {
+            std::string_view value = l.substr(20);
+            if (std::optional<DecodedParameter> f = FindExtendedParameter(value, "filename")) {
+                const bool extended = f->extended;
+                // A name in the RFC 2231 form wins; a plain one only fills a gap.
+                if (part.fileName.empty() || (extended && !part.fileNameFromExtended)) {
+                    part.fileName =
+                        f->charset.empty() ? f->bytes : cp_.FromCharset(f->charset, f->bytes);
+                    part.fileNameFromExtended = extended;
+                }
+            }
+        }
+    }
+}
+
+void Parser::DecodeLeaf(PartHeader part, std::string_view body, bool single) {
+    if (EqualNoCase(part.encoding, "x-uuencode")) {
+        part.type = "application";
+        part.subtype = "x-uuencode";
+        part.encoding = "7bit";
+    }
+    const bool shown = IsShownTextType(part.type, part.subtype, types_);
+    const bool base64 = EqualNoCase(part.encoding, "base64");
+    const bool qp = EqualNoCase(part.encoding, "quoted-printable");
+    const bool wantsFile = !shown || (base64 && !single);
+
+    if (shown && message_.bodyLineCount > 0) {
+        message_.AddBodyLine(std::string(kSeparatorWidth, '-'));
+    }
+    std::optional<AttachmentFile> file;
+    if (wantsFile) {
+        file = AttachmentFile::Create(attachDir_, part.fileName,
+                                      types_.FindByType(part.type, part.subtype), cp_);
+        if (file) {
+            AttachmentEntry entry;
+            entry.path = file->Path();
+            entry.type = part.type;
+            entry.subtype = part.subtype;
+            entry.encoding = part.encoding;
+            message_.attachments.push_back(std::move(entry));
+            result_.createdFiles.push_back(file->Path());
+        }
+    }
+
+    if (base64) {
+        std::string bytes = Base64DecodeBody(body);
+        if (file) {
+            file->Write(bytes);
+        }
+        if (shown) {
+            AddShownText(ShownTextToWorking(bytes, part.charset, cp_));
+        }
+    } else if (qp) {
+        std::vector<std::string> lines = QpDecodeText(body);
+        if (shown) {
+            std::string joined;
+            for (const std::string& l : lines) {
+                joined += l;
+            }
+            AddShownText(ShownTextToWorking(joined, part.charset, cp_));
+        } else if (file) {
+            for (const std::string& l : lines) {
+                if (!l.empty() && l.back() == '\n') {
+                    file->Write(std::string_view(l).substr(0, l.size() - 1));
+                    file->Write("\r\n");
+                } else {
+                    file->Write(l);
+                }
+            }
+        }
+    } else if (shown) {
+        std::size_t pos = 0;
+        while (pos < body.size()) {
+            AddShownLine(ShownTextToWorking(TakeLine(body, pos), part.charset, cp_));
+        }
+    } else if (file) {
+        std::size_t pos = 0;
+        while (pos < body.size()) {
+            file->Write(TakeLine(body, pos));
+            file->Write("\r\n");
+        }
+    }
+    if (file) {
+        file->Close();
+    }
+}
+
+WalkEnd Parser::DecodeParts(std::size_t& pos, bool single, int depth, std::size_t& hitLevel) {
+    const std::size_t myLevel = boundaries_.size();  // index of my boundary + 1
+    bool epilogue = false;  // reading what follows a nested multipart
+    while (true) {
+        if (++result_.partCount > kMaxMimeParts || depth > kMaxMimeDepth) {
+            limitHit_ = true;
+            AddRawRest(pos);
+            pos = text_.size();
+            return WalkEnd::EndOfText;
+        }
+        PartHeader part;
+        bool bodyless = false;
+        if (!epilogue) {
+            ReadPartHeader(pos, part, bodyless);
+        }
+        if (part.boundary && !bodyless && !single) {
+            // Skip to the nested multipart's first boundary, walk its parts,
+            // then read what follows its closing boundary as a text part.
+            boundaries_.push_back(*part.boundary);
+            std::size_t scan = pos;
+            ScanToBoundary(scan);
+            WalkEnd end = WalkEnd::EndOfText;
+            if (scan < text_.size()) {
+                bool closing = false;
+                std::size_t after = scan;
+                int level = MatchBoundary(TakeLine(text_, after), closing);
+                if (level == static_cast<int>(myLevel)) {
+                    pos = after;
+                    end = closing ? WalkEnd::Closed
+                                  : DecodeParts(pos, false, depth + 1, hitLevel);
+                } else {
+                    pos = scan;
+                    end = WalkEnd::Ancestor;
+                    hitLevel = static_cast<std::size_t>(level);
+                }
+            } else {
+                pos = scan;
+            }
+            boundaries_.pop_back();
+            if (end == WalkEnd::EndOfText) {
+                return end;
+            }
+            if (end == WalkEnd::Ancestor && hitLevel + 1 < myLevel) {
+                return end;  // an outer level's boundary
+            }
+            if (end == WalkEnd::Closed) {
+                epilogue = true;
+                continue;
+            }
+            // Otherwise pos is at a boundary line of this level.
+        } else if (single) {
+            DecodeLeaf(part, text_.substr(pos), true);
+            pos = text_.size();
+            return WalkEnd::EndOfText;
+        } else {
+            std::size_t bodyStart = pos;
+            std::size_t bodyEnd = bodyless ? pos : ScanToBoundary(pos);
+            if (epilogue) {
+                // Only text that is more than blank lines becomes a part.
+                std::string_view rest = text_.substr(bodyStart, bodyEnd - bodyStart);
+                if (rest.find_first_not_of(" \t\n") != std::string_view::npos) {
+                    DecodeLeaf(part, rest, false);
+                }
+                epilogue = false;
+            } else {
+                DecodeLeaf(part, text_.substr(bodyStart, bodyEnd - bodyStart), false);
+            }
+        }
+        // pos is at a boundary line (or the end of the text).
+        if (pos >= text_.size()) {
+            return WalkEnd::EndOfText;
+        }
+        std::size_t after = pos;
+        bool closing = false;
+        int level = MatchBoundary(TakeLine(text_, after), closing);
+        if (level < 0) {
+            return WalkEnd::EndOfText;  // not reached: ScanToBoundary stops at boundaries
+        }
+        if (static_cast<std::size_t>(level) + 1 != myLevel) {
+            hitLevel = static_cast<std::size_t>(level);
+            return WalkEnd::Ancestor;  // an outer level's boundary: leave it to that level
+        }
+        pos = after;
+        if (closing) {
+            return WalkEnd::Closed;
+        }
+    }
+}
+
+void Parser::SecondStage() {
+    const std::size_t count = message_.attachments.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        const AttachmentEntry entry = message_.attachments[i];
+        if (!EqualNoCase(entry.type, "application")) {
+            continue;
+        }
+        const bool binhex = EqualNoCase(entry.subtype, "mac-binhex40");
+        const bool uu = EqualNoCase(entry.subtype, "x-uuencode");
+        if (!binhex && !uu) {
+            continue;
+        }
+        std::error_code ec;
+        auto size = std::filesystem::file_size(entry.path, ec);
+        if (ec) {
+            continue;
+        }
+        std::string content;
+        try {
+            if (size > kMaxSecondStageBytes) {
+                throw std::bad_alloc();
+            }
+            content.resize(static_cast<std::size_t>(size));
+        } catch (const std::bad_alloc&) {
+            if (options_.host) {
+                options_.host->ShowStatus(kInsufficientMemoryText);
+            }
+            continue;
+        }
+        std::ifstream in(entry.path, std::ios::binary);
+        if (!in.read(content.data(), static_cast<std::streamsize>(content.size()))) {
+            continue;
+        }
+        DecodeTarget target;
+        target.directory = attachDir_;
+        target.dialogDirectory = attachDir_;
+        target.host = options_.host;
+        std::optional<std::filesystem::path> out;
+        if (binhex) {
+            std::size_t at = content.find(kBinHexFirstLine);
+            if (at != std::string::npos) {
+                out = BinHexDecodeText(std::string_view(content).substr(at), target);
+            }
+        } else {
+            std::size_t at = content.rfind("begin ", 0) == 0 ? 0 : content.find("\nbegin ");
+            if (at != std::string::npos) {
+                at += content[at] == '\n' ? 1 : 0;
+                out = UuDecodeText(std::string_view(content).substr(at), target);
+            }
+        }
+        if (out) {
+            const MimeTypeEntry& row = types_.FindByFileName(out->filename().string());
+            AttachmentEntry decodedEntry;
+            decodedEntry.path = *out;
+            decodedEntry.type = row.type;
+            decodedEntry.subtype = row.subtype;
+            bool sevenBit = EqualNoCase(row.subtype, "mac-binhex40") ||
+                            EqualNoCase(row.subtype, "x-uuencode");
+            decodedEntry.encoding = sevenBit ? "7bit" : "base64";
+            message_.attachments.push_back(std::move(decodedEntry));
+            result_.createdFiles.push_back(*out);
+        }
+    }
+}
+
+void Parser::Run(std::string_view text) {
+    std::string storage;
+    text_ = NormaliseText(text, storage);
+    std::size_t pos = 0;
+
+    while (pos < text_.size() && text_[pos] != '\n') {
+        HeaderLine(ReadField(text_, pos, cp_));
+    }
+    if (pos < text_.size()) {
+        ++pos;  // the empty line
+    }
+    const std::size_t bodyStart = pos;
+
+    bool shown = IsShownTextType(message_.contentType, message_.contentSubtype, types_) ||
+                 (EqualNoCase(message_.contentType, "application") &&
+                  EqualNoCase(message_.contentSubtype, "pgp"));
+    const bool encoded = EqualNoCase(message_.transferEncoding, "base64") ||
+                         EqualNoCase(message_.transferEncoding, "quoted-printable");
+    if (!toSplit_ && !message_.decoded && (!shown || encoded)) {
+        if (EqualNoCase(message_.contentType, "application") &&
+            EqualNoCase(message_.contentSubtype, "x-www-form-urlencoded")) {
+            for (const std::string& line : DecodeFormData(text_.substr(bodyStart))) {
+                message_.AddBodyLine(line);
+            }
+        } else {
+            std::size_t start = 0;
+            std::size_t unused = 0;
+            DecodeParts(start, true, 1, unused);
+        }
+        message_.decoded = true;
+    } else if (toSplit_ && !message_.decoded) {
+        boundaries_.push_back(message_.boundary);
+        while (pos < text_.size()) {
+            std::string_view line = TakeLine(text_, pos);
+            bool closing = false;
+            if (MatchBoundary(line, closing) == 0) {
+                if (!closing) {
+                    std::size_t unused = 0;
+                    DecodeParts(pos, false, 1, unused);
+                }
+                message_.decoded = true;
+                AddRawRest(pos);  // the epilogue
+                break;
+            }
+            if (options_.autoWrap && line.size() + 1 >= kAutoWrapFrom) {
+                AutoWrapLine(message_, line, options_.breakSets, cp_);
+            } else {
+                message_.AddBodyLine(line);
+            }
+        }
+        boundaries_.clear();
+    } else {
+        // A plain body. Raw text from outside is read in its declared
+        // charset once; the decoded flag then keeps later parses from
+        // converting it again.
+        const bool convert =
+            !message_.decoded && shown && PlainBodyNeedsConversion(bodyCharset_, cp_);
+        const bool wrap = options_.autoWrap && !message_.decoded;
+        while (pos < text_.size()) {
+            std::string_view line = TakeLine(text_, pos);
+            std::string converted;
+            if (convert) {
+                converted = ShownTextToWorking(line, bodyCharset_, cp_);
+                line = converted;
+            }
+            if (wrap && line.size() + 1 >= kAutoWrapFrom) {
+                AutoWrapLine(message_, line, options_.breakSets, cp_);
+            } else {
+                message_.AddBodyLine(line);
+            }
+        }
+        if (convert) {
+            message_.decoded = true;
+        }
+    }
+
+    if (!result_.storedAttachments) {
+        SecondStage();
+    }
+    if (message_.bodyLineCount == 0) {
+        message_.AddBodyLine("");
+    }
+    if (message_.status.find('R') != std::string::npos) {
+        message_.read = true;
+    }
+    result_.limitReached = limitHit_;
+}
+
+void ResetMessage(MailMessage& m) {
+    m.bodyLineCount = 0;
+    m.otherHeaderCount = 0;
+    m.priority = 3;
+    m.decoded = false;
+    m.replied = false;
+    m.read = false;
+    m.subject.clear();
+    m.from.clear();
+    m.to.clear();
+    m.date.clear();
+    m.cc.clear();
+    m.replyTo.clear();
+    m.bcc.clear();
+    m.resentFrom.clear();
+    m.resentTo.clear();
+    m.resentCc.clear();
+    m.resentReplyTo.clear();
+    m.resentBcc.clear();
+    m.resentDate.clear();
+    m.hasResent = false;
+    m.parentReference.clear();
+    m.messageId.clear();
+    m.status.clear();
+    m.otherHeaders.clear();
+    m.otherHeadersLoaded = true;
+    m.contentType = "text";
+    m.contentSubtype = "plain";
+    m.transferEncoding = "7bit";
+    m.boundary.clear();
+    m.attachments.clear();
+    m.bodyLines.Clear();
+    m.mimeStructure.reset();
+}
+
+}  // namespace
+
+std::filesystem::path ParseOptions::AttachmentDirectory() const {
+    return attachmentDirectory.empty() ? mailboxDirectory / "Attach" : attachmentDirectory;
+}
+
+bool IsShownTextType(std::string_view type, std::string_view subtype,
+                     const MimeTypeTable& types) {
+    if (types.FindByType(type, subtype) != nullptr) {
+        return EqualNoCase(type, "text") && EqualNoCase(subtype, "plain");
+    }
+    return EqualNoCase(type, "text") || EqualNoCase(type, "message");
+}
+
+std::string ShownTextToWorking(std::string_view text, std::string_view charset,
+                               const CodePage& cp) {
+    if (cp.IsDbcs()) {
+        if (EqualNoCase(charset, "utf-8") || EqualNoCase(charset, "utf8") ||
+            EqualNoCase(charset, "euc-jp") || EqualNoCase(charset, "x-euc-jp")) {
+            return cp.FromCharset(charset, text);
+        }
+        return text.find('\x1b') == std::string_view::npos ? std::string(text) : JisToSjis(text);
+    }
+    if (charset.empty() || EqualNoCase(charset, "us-ascii")) {
+        if (text.find("\x1b$") != std::string_view::npos) {
+            return JisToWorking(text, cp);
+        }
+        return std::string(text);
+    }
+    if (cp.IsCharsetOfW(charset)) {
+        return std::string(text);
+    }
+    return cp.FromCharset(charset, text);
+}
+
+std::filesystem::path ResolveAttachmentLink(std::string_view value,
+                                            const std::filesystem::path& mailboxDirectory,
+                                            const CodePage& cp) {
+    if (!value.empty() && value.front() == '/') {
+        return std::filesystem::path(std::string(value));
+    }
+    std::string relative;
+    relative.reserve(value.size());
+    for (std::size_t pos = 0; pos < value.size();) {
+        int len = cp.CharLength(value, pos);
+        if (len <= 0) {
+            break;
+        }
+        if (len == 1 && value[pos] == '\\') {
+            relative += '/';
+        } else {
+            relative.append(value.substr(pos, static_cast<std::size_t>(len)));
+        }
+        pos += static_cast<std::size_t>(len);
+    }
+    return mailboxDirectory / "Attach" / relative;
+}
+
+std::string AttachmentLinkValue(const std::filesystem::path& path,
+                                const std::filesystem::path& mailboxDirectory) {
+    std::string full = path.string();
+    std::string prefix = (mailboxDirectory / "Attach").string();
+    if (!prefix.empty() && prefix.back() != '/') {
+        prefix += '/';
+    }
+    if (full.size() > prefix.size() && full.compare(0, prefix.size(), prefix) == 0) {
+        return full.substr(prefix.size());
+    }
+    return full;
+}
+
+ParseResult ParseMessage(MailMessage& message, std::string_view text,
+                         const ParseOptions& options) {
+    ParseResult result;
+    ResetMessage(message);
+    Parser parser(message, options, result);
+    parser.Run(text);
+    return result;
+}
+
+}  // namespace corvina

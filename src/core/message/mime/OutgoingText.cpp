@@ -1,0 +1,628 @@
+#include "message/mime/OutgoingText.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <optional>
+#include <random>
+#include <system_error>
+
+#include "addressbook/AddressGroup.h"
+#include "common/Bytes.h"
+#include "common/CodePage.h"
+#include "message/Address.h"
+#include "message/Base64.h"
+#include "message/BinHex.h"
+#include "message/HeaderWords.h"
+#include "message/JapaneseCode.h"
+#include "message/MailDate.h"
+#include "message/QuotedPrintable.h"
+#include "message/Uuencode.h"
+#include "platform/Paths.h"
+#include "store/MailMessage.h"
+
+namespace corvina {
+
+namespace {
+
+constexpr int kVersionMajor = 1;
+constexpr int kVersionMinor = 12;
+constexpr std::size_t kContentTypeFold = 74;
+constexpr std::size_t kMaxAttachmentName = 260;
+constexpr std::string_view kBinHexSubtype = "mac-binhex40";
+constexpr std::string_view kUuSubtype = "x-uuencode";
+
+enum class BodyForm { Plain, Jis, QuotedPrintable };
+
+bool IsSjisLead(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+bool IsSjisTrail(unsigned char c) {
+    return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC);
+}
+
+// JIS for Japanese text on a Japanese system, quoted-printable for any
+// other 8-bit text, the lines unchanged when they are all ASCII.
+BodyForm ChooseBodyForm(const MailMessage& m, const CodePage& cp) {
+    for (const MessageLine& line : m.bodyLines) {
+        std::string_view t = line.Content();
+        for (std::size_t i = 0; i < t.size(); ++i) {
+            unsigned char c = static_cast<unsigned char>(t[i]);
+            if (c < 0x80) {
+                continue;
+            }
+            bool japanese = IsSjisLead(c) && i + 1 < t.size() &&
+                            IsSjisTrail(static_cast<unsigned char>(t[i + 1]));
+            return japanese && cp.IsDbcs() ? BodyForm::Jis : BodyForm::QuotedPrintable;
+        }
+    }
+    return BodyForm::Plain;
+}
+
+// No CR or LF from a field may reach a header line.
+std::string Flatten(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c == '\r' || c == '\n') {
+            c = ' ';
+        }
+    }
+    return out;
+}
+
+std::string EncodeOrKeep(std::string_view line, const CodePage& cp) {
+    std::optional<std::string> encoded = EncodeHeaderWords(line, cp);
+    return encoded ? std::move(*encoded) : std::string(line);
+}
+
+bool StartsWithFromWord(std::string_view line) {
+    return StartsWithNoCase(line, "from");
+}
+
+// mboxrd: "From " after any number of ">".
+bool IsMboxFromLine(std::string_view line) {
+    std::size_t i = 0;
+    while (i < line.size() && line[i] == '>') {
+        ++i;
+    }
+    return line.substr(i).starts_with("From ");
+}
+
+std::string FileNameOf(const std::filesystem::path& path) {
+    return path.filename().string();
+}
+
+// Deletes the temporary files of the encoding steps when the message is done.
+class TempFiles {
+public:
+    ~TempFiles() {
+        for (const auto& p : paths_) {
+            std::error_code ec;
+            std::filesystem::remove(p, ec);
+        }
+    }
+    void Add(const std::filesystem::path& p) { paths_.push_back(p); }
+
+private:
+    std::vector<std::filesystem::path> paths_;
+};
+
+enum class Mode { Send, Export };
+
+class Assembler {
+public:
+    Assembler(MailMessage& m, const OutgoingOptions& o, Mode mode, bool unixFormat,
+              LineSender sink)
+        : m_(m),
+          opt_(o),
+          cp_(o.codePage ? *o.codePage : CodePage::Working()),
+          mode_(mode),
+          unix_(unixFormat),
+          sink_(std::move(sink)) {}
+
+    bool Run();
+
+private:
+    // kinds of lines, for the stuffing and quoting rules
+    enum class Kind { Header, Body, Attachment };
+    bool Emit(std::string_view line, Kind kind);
+    bool EmitPhysical(std::string_view line, Kind kind);
+    bool Header(std::string_view line) { return Emit(Flatten(line), Kind::Header); }
+    bool EncodedHeader(std::string_view line) {
+        std::string flat = Flatten(line);
+        return Emit(mode_ == Mode::Send ? EncodeOrKeep(flat, cp_) : flat, Kind::Header);
+    }
+    bool Headers(BodyForm form);
+    bool Body(BodyForm form);
+    bool Attachment(AttachmentEntry entry);
+    std::string MessageId();
+
+    MailMessage& m_;
+    const OutgoingOptions& opt_;
+    const CodePage& cp_;
+    Mode mode_;
+    bool unix_;
+    LineSender sink_;
+    TempFiles temp_;
+    std::string date_;
+};
+
+bool Assembler::EmitPhysical(std::string_view line, Kind kind) {
+    if (mode_ == Mode::Send) {
+        // Every transmitted line, attachments included, is stuffed once.
+        if (!line.empty() && line.front() == '.') {
+            std::string stuffed = "." + std::string(line);
+            return sink_(stuffed);
+        }
+        return sink_(line);
+    }
+    if (unix_ && kind != Kind::Header && IsMboxFromLine(line)) {
+        std::string quoted = ">" + std::string(line);
+        return sink_(quoted);
+    }
+    if (!unix_ && kind == Kind::Body && !line.empty() && line.front() == '.') {
+        std::string doubled = "." + std::string(line);
+        return sink_(doubled);
+    }
+    return sink_(line);
+}
+
+bool Assembler::Emit(std::string_view line, Kind kind) {
+    // Quoted-printable soft breaks come back as "=" CR LF inside one line.
+    std::size_t start = 0;
+    while (true) {
+        std::size_t crlf = line.find("\r\n", start);
+        if (crlf == std::string_view::npos) {
+            return EmitPhysical(line.substr(start), kind);
+        }
+        if (!EmitPhysical(line.substr(start, crlf - start), kind)) {
+            return false;
+        }
+        start = crlf + 2;
+    }
+}
+
+std::string Assembler::MessageId() {
+    if (!m_.messageId.empty()) {
+        return Flatten(m_.messageId);
+    }
+    std::string sender = AddressOf(m_.hasResent && !m_.resentFrom.empty() ? m_.resentFrom : m_.from);
+    std::size_t at = sender.rfind('@');
+    std::string domain = at == std::string::npos ? std::string() : sender.substr(at + 1);
+    std::string clean;
+    for (char c : domain) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (u > 0x20 && u < 0x7F && c != '<' && c != '>' && c != '@') {
+            clean += c;
+        }
+    }
+    if (clean.empty()) {
+        clean = "localhost";
+    }
+    std::random_device device;
+    std::uint64_t random = (static_cast<std::uint64_t>(device()) << 32) ^ device();
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "<%lld.%016llx@", static_cast<long long>(std::time(nullptr)),
+                  static_cast<unsigned long long>(random));
+    std::string id = buffer + clean + ">";
+    m_.messageId = id;
+    m_.AddOtherHeader("Message-Id: " + id);
+    return id;
+}
+
+bool Assembler::Headers(BodyForm form) {
+    const bool resent = mode_ == Mode::Send && m_.hasResent;
+    const bool multipart = !m_.attachments.empty();
+    std::string to = ExpandRecipients(resent ? m_.resentTo : m_.to, opt_.addressBookDirectory);
+    std::string cc = ExpandRecipients(resent ? m_.resentCc : m_.cc, opt_.addressBookDirectory);
+    const std::string& from = resent ? m_.resentFrom : m_.from;
+
+    if (mode_ == Mode::Send && opt_.sendDate) {
+        if (!Header((resent ? "Resent-Date: " : "Date: ") + date_)) {
+            return false;
+        }
+    }
+    auto field = [&](std::string_view name, const std::string& value) {
+        return value.empty() || EncodedHeader(std::string(name) + value);
+    };
+    const char* p = resent ? "Resent-" : "";
+    if (!field(std::string(p) + "To: ", to) || !field(std::string(p) + "From: ", from) ||
+        !field(std::string(p) + "Cc: ", cc) || !field("Subject: ", m_.subject)) {
+        return false;
+    }
+    if (resent) {
+        if (!field("To: ", m_.to) || !field("From: ", m_.from) || !field("Cc: ", m_.cc) ||
+            (!m_.date.empty() && !Header("Date: " + m_.date))) {
+            return false;
+        }
+    }
+    if (mode_ == Mode::Export) {
+        if (!m_.date.empty() && !Header("Date: " + m_.date)) {
+            return false;
+        }
+        if (m_.priority != 3 && m_.priority != 0 &&
+            !Header("X-Priority: " + std::to_string(m_.priority))) {
+            return false;
+        }
+    }
+    // Message-Id goes out on its own line below; the stored one is skipped
+    // here so it is not sent twice.
+    std::string messageId = mode_ == Mode::Send ? MessageId() : std::string();
+    for (const std::string& line : m_.otherHeaders) {
+        std::string_view l = line;
+        bool skip = StartsWithNoCase(l, "MIME-Version:") || StartsWithNoCase(l, "Content-");
+        if (mode_ == Mode::Send) {
+            skip = skip || StartsWithNoCase(l, "X-Mailer:") || StartsWithNoCase(l, "X-Marlo-") ||
+                   StartsWithNoCase(l, "Message-Id:") || StartsWithNoCase(l, "Received:");
+        }
+        if (!skip && !EncodedHeader(l)) {
+            return false;
+        }
+    }
+    if (!messageId.empty() && !Header("Message-Id: " + messageId)) {
+        return false;
+    }
+    if (!Header("MIME-Version: 1.0")) {
+        return false;
+    }
+    std::string contentType;
+    if (multipart) {
+        contentType = "Content-Type: multipart/mixed; boundary=\"" + m_.boundary + "\"";
+    } else {
+        contentType = "Content-Type: " + m_.contentType + "/" + m_.contentSubtype;
+        if (mode_ == Mode::Send && form == BodyForm::Jis) {
+            contentType += "; charset=ISO-2022-JP";
+        } else if (mode_ == Mode::Send && form == BodyForm::QuotedPrintable) {
+            // Without a charset receivers would read the text as US-ASCII.
+            contentType += std::string("; charset=") + cp_.MimeCharsetName();
+        }
+    }
+    if (!Header(contentType)) {
+        return false;
+    }
+    std::string encoding = m_.transferEncoding.empty() ? "7bit" : m_.transferEncoding;
+    if (mode_ == Mode::Send) {
+        if (multipart) {
+            encoding = "7bit";
+        } else if (form == BodyForm::QuotedPrintable) {
+            encoding = "Quoted-Printable";
+        }
+    }
+    if (!Header("Content-Transfer-Encoding: " + encoding)) {
+        return false;
+    }
+    if (mode_ == Mode::Send) {
+        char mailer[64];
+        std::snprintf(mailer, sizeof mailer, "X-Mailer: Marlo! ver %d.%02d", kVersionMajor,
+                      kVersionMinor);
+        if (!Header(mailer)) {
+            return false;
+        }
+        if (m_.priority == 1 || m_.priority == 2) {
+            if (!Header("X-Priority: " + std::to_string(m_.priority)) ||
+                !Header("X-MSMail-Priority: High") || !Header("Priority: high")) {
+                return false;
+            }
+        } else if (m_.priority == 4 || m_.priority == 5) {
+            if (!Header("X-Priority: " + std::to_string(m_.priority)) ||
+                !Header("X-MSMail-Priority: Low") || !Header("Priority: low")) {
+                return false;
+            }
+        }
+    }
+    return Emit("", Kind::Header);
+}
+
+bool Assembler::Body(BodyForm form) {
+    const bool multipart = !m_.attachments.empty();
+    if (multipart) {
+        if (!Emit("--" + m_.boundary, Kind::Header)) {
+            return false;
+        }
+        if (mode_ == Mode::Send && form == BodyForm::Jis) {
+            if (!Emit("Content-Type: text/plain; charset=ISO-2022-JP", Kind::Header)) {
+                return false;
+            }
+        } else if (mode_ == Mode::Send && form == BodyForm::QuotedPrintable) {
+            if (!Emit("Content-Transfer-Encoding: Quoted-Printable", Kind::Header) ||
+                !Emit(std::string("Content-Type: text/plain; charset=") + cp_.MimeCharsetName(),
+                      Kind::Header)) {
+                return false;
+            }
+        } else if (!Emit("Content-Type: text/plain", Kind::Header)) {
+            return false;
+        }
+        if (!Emit("", Kind::Header)) {
+            return false;
+        }
+    }
+    for (const MessageLine& ml : m_.bodyLines) {
+        std::string_view content = ml.Content();
+        if (mode_ == Mode::Export) {
+            if (!Emit(content, Kind::Body)) {
+                return false;
+            }
+            continue;
+        }
+        std::string line;
+        if (StartsWithFromWord(content)) {
+            line = ">";
+        }
+        line.append(content);
+        if (form == BodyForm::Jis) {
+            line = SjisToJis(line, true);
+        } else if (form == BodyForm::QuotedPrintable) {
+            line = QpEncodeLine(line);
+        }
+        if (!Emit(line, Kind::Body)) {
+            return false;
+        }
+    }
+    if (multipart) {
+        if (!Emit("", Kind::Body) || !Emit("", Kind::Body)) {
+            return false;
+        }
+        for (const AttachmentEntry& entry : m_.attachments) {
+            if (!Attachment(entry)) {
+                return false;
+            }
+        }
+        if (!Emit("--" + m_.boundary + "--", Kind::Header)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Assembler::Attachment(AttachmentEntry entry) {
+    if (!Emit("--" + m_.boundary, Kind::Header)) {
+        return false;
+    }
+    const bool alreadyText =
+        EqualNoCase(entry.subtype, kUuSubtype) || EqualNoCase(entry.subtype, kBinHexSubtype);
+    if (alreadyText) {
+        entry.encoding = "7bit";
+    } else if (mode_ == Mode::Send && (m_.encoding == 1 || m_.encoding == 2)) {
+        std::optional<std::filesystem::path> encoded;
+        if (opt_.tempDirectory.empty()) {
+            encoded = m_.encoding == 1 ? UuEncodeFile(entry.path) : BinHexEncodeFile(entry.path);
+        } else {
+            encoded = m_.encoding == 1 ? UuEncodeFile(entry.path, opt_.tempDirectory)
+                                       : BinHexEncodeFile(entry.path, opt_.tempDirectory);
+        }
+        if (!encoded) {
+            return false;
+        }
+        temp_.Add(*encoded);
+        entry.path = *encoded;
+        entry.type = "application";
+        entry.subtype = m_.encoding == 1 ? kUuSubtype : kBinHexSubtype;
+        entry.encoding = "7bit";
+    }
+    std::string name = Flatten(FileNameOf(entry.path));
+    if (mode_ == Mode::Send) {
+        name = EncodeOrKeep(name, cp_);
+    }
+    if (name.size() > kMaxAttachmentName) {
+        name.resize(kMaxAttachmentName);
+    }
+    std::string quoted;
+    for (char c : name) {
+        if (c == '"' || c == '\\') {
+            quoted += '\\';
+        }
+        quoted += c;
+    }
+    std::string typeLine = "Content-Type: " + Flatten(entry.type) + "/" + Flatten(entry.subtype) + ";";
+    std::string nameParam = " name=\"" + quoted + "\"";
+    if (typeLine.size() + nameParam.size() <= kContentTypeFold) {
+        if (!Emit(typeLine + nameParam, Kind::Header)) {
+            return false;
+        }
+    } else if (!Emit(typeLine, Kind::Header) || !Emit(nameParam, Kind::Header)) {
+        return false;
+    }
+    const bool image = EqualNoCase(entry.type, "image");
+    if (!Emit(image ? "Content-Disposition: inline;" : "Content-Disposition: attachment;",
+              Kind::Header) ||
+        !Emit(" filename=\"" + quoted + "\"", Kind::Header) ||
+        !Emit("Content-Transfer-Encoding: " + Flatten(entry.encoding), Kind::Header) ||
+        !Emit("", Kind::Header)) {
+        return false;
+    }
+    if (EqualNoCase(entry.encoding, "base64")) {
+        bool refused = false;
+        bool ok = Base64EncodeFile(entry.path, [&](std::string_view line) {
+            if (!Emit(line, Kind::Attachment)) {
+                refused = true;
+                return false;
+            }
+            return true;
+        });
+        if (!ok || refused) {
+            return false;
+        }
+    } else {
+        std::ifstream in(entry.path, std::ios::binary);
+        if (!in) {
+            return false;
+        }
+        std::string line;
+        while (std::getline(in, line)) {
+            if (!line.empty() && line.back() == '\r') {
+                line.pop_back();
+            }
+            if (!Emit(line, Kind::Attachment)) {
+                return false;
+            }
+        }
+        if (in.bad()) {
+            return false;
+        }
+    }
+    return Emit("", Kind::Attachment);
+}
+
+bool Assembler::Run() {
+    date_ = opt_.dateText.empty() ? FormatMailDate() : opt_.dateText;
+    if (!m_.attachments.empty()) {
+        m_.boundary = Base64EncodeText(date_);
+    }
+    BodyForm form = mode_ == Mode::Send ? ChooseBodyForm(m_, cp_) : BodyForm::Plain;
+    return Headers(form) && Body(form);
+}
+
+}  // namespace
+
+std::string OutgoingEnvelope::RecipientText() const {
+    std::string out;
+    for (const std::string& r : recipients) {
+        out += r;
+        out += '\t';
+    }
+    return out;
+}
+
+std::string ExpandRecipients(std::string_view field,
+                             const std::filesystem::path& addressBookDirectory) {
+    std::string out;
+    auto add = [&](std::string_view address) {
+        if (!out.empty()) {
+            out += ',';
+        }
+        out.append(address);
+    };
+    AddressTokenizer tokens(field);
+    while (std::optional<std::string> token = tokens.Next()) {
+        std::string_view t = Trim(*token);
+        if (t.empty() || t.front() != '@') {
+            add(*token);
+            continue;
+        }
+        std::string_view rest = t.substr(1);
+        std::string name;
+        if (!rest.empty() && rest.front() == '"') {
+            std::size_t close = rest.find('"', 1);
+            name = rest.substr(1, close == std::string_view::npos ? std::string_view::npos
+                                                                  : close - 1);
+        } else {
+            name = rest.substr(0, rest.find_first_of(", \t"));
+        }
+        std::optional<std::filesystem::path> file =
+            AddressGroup::FileFor(addressBookDirectory, name);
+        if (!file) {
+            continue;
+        }
+        AddressGroup group(*file);
+        if (!group.Load()) {
+            continue;  // an unreadable group contributes nothing
+        }
+        for (const std::string& address : group.Addresses()) {
+            add(address);
+        }
+    }
+    return out;
+}
+
+OutgoingEnvelope BuildEnvelope(const MailMessage& m, const OutgoingOptions& options) {
+    const bool resent = m.hasResent;
+    OutgoingEnvelope env;
+    env.sender = AddressOf(resent ? m.resentFrom : m.from);
+    for (const std::string* field : {resent ? &m.resentTo : &m.to, resent ? &m.resentCc : &m.cc,
+                                     resent ? &m.resentBcc : &m.bcc}) {
+        std::string expanded = ExpandRecipients(*field, options.addressBookDirectory);
+        AddressTokenizer tokens(expanded);
+        while (std::optional<std::string> token = tokens.Next()) {
+            std::string address = Flatten(AddressOf(*token));
+            if (!address.empty()) {
+                env.recipients.push_back(std::move(address));
+            }
+        }
+    }
+    env.sender = Flatten(env.sender);
+    return env;
+}
+
+bool BuildOutgoingText(MailMessage& message, const LineSender& send,
+                       const OutgoingOptions& options, OutgoingEnvelope* envelope) {
+    if (envelope != nullptr) {
+        *envelope = BuildEnvelope(message, options);
+    }
+    Assembler assembler(message, options, Mode::Send, false, send);
+    return assembler.Run();
+}
+
+std::string UnixFromLineDate(std::string_view mailDate) {
+    if (Trim(mailDate).empty()) {
+        return {};
+    }
+    std::time_t when = ParseMailDate(mailDate);
+    if (when == 0) {
+        return {};
+    }
+    std::tm tm{};
+    if (localtime_r(&when, &tm) == nullptr) {
+        return {};
+    }
+    static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%s %s%3d %02d:%02d:%02d %04d", kDays[tm.tm_wday % 7],
+                  kMonths[tm.tm_mon % 12], tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
+                  tm.tm_year + 1900);
+    return buffer;
+}
+
+bool ExportMessage(const MailMessage& message, const std::filesystem::path& output,
+                   std::string_view separator, bool unixFormat, const OutgoingOptions& options) {
+    std::string text;
+    auto sink = [&](std::string_view line) {
+        text.append(line);
+        text += "\r\n";
+        return true;
+    };
+    if (unixFormat) {
+        sink("From " + Flatten(AddressOf(message.from)) + " " + UnixFromLineDate(message.date));
+    }
+    // The export writer changes nothing in the message; it works on a copy
+    // so that the boundary of the run stays out of the original.
+    MailMessage copy = message;
+    Assembler assembler(copy, options, Mode::Export, unixFormat, sink);
+    if (!assembler.Run()) {
+        return false;
+    }
+    std::string_view sep = separator;
+    while (!sep.empty() && (sep.back() == '\n' || sep.back() == '\r')) {
+        sep.remove_suffix(1);
+    }
+    if (!separator.empty()) {
+        sink(sep);
+    }
+    int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return false;
+    }
+    std::size_t done = 0;
+    bool ok = true;
+    while (done < text.size()) {
+        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            ok = false;
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (::close(fd) != 0) {
+        ok = false;
+    }
+    return ok;
+}
+
+}  // namespace corvina

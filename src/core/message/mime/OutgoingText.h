@@ -1,0 +1,71 @@
+#pragma once
+// The text that leaves the program for one message: the SMTP envelope,
+// the header lines, the MIME structure, the body converted for transport
+// and the attachments encoded from their files; and the export writer,
+// which writes the same structure into a file.
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvina {
+
+class CodePage;
+class MailMessage;
+
+// Receives one physical line without its line end. Lines arrive ready for
+// the SMTP DATA phase: every line that begins with "." is already
+// dot-stuffed. Returning false stops the assembly.
+using LineSender = std::function<bool(std::string_view line)>;
+
+struct OutgoingOptions {
+    const CodePage* codePage = nullptr;  // null: the working code page
+    std::filesystem::path addressBookDirectory;  // group files "<name>.adr"
+    bool sendDate = false;                       // the SendDate setting
+    // Work directory of the uuencode and BinHex steps; empty: the private
+    // temp directory.
+    std::filesystem::path tempDirectory;
+    // The date text used for "Date:" and the MIME boundary; empty: now.
+    std::string dateText;
+};
+
+struct OutgoingEnvelope {
+    std::string sender;                   // AddressOf From (Resent-From in resent mode)
+    std::vector<std::string> recipients;  // To, Cc, Bcc in order, groups expanded
+    // The recipients, each followed by a tab.
+    std::string RecipientText() const;
+};
+
+// The field with every group reference ("@name" or "@\"name\"") replaced
+// by the first fields of that group file's entry lines, joined with ","
+// (no blank). A group file that cannot be read contributes nothing.
+std::string ExpandRecipients(std::string_view field,
+                             const std::filesystem::path& addressBookDirectory);
+
+OutgoingEnvelope BuildEnvelope(const MailMessage& message, const OutgoingOptions& options);
+
+// Sends the message line by line. A message without a Message-Id gets one
+// ("<time.random@domain of the sender>"), recorded in the message (field
+// and other-header line) so that its copy in Sent carries it. The MIME
+// boundary is left in message.boundary. `envelope`, when given, is filled
+// before the first line is sent. False when a line was refused or an
+// attachment file could not be read; temporary files are removed either
+// way.
+bool BuildOutgoingText(MailMessage& message, const LineSender& send,
+                       const OutgoingOptions& options, OutgoingEnvelope* envelope = nullptr);
+
+// Appends the message to `output` (lines ending in CR LF): with `unixFormat`
+// a "From address date" line first and ">From " quoting in the mboxrd way
+// (no "." doubling); otherwise body lines beginning with "." are doubled.
+// Then `separator` (its own line) when not empty. False on a write error
+// or an unreadable attachment file.
+bool ExportMessage(const MailMessage& message, const std::filesystem::path& output,
+                   std::string_view separator, bool unixFormat, const OutgoingOptions& options);
+
+// "Www Mmm dd hh:mm:ss yyyy" (24 characters, day right-aligned) of a date
+// text read as a mail date; empty when it cannot be read.
+std::string UnixFromLineDate(std::string_view mailDate);
+
+}  // namespace corvina
