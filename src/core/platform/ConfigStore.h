@@ -107,7 +107,8 @@ public:
 
 private:
     struct Line {
-        std::string raw;  // text as read; empty when it must be formatted anew
+        std::string raw;       // text as read
+        bool keepRaw = false;  // unchanged since read: written back as raw
         bool isEntry = false;
         std::string key;    // entries only
         std::string value;  // entries only, unescaped
@@ -128,7 +129,7 @@ private:
     std::vector<Section> sections_;
     bool modified_ = false;
     bool loadFailed_ = false;
-    bool lastLineEndCrLf_ = false;
+    bool crLf_ = false;  // line ends of the file read, kept when writing
 };
 
 }  // namespace corvina

@@ -44,7 +44,7 @@ public:
     enum class Role {
         kPrimary,    // this process holds the lock and listens
         kSecondary,  // another instance runs: hand over, then end
-        kFailed,     // the runtime directory, lock or socket is unusable
+        kFailed,     // the runtime directory or the lock file is unusable
     };
 
     // name distinguishes programs sharing one runtime directory; the files
@@ -67,8 +67,9 @@ public:
                    std::chrono::milliseconds timeout = std::chrono::seconds(5));
     bool SendRestore(std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
-    // First instance: the listening socket (-1 unless primary), for the
-    // event loop to watch.
+    // First instance: the listening socket, for the event loop to watch;
+    // -1 unless primary (or when the socket could not be set up: the lock
+    // is then still held, but later starts cannot hand over).
     int ListenFd() const { return listenFd_; }
     // Accepts pending connections and reads what has arrived, waiting at
     // most timeout for something to happen; delivers every complete
