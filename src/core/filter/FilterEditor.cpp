@@ -3,8 +3,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/AtomicFile.h"
 #include "filter/FilterRule.h"
-#include "store/FolderFilterLines.h"
 #include "store/FolderNames.h"
 
 namespace corvina {
@@ -99,7 +99,7 @@ bool FilterEditor::Save(const std::filesystem::path& filterDef) const {
     std::string bytes;
     for (const auto& line : lines_)
         bytes.append(line).append("\r\n");
-    return WriteFilterFileBytes(filterDef, bytes);
+    return WriteFileAtomically(filterDef, bytes);
 }
 
 }  // namespace corvina

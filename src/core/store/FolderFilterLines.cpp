@@ -1,13 +1,10 @@
 #include "store/FolderFilterLines.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <fstream>
 #include <sstream>
 #include <system_error>
 
+#include "common/AtomicFile.h"
 #include "store/FolderNames.h"
 
 namespace corvina {
@@ -70,47 +67,24 @@ std::string RewriteFilterFolders(std::string_view fileText, std::string_view old
     return out;
 }
 
-bool WriteFilterFileBytes(const std::filesystem::path& target, const std::string& bytes) {
-    std::filesystem::path temp = target;
-    temp += ".new";
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return false;
-    size_t done = 0;
-    bool ok = true;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            ok = false;
-            break;
-        }
-        done += static_cast<size_t>(n);
-    }
-    if (ok && ::fsync(fd) != 0)
-        ok = false;
-    if (::close(fd) != 0)
-        ok = false;
-    if (ok && ::rename(temp.c_str(), target.c_str()) != 0)
-        ok = false;
-    if (!ok)
-        ::unlink(temp.c_str());
-    return ok;
-}
-
 bool RewriteFilterFile(const std::filesystem::path& filterDef, std::string_view oldName,
-                       std::string_view newName) {
+                       std::string_view newName, int* changed) {
+    if (changed)
+        *changed = 0;
     std::ifstream in(filterDef, std::ios::binary);
     if (!in)
         return true;
     std::ostringstream text;
     text << in.rdbuf();
-    int changed = 0;
-    const std::string rewritten = RewriteFilterFolders(text.str(), oldName, newName, &changed);
-    if (changed == 0)
+    int count = 0;
+    const std::string rewritten = RewriteFilterFolders(text.str(), oldName, newName, &count);
+    if (count == 0)
         return true;
-    return WriteFilterFileBytes(filterDef, rewritten);
+    if (!WriteFileAtomically(filterDef, rewritten))
+        return false;
+    if (changed)
+        *changed = count;
+    return true;
 }
 
 }  // namespace corvina

@@ -26,8 +26,4 @@ std::string RewriteFilterFolders(std::string_view fileText, std::string_view old
 bool RewriteFilterFile(const std::filesystem::path& filterDef, std::string_view oldName,
                        std::string_view newName, int* changed = nullptr);
 
-// Replaces the whole file by `bytes`: written beside it, synced and renamed
-// over, so a failed write leaves the old rules in place.
-bool WriteFilterFileBytes(const std::filesystem::path& filterDef, const std::string& bytes);
-
 }  // namespace corvina

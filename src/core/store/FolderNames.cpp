@@ -4,13 +4,11 @@
 #include <cstdio>
 #include <system_error>
 
+#include "common/Bytes.h"
+
 namespace corvina {
 
 namespace {
-
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 struct SpecialEntry {
     SpecialFolder which;
@@ -28,21 +26,10 @@ constexpr std::array<SpecialEntry, 6> kSpecials{{
     {SpecialFolder::Trash, "Trash", "Trash", kTrashStringId},
 }};
 
-bool EndsWithNoCase(std::string_view s, std::string_view suffix) {
-    return s.size() >= suffix.size() &&
-           FolderNamesEqual(s.substr(s.size() - suffix.size()), suffix);
-}
-
 }  // namespace
 
 bool FolderNamesEqual(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i]))
-            return false;
-    }
-    return true;
+    return EqualNoCase(a, b);
 }
 
 bool FolderNameIsWithin(std::string_view name, std::string_view prefix) {
@@ -100,7 +87,9 @@ std::filesystem::path FolderNameToPath(const std::filesystem::path& mailboxDir,
     std::filesystem::path path = mailboxDir;
     size_t start = 0;
     while (start <= folderName.size()) {
-        size_t end = folderName.find('\\', start);
+        // "/" cannot be part of a name on disk; taking it as a level break
+        // keeps a name like "/etc/x" or "a/../../x" inside the directory.
+        size_t end = folderName.find_first_of("\\/", start);
         if (end == std::string_view::npos)
             end = folderName.size();
         std::string_view level = folderName.substr(start, end - start);
@@ -108,7 +97,9 @@ std::filesystem::path FolderNameToPath(const std::filesystem::path& mailboxDir,
             path /= std::string(level) + ".mbx";
             break;
         }
-        if (!level.empty())
+        // Empty, "." and ".." levels are dropped: a name read from a file
+        // never leads outside the mailbox directory.
+        if (!level.empty() && level != "." && level != "..")
             path /= std::string(level);
         start = end + 1;
     }

@@ -44,7 +44,8 @@ SpecialFolder SpecialFolderOfName(std::string_view folderName);
 // "Sent", "Draft" and "Reminder" live below OutBox; other names unchanged.
 std::string ResolveFolderName(std::string_view folderName);
 
-// <mailboxDir>/<levels>.mbx for a folder name with "\" between levels.
+// <mailboxDir>/<levels>.mbx for a folder name with "\" between levels;
+// empty, "." and ".." directory levels are left out.
 std::filesystem::path FolderNameToPath(const std::filesystem::path& mailboxDir,
                                        std::string_view folderName);
 // The folder name of a .mbx below mailboxDir ("Work\Old"), or nothing when

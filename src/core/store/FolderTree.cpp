@@ -108,7 +108,11 @@ FolderNode* FolderTree::AddFolderNode(FolderNode& parent, const fs::path& path, 
 }
 
 void FolderTree::SortChildren(FolderNode& node) {
-    std::stable_sort(node.children.begin(), node.children.end(), [](const auto& a, const auto& b) {
+    // The special folders keep their places at the top; only the user
+    // folders after them are put in alphabetical order.
+    auto users = std::stable_partition(node.children.begin(), node.children.end(),
+                                       [](const auto& c) { return c->folder->fixed; });
+    std::stable_sort(users, node.children.end(), [](const auto& a, const auto& b) {
         return CompareNoCase(a->label, b->label) < 0;
     });
 }

@@ -71,7 +71,7 @@ public:
     // Display names of the special folders, in the order of BuildFolderTree.
     const std::vector<std::string>& DisplayNames() const { return displayNames_; }
 
-    // Sorts a node's children by label, ignoring case.
+    // Sorts a node's user folders by label, ignoring case, after its special ones.
     static void SortChildren(FolderNode& node);
     // A new node for the .mbx at `path`, made a child of `parent` (at the end
     // unless `first`). Properties and the expanded state come from its
