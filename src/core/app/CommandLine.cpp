@@ -71,6 +71,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, PathExists pa
     return result;
 }
 
+void MakeFilesAbsolute(CommandLine& commandLine, const std::filesystem::path& base) {
+    for (std::string& file : commandLine.files) {
+        std::filesystem::path path(file);
+        if (path.is_relative())
+            file = (base / path).lexically_normal().string();
+    }
+}
+
 std::string JoinFileList(const std::vector<std::string>& files) {
     std::string line;
     for (const std::string& file : files) {

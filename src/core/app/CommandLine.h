@@ -4,6 +4,7 @@
 // other parameter that is not a flag names a file to attach. Also the
 // one-line form in which a list of files is handed to a running client.
 
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -27,6 +28,10 @@ using PathExists = std::function<bool(const std::string&)>;
 // args excludes the program name. With no pathExists the file system is
 // asked.
 CommandLine ParseCommandLine(const std::vector<std::string>& args, PathExists pathExists = {});
+
+// Relative file names made absolute against `base`: a running client, which
+// gets them handed over, works in its own current directory.
+void MakeFilesAbsolute(CommandLine& commandLine, const std::filesystem::path& base);
 
 // The address as a parameter gives it: trimmed, a leading "mailto:" (any
 // case) removed, and cut before any "?" so that a mailto query (which could
