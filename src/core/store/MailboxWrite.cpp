@@ -1,0 +1,390 @@
+// Writing messages: the header block, rewriting a folder file safely, and
+// appending to one.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "common/AtomicFile.h"
+#include "common/BufferedFile.h"
+#include "common/MappedFile.h"
+#include "store/FolderNames.h"
+#include "store/FolderStat.h"
+#include "store/MailFolder.h"
+#include "store/MailMessage.h"
+#include "store/Mailbox.h"
+#include "store/MailboxParser.h"
+#include "store/StoreHost.h"
+
+namespace corvina {
+
+namespace {
+
+// A CR or LF inside a header value would end the line early and could
+// forge header lines or a terminator; they are written as blanks.
+void AppendClean(std::string& out, std::string_view text) {
+    for (char c : text) {
+        out.push_back(c == '\r' || c == '\n' ? ' ' : c);
+    }
+}
+
+void AppendField(std::string& out, std::string_view name, std::string_view value) {
+    out.append(name);
+    AppendClean(out, value);
+    out.push_back('\n');
+}
+
+void AppendIfSet(std::string& out, std::string_view name, std::string_view value) {
+    if (!value.empty()) {
+        AppendField(out, name, value);
+    }
+}
+
+// The message in the mailbox format with LF line ends (the file layer adds
+// the CRs).
+std::string FormatMessage(const MailMessage& m, const std::filesystem::path& mailboxDir) {
+    std::string out;
+    std::size_t bodyBytes = 0;
+    for (const MessageLine& line : m.bodyLines) {
+        bodyBytes += line.Length() + 1;
+    }
+    out.reserve(512 + bodyBytes);
+    AppendField(out, "From:", m.from);
+    AppendField(out, "To:", m.to);
+    AppendIfSet(out, "Cc:", m.cc);
+    AppendIfSet(out, "Bcc:", m.bcc);
+    AppendIfSet(out, "Resent-From:", m.resentFrom);
+    AppendIfSet(out, "Resent-To:", m.resentTo);
+    AppendIfSet(out, "Resent-Cc:", m.resentCc);
+    AppendIfSet(out, "Resent-Bcc:", m.resentBcc);
+    AppendIfSet(out, "Resent-Date:", m.resentDate);
+    AppendField(out, "Subject:", m.subject);
+    AppendIfSet(out, "Date:", m.date);
+    if (m.priority != 0) {
+        AppendField(out, "X-Priority:", std::to_string(m.priority));
+    }
+    if (m.read && m.status.find('R') == std::string::npos) {
+        AppendField(out, "Status:", "R" + m.status);
+    } else {
+        AppendIfSet(out, "Status:", m.status);
+    }
+    for (const std::string& line : m.otherHeaders) {
+        AppendClean(out, line);
+        out.push_back('\n');
+    }
+    for (const AttachmentEntry& a : m.attachments) {
+        AppendField(out, "X-Marlo-Attachment-File:", AttachmentPathToStored(a.path, mailboxDir));
+    }
+    if (m.decoded) {
+        out.append("X-Marlo-Decorded:1\n");
+    }
+    if (m.replied) {
+        out.append("X-Marlo-Reply:1\n");
+    }
+    if (m.encoding != 0) {
+        AppendField(out, "X-Marlo-Encoding:", std::to_string(m.encoding));
+    }
+    out.push_back('\n');
+    if (m.bodyLines.empty()) {
+        out.push_back('\n');
+    }
+    for (const MessageLine& line : m.bodyLines) {
+        if (line.Length() == 2 && line.Text()[0] == '.') {
+            out.append("..\n");
+        } else {
+            out.append(line.Text());
+        }
+    }
+    out.append(".\n");
+    return out;
+}
+
+std::string ErrorText(std::string_view what, const std::filesystem::path& path, int err) {
+    std::string text(what);
+    text += ": ";
+    text += path.string();
+    if (err != 0) {
+        text += " (";
+        text += std::strerror(err);
+        text += ")";
+    }
+    return text;
+}
+
+void Report(const StoreContext& context, const std::string& text) {
+    if (context.host != nullptr) {
+        context.host->ReportError(text);
+    }
+}
+
+// Copies the first `length` bytes of `from` into the open descriptor `to`.
+bool CopyPrefix(const std::filesystem::path& from, std::string_view mapped, int to,
+                std::int64_t length, int& err) {
+    if (length <= 0) {
+        return true;
+    }
+    std::int64_t done = 0;
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in >= 0) {
+        // The kernel copies (or shares) the unchanged part without a trip
+        // through user space.
+        loff_t inPos = 0;
+        loff_t outPos = 0;
+        while (done < length) {
+            const ssize_t n = ::copy_file_range(in, &inPos, to, &outPos,
+                                                static_cast<std::size_t>(length - done), 0);
+            if (n <= 0) {
+                break;
+            }
+            done += n;
+        }
+        ::close(in);
+    }
+    while (done < length) {
+        const ssize_t n =
+            ::pwrite(to, mapped.data() + done, static_cast<std::size_t>(length - done), done);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            err = errno;
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+bool WriteAt(MailMessage& m, BufferedFile& file, const std::filesystem::path& mailboxDir,
+             std::int64_t& position) {
+    position = file.Tell();
+    if (position < 0) {
+        return false;
+    }
+    const std::string text = FormatMessage(m, mailboxDir);
+    return file.Write(text) != BufferedFile::kWriteFailed && !file.Failed();
+}
+
+// Puts a message's parts back to "in the file" after a temporary load.
+void DropLoadedParts(MailMessage& m, bool hadBody, bool hadHeaders) {
+    if (!hadBody && m.bodyLoaded) {
+        m.bodyLines.Clear();
+        m.bodyLoaded = false;
+    }
+    if (!hadHeaders && m.otherHeadersLoaded && m.otherHeaderCount > 0) {
+        std::vector<std::string>().swap(m.otherHeaders);
+        m.otherHeadersLoaded = false;
+    }
+}
+
+int CountUnreadOf(const MailFolder& folder) {
+    if (folder.countAll) {
+        return static_cast<int>(folder.messages.size());
+    }
+    int unread = 0;
+    for (const auto& m : folder.messages) {
+        unread += m->read ? 0 : 1;
+    }
+    return unread;
+}
+
+bool AppendToPath(MailMessage& message, const std::filesystem::path& path,
+                  const StoreContext& context) {
+    struct stat st {};
+    const bool existed = ::stat(path.c_str(), &st) == 0;
+    const off_t oldSize = existed ? st.st_size : 0;
+    BufferedFile file;
+    if (!file.Open(path, BufferedFile::kWrite)) {
+        Report(context, ErrorText("The folder file could not be opened", path, errno));
+        return false;
+    }
+    const std::int64_t oldOffset = message.offset;
+    const bool oldDirty = message.dirty;
+    bool ok = file.Seek(0, BufferedFile::kSeekEnd) >= 0 &&
+              WriteMessage(message, file, context.mailboxDir);
+    ok = file.Close() && ok;
+    const int err = file.Error();
+    if (!ok) {
+        // Never leave a partial message at the end of the file.
+        if (existed) {
+            ::truncate(path.c_str(), oldSize);
+        } else {
+            ::unlink(path.c_str());
+        }
+        message.offset = oldOffset;
+        message.dirty = oldDirty;
+        Report(context, ErrorText("The message could not be stored", path, err));
+        return false;
+    }
+    NoteFileToSync(path);
+    if (!existed) {
+        NoteDirectoryToSync(path.parent_path());
+    }
+    return true;
+}
+
+}  // namespace
+
+bool WriteMessage(MailMessage& message, BufferedFile& file,
+                  const std::filesystem::path& mailboxDir) {
+    if (!message.bodyLoaded || !message.otherHeadersLoaded) {
+        LoadMessageBody(message);
+        if (!message.otherHeadersLoaded) {
+            return false;  // writing now would drop its header lines
+        }
+    }
+    std::int64_t position = 0;
+    if (!WriteAt(message, file, mailboxDir, position)) {
+        return false;
+    }
+    message.offset = position;
+    message.dirty = false;
+    return true;
+}
+
+bool AppendToFolderFile(MailMessage& message, std::string_view folderName,
+                        const StoreContext& context) {
+    return AppendToPath(
+        message, FolderNameToPath(context.mailboxDir, ResolveFolderName(folderName)), context);
+}
+
+bool SaveFolder(MailFolder& folder, bool keepBodies, const StoreContext& context,
+                SaveResult* result) {
+    SaveResult ignored;
+    SaveResult& outcome = result != nullptr ? *result : ignored;
+    if (!folder.modified) {
+        if (folder.countAll) {
+            folder.unread = folder.total;
+        }
+        if (folder.total >= 0 && folder.unread >= 0) {
+            WriteFolderCounts(folder, folder.total, folder.unread);
+        }
+        outcome = SaveResult::CountsOnly;
+        return false;
+    }
+    auto& messages = folder.messages;
+    const std::size_t count = messages.size();
+    std::size_t first = count;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (messages[i]->dirty) {
+            first = i;
+            break;
+        }
+    }
+    if (first == count && count > 0) {
+        first = count - 1;
+    }
+
+    const std::filesystem::path& path = folder.path;
+    struct stat st {};
+    const bool existed = ::stat(path.c_str(), &st) == 0;
+    MappedFile old;
+    if (existed && !old.Open(path)) {
+        outcome = SaveResult::Failed;
+        Report(context, ErrorText("The folder file could not be read", path, errno));
+        return false;
+    }
+    const std::int64_t oldSize = existed ? static_cast<std::int64_t>(old.Size()) : 0;
+    std::int64_t start = 0;
+    if (first > 0 && first < count) {
+        start = messages[first]->offset >= 0 ? messages[first]->offset : oldSize;
+    } else if (first > 0) {
+        start = oldSize;
+    }
+    if (start > oldSize) {
+        start = oldSize;
+    }
+
+    // The new contents go to a file beside the old one; the old file stays
+    // as it is until the new one is complete and on disk.
+    const std::filesystem::path temp = path.string() + ".saving";
+    const mode_t mode = existed ? (st.st_mode & 07777) : 0600;
+    int err = 0;
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+    if (fd < 0) {
+        outcome = SaveResult::Failed;
+        Report(context, ErrorText("The folder file could not be written", path, errno));
+        return false;
+    }
+    if (existed) {
+        ::fchmod(fd, mode);
+    }
+    bool ok = CopyPrefix(path, old.View(), fd, start, err);
+    if (::close(fd) != 0 && ok) {
+        err = errno;
+        ok = false;
+    }
+
+    const StoreHost* host = context.host;
+    const MailMessage* viewed = host != nullptr ? context.host->ViewedMessage() : nullptr;
+    std::vector<std::int64_t> newOffsets;
+    newOffsets.reserve(count - std::min(first, count));
+    BufferedFile out;
+    if (ok) {
+        ok = out.Open(temp, BufferedFile::kWrite) &&
+             out.Seek(start, BufferedFile::kSeekSet) == start;
+    }
+    for (std::size_t i = first; ok && i < count; ++i) {
+        MailMessage& m = *messages[i];
+        const bool hadBody = m.bodyLoaded;
+        const bool hadHeaders = m.otherHeadersLoaded;
+        if (!hadBody || !hadHeaders) {
+            if (m.offset >= 0) {
+                if (!LoadMessagePartsFrom(old.View(), m, true, true)) {
+                    ok = false;  // its text is not where the index says
+                    break;
+                }
+            } else {
+                m.bodyLoaded = true;  // a new message: what it holds is its body
+            }
+        }
+        std::int64_t position = 0;
+        ok = WriteAt(m, out, context.mailboxDir, position);
+        newOffsets.push_back(position);
+        if (!keepBodies && &m != viewed && m.offset >= 0) {
+            DropLoadedParts(m, hadBody, hadHeaders);
+        }
+    }
+    if (ok) {
+        ok = out.Sync();
+    }
+    ok = out.Close() && ok;
+    if (err == 0) {
+        err = out.Error();
+    }
+    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
+        err = errno;
+        ok = false;
+    }
+    if (!ok) {
+        ::unlink(temp.c_str());
+        outcome = SaveResult::Failed;
+        Report(context, ErrorText("The folder file could not be written", path, err));
+        return false;
+    }
+    FsyncDirectory(path.parent_path());
+
+    for (std::size_t i = first; i < count; ++i) {
+        messages[i]->offset = newOffsets[i - first];
+        messages[i]->dirty = false;
+    }
+    if (!keepBodies) {
+        for (auto& m : messages) {
+            if (m.get() != viewed) {
+                ReleaseMessageBody(*m);
+            }
+        }
+    }
+    folder.total = static_cast<int>(count);
+    folder.unread = CountUnreadOf(folder);
+    folder.modified = false;
+    WriteFolderCounts(folder, folder.total, folder.unread);
+    outcome = SaveResult::Written;
+    return true;
+}
+
+}  // namespace corvina

@@ -1,0 +1,343 @@
+// Writing mailbox files: the header block, rewriting from the first
+// changed message, failures that must leave the file alone, appending and
+// delivery.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <string>
+
+#include "StoreTestHost.h"
+#include "TestSupport.h"
+#include "common/BufferedFile.h"
+#include "store/FolderStat.h"
+#include "store/MailFolder.h"
+#include "store/MailMessage.h"
+#include "store/Mailbox.h"
+
+namespace corvina {
+namespace {
+
+using test::ReadFileBytes;
+using test::ScratchDir;
+using test::WriteFileBytes;
+
+struct Box {
+    ScratchDir dir;
+    test::RecordingStoreHost host;
+    StoreContext context{dir.Path(), &host};
+    MailFolder folder{dir / "InBox.mbx"};
+
+    bool Load(std::string_view bytes) {
+        WriteFileBytes(folder.path, bytes);
+        return LoadFolder(folder, context);
+    }
+    MailMessage& At(std::size_t i) { return *folder.messages.at(i); }
+};
+
+std::unique_ptr<MailMessage> NewMessage(std::string from, std::string subject,
+                                        std::initializer_list<std::string_view> body) {
+    auto m = std::make_unique<MailMessage>(0);
+    m->from = std::move(from);
+    m->to = "to@example.org";
+    m->subject = std::move(subject);
+    for (std::string_view line : body) {
+        m->AddBodyLine(line);
+    }
+    m->bodyLoaded = true;
+    return m;
+}
+
+std::string Message(std::string_view from, std::string_view body) {
+    return "From:" + std::string(from) + "\r\nTo:x\r\nSubject:s\r\nX-Priority:3\r\n\r\n" +
+           std::string(body) + ".\r\n";
+}
+
+// Makes writes past `bytes` fail with EFBIG while it lives: a real write
+// error of the file system call, as on a full disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &old_);
+        rlimit limit = old_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &old_); }
+
+private:
+    rlimit old_{};
+};
+
+TEST(WriteMessage, HeaderBlockOrderAndStoreLines) {
+    ScratchDir dir;
+    MailMessage m(0);
+    m.from = "a@x";
+    m.to = "b@x";
+    m.cc = "c@x";
+    m.resentFrom = "r@x";
+    m.resentDate = "Mon, 1 Jan 2024 00:00:00 +0000";
+    m.subject = "";
+    m.date = "Tue, 2 Jan 2024 00:00:00 +0000";
+    m.priority = 1;
+    m.status = "O";
+    m.read = true;
+    m.otherHeaders = {"Received: by z", "X-Evil: a\r\nFrom:forged"};
+    m.attachments.push_back({dir.Path() / "Attach" / "f.txt"});
+    m.attachments.push_back({"/tmp/other.bin"});
+    m.decoded = true;
+    m.replied = true;
+    m.encoding = 1;
+    m.AddBodyLine(".");
+    m.AddBodyLine(".x");
+    m.bodyLoaded = true;
+    const auto path = dir / "Out.mbx";
+    BufferedFile file;
+    ASSERT_TRUE(file.Open(path, BufferedFile::kWrite));
+    ASSERT_TRUE(WriteMessage(m, file, dir.Path()));
+    ASSERT_TRUE(file.Close());
+    EXPECT_EQ(ReadFileBytes(path),
+              "From:a@x\r\nTo:b@x\r\nCc:c@x\r\nResent-From:r@x\r\n"
+              "Resent-Date:Mon, 1 Jan 2024 00:00:00 +0000\r\nSubject:\r\n"
+              "Date:Tue, 2 Jan 2024 00:00:00 +0000\r\nX-Priority:1\r\nStatus:RO\r\n"
+              "Received: by z\r\nX-Evil: a  From:forged\r\n"
+              "X-Marlo-Attachment-File:f.txt\r\nX-Marlo-Attachment-File:/tmp/other.bin\r\n"
+              "X-Marlo-Decorded:1\r\nX-Marlo-Reply:1\r\nX-Marlo-Encoding:1\r\n"
+              "\r\n..\r\n.x\r\n.\r\n");
+    EXPECT_EQ(m.offset, 0);
+    EXPECT_FALSE(m.dirty);
+}
+
+TEST(SaveFolder, RoundTripKeepsEveryField) {
+    Box box;
+    // Several blanks after the colon are not written back; "O" marked read
+    // becomes "RO"; an empty body is one empty line.
+    ASSERT_TRUE(
+        box.Load("From:     a@x\r\nTo: b@x\r\nStatus: O\r\nReceived: one\r\nX-Priority: 2\r\n"
+                 "X-Marlo-Attachment-File:pic.png\r\n\r\n..\r\n.x\r\n.\r\n"
+                 "From:b@x\r\nTo:c@x\r\nSubject:empty\r\n\r\n.\r\n"));
+    box.At(0).read = true;
+    box.At(0).dirty = true;
+    box.folder.modified = true;
+    ASSERT_TRUE(SaveFolder(box.folder, false, box.context));
+    const std::string first =
+        "From:a@x\r\nTo:b@x\r\nSubject:\r\nX-Priority:2\r\nStatus:RO\r\n"
+        "Received: one\r\nX-Marlo-Attachment-File:pic.png\r\n\r\n..\r\n.x\r\n.\r\n";
+    EXPECT_EQ(ReadFileBytes(box.folder.path),
+              first + "From:b@x\r\nTo:c@x\r\nSubject:empty\r\nX-Priority:3\r\n\r\n\r\n.\r\n");
+    EXPECT_FALSE(box.folder.modified);
+    EXPECT_EQ(box.folder.unread, 1);
+    EXPECT_FALSE(box.At(0).bodyLoaded);  // released after the save
+
+    ASSERT_TRUE(LoadFolder(box.folder, box.context));
+    ASSERT_EQ(box.folder.messages.size(), 2u);
+    EXPECT_EQ(box.At(0).status, "RO");
+    EXPECT_TRUE(box.At(0).read);
+    EXPECT_EQ(box.At(0).priority, 2);
+    EXPECT_EQ(box.At(0).attachments.at(0).path, box.dir.Path() / "Attach" / "pic.png");
+    EXPECT_EQ(box.At(1).offset, static_cast<std::int64_t>(first.size()));
+    LoadMessageBody(box.At(0));
+    EXPECT_EQ(box.At(0).bodyLines.Joined(), ".\n.x\n");
+}
+
+TEST(SaveFolder, RewritesFromTheFirstDirtyMessageOnly) {
+    Box box;
+    const std::string a = Message("a", "one\r\n");
+    const std::string b = Message("b", "two\r\n");
+    const std::string c = Message("c", "three\r\n");
+    ASSERT_TRUE(box.Load(a + b + c));
+
+    // Mark the last read: the first two stay byte for byte.
+    box.At(2).read = true;
+    box.At(2).dirty = true;
+    box.folder.modified = true;
+    ASSERT_TRUE(SaveFolder(box.folder, false, box.context));
+    const std::string cRead = Message("c", "three\r\n").insert(39, "Status:R\r\n");
+    EXPECT_EQ(ReadFileBytes(box.folder.path), a + b + cRead);
+    EXPECT_EQ(box.folder.unread, 2);
+    EXPECT_EQ(ReadFolderStat(box.folder, "Mail", "UnRead", -1), 2);
+
+    // Delete the first: the whole file is rewritten with new offsets.
+    box.folder.messages.erase(box.folder.messages.begin());
+    LoadMessageBody(box.At(0));
+    box.At(0).dirty = true;
+    box.folder.modified = true;
+    ASSERT_TRUE(SaveFolder(box.folder, true, box.context));
+    EXPECT_EQ(ReadFileBytes(box.folder.path), b + cRead);
+    EXPECT_EQ(box.At(0).offset, 0);
+    EXPECT_EQ(box.At(1).offset, static_cast<std::int64_t>(b.size()));
+    EXPECT_TRUE(box.At(1).bodyLoaded);  // kept on request
+    EXPECT_EQ(box.folder.total, 2);
+
+    // Delete the last: rewritten from its predecessor and cut there.
+    box.folder.messages.pop_back();
+    box.At(0).dirty = true;
+    box.folder.modified = true;
+    ASSERT_TRUE(SaveFolder(box.folder, false, box.context));
+    EXPECT_EQ(ReadFileBytes(box.folder.path), b);
+
+    // Not modified: only the counts.
+    SaveResult result;
+    EXPECT_FALSE(SaveFolder(box.folder, false, box.context, &result));
+    EXPECT_EQ(result, SaveResult::CountsOnly);
+}
+
+TEST(SaveFolder, NulByteSurvivesLoadAndSave) {
+    Box box;
+    const std::string withNul = Message("a", std::string("x\0y\r\n", 5));
+    const std::string b = Message("b", "after\r\n");
+    ASSERT_TRUE(box.Load(withNul + b));
+    ASSERT_EQ(box.folder.messages.size(), 2u);
+    box.folder.messages.erase(box.folder.messages.begin() + 1);
+    box.folder.messages.push_back(NewMessage("n", "new", {"fresh"}));
+    box.folder.messages.back()->owner = &box.folder;
+    box.folder.messages.back()->dirty = true;
+    box.At(0).dirty = true;
+    box.folder.modified = true;
+    ASSERT_TRUE(SaveFolder(box.folder, false, box.context));
+    ASSERT_TRUE(LoadFolder(box.folder, box.context));
+    ASSERT_EQ(box.folder.messages.size(), 2u);
+    LoadMessageBody(box.At(0));
+    EXPECT_EQ(box.At(0).bodyLines.Joined(), std::string("x\0y\n", 4));
+    EXPECT_EQ(box.At(1).subject, "new");
+}
+
+TEST(SaveFolder, WriteFailureLeavesFileAndIndexUnchanged) {
+    Box box;
+    std::string bytes;
+    for (int i = 0; i < 40; ++i) {
+        bytes += Message("m" + std::to_string(i), std::string(2000, 'x') + "\r\n");
+    }
+    ASSERT_TRUE(box.Load(bytes));
+    std::vector<std::int64_t> offsets;
+    for (auto& m : box.folder.messages) {
+        offsets.push_back(m->offset);
+    }
+    box.folder.messages.erase(box.folder.messages.begin());
+    box.At(0).dirty = true;
+    box.folder.modified = true;
+    SaveResult result = SaveResult::Written;
+    {
+        FileSizeLimit limit(bytes.size() / 2);
+        EXPECT_FALSE(SaveFolder(box.folder, false, box.context, &result));
+    }
+    EXPECT_EQ(result, SaveResult::Failed);
+    EXPECT_EQ(ReadFileBytes(box.folder.path), bytes);
+    EXPECT_FALSE(std::filesystem::exists(box.folder.path.string() + ".saving"));
+    EXPECT_TRUE(box.folder.modified);
+    EXPECT_TRUE(box.At(0).dirty);
+    for (std::size_t i = 0; i < box.folder.messages.size(); ++i) {
+        EXPECT_EQ(box.At(i).offset, offsets[i + 1]);
+    }
+    ASSERT_EQ(box.host.errors.size(), 1u);
+
+    // Once there is room again the same save goes through.
+    ASSERT_TRUE(SaveFolder(box.folder, false, box.context));
+    EXPECT_EQ(ReadFileBytes(box.folder.path), bytes.substr(offsets[1]));
+}
+
+TEST(AppendToFolderFile, CreatesTheFileAndCutsBackAFailedAppend) {
+    Box box;
+    auto m = NewMessage("a", "s", {"hello"});
+    ASSERT_TRUE(AppendToFolderFile(*m, "sent", box.context) == false);  // no OutBox dir
+    std::filesystem::create_directories(box.dir / "OutBox");
+    ASSERT_TRUE(AppendToFolderFile(*m, "sent", box.context));
+    const auto sent = box.dir / "OutBox" / "Sent.mbx";
+    const std::string first = ReadFileBytes(sent);
+    EXPECT_EQ(first,
+              "From:a\r\nTo:to@example.org\r\nSubject:s\r\nX-Priority:3\r\n\r\nhello\r\n.\r\n");
+    EXPECT_EQ(m->offset, 0);
+
+    auto big = NewMessage("b", "big", {std::string(200000, 'z')});
+    {
+        FileSizeLimit limit(first.size() + 1000);
+        EXPECT_FALSE(AppendToFolderFile(*big, "OutBox\\Sent", box.context));
+    }
+    EXPECT_EQ(ReadFileBytes(sent), first);
+    EXPECT_EQ(big->offset, -1);
+}
+
+TEST(DeliverMessage, ResolvesFoldersFallsBackToInBoxAndNotifies) {
+    Box box;
+    std::filesystem::create_directories(box.dir / "OutBox");
+    std::filesystem::create_directories(box.dir / "Work");
+    MailFolder sent(box.dir / "OutBox" / "Sent.mbx");
+    sent.countAll = true;
+    MailFolder nested(box.dir / "Work" / "Old.mbx");
+    box.host.shown = &sent;
+
+    MailMessage* m = DeliverMessage(box.context, "sent", NewMessage("a", "one", {"x"}));
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->owner, &sent);
+    EXPECT_FALSE(m->dirty);
+    EXPECT_EQ(m->offset, 0);
+    EXPECT_EQ(sent.total, 1);
+    EXPECT_EQ(sent.unread, 1);
+    EXPECT_TRUE(std::filesystem::exists(box.dir / "OutBox" / "Sent.mbx"));
+    EXPECT_TRUE(box.host.expanded.empty());
+
+    ASSERT_NE(DeliverMessage(box.context, "Work\\Old", NewMessage("b", "two", {"y"})), nullptr);
+    EXPECT_EQ(box.host.expanded, std::vector<MailFolder*>{&nested});
+    EXPECT_FALSE(nested.messages.back()->bodyLoaded);  // not shown: read back on demand
+    LoadMessageBody(*nested.messages.back());
+    EXPECT_EQ(nested.messages.back()->bodyLines.Joined(), "y\n");
+
+    ASSERT_NE(DeliverMessage(box.context, "NoSuch", NewMessage("c", "three", {"z"})), nullptr);
+    ASSERT_EQ(box.folder.messages.size(), 1u);
+    EXPECT_EQ(box.folder.messages[0]->subject, "three");
+    EXPECT_EQ(box.host.delivered, (std::vector<MailFolder*>{&sent, &nested, &box.folder}));
+    EXPECT_TRUE(SyncDeliveries());
+
+    // A message moved from one folder to another carries its body along.
+    auto moved = std::move(nested.messages.back());
+    nested.messages.pop_back();
+    ASSERT_NE(DeliverMessage(box.context, "InBox", std::move(moved)), nullptr);
+    ASSERT_TRUE(LoadFolder(box.folder, box.context));
+    ASSERT_EQ(box.folder.messages.size(), 2u);
+    LoadMessageBody(*box.folder.messages[1]);
+    EXPECT_EQ(box.folder.messages[1]->bodyLines.Joined(), "y\n");
+}
+
+TEST(DeliverMessage, ReportsWhatCouldNotBeStored) {
+    ScratchDir dir;
+    test::RecordingStoreHost host;
+    StoreContext context{dir.Path(), &host};
+    EXPECT_EQ(DeliverMessage(context, "InBox", NewMessage("a", "s", {"x"})), nullptr);
+
+    MailFolder inbox(dir / "InBox.mbx");
+    ASSERT_TRUE(StoreReceivedMessage(context, "InBox", NewMessage("a", "s", {"x"})));
+    const std::string before = ReadFileBytes(inbox.path);
+    {
+        FileSizeLimit limit(before.size() + 10);
+        EXPECT_FALSE(StoreReceivedMessage(context, "InBox",
+                                          NewMessage("b", "big", {std::string(9000, 'q')})));
+    }
+    EXPECT_EQ(ReadFileBytes(inbox.path), before);
+    EXPECT_EQ(inbox.messages.size(), 1u);
+    EXPECT_EQ(inbox.total, 1);
+
+    EXPECT_FALSE(DeliverToShownFolder(context, NewMessage("c", "s", {"x"})));
+    host.shown = &inbox;
+    EXPECT_TRUE(DeliverToShownFolder(context, NewMessage("c", "s", {"x"})));
+    EXPECT_EQ(inbox.messages.size(), 2u);
+}
+
+TEST(LinePool, BlocksReturnWhenTheirLinesAreReleased) {
+    LinePool& pool = LinePool::Shared();
+    const std::size_t before = pool.BlocksInUse();
+    {
+        BodyLines lines;
+        for (int i = 0; i < 3000; ++i) {
+            lines.Append(std::string(100, 'a' + i % 26));
+        }
+        EXPECT_GE(pool.BlocksInUse(), before + 4);
+        BodyLines copy = lines;
+        EXPECT_EQ(copy.Joined(), lines.Joined());
+        EXPECT_EQ(lines.Append("a\r\nb\rc\n"), 3u);
+    }
+    EXPECT_LE(pool.BlocksInUse(), before + 1);
+}
+
+}  // namespace
+}  // namespace corvina
