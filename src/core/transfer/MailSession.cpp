@@ -1,0 +1,215 @@
+#include "transfer/MailSession.h"
+
+#include <cstdio>
+
+#include "transfer/TransferHost.h"
+#include "transfer/TransferStrings.h"
+
+namespace corvina {
+
+MailSession::MailSession(TransferState& state, TransferHost& host)
+    : state_(state), host_(host), connection_(&state.abort) {}
+
+MailSession::~MailSession() {
+    Disconnect();
+}
+
+void MailSession::SetAccount(const AccountProfile& account, int accountIndex,
+                             const std::filesystem::path& mailboxDirectory) {
+    account_ = account;
+    accountIndex_ = accountIndex;
+    mailboxDirectory_ = mailboxDirectory;
+    ForgetServers();
+}
+
+int MailSession::SecurityFor(MailServer server) const {
+    return server == MailServer::kPop ? account_.pop3Security : account_.smtpSecurity;
+}
+
+// An account switched to implicit TLS but still on the plain default port
+// means the well-known TLS port.
+uint16_t MailSession::PortFor(MailServer server) const {
+    if (server == MailServer::kPop) {
+        int port = account_.pop3Port > 0 ? account_.pop3Port : 110;
+        if (account_.pop3Security == kPop3SecurityImplicit && port == 110) {
+            port = 995;
+        }
+        return static_cast<uint16_t>(port);
+    }
+    int port = account_.smtpPort > 0 ? account_.smtpPort : 25;
+    if (account_.smtpSecurity == kSmtpSecurityImplicit && port == 25) {
+        port = 465;
+    }
+    return static_cast<uint16_t>(port);
+}
+
+bool MailSession::ResolveServers() {
+    resolved_ = false;
+    popAddresses_.clear();
+    smtpAddresses_.clear();
+    if (account_.pop.empty() && account_.smtp.empty()) {
+        return false;
+    }
+    if (!account_.pop.empty()) {
+        popAddresses_ = LineConnection::Resolve(account_.pop, PortFor(MailServer::kPop));
+        if (popAddresses_.empty()) {
+            return false;
+        }
+    }
+    if (!account_.smtp.empty()) {
+        smtpAddresses_ = LineConnection::Resolve(account_.smtp, PortFor(MailServer::kSmtp));
+        if (smtpAddresses_.empty()) {
+            return false;
+        }
+    }
+    resolved_ = true;
+    return true;
+}
+
+bool MailSession::Prepare(bool keep) {
+    if (resolved_) {
+        return true;
+    }
+    if (!ResolveServers()) {
+        ReportError(kStrServerInitFailed);
+        return false;
+    }
+    if (!keep) {
+        user_ = account_.user;
+        password_ = account_.pass;
+    }
+    return true;
+}
+
+void MailSession::ReportError(int stringId, std::string_view detail) {
+    if (settings_.skipError == 0) {
+        host_.ShowError(stringId, detail);
+    }
+}
+
+bool MailSession::Connect(MailServer server) {
+    connection_.Close();
+    state_.broken = false;
+    lastError_.clear();
+    connection_.SetTimeout(settings_.timeout);
+    const auto& addresses = server == MailServer::kPop ? popAddresses_ : smtpAddresses_;
+    if (!connection_.Connect(addresses)) {
+        lastError_ = connection_.LastError();
+        state_.AddTranscript(lastError_ + "\n");
+        state_.broken = true;
+        return false;
+    }
+    if (SecurityFor(server) == 2 && !StartTls(server)) {
+        return false;
+    }
+    return true;
+}
+
+bool MailSession::StartTls(MailServer server) {
+    TlsPolicy policy;
+    policy.host = server == MailServer::kPop ? account_.pop : account_.smtp;
+    policy.pinnedFingerprint = account_.certFingerprint;
+    if (!connection_.StartTls(policy)) {
+        lastError_ = connection_.LastError();
+        state_.AddTranscript(lastError_ + "\n");
+        PostStatus(lastError_);
+        connection_.Close();
+        state_.broken = true;
+        return false;
+    }
+    return true;
+}
+
+void MailSession::Disconnect() {
+    connection_.Close();
+    listLoaded_ = false;
+}
+
+void MailSession::PostStatus(std::string_view text) {
+    if (!state_.quiet) {
+        host_.ShowStatus(text);
+    }
+}
+
+std::optional<std::string_view> MailSession::ReadReply() {
+    if (state_.broken || !connection_.IsOpen()) {
+        return std::nullopt;
+    }
+    std::optional<std::string> got = connection_.ReadLine(kLineMax);
+    if (!got) {
+        state_.broken = true;
+        lastError_ = connection_.LastError();
+        if (!state_.abort.IsRaised()) {
+            state_.AddTranscript(lastError_ + "\n");
+        }
+        return std::nullopt;
+    }
+    line_ = std::move(*got);
+    if (!state_.quiet) {
+        host_.ShowStatus(line_);
+        state_.AddTranscript(line_ + "\n");
+    }
+    if (state_.abort.IsRaised()) {
+        return std::nullopt;
+    }
+    return std::string_view(line_);
+}
+
+std::optional<std::string_view> MailSession::ReadDataLine() {
+    if (state_.broken || !connection_.IsOpen()) {
+        return std::nullopt;
+    }
+    std::optional<std::string> got = connection_.ReadLine(kDataLineMax);
+    if (!got) {
+        state_.broken = true;
+        lastError_ = connection_.LastError();
+        return std::nullopt;
+    }
+    line_ = std::move(*got);
+    if (!state_.quiet) {
+        host_.ShowStatus(line_);
+        state_.AddTranscript(line_ + "\n");
+    }
+    if (state_.abort.IsRaised()) {
+        return std::nullopt;
+    }
+    return std::string_view(line_);
+}
+
+bool MailSession::SendLine(std::string_view text, bool flush) {
+    if (!connection_.IsOpen() || state_.broken) {
+        return false;
+    }
+    // A line break inside a line would start a command of its own on the
+    // server (a user name, an address or a subject smuggling one in).
+    if (text.find_first_of("\r\n") != std::string_view::npos) {
+        lastError_ = "refused to send a line holding a line break";
+        return false;
+    }
+    if (!connection_.WriteLine(text, flush)) {
+        state_.broken = true;
+        lastError_ = connection_.LastError();
+        return false;
+    }
+    if (!state_.quiet) {
+        host_.ShowStatus(text);
+        std::string entry(text);
+        entry += '\n';
+        state_.AddTranscript(entry);
+    }
+    return !state_.abort.IsRaised();
+}
+
+bool MailSession::SendFormat(const char* format, ...) {
+    char buffer[1025];
+    va_list args;
+    va_start(args, format);
+    int n = std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    if (n < 0) {
+        return false;
+    }
+    return SendLine(buffer);
+}
+
+}  // namespace corvina

@@ -1,0 +1,195 @@
+#pragma once
+// One mail server session at a time: the POP3 and SMTP dialogues over a
+// LineConnection, the transcript and the status line. The session is plain
+// blocking C++; it runs on whichever thread calls it (the mail thread of
+// the windows, the batch front end's thread, a test). Other threads touch
+// only the TransferState (abort, busy count, progress).
+
+#include <cstdarg>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/AccountProfile.h"
+#include "transfer/LineConnection.h"
+#include "transfer/TransferState.h"
+
+namespace corvina {
+
+class TransferHost;
+
+// The global settings a session reads.
+struct SessionSettings {
+    int timeout = 120;  // seconds; 0 = wait forever
+    int skipError = 0;
+    int leaveLog = 0;
+    int autoFilter = 1;
+    int eucReceive = 0;
+    int noMailNotify = 0;
+    int sendMode = 0;
+    int sendDate = 1;
+};
+
+// Which of the account's two servers a connection goes to.
+enum class MailServer { kPop, kSmtp };
+
+class MailSession {
+public:
+    // Longest reply line kept; longer ones are cut.
+    static constexpr size_t kLineMax = 4095;
+    // Longest message data line kept (a message line has no such limit in
+    // practice, but memory must stay bounded).
+    static constexpr size_t kDataLineMax = 1 << 20;
+
+    MailSession(TransferState& state, TransferHost& host);
+    ~MailSession();
+    MailSession(const MailSession&) = delete;
+    MailSession& operator=(const MailSession&) = delete;
+
+    // The account and directories the next commands use. Changing the
+    // account forgets the resolved servers.
+    void SetAccount(const AccountProfile& account, int accountIndex,
+                    const std::filesystem::path& mailboxDirectory);
+    void SetSettings(const SessionSettings& settings) { settings_ = settings; }
+    const AccountProfile& Account() const { return account_; }
+    const SessionSettings& Settings() const { return settings_; }
+    const std::filesystem::path& MailboxDirectory() const { return mailboxDirectory_; }
+    TransferState& State() { return state_; }
+    TransferHost& Host() { return host_; }
+
+    // --- connection and lines ---------------------------------------------
+
+    // Resolves the servers unless already done; with keep false the
+    // account's user and password become the session's.
+    bool Prepare(bool keep);
+    bool ResolveServers();
+    void ForgetServers() { resolved_ = false; }
+    bool IsPrepared() const { return resolved_; }
+
+    // Opens a connection (with TLS from the start when the account's
+    // security for that server says so). Clears the broken flag.
+    bool Connect(MailServer server);
+    void Disconnect();
+    bool IsConnected() const { return connection_.IsOpen(); }
+    LineConnection& Connection() { return connection_; }
+
+    // One reply line without CR LF; nullopt when the connection broke, timed
+    // out or the user aborted. The view stays valid until the next read.
+    std::optional<std::string_view> ReadReply();
+    // One line of bulk data (up to kDataLineMax bytes), otherwise as
+    // ReadReply.
+    std::optional<std::string_view> ReadDataLine();
+    // Sends text + CR LF; false on failure or abort. Data lines (flush
+    // false) collect in the write buffer until the next flushed line.
+    bool SendLine(std::string_view text, bool flush = true);
+    bool SendFormat(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // Status line text (and transcript) unless the quiet flag is set.
+    void PostStatus(std::string_view text);
+    void ResetReader() { connection_.ResetReader(); }
+    // The TLS handshake after a STARTTLS/STLS go-ahead.
+    bool StartTls(MailServer server);
+    // Why the last connection step failed (certificate problems name the
+    // fingerprint), for messages and the transcript.
+    const std::string& LastError() const { return lastError_; }
+
+    // Shows a failure message unless SkipError suppresses it.
+    void ReportError(int stringId, std::string_view detail = {});
+
+    // --- POP3 -------------------------------------------------------------
+
+    // Logs in (STLS first when the account asks for it). False when the
+    // connection, the security step or the login failed.
+    bool LoginPop(const std::string& user, const std::string& password);
+    void QuitPop();
+    void EndPop();
+    // Size of the next message of the listing; 0 when there is none or on
+    // error. With `summary`/`messageId` given, the header of that message
+    // is fetched by TOP: summary = "%d %s %s" (number, from, subject).
+    long long NextMessage(std::string* summary = nullptr, std::string* messageId = nullptr);
+    // Number of the message the last NextMessage returned the size of.
+    int CurrentListNumber() const { return currentNumber_; }
+    int ListCount() const { return static_cast<int>(listNumbers_.size()); }
+    // -1 not connected, 0 error, 1 done (uidMode tells whether UIDL works).
+    int FetchUidl();
+    bool UidMode() const { return uidMode_; }
+    const std::vector<std::string>& ServerUids() const { return serverUids_; }
+    // Retrieves message n into `text` (unfolded, decoded header; LF line
+    // ends; dot-prefixed lines kept as sent; ends with ".\n"). Returns the
+    // length, 0 when a TOP check found it already received, -1 on error.
+    long long RetrieveMessage(int n, std::string& text, bool deleteMode);
+    bool DeleteMessage(int n);
+
+    // The Message-ID lists of a receive (see Receive).
+    std::vector<std::string>& SavedMessageIds() { return savedMessageIds_; }
+    std::vector<std::string>& SeenMessageIds() { return seenMessageIds_; }
+    std::vector<std::string>& SavedUids() { return savedUids_; }
+
+    // --- SMTP -------------------------------------------------------------
+
+    // Connects and greets: HELO as of old, or EHLO (falling back to HELO)
+    // with STARTTLS and AUTH when the account's security or authentication
+    // asks for them. False on any failure; a required STARTTLS the server
+    // does not offer ends the session before any password is sent.
+    bool ConnectSmtp();
+    void QuitSmtp();
+    // Writes the DATA lines of one message through `send` (each line without
+    // its end, already dot-stuffed); false stops the message.
+    using DataWriter = std::function<bool(const std::function<bool(std::string_view)>& send)>;
+    // One message over the open connection: RSET, MAIL FROM, RCPT TO for
+    // each recipient, DATA, the lines of `writeData`, ".". A refused
+    // recipient stops before DATA and closes the connection.
+    bool SendEnvelope(std::string_view sender, const std::vector<std::string>& recipients,
+                      const DataWriter& writeData);
+    // The same with the lines given as they are; those beginning with "."
+    // are dot-stuffed here.
+    bool SendEnvelope(std::string_view sender, const std::vector<std::string>& recipients,
+                      const std::vector<std::string>& lines);
+    // Capabilities from the last EHLO reply, upper-case keywords.
+    const std::vector<std::string>& SmtpCapabilities() const { return capabilities_; }
+
+private:
+    bool PopCommandOk(const char* command);
+    bool ReadPopListing();
+    bool SmtpGreetExtended(bool& refused);
+    bool SmtpAuthenticate();
+    std::optional<std::string_view> ReadSmtpReply();
+    uint16_t PortFor(MailServer server) const;
+    int SecurityFor(MailServer server) const;
+
+    TransferState& state_;
+    TransferHost& host_;
+    AccountProfile account_;
+    int accountIndex_ = 0;
+    std::filesystem::path mailboxDirectory_;
+    SessionSettings settings_;
+
+    bool resolved_ = false;
+    std::string user_;
+    std::string password_;
+    LineConnection connection_;
+    std::string line_;
+    std::string lastError_;
+    std::vector<SocketAddress> popAddresses_;
+    std::vector<SocketAddress> smtpAddresses_;
+
+    // The LIST of the current POP3 connection.
+    bool listLoaded_ = false;
+    std::vector<int> listNumbers_;
+    std::vector<long long> listSizes_;
+    size_t listCursor_ = 0;
+    int currentNumber_ = 0;
+
+    bool uidMode_ = false;
+    std::vector<std::string> serverUids_;
+    std::vector<std::string> savedUids_;
+    std::vector<std::string> savedMessageIds_;
+    std::vector<std::string> seenMessageIds_;
+
+    std::vector<std::string> capabilities_;
+};
+
+}  // namespace corvina

@@ -1,0 +1,75 @@
+#pragma once
+// Everything a transfer needs from the window side: storing messages,
+// notices to the main window, the status line and the user's answers. The
+// windows implement it with queued calls into the UI thread (the calls
+// marked "synchronous" block until the UI thread answered), the terminal
+// front end on its own thread, tests with a recording fake.
+//
+// Every call comes from the thread that runs the session.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace corvina {
+
+class MailMessage;
+
+// Window message numbers the rest of the program refers to.
+inline constexpr int kMsgStoreMessage = 1001;
+inline constexpr int kMsgOutBoxRewritten = 1003;
+inline constexpr int kMsgFirstNewMessage = 1006;
+inline constexpr int kMsgReceiveStored = 1008;
+inline constexpr int kMsgStatusText = 1025;
+
+struct Credentials {
+    std::string user;
+    std::string password;
+};
+
+class TransferHost {
+public:
+    virtual ~TransferHost() = default;
+
+    // 1001, synchronous: store `message` in `folder` (a folder name of the
+    // current account, e.g. "InBox", "Sent"). Ownership passes. Returns the
+    // stored message as the store now holds it, or nullptr when it could
+    // not be stored (then it counts as not received).
+    virtual const MailMessage* StoreMessage(std::string_view folder,
+                                            std::unique_ptr<MailMessage> message) = 0;
+
+    // Makes every message stored so far durable (written and fsync'ed).
+    // A POP3 session ends with QUIT, which commits its deletions on the
+    // server, only after this returned true.
+    virtual bool SyncStore() = 0;
+
+    // 1003: the OutBox file of `folder` was rewritten; reload it.
+    virtual void OutBoxRewritten(std::string_view folder) = 0;
+
+    // 1006: the first new message of this receive was stored.
+    virtual void FirstNewMessage(std::string_view folder, const MailMessage* message) = 0;
+
+    // 1008: a receive stored at least one message; the window runs its
+    // new-mail notice (sound, tray icon, the "You have new mail" question).
+    virtual void ReceiveStored() = 0;
+
+    // 1025, synchronous: text for the status bar's message pane.
+    virtual void ShowStatus(std::string_view text) = 0;
+
+    // A message box with the string `stringId` of the string table (caption
+    // "Message from Marlo!"); `detail` adds what the string cannot know (a
+    // certificate fingerprint, the server's reply). Not called when the
+    // SkipError setting suppresses the message.
+    virtual void ShowError(int stringId, std::string_view detail) = 0;
+
+    // The account dialog for a missing user name or password, pre-filled.
+    // nullopt = Cancel.
+    virtual std::optional<Credentials> AskCredentials(const Credentials& current) = 0;
+
+    // "No new mail" (string 12) after a receive that stored nothing, when
+    // the NoMailNotify setting asks for it.
+    virtual void NoNewMail() = 0;
+};
+
+}  // namespace corvina
