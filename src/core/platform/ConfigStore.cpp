@@ -359,10 +359,14 @@ void ConfigStore::LoadFromText(std::string_view text) {
         const std::size_t lf = text.find('\n');
         std::string_view line = text.substr(0, lf);
         text = lf == std::string_view::npos ? std::string_view() : text.substr(lf + 1);
+        // Every CR before the line end goes: one left at the end of a raw
+        // line would turn into a different line when written back.
         if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
             if (firstLine) {
                 crLf_ = true;
+            }
+            while (!line.empty() && line.back() == '\r') {
+                line.remove_suffix(1);
             }
         }
         std::string_view content = line;
