@@ -32,6 +32,13 @@ bool InAttachDirectory(const fs::path& file, const fs::path& mailboxDir) {
 
 }  // namespace
 
+std::string AttachmentQuestionDetails(std::string_view path, std::string_view from,
+                                      std::string_view subject) {
+    std::string text(path);
+    text.append("\n\nFrom: ").append(from).append("\nSubject: ").append(subject);
+    return text;
+}
+
 EmptyTrashResult EmptyTrash(FolderTree& tree) {
     FolderNode* node = tree.Special(SpecialFolder::Trash);
     if (!node)
@@ -39,7 +46,10 @@ EmptyTrashResult EmptyTrash(FolderTree& tree) {
     MailFolder& trash = *node->folder;
     const StoreContext context = tree.Context();
     FolderHost* host = tree.Host();
-    LoadFolder(trash, context);
+    // Messages moved in but not saved yet are only in the index: their
+    // attachments are asked about too.
+    if (!trash.modified || trash.messages.empty())
+        LoadFolder(trash, context);
 
     bool deleteAll = false;
     for (const auto& message : trash.messages) {

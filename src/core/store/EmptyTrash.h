@@ -3,6 +3,9 @@
 // attachment directory are deleted as the user answers, then the Trash
 // mailbox is cut to nothing.
 
+#include <string>
+#include <string_view>
+
 namespace corvina {
 
 class FolderTree;
@@ -13,6 +16,13 @@ enum class EmptyTrashResult {
     Failed,     // no Trash, or its file could not be cut
 };
 
+// Asks FolderHost::AskDeleteAttachment for every linked file inside
+// <mailbox dir>/Attach; files elsewhere are never offered or deleted.
 EmptyTrashResult EmptyTrash(FolderTree& tree);
+
+// The text the "Deleting Attachments" dialog shows under its question: the
+// path, an empty line, "From: " and the sender, "Subject: " and the subject.
+std::string AttachmentQuestionDetails(std::string_view path, std::string_view from,
+                                      std::string_view subject);
 
 }  // namespace corvina

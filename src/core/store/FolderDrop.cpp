@@ -50,4 +50,12 @@ DropDecision DropMessageOnFolder(FolderTree& tree, MailFolder& target,
     return decision;
 }
 
+DropDecision DropRawMessageOnFolder(FolderTree& tree, MailFolder& target, std::string_view raw,
+                                    const RawMessageParser& parse,
+                                    std::string_view profileAddress) {
+    if (!parse)
+        return DropDecision::NoTarget;
+    return DropMessageOnFolder(tree, target, parse(raw), profileAddress);
+}
+
 }  // namespace corvina

@@ -3,6 +3,7 @@
 // with the raw text). The window parses the raw text into a MailMessage with
 // the MIME layer and hands the result here; this decides what happens.
 
+#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -32,5 +33,12 @@ DropDecision DecideDrop(const MailFolder& target, const MailMessage& message,
 DropDecision DropMessageOnFolder(FolderTree& tree, MailFolder& target,
                                  std::unique_ptr<MailMessage> message,
                                  std::string_view profileAddress);
+
+// The seam for the raw text of message 1004: `parse` is the MIME layer's
+// parser (raw text to a new message, null when nothing could be parsed).
+using RawMessageParser = std::function<std::unique_ptr<MailMessage>(std::string_view raw)>;
+
+DropDecision DropRawMessageOnFolder(FolderTree& tree, MailFolder& target, std::string_view raw,
+                                    const RawMessageParser& parse, std::string_view profileAddress);
 
 }  // namespace corvina

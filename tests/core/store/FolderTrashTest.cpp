@@ -79,6 +79,8 @@ TEST_F(EmptyTrashTest, CancelLeavesTrashUnchanged) {
     EXPECT_TRUE(fs::exists(box / "Attach" / "f2.bin"));
     EXPECT_TRUE(fs::exists(box / "Attach" / "f3.bin"));
     EXPECT_TRUE(host.resetFolders.empty());
+    EXPECT_EQ(AttachmentQuestionDetails("/a/f1.bin", "a@x", "one"),
+              "/a/f1.bin\n\nFrom: a@x\nSubject: one");
 }
 
 TEST_F(EmptyTrashTest, YesToAllStopsAskingAndOutsideFilesStay) {
