@@ -86,6 +86,11 @@ FolderNode* NewFolder(FolderTree& tree, FolderNode* selected) {
     FolderNode* parent = root;
     fs::path dir = tree.MailboxDir();
     if (selected && !selected->folder->fixed && !selected->IsRoot()) {
+        // A top-level folder named Attach cannot have child folders: its
+        // child directory would be the attachment directory.
+        if (selected->parent && selected->parent->IsRoot() &&
+            EqualNoCase(selected->label, "Attach"))
+            return nullptr;
         parent = selected;
         dir = ChildDirectoryPath(selected->folder->path);
         std::error_code ec;
@@ -126,6 +131,10 @@ RenameResult RenameFolder(FolderTree& tree, FolderNode& node, std::string_view n
         return RenameResult::Refused;
     if (name == node.label)
         return RenameResult::Unchanged;
+    // In the mailbox directory, a folder called Attach would take the
+    // attachment directory as its child directory (and move or delete it).
+    if (node.parent->IsRoot() && EqualNoCase(name, "Attach"))
+        return RenameResult::Refused;
 
     const fs::path oldMbx = folder.path;
     const fs::path dir = oldMbx.parent_path();

@@ -133,7 +133,9 @@ void FolderTree::ScanFolderDirectory(const fs::path& dir, FolderNode& parent) {
         if (IsSpecialBaseName(base))
             continue;
         const fs::path childDir = dir / base;
-        const int kind = fs::is_directory(childDir, typeEc) ? 1 : 2;
+        // The attachment directory is never a folder's child directory.
+        const bool attachDir = parent.IsRoot() && EqualNoCase(base, "Attach");
+        const int kind = !attachDir && fs::is_directory(childDir, typeEc) ? 1 : 2;
         FolderNode* node = AddFolderNode(parent, path, kind, base);
         if (kind == 1) {
             ScanFolderDirectory(childDir, *node);

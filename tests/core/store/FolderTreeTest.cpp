@@ -148,9 +148,14 @@ TEST_F(FolderTreeTest, SpecialBaseNamesNeverUserFolders) {
     Touch("Work/Deep.mbx");
     Touch("Work/Deep/reminder.MBX");
     Touch("OutBox/Mine.mbx");
+    Touch("Attach.mbx");
+    Touch("Attach/saved.mbx");  // an attachment file, not a folder
     Build();
     const FolderNode& root = *tree.CurrentRoot();
-    EXPECT_EQ(Labels(root), (std::vector<std::string>{"InBox", "OutBox", "Trash", "Work"}));
+    EXPECT_EQ(Labels(root),
+              (std::vector<std::string>{"InBox", "OutBox", "Trash", "Attach", "Work"}));
+    EXPECT_EQ(Node("Attach").folder->kind, 2);
+    EXPECT_TRUE(Node("Attach").children.empty());
     EXPECT_EQ(Labels(Node("Work")), (std::vector<std::string>{"Deep"}));
     EXPECT_TRUE(Node("Work\\Deep").children.empty());
     EXPECT_EQ(Labels(Node("OutBox")), (std::vector<std::string>{"Draft", "Sent", "Reminder"}));
@@ -205,6 +210,11 @@ TEST_F(FolderTreeTest, NewFolderPlacement) {
     EXPECT_EQ(work.folder->kind, 1);
     EXPECT_TRUE(work.expanded);
     EXPECT_EQ(c->folder->kind, 2);
+
+    Touch("Attach.mbx");
+    Build();
+    EXPECT_EQ(NewFolder(tree, &Node("Attach")), nullptr);
+    EXPECT_EQ(Node("Attach").folder->kind, 2);
 }
 
 class FolderRenameTest : public FolderTreeTest {
@@ -281,6 +291,9 @@ TEST_F(FolderRenameTest, RefusalsChangeNothing) {
     EXPECT_EQ(ReadFileBytes(box / "Workshop.mbx"), "keep");
     EXPECT_EQ(ReadFileBytes(box / "Filter.DEF"), filterBefore);
     EXPECT_EQ(work.label, "Work");
+    // Top level only: Attach would adopt the attachment directory.
+    EXPECT_EQ(RenameFolder(tree, work, "attach"), RenameResult::Refused);
+    EXPECT_EQ(RenameFolder(tree, Node("Work\\Old"), "Attach"), RenameResult::Renamed);
 }
 
 TEST_F(FolderRenameTest, ChildDirectoryFailureMovesMailboxBack) {
