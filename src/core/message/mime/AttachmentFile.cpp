@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <system_error>
 
-#include "common/CodePage.h"
 #include "common/Bytes.h"
+#include "common/CodePage.h"
 #include "message/mime/MimeTypeTable.h"
 
 namespace corvina {
@@ -110,8 +110,7 @@ int CreateFileExclusive(const std::filesystem::path& path) {
 
 std::optional<AttachmentFile> AttachmentFile::Create(const std::filesystem::path& directory,
                                                      std::string_view givenName,
-                                                     const MimeTypeEntry* row,
-                                                     const CodePage& cp) {
+                                                     const MimeTypeEntry* row, const CodePage& cp) {
     std::error_code ec;
     std::filesystem::create_directories(directory, ec);
 

@@ -1,18 +1,18 @@
 #include "message/mime/AutoWrap.h"
 
-#include "common/CodePage.h"
 #include "common/Bytes.h"
+#include "common/CodePage.h"
 #include "store/MailMessage.h"
 
 namespace corvina {
 
 namespace {
 
-constexpr int kPlaceWideBelow = 75;     // a wide character is placed below this
-constexpr int kPlaceNarrowUpTo = 75;    // a narrow one up to this
-constexpr int kHangWideAt = 77;         // a "bura" wide character may still sit here
-constexpr int kNarrowSoftLimit = 77;    // narrow characters placed below this
-constexpr int kNarrowBuraLimit = 79;    // and hanging "bura" ones below this
+constexpr int kPlaceWideBelow = 75;      // a wide character is placed below this
+constexpr int kPlaceNarrowUpTo = 75;     // a narrow one up to this
+constexpr int kHangWideAt = 77;          // a "bura" wide character may still sit here
+constexpr int kNarrowSoftLimit = 77;     // narrow characters placed below this
+constexpr int kNarrowBuraLimit = 79;     // and hanging "bura" ones below this
 constexpr int kWordBackCharacters = 20;  // how far a word break may look back
 
 bool IsAsciiAlnum(unsigned char c) {

@@ -66,8 +66,8 @@ std::string_view NormaliseText(std::string_view text, std::string& storage) {
 std::string_view TakeLine(std::string_view text, std::size_t& pos) {
     const char* start = text.data() + pos;
     const void* lf = std::memchr(start, '\n', text.size() - pos);
-    std::size_t end = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - text.data())
-                         : text.size();
+    std::size_t end =
+        lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - text.data()) : text.size();
     std::string_view line = text.substr(pos, end - pos);
     pos = lf ? end + 1 : text.size();
     return line;
@@ -121,8 +121,7 @@ std::string_view ValueAfterColon(std::string_view line) {
 bool IsStoreLine(std::string_view line) {
     return StartsWithNoCase(line, "X-MARLO-ATTACHMENT-FILE:") ||
            StartsWithNoCase(line, "X-MARLO-DECORDED:") ||
-           StartsWithNoCase(line, "X-MARLO-REPLY:") ||
-           StartsWithNoCase(line, "X-MARLO-ENCODING:");
+           StartsWithNoCase(line, "X-MARLO-REPLY:") || StartsWithNoCase(line, "X-MARLO-ENCODING:");
 }
 
 // "<a> <b> <c>": from the first "<" (or the last for References) to the
@@ -400,8 +399,8 @@ int Parser::MatchBoundary(std::string_view line, bool& closing) const {
     for (std::size_t i = boundaries_.size(); i-- > 0;) {
         const std::string& b = boundaries_[i];
         if (rest.size() >= b.size() && rest.compare(0, b.size(), b) == 0) {
-            closing = rest.size() >= b.size() + 2 && rest[b.size()] == '-' &&
-                      rest[b.size() + 1] == '-';
+            closing =
+                rest.size() >= b.size() + 2 && rest[b.size()] == '-' && rest[b.size() + 1] == '-';
             return static_cast<int>(i);
         }
     }
@@ -459,7 +458,8 @@ void Parser::ReadPartHeader(std::size_t& pos, PartHeader& part, bool& hitBoundar
                 part.charset = std::move(*charset);
             }
             if (std::optional<DecodedParameter> n = FindExtendedParameter(value, "name")) {
-                part.fileName = n->charset.empty() ? n->bytes : cp_.FromCharset(n->charset, n->bytes);
+                part.fileName =
+                    n->charset.empty() ? n->bytes : cp_.FromCharset(n->charset, n->bytes);
             }
         } else if (StartsWithNoCase(l, "CONTENT-TRANSFER-ENCODING:")) {
             part.encoding = ValueAfterColon(l);
@@ -552,7 +552,7 @@ void Parser::DecodeLeaf(PartHeader part, std::string_view body, bool single) {
 
 WalkEnd Parser::DecodeParts(std::size_t& pos, bool single, int depth, std::size_t& hitLevel) {
     const std::size_t myLevel = boundaries_.size();  // index of my boundary + 1
-    bool epilogue = false;  // reading what follows a nested multipart
+    bool epilogue = false;                           // reading what follows a nested multipart
     while (true) {
         if (++result_.partCount > kMaxMimeParts || depth > kMaxMimeDepth) {
             limitHit_ = true;
@@ -578,8 +578,7 @@ WalkEnd Parser::DecodeParts(std::size_t& pos, bool single, int depth, std::size_
                 int level = MatchBoundary(TakeLine(text_, after), closing);
                 if (level == static_cast<int>(myLevel)) {
                     pos = after;
-                    end = closing ? WalkEnd::Closed
-                                  : DecodeParts(pos, false, depth + 1, hitLevel);
+                    end = closing ? WalkEnd::Closed : DecodeParts(pos, false, depth + 1, hitLevel);
                 } else {
                     pos = scan;
                     end = WalkEnd::Ancestor;
@@ -695,8 +694,8 @@ void Parser::SecondStage() {
             decodedEntry.path = *out;
             decodedEntry.type = row.type;
             decodedEntry.subtype = row.subtype;
-            bool sevenBit = EqualNoCase(row.subtype, "mac-binhex40") ||
-                            EqualNoCase(row.subtype, "x-uuencode");
+            bool sevenBit =
+                EqualNoCase(row.subtype, "mac-binhex40") || EqualNoCase(row.subtype, "x-uuencode");
             decodedEntry.encoding = sevenBit ? "7bit" : "base64";
             message_.attachments.push_back(std::move(decodedEntry));
             result_.createdFiles.push_back(*out);
@@ -833,8 +832,7 @@ std::filesystem::path ParseOptions::AttachmentDirectory() const {
     return attachmentDirectory.empty() ? mailboxDirectory / "Attach" : attachmentDirectory;
 }
 
-bool IsShownTextType(std::string_view type, std::string_view subtype,
-                     const MimeTypeTable& types) {
+bool IsShownTextType(std::string_view type, std::string_view subtype, const MimeTypeTable& types) {
     if (types.FindByType(type, subtype) != nullptr) {
         return EqualNoCase(type, "text") && EqualNoCase(subtype, "plain");
     }
@@ -898,8 +896,7 @@ std::string AttachmentLinkValue(const std::filesystem::path& path,
     return full;
 }
 
-ParseResult ParseMessage(MailMessage& message, std::string_view text,
-                         const ParseOptions& options) {
+ParseResult ParseMessage(MailMessage& message, std::string_view text, const ParseOptions& options) {
     ParseResult result;
     ResetMessage(message);
     Parser parser(message, options, result);

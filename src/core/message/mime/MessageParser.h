@@ -32,8 +32,8 @@ inline constexpr std::size_t kMaxSecondStageBytes = 256u * 1024u * 1024u;
 inline constexpr std::string_view kInsufficientMemoryText = "Insufficient Memory!!";
 
 struct ParseOptions {
-    const CodePage* codePage = nullptr;     // null: the working code page
-    const MimeTypeTable* types = nullptr;   // null: the built-in rows only
+    const CodePage* codePage = nullptr;      // null: the working code page
+    const MimeTypeTable* types = nullptr;    // null: the built-in rows only
     std::filesystem::path mailboxDirectory;  // attachment links resolve against it
     // Where decoded parts go; empty: mailboxDirectory / "Attach".
     std::filesystem::path attachmentDirectory;
@@ -51,18 +51,17 @@ struct ParseOptions {
 };
 
 struct ParseResult {
-    bool charsetJis = false;           // the charset flag: ISO-2022-JP declared
-    bool storedAttachments = false;    // X-Marlo-Attachment-File lines were read
-    bool limitReached = false;         // depth or part limit hit
-    int partCount = 0;                 // MIME parts walked
+    bool charsetJis = false;                          // the charset flag: ISO-2022-JP declared
+    bool storedAttachments = false;                   // X-Marlo-Attachment-File lines were read
+    bool limitReached = false;                        // depth or part limit hit
+    int partCount = 0;                                // MIME parts walked
     std::vector<std::filesystem::path> createdFiles;  // files this parse wrote
 };
 
 // Resets the message (header fields, other headers, attachments, body,
 // flags) and parses `text`: lines ending in LF (CR LF accepted), a line "."
 // ends the text, a line starting ".." loses one dot. Never fails.
-ParseResult ParseMessage(MailMessage& message, std::string_view text,
-                         const ParseOptions& options);
+ParseResult ParseMessage(MailMessage& message, std::string_view text, const ParseOptions& options);
 
 // application/x-www-form-urlencoded as lines: each field name as "name:",
 // each value as a line followed by an empty line.
@@ -87,14 +86,12 @@ std::string AttachmentLinkValue(const std::filesystem::path& path,
 
 // Whether a part of this type is shown as text: the type's table row is
 // text/plain, or without a row the type is "text" or "message".
-bool IsShownTextType(std::string_view type, std::string_view subtype,
-                     const MimeTypeTable& types);
+bool IsShownTextType(std::string_view type, std::string_view subtype, const MimeTypeTable& types);
 
 // Text of a part declared in `charset`, made into the working code page:
 // on 932 JIS goes through JisToSjis and UTF-8 / EUC-JP are converted; on
 // other code pages any declared charset other than W is converted, and
 // undeclared text with JIS escapes is read as ISO-2022-JP.
-std::string ShownTextToWorking(std::string_view text, std::string_view charset,
-                               const CodePage& cp);
+std::string ShownTextToWorking(std::string_view text, std::string_view charset, const CodePage& cp);
 
 }  // namespace corvina

@@ -20,9 +20,9 @@ struct MimeTypeName {
 MimeTypeName ParseContentTypeValue(std::string_view value);
 
 struct MimeParameter {
-    std::string name;   // as written, without a trailing "*"
-    std::string value;  // quotes and backslash escapes removed
-    int section = -1;   // RFC 2231 continuation number, -1 when none
+    std::string name;       // as written, without a trailing "*"
+    std::string value;      // quotes and backslash escapes removed
+    int section = -1;       // RFC 2231 continuation number, -1 when none
     bool extended = false;  // "name*=" or "name*N*=": value is %-encoded
 };
 
@@ -34,8 +34,8 @@ std::optional<std::string> FindParameter(std::string_view value, std::string_vie
 
 // A parameter value that may have been written in the RFC 2231 forms.
 struct DecodedParameter {
-    std::string bytes;    // in `charset` when that is not empty
-    std::string charset;  // empty: as written (no conversion needed)
+    std::string bytes;      // in `charset` when that is not empty
+    std::string charset;    // empty: as written (no conversion needed)
     bool extended = false;  // taken from the "name*" forms
 };
 

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <fstream>
@@ -114,8 +115,7 @@ enum class Mode { Send, Export };
 
 class Assembler {
 public:
-    Assembler(MailMessage& m, const OutgoingOptions& o, Mode mode, bool unixFormat,
-              LineSender sink)
+    Assembler(MailMessage& m, const OutgoingOptions& o, Mode mode, bool unixFormat, LineSender sink)
         : m_(m),
           opt_(o),
           cp_(o.codePage ? *o.codePage : CodePage::Working()),
@@ -189,7 +189,8 @@ std::string Assembler::MessageId() {
     if (!m_.messageId.empty()) {
         return Flatten(m_.messageId);
     }
-    std::string sender = AddressOf(m_.hasResent && !m_.resentFrom.empty() ? m_.resentFrom : m_.from);
+    std::string sender =
+        AddressOf(m_.hasResent && !m_.resentFrom.empty() ? m_.resentFrom : m_.from);
     std::size_t at = sender.rfind('@');
     std::string domain = at == std::string::npos ? std::string() : sender.substr(at + 1);
     std::string clean;
@@ -205,7 +206,8 @@ std::string Assembler::MessageId() {
     std::random_device device;
     std::uint64_t random = (static_cast<std::uint64_t>(device()) << 32) ^ device();
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "<%lld.%016llx@", static_cast<long long>(std::time(nullptr)),
+    std::snprintf(buffer, sizeof buffer, "<%lld.%016llx@",
+                  static_cast<long long>(std::time(nullptr)),
                   static_cast<unsigned long long>(random));
     std::string id = buffer + clean + ">";
     m_.messageId = id;
@@ -416,7 +418,8 @@ bool Assembler::Attachment(AttachmentEntry entry) {
         }
         quoted += c;
     }
-    std::string typeLine = "Content-Type: " + Flatten(entry.type) + "/" + Flatten(entry.subtype) + ";";
+    std::string typeLine =
+        "Content-Type: " + Flatten(entry.type) + "/" + Flatten(entry.subtype) + ";";
     std::string nameParam = " name=\"" + quoted + "\"";
     if (typeLine.size() + nameParam.size() <= kContentTypeFold) {
         if (!Emit(typeLine + nameParam, Kind::Header)) {
@@ -506,8 +509,8 @@ std::string ExpandRecipients(std::string_view field,
         std::string name;
         if (!rest.empty() && rest.front() == '"') {
             std::size_t close = rest.find('"', 1);
-            name = rest.substr(1, close == std::string_view::npos ? std::string_view::npos
-                                                                  : close - 1);
+            name = rest.substr(
+                1, close == std::string_view::npos ? std::string_view::npos : close - 1);
         } else {
             name = rest.substr(0, rest.find_first_of(", \t"));
         }
@@ -546,8 +549,8 @@ OutgoingEnvelope BuildEnvelope(const MailMessage& m, const OutgoingOptions& opti
     return env;
 }
 
-bool BuildOutgoingText(MailMessage& message, const LineSender& send,
-                       const OutgoingOptions& options, OutgoingEnvelope* envelope) {
+bool BuildOutgoingText(MailMessage& message, const LineSender& send, const OutgoingOptions& options,
+                       OutgoingEnvelope* envelope) {
     if (envelope != nullptr) {
         *envelope = BuildEnvelope(message, options);
     }

@@ -21,7 +21,7 @@ class MailMessage;
 using LineSender = std::function<bool(std::string_view line)>;
 
 struct OutgoingOptions {
-    const CodePage* codePage = nullptr;  // null: the working code page
+    const CodePage* codePage = nullptr;          // null: the working code page
     std::filesystem::path addressBookDirectory;  // group files "<name>.adr"
     bool sendDate = false;                       // the SendDate setting
     // Work directory of the uuencode and BinHex steps; empty: the private
@@ -53,8 +53,8 @@ OutgoingEnvelope BuildEnvelope(const MailMessage& message, const OutgoingOptions
 // before the first line is sent. False when a line was refused or an
 // attachment file could not be read; temporary files are removed either
 // way.
-bool BuildOutgoingText(MailMessage& message, const LineSender& send,
-                       const OutgoingOptions& options, OutgoingEnvelope* envelope = nullptr);
+bool BuildOutgoingText(MailMessage& message, const LineSender& send, const OutgoingOptions& options,
+                       OutgoingEnvelope* envelope = nullptr);
 
 // Appends the message to `output` (lines ending in CR LF): with `unixFormat`
 // a "From address date" line first and ">From " quoting in the mboxrd way

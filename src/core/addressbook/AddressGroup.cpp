@@ -1,0 +1,121 @@
+#include "addressbook/AddressGroup.h"
+
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+namespace corvina {
+
+namespace {
+
+// Group files are small; anything this large is not one.
+constexpr std::uintmax_t kMaxGroupFileBytes = 64u * 1024u * 1024u;
+
+std::string FieldValue(std::string_view field) {
+    return field == "." ? std::string() : std::string(field);
+}
+
+}  // namespace
+
+std::optional<std::filesystem::path> AddressGroup::FileFor(const std::filesystem::path& directory,
+                                                           std::string_view groupName) {
+    if (groupName.empty() || groupName.find('/') != std::string_view::npos ||
+        groupName.find('\0') != std::string_view::npos || groupName == "." || groupName == "..") {
+        return std::nullopt;
+    }
+    return directory / (std::string(groupName) + ".adr");
+}
+
+std::string AddressGroup::Name() const {
+    std::string file = path.filename().string();
+    if (file.size() > 4 && file.compare(file.size() - 4, 4, ".adr") == 0) {
+        file.resize(file.size() - 4);
+    }
+    return file;
+}
+
+std::string AddressGroup::NicknameOfLine(std::string_view line) {
+    if (line.empty() || line.front() != '(') {
+        return {};
+    }
+    line.remove_prefix(1);
+    std::size_t end = line.find_first_of(")\t\r\n");
+    return std::string(line.substr(0, end));
+}
+
+std::optional<AddressEntry> AddressGroup::ParseEntryLine(std::string_view line) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) {
+        line.remove_suffix(1);
+    }
+    std::string fields[6];
+    std::size_t pos = 0;
+    for (int i = 0; i < 6 && pos <= line.size(); ++i) {
+        std::size_t tab = line.find('\t', pos);
+        std::size_t end = tab == std::string_view::npos ? line.size() : tab;
+        fields[i] = FieldValue(line.substr(pos, end - pos));
+        if (tab == std::string_view::npos) {
+            break;
+        }
+        pos = tab + 1;
+    }
+    if (fields[0].empty()) {
+        return std::nullopt;
+    }
+    AddressEntry entry;
+    entry.address = std::move(fields[0]);
+    entry.name = std::move(fields[1]);
+    entry.comment = std::move(fields[2]);
+    entry.nickname = std::move(fields[3]);
+    entry.url = std::move(fields[4]);
+    entry.pgpUserId = std::move(fields[5]);
+    return entry;
+}
+
+bool AddressGroup::Load() {
+    entries.clear();
+    nickname.clear();
+    loaded = false;
+    std::error_code ec;
+    std::uintmax_t size = std::filesystem::file_size(path, ec);
+    if (ec || size > kMaxGroupFileBytes) {
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return false;
+    }
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    lastWrite = std::filesystem::last_write_time(path, ec);
+    std::size_t pos = 0;
+    bool first = true;
+    while (pos < text.size()) {
+        std::size_t lf = text.find('\n', pos);
+        std::size_t end = lf == std::string::npos ? text.size() : lf;
+        std::string_view line(text.data() + pos, end - pos);
+        pos = lf == std::string::npos ? text.size() : lf + 1;
+        if (!line.empty() && line.front() == '(') {
+            // The group line; only the first one names the group.
+            if (first) {
+                nickname = NicknameOfLine(line);
+            }
+        } else if (std::optional<AddressEntry> entry = ParseEntryLine(line)) {
+            entries.push_back(std::move(*entry));
+        }
+        first = false;
+    }
+    loaded = true;
+    changed = false;
+    return true;
+}
+
+std::vector<std::string> AddressGroup::Addresses() const {
+    std::vector<std::string> out;
+    for (const AddressEntry& e : entries) {
+        if (!e.deleted) {
+            out.push_back(e.address);
+        }
+    }
+    return out;
+}
+
+}  // namespace corvina

@@ -1,0 +1,62 @@
+#pragma once
+// One address-book group: the file "<group name>.adr" in the address-book
+// directory. Lines end in CR LF (LF accepted). An optional first line
+// "(nickname)" names the group; every other line is one entry of six
+// tab-separated fields: mail address, name, comment, nickname, related URL,
+// PGP user id. A field written "." is empty; missing fields are empty; a
+// line without a mail address is ignored.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvina {
+
+struct AddressEntry {
+    enum class Kind { Address, Group };
+    Kind kind = Kind::Address;
+    bool deleted = false;
+    std::string address;
+    std::string name;
+    std::string nickname;
+    std::string comment;
+    std::string pgpUserId;
+    std::string url;
+};
+
+class AddressGroup {
+public:
+    AddressGroup() = default;
+    explicit AddressGroup(std::filesystem::path file) : path(std::move(file)) {}
+
+    // "<directory>/<name>.adr"; nullopt for a name that could leave the
+    // directory (a "/" or NUL in it, or empty).
+    static std::optional<std::filesystem::path> FileFor(const std::filesystem::path& directory,
+                                                        std::string_view groupName);
+
+    // The group name: the file name without ".adr".
+    std::string Name() const;
+
+    // Reads the file into nickname and entries, remembering its last-write
+    // time. False when it cannot be read: the group is then without entries.
+    bool Load();
+
+    // The group line's nickname: after "(" up to ")", a tab or the end.
+    static std::string NicknameOfLine(std::string_view line);
+    // One entry line; nullopt when it has no mail address.
+    static std::optional<AddressEntry> ParseEntryLine(std::string_view line);
+
+    // The mail addresses of the entries in file order.
+    std::vector<std::string> Addresses() const;
+
+    std::filesystem::path path;
+    std::filesystem::file_time_type lastWrite{};
+    bool loaded = false;
+    bool changed = false;
+    std::string nickname;
+    std::vector<AddressEntry> entries;
+};
+
+}  // namespace corvina
