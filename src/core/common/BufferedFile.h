@@ -64,7 +64,7 @@ public:
     // Writer: writes out the buffer, cuts the file at the current position,
     // does the same for the mirror; then closes. Returns false when any of
     // that (or an earlier write) failed. Closing a closed file does nothing
-    // and returns true.
+    // else; it returns false only when a failure since Open is pending.
     bool Close();
 
     bool IsOpen() const { return handle_ >= 0; }
@@ -111,24 +111,26 @@ public:
     // caller knows the data is on disk before renaming it over another.
     bool Sync();
 
-    // True after any failed write, flush, cut or sync of the main file.
+    // True after any failed read, write, flush, cut or sync of the main
+    // file.
     bool Failed() const { return failed_; }
     // errno of the first failure, 0 when none.
     int Error() const { return error_; }
 
 private:
-    bool Refill();
+    // Reader: makes at least count unread bytes available when the file
+    // has them (moving the unread rest to the buffer's start).
+    bool Ensure(std::size_t count);
     bool Flush();
     bool WriteAll(int fd, const char* data, std::size_t length);
     void Fail(int err);
     void CloseMirror(bool writeRest);
     void Release();
-    // Reader: next byte without consuming it; -1 at the end.
-    int Peek();
 
     int handle_ = -1;
     int mirror_ = -1;
     bool endFlag_ = false;
+    bool eofSeen_ = false;  // a read returned nothing (bytes may remain)
     std::unique_ptr<char[]> buffer_;
     std::size_t cursor_ = 0;
     std::size_t remaining_ = 0;
