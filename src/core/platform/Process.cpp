@@ -229,8 +229,15 @@ std::optional<ProcessResult> Process::Run(ProcessHost* host) {
     if (argv_.empty()) {
         return std::nullopt;
     }
-    const auto program = FindProgram(argv_[0]);
+    auto program = FindProgram(argv_[0]);
     if (!program) {
+        return std::nullopt;
+    }
+    // The child changes directory before exec: a relative path must not
+    // then name a different program.
+    std::error_code ec;
+    program = std::filesystem::absolute(*program, ec);
+    if (ec) {
         return std::nullopt;
     }
     ProcessResult result;

@@ -27,6 +27,7 @@ constexpr std::size_t kHeaderSize = 12;
 constexpr char kAck = 'K';
 constexpr std::size_t kMaxPending = 16;
 constexpr auto kStallLimit = std::chrono::seconds(5);
+constexpr auto kArrivalGrace = std::chrono::milliseconds(250);
 
 using Clock = std::chrono::steady_clock;
 
@@ -255,7 +256,9 @@ int SingleInstance::Poll(SingleInstanceHost& host, std::chrono::milliseconds tim
     if (listenFd_ < 0) {
         return 0;
     }
-    const auto deadline = Clock::now() + timeout;
+    const auto start = Clock::now();
+    const auto deadline = start + timeout;
+    auto graceDeadline = deadline;
     int delivered = 0;
     for (;;) {
         std::vector<pollfd> fds;
@@ -263,7 +266,7 @@ int SingleInstance::Poll(SingleInstanceHost& host, std::chrono::milliseconds tim
         for (const Pending& p : pending_) {
             fds.push_back({p.fd, POLLIN, 0});
         }
-        const int ready = poll(fds.data(), fds.size(), RemainingMs(deadline));
+        const int ready = poll(fds.data(), fds.size(), RemainingMs(graceDeadline));
         if (ready < 0 && errno != EINTR) {
             return delivered;
         }
@@ -305,8 +308,15 @@ int SingleInstance::Poll(SingleInstanceHost& host, std::chrono::milliseconds tim
             CloseFd(p.fd);
             return true;
         });
-        if (delivered > 0 || now >= deadline) {
+        // A request whose connection was just taken gets a moment to
+        // arrive: nothing would wake the event loop for it again.
+        const bool takenNow = std::any_of(pending_.begin(), pending_.end(),
+                                          [&](const Pending& p) { return p.started >= start; });
+        if (delivered > 0 || now >= deadline + kArrivalGrace || (now >= deadline && !takenNow)) {
             return delivered;
+        }
+        if (now >= deadline) {
+            graceDeadline = deadline + kArrivalGrace;
         }
     }
 }

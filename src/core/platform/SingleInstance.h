@@ -72,10 +72,13 @@ public:
     // is then still held, but later starts cannot hand over).
     int ListenFd() const { return listenFd_; }
     // Accepts pending connections and reads what has arrived, waiting at
-    // most timeout for something to happen; delivers every complete
-    // request to host. Returns the number delivered. A connection that
-    // sends garbage, too much, or stalls is dropped.
+    // most timeout for a request (plus a short grace for a connection
+    // already taken whose request is still on its way); delivers every
+    // complete request to host. Returns the number delivered. A
+    // connection that sends garbage, too much, or stalls is dropped.
+    // While HasPending(), call again soon (e.g. from a short timer).
     int Poll(SingleInstanceHost& host, std::chrono::milliseconds timeout);
+    bool HasPending() const { return !pending_.empty(); }
 
     // Releases the lock and removes the socket (also done by the
     // destructor).

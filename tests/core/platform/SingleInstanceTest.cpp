@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <thread>
 
@@ -173,6 +174,33 @@ TEST(SingleInstance, RefusesOversizedAndMalformedRequests) {
     close(junk);
     close(unknown);
     close(stalled);
+}
+
+TEST(SingleInstance, RequestArrivingJustAfterTheConnectionIsServed) {
+    ScratchDir dir;
+    SingleInstance first(dir.Path());
+    ASSERT_EQ(first.Acquire(), SingleInstance::Role::kPrimary);
+    RecordingHost window;
+    // The event loop wakes for the connection, the bytes follow a moment
+    // later: a zero-timeout poll must not leave the request stranded.
+    const int fd = RawConnect(dir / "corvina.sock");
+    ASSERT_GE(fd, 0);
+    std::thread late([fd] {
+        std::this_thread::sleep_for(50ms);
+        const char request[12] = {'C', 'V', 'I', '1', 0, 0, 0, 0, 0, 0, 0, 0};
+        std::uint32_t message = kMsgRestore;
+        char bytes[12];
+        std::memcpy(bytes, request, 12);
+        std::memcpy(bytes + 4, &message, 4);
+        [[maybe_unused]] ssize_t n = write(fd, bytes, 12);
+    });
+    EXPECT_EQ(first.Poll(window, 0ms), 1);
+    late.join();
+    EXPECT_EQ(window.calls, (std::vector<std::string>{"restore"}));
+    char ack = 0;
+    EXPECT_EQ(read(fd, &ack, 1), 1);
+    EXPECT_FALSE(first.HasPending());
+    close(fd);
 }
 
 TEST(SingleInstance, HandOverFailsWhenNobodyAnswers) {
