@@ -69,7 +69,7 @@ TEST(Corpus, KnownContentOfSelectedSamples) {
     fx.Parse(m, ReadFileBytes(DataPath("mime/python-email/msg_07.txt")));
     ASSERT_EQ(m.attachments.size(), 1u);
     std::string gif = ReadFileBytes(m.attachments[0].path);
-    EXPECT_EQ(gif.substr(0, 6), "GIF89a");
+    EXPECT_EQ(gif.substr(0, 6), "GIF87a");
     EXPECT_EQ(m.attachments[0].type, "image");
 }
 

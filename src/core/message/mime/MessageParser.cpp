@@ -479,6 +479,9 @@ void Parser::ReadPartHeader(std::size_t& pos, PartHeader& part, bool& hitBoundar
 }
 
 void Parser::DecodeLeaf(PartHeader part, std::string_view body, bool single) {
+    if (EqualNoCase(part.type, "multipart")) {
+        return;  // a multipart whose parts were never found holds nothing
+    }
     if (EqualNoCase(part.encoding, "x-uuencode")) {
         part.type = "application";
         part.subtype = "x-uuencode";

@@ -563,7 +563,8 @@ std::string UnixFromLineDate(std::string_view mailDate) {
         return {};
     }
     std::time_t when = ParseMailDate(mailDate);
-    if (when == 0) {
+    // Text without a usable date reads as a time before 1970.
+    if (when <= 0) {
         return {};
     }
     std::tm tm{};
