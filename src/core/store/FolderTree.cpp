@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <system_error>
 
+#include "app/AppState.h"
 #include "common/Bytes.h"
 #include "common/StringTable.h"
 #include "store/FolderHost.h"
@@ -204,6 +205,10 @@ void FolderTree::BuildFolderTree(const fs::path& mailboxDir, const ProfileTable&
         other->label = ProfileRootLabel(profiles[i]);
         roots_.push_back(std::move(other));
     }
+}
+
+void FolderTree::BuildFolderTree(const AppState& app) {
+    BuildFolderTree(app.mailboxDirectory, app.profiles, app.settings.defUser);
 }
 
 FolderNode* FolderTree::Special(SpecialFolder which) const {

@@ -19,6 +19,7 @@
 namespace corvina {
 
 class FolderHost;
+struct AppState;
 
 struct FolderNode {
     std::unique_ptr<MailFolder> folder;  // MailFolder::treeItem points back here
@@ -47,6 +48,8 @@ public:
     // OutBox, Sent, Draft, Reminder, Trash (the string table when empty).
     void BuildFolderTree(const std::filesystem::path& mailboxDir, const ProfileTable& profiles,
                          int current, std::vector<std::string> displayNames = {});
+    // The same for the application's current profile and mailbox directory.
+    void BuildFolderTree(const AppState& app);
     // Adds the user folders of `dir` below `parent`, recursively; special
     // base names are skipped at every depth.
     void ScanFolderDirectory(const std::filesystem::path& dir, FolderNode& parent);
