@@ -1,0 +1,350 @@
+// CodePage's conversions: W to and from UTF-8, and between W and any
+// MIME charset through iconv (descriptors cached per thread).
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <string>
+#include <unordered_map>
+
+#include "common/Bytes.h"
+#include "common/CodePage.h"
+#include "common/CodePageTables.h"
+#include "common/Utf8.h"
+
+namespace corvina {
+
+namespace {
+
+// ---- iconv, cached per thread -----------------------------------------------
+
+class IconvCache {
+public:
+    ~IconvCache() {
+        for (auto& [key, cd] : descriptors_) {
+            if (cd != reinterpret_cast<iconv_t>(-1)) {
+                iconv_close(cd);
+            }
+        }
+    }
+    // (iconv_t)-1 when the pair cannot be converted; the failure is cached.
+    iconv_t Get(const std::string& from, const std::string& to) {
+        const std::string key = from + '\n' + to;
+        auto it = descriptors_.find(key);
+        if (it == descriptors_.end()) {
+            const iconv_t cd = iconv_open(to.c_str(), from.c_str());
+            // Mail may name any number of unknown charsets: failures are
+            // remembered only up to a bound. Open descriptors are never
+            // evicted (a caller may hold two at once); iconv knows a
+            // bounded set of names.
+            if (cd == reinterpret_cast<iconv_t>(-1) && failures_ >= kMaxFailures) {
+                return cd;
+            }
+            failures_ += cd == reinterpret_cast<iconv_t>(-1) ? 1 : 0;
+            it = descriptors_.emplace(key, cd).first;
+        }
+        if (it->second != reinterpret_cast<iconv_t>(-1)) {
+            iconv(it->second, nullptr, nullptr, nullptr, nullptr);  // initial state
+        }
+        return it->second;
+    }
+
+private:
+    static constexpr std::size_t kMaxFailures = 64;
+    std::size_t failures_ = 0;
+    std::unordered_map<std::string, iconv_t> descriptors_;
+};
+
+IconvCache& Cache() {
+    thread_local IconvCache cache;
+    return cache;
+}
+
+const iconv_t kNoIconv = reinterpret_cast<iconv_t>(-1);
+
+// Runs one iconv pass over in. On a sequence that cannot be converted,
+// onError(out) appends a replacement and the input skips skipOnError bytes.
+template <typename OnError>
+void RunIconv(iconv_t cd, std::string_view in, std::size_t skipOnError, std::string& out,
+              OnError onError) {
+    char* inPtr = const_cast<char*>(in.data());
+    std::size_t inLeft = in.size();
+    std::size_t used = out.size();
+    out.resize(used + in.size() * 2 + 16);
+    while (inLeft > 0) {
+        char* outPtr = out.data() + used;
+        std::size_t outLeft = out.size() - used;
+        const std::size_t rc = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+        const int err = errno;
+        used = static_cast<std::size_t>(outPtr - out.data());
+        if (rc != static_cast<std::size_t>(-1)) {
+            break;
+        }
+        if (err == E2BIG) {
+            out.resize(out.size() * 2 + 16);
+            continue;
+        }
+        // EILSEQ: invalid or unconvertible; EINVAL: cut short at the end.
+        out.resize(used);
+        onError(out);
+        used = out.size();
+        out.resize(used + inLeft * 2 + 16);
+        const std::size_t skip =
+            err == EINVAL ? inLeft : (skipOnError < inLeft ? skipOnError : inLeft);
+        inPtr += skip;
+        inLeft -= skip;
+    }
+    // The final shift back to the initial state (ISO-2022-JP and the like).
+    for (;;) {
+        char* outPtr = out.data() + used;
+        std::size_t outLeft = out.size() - used;
+        const std::size_t rc = iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
+        used = static_cast<std::size_t>(outPtr - out.data());
+        if (rc != static_cast<std::size_t>(-1) || errno != E2BIG) {
+            break;
+        }
+        out.resize(out.size() * 2 + 16);
+    }
+    out.resize(used);
+}
+
+// from -> UTF-32LE -> to, so that invalid input and characters the target
+// cannot hold each become exactly one "?". False when a name is unknown.
+bool ConvertViaUtf32(const std::string& from, const std::string& to, std::string_view in,
+                     std::string& out) {
+    iconv_t decode = Cache().Get(from, "UTF-32LE");
+    iconv_t encode = Cache().Get("UTF-32LE", to);
+    if (decode == kNoIconv || encode == kNoIconv) {
+        return false;
+    }
+    std::string wide;
+    wide.reserve(in.size() * 4);
+    RunIconv(decode, in, 1, wide, [](std::string& o) { o.append("?\0\0\0", 4); });
+    out.clear();
+    RunIconv(encode, wide, 4, out, [&](std::string& o) {
+        // "?" itself in the target charset.
+        static const char kQuestion[4] = {'?', 0, 0, 0};
+        char* inPtr = const_cast<char*>(kQuestion);
+        std::size_t inLeft = 4;
+        char buf[16];
+        char* outPtr = buf;
+        std::size_t outLeft = sizeof buf;
+        if (iconv(encode, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1)) {
+            o.append(buf, static_cast<std::size_t>(outPtr - buf));
+        } else {
+            o += '?';
+        }
+    });
+    return true;
+}
+
+// Labels that are ASCII: bytes are kept as they are, 8-bit ones included.
+bool IsAsciiLabel(std::string_view lower) {
+    return lower == "us-ascii" || lower == "ascii" || lower == "ansi_x3.4-1968" ||
+           lower == "iso646-us" || lower == "us" || lower == "csascii" || lower == "iso-ir-6";
+}
+
+struct Alias {
+    const char* label;
+    const char* iconvName;
+};
+
+// Labels whose iconv name differs or which mail uses loosely. The
+// ISO-8859-1 labels read as windows-1252, as mail labelled Latin-1
+// routinely carries 1252's quotes and dashes in 0x80-0x9F.
+const Alias kAliases[] = {
+    {"utf-8", "UTF-8"},
+    {"utf8", "UTF-8"},
+    {"unicode-1-1-utf-8", "UTF-8"},
+    {"shift_jis", "CP932"},
+    {"shift-jis", "CP932"},
+    {"x-sjis", "CP932"},
+    {"sjis", "CP932"},
+    {"ms_kanji", "CP932"},
+    {"csshiftjis", "CP932"},
+    {"cp932", "CP932"},
+    {"windows-31j", "CP932"},
+    {"ms932", "CP932"},
+    {"x-ms-cp932", "CP932"},
+    {"iso-2022-jp", "ISO-2022-JP"},
+    {"csiso2022jp", "ISO-2022-JP"},
+    {"euc-jp", "EUC-JP-MS"},
+    {"x-euc-jp", "EUC-JP-MS"},
+    {"eucjp", "EUC-JP-MS"},
+    {"cseucpkdfmtjapanese", "EUC-JP-MS"},
+    {"iso-8859-1", "CP1252"},
+    {"iso8859-1", "CP1252"},
+    {"iso_8859-1", "CP1252"},
+    {"latin1", "CP1252"},
+    {"l1", "CP1252"},
+    {"cp819", "CP1252"},
+    {"ibm819", "CP1252"},
+    {"csisolatin1", "CP1252"},
+    {"iso-ir-100", "CP1252"},
+    {"windows-1252", "CP1252"},
+    {"x-cp1252", "CP1252"},
+    {"cp1252", "CP1252"},
+    {"latin2", "ISO-8859-2"},
+    {"l2", "ISO-8859-2"},
+    {"windows-874", "CP874"},
+    {"cp874", "CP874"},
+    {"x-cp874", "CP874"},
+    {"ks_c_5601-1987", "CP949"},
+    {"ks_c_5601", "CP949"},
+    {"euc-kr", "CP949"},
+    {"gb2312", "GBK"},
+    {"x-gbk", "GBK"},
+    {"cn-big5", "BIG5"},
+    {"x-x-big5", "BIG5"},
+    {"x-mac-roman", "MACINTOSH"},
+    {"macintosh", "MACINTOSH"},
+};
+
+}  // namespace
+
+std::string CodePage::IconvCharsetName(std::string_view charset) {
+    std::string_view label = Trim(charset);
+    if (label.size() >= 2 && label.front() == '"' && label.back() == '"') {
+        label = Trim(label.substr(1, label.size() - 2));
+    }
+    if (label.empty() || label.size() > 40) {
+        return "";
+    }
+    const std::string lower = corvina::ToLowerAscii(label);
+    if (IsAsciiLabel(lower)) {
+        return "ASCII";
+    }
+    for (const Alias& alias : kAliases) {
+        if (lower == alias.label) {
+            return alias.iconvName;
+        }
+    }
+    // Anything else iconv may know by the label itself; only plain name
+    // characters, so a label cannot ask iconv for transliteration modes.
+    for (char c : lower) {
+        if (!IsAsciiAlpha(c) && !IsAsciiDigit(c) && c != '-' && c != '_' && c != '.' && c != ':') {
+            return "";
+        }
+    }
+    std::string name = corvina::ToUpperAscii(lower);
+    if (StartsWithNoCase(name, "WINDOWS-") && name.size() == 12) {
+        name = "CP" + name.substr(8);
+    }
+    if (Cache().Get(name, "UTF-32LE") == kNoIconv) {
+        return "";
+    }
+    return name;
+}
+
+bool CodePage::IsCharsetOfW(std::string_view charset) const {
+    const std::string name = IconvCharsetName(charset);
+    return !name.empty() && name == IconvName();
+}
+
+bool CodePage::Convert(std::string_view fromCharset, std::string_view toCharset,
+                       std::string_view bytes, std::string& out) {
+    const std::string from = IconvCharsetName(fromCharset);
+    const std::string to = IconvCharsetName(toCharset);
+    if (from.empty() || to.empty()) {
+        return false;
+    }
+    if (from == "ASCII" || to == "ASCII") {
+        // ASCII passes 8-bit bytes through unchanged.
+        out.assign(bytes);
+        return true;
+    }
+    if (from == to) {
+        out = from == "UTF-8" ? utf8::Sanitize(bytes) : std::string(bytes);
+        return true;
+    }
+    return ConvertViaUtf32(from, to, bytes, out);
+}
+
+// ---- conversions of W --------------------------------------------------------
+
+std::string CodePage::ToUtf8(std::string_view bytes) const {
+    if (IsUtf8()) {
+        return utf8::Sanitize(bytes);
+    }
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 2);
+    const char* p = bytes.data();
+    const char* end = p + bytes.size();
+    while (p < end) {
+        int len = 0;
+        const char32_t cp = Decode(p, end, &len);
+        if (cp == kReplacementChar) {
+            out += '?';
+        } else {
+            utf8::Append(out, cp);
+        }
+        p += len;
+    }
+    return out;
+}
+
+std::string CodePage::FromUtf8(std::string_view utf8) const {
+    if (IsUtf8()) {
+        return utf8::Sanitize(utf8);
+    }
+    if (IsDbcs()) {
+        std::string out;
+        if (!ConvertViaUtf32("UTF-8", IconvName(), utf8, out)) {
+            return std::string(utf8);
+        }
+        return out;
+    }
+    std::string out;
+    out.reserve(utf8.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    const auto* end = p + utf8.size();
+    while (p < end) {
+        const int len = utf8::SequenceLength(p, end);
+        if (len == 0) {
+            out += '?';
+            ++p;
+            continue;
+        }
+        const char32_t cp = utf8::Decode(p, len);
+        p += len;
+        if (cp < 0x80) {
+            out += static_cast<char>(cp);
+            continue;
+        }
+        auto it = tables_->encode.find(cp);
+        out += it == tables_->encode.end() ? '?' : static_cast<char>(it->second);
+    }
+    return out;
+}
+
+std::string CodePage::FromCharset(std::string_view charset, std::string_view bytes) const {
+    const std::string from = IconvCharsetName(charset);
+    if (from.empty() || from == "ASCII" || from == IconvName()) {
+        return std::string(bytes);
+    }
+    if (from == "UTF-8") {
+        return FromUtf8(bytes);
+    }
+    std::string out;
+    if (!ConvertViaUtf32(from, IconvName(), bytes, out)) {
+        return std::string(bytes);
+    }
+    return out;
+}
+
+std::string CodePage::ToCharset(std::string_view charset, std::string_view bytes) const {
+    const std::string to = IconvCharsetName(charset);
+    if (to.empty() || to == "ASCII" || to == IconvName()) {
+        return std::string(bytes);
+    }
+    if (to == "UTF-8") {
+        return ToUtf8(bytes);
+    }
+    std::string out;
+    if (!ConvertViaUtf32(IconvName(), to, bytes, out)) {
+        return std::string(bytes);
+    }
+    return out;
+}
+
+}  // namespace corvina
