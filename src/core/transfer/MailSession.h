@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,6 +21,8 @@
 
 namespace corvina {
 
+class MailMessage;
+class MimeTypeTable;
 class TransferHost;
 
 // The global settings a session reads.
@@ -32,6 +35,14 @@ struct SessionSettings {
     int noMailNotify = 0;
     int sendMode = 0;
     int sendDate = 1;
+};
+
+// What a receive did.
+struct ReceiveOutcome {
+    bool ok = false;                   // ended without failure
+    bool refused = false;              // another transfer was running: nothing done
+    int stored = 0;                    // messages handed to the store
+    std::vector<std::string> folders;  // the folder of each stored message
 };
 
 // Which of the account's two servers a connection goes to.
@@ -55,6 +66,17 @@ public:
     void SetAccount(const AccountProfile& account, int accountIndex,
                     const std::filesystem::path& mailboxDirectory);
     void SetSettings(const SessionSettings& settings) { settings_ = settings; }
+    // The other accounts, for delivering their OutBoxes (SendMode 0 and 1),
+    // and the directory of the address book's group files.
+    void SetProfiles(const ProfileTable* profiles, const std::filesystem::path& homeDirectory) {
+        profiles_ = profiles;
+        homeDirectory_ = homeDirectory;
+    }
+    void SetAddressBookDirectory(const std::filesystem::path& directory) {
+        addressBookDirectory_ = directory;
+    }
+    // The MIME type table for attachments; null: the built-in rows.
+    void SetMimeTypes(const MimeTypeTable* types) { mimeTypes_ = types; }
     const AccountProfile& Account() const { return account_; }
     const SessionSettings& Settings() const { return settings_; }
     const std::filesystem::path& MailboxDirectory() const { return mailboxDirectory_; }
@@ -128,6 +150,20 @@ public:
     std::vector<std::string>& SeenMessageIds() { return seenMessageIds_; }
     std::vector<std::string>& SavedUids() { return savedUids_; }
 
+    // Receive New (all false) or Receive All: logs in, retrieves what is new
+    // (by UIDL, or by Message-ID with a TOP check when the account keeps
+    // mail on the server), stores each message through the host, deletes it
+    // on the server when the account says so, and sends QUIT only after the
+    // host made every stored message durable. "UIDL.DAT" and "MsgId.DAT"
+    // are rewritten only after a receive without failure. `logFile`
+    // replaces the day's backup log (Check All Accounts uses MailLog.TXT).
+    ReceiveOutcome Receive(bool all, const std::filesystem::path& logFile = {});
+    // Deletes on the server the messages already received (by UIDL.DAT, or
+    // by MsgId.DAT without UIDL); then forgets both lists.
+    bool CleanupServer();
+    // "%Y%m%d.mol" of today in the mailbox directory.
+    std::filesystem::path BackupLogPath() const;
+
     // --- SMTP -------------------------------------------------------------
 
     // Connects and greets: HELO as of old, or EHLO (falling back to HELO)
@@ -148,10 +184,29 @@ public:
     // are dot-stuffed here.
     bool SendEnvelope(std::string_view sender, const std::vector<std::string>& recipients,
                       const std::vector<std::string>& lines);
+    // One message over the open connection, or over one opened (and closed)
+    // for it. True when the server accepted it.
+    bool SendMail(MailMessage& message);
+    // Sends a message now (Send Now of a compose window, or one step of
+    // Deliver): dates it, sends it, files it in that account's Sent with
+    // status "S" or "E", and after a failure puts the notice with the
+    // session transcript into InBox. 0 on success, -1 on failure.
+    int SendOne(int accountIndex, std::unique_ptr<MailMessage> message);
+    // The notice "Mail sending error!" for a failed message.
+    void NotifySendFailure(const std::string& date, const std::string& from, int accountIndex);
+    // Sends the OutBox of the current account and, by SendMode, those of the
+    // other accounts. True when every message went (or there was none).
+    bool Deliver();
+
     // Capabilities from the last EHLO reply, upper-case keywords.
     const std::vector<std::string>& SmtpCapabilities() const { return capabilities_; }
 
 private:
+    const MailMessage* StoreReceived(const std::string& text, std::string& folder);
+    bool FileMessage(int accountIndex, std::string_view folder,
+                     std::unique_ptr<MailMessage> message);
+    bool DeliverOutBox(int accountIndex, int& writtenBack);
+    const MimeTypeTable& MimeTypes() const;
     bool PopCommandOk(const char* command);
     bool ReadPopListing();
     bool SmtpGreetExtended(bool& refused);
@@ -166,6 +221,10 @@ private:
     int accountIndex_ = 0;
     std::filesystem::path mailboxDirectory_;
     SessionSettings settings_;
+    const ProfileTable* profiles_ = nullptr;
+    std::filesystem::path homeDirectory_;
+    std::filesystem::path addressBookDirectory_;
+    const MimeTypeTable* mimeTypes_ = nullptr;
 
     bool resolved_ = false;
     std::string user_;

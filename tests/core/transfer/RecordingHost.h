@@ -47,6 +47,7 @@ public:
     void NoNewMail() override { ++noNewMail; }
 
     std::vector<Stored> stored;
+    std::vector<std::string> storedFolders;
     int failStoreAfter = -1;  // >= 0: stores fail from this count on
     int syncs = 0;
     bool syncResult = true;
