@@ -81,7 +81,7 @@ public:
             } else if (kind == 1) {
                 out += "\r\n";
             } else {
-                out += Sentence(6 + Next() % 8) + "\r\n";
+                out += Sentence(5 + Next() % 7) + "\r\n";
             }
         }
         out += ".\r\n";

@@ -27,6 +27,12 @@ public:
     bool AtEnd() const { return p_ >= end_; }
     // Whether the next line is the rest of an over-long one.
     bool NextIsPiece() const { return nextIsPiece_ && p_ < end_; }
+    const char* End() const { return end_; }
+    // Moves to `lineStart`, which must begin a line.
+    void SetLineStart(const char* lineStart) {
+        p_ = lineStart;
+        nextIsPiece_ = false;
+    }
 
 private:
     const char* p_;
