@@ -136,6 +136,7 @@ std::string Base64TakeBodyLine(std::string_view text, std::size_t& pos) {
         line.pop_back();
     }
     pos = lf == std::string_view::npos ? n : lf + 1;
+    bool completed = false;
     while (line.size() % 4 != 0) {
         while (pos < n && (text[pos] == '\r' || text[pos] == '\n')) {
             ++pos;
@@ -144,6 +145,16 @@ std::string Base64TakeBodyLine(std::string_view text, std::size_t& pos) {
             break;
         }
         line += text[pos++];
+        completed = true;
+    }
+    // A line used up by the completion does not come back as an empty one.
+    if (completed) {
+        while (pos < n && text[pos] == '\r') {
+            ++pos;
+        }
+        if (pos < n && text[pos] == '\n') {
+            ++pos;
+        }
     }
     return line;
 }

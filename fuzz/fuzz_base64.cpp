@@ -1,0 +1,22 @@
+// Base64 decoding of words and bodies; what decodes re-encodes to itself.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "message/Base64.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace corvina;
+    std::string_view text(reinterpret_cast<const char*>(data), size);
+    if (auto bytes = Base64DecodeText(text)) {
+        if (bytes->size() > text.size()) {
+            __builtin_trap();
+        }
+        auto again = Base64DecodeText(Base64EncodeText(*bytes));
+        if (!again || *again != *bytes) {
+            __builtin_trap();
+        }
+    }
+    Base64DecodeBody(text);
+    return 0;
+}
