@@ -47,3 +47,25 @@ format:
 
 clean:
 	rm -rf $(BUILD_DIR)
+
+# libFuzzer runs (clang): every fuzz/fuzz_*.cpp target runs for FUZZ_SECONDS
+# seconds, starting from its seeds in fuzz/corpus/<name>/. The whole core is
+# built with the sanitizers so that findings inside the libraries show.
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_FLAGS := -fsanitize=fuzzer-no-link,address,undefined
+.PHONY: fuzz
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCORVINA_BUILD_FUZZ=ON -DCORVINA_BUILD_TESTS=OFF -DCORVINA_BUILD_BENCH=OFF \
+	  "-DCMAKE_C_FLAGS=$(FUZZ_FLAGS)" "-DCMAKE_CXX_FLAGS=$(FUZZ_FLAGS)"
+	@targets=$$(ls fuzz/fuzz_*.cpp | xargs -n1 basename | sed 's/\.cpp$$//'); \
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target $$targets || exit 1; \
+	mkdir -p $(FUZZ_DIR)/artifacts; \
+	for t in $$targets; do \
+	  echo "== $$t: $(FUZZ_SECONDS) s"; \
+	  mkdir -p $(FUZZ_DIR)/corpus/$$t; \
+	  $(FUZZ_DIR)/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=$(FUZZ_DIR)/artifacts/$$t- \
+	    $(FUZZ_DIR)/corpus/$$t fuzz/corpus/$$t || exit 1; \
+	done
