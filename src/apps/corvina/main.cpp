@@ -1,29 +1,74 @@
-// corvina: the mail client. Until the windows exist it offers only the
-// options below.
+// corvina: the mail client. The windows do not exist yet; a start hands its
+// command line to a running client or says that it cannot open a window.
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "app/CommandLine.h"
+#include "app/Startup.h"
+#include "platform/Paths.h"
+#include "platform/SingleInstance.h"
 
 namespace {
 
-void PrintHelp() {
-    std::printf(
-        "Usage: corvina [OPTION]\n"
-        "  --version   print the version and exit\n"
-        "  --help      print this help and exit\n");
+void PrintHelp(std::FILE* out) {
+    std::fprintf(out,
+                 "Usage: corvina [-a ADDRESS] [FILE...]\n"
+                 "  -a ADDRESS  compose a message to ADDRESS (\"mailto:\" allowed); also /A\n"
+                 "  FILE...     compose a message with these files attached\n"
+                 "  --version   print the version and exit\n"
+                 "  --help      print this help and exit\n"
+                 "When a client is already running, the request is handed to it.\n");
+}
+
+int HandOverOrFail(const std::vector<std::string>& args) {
+    using namespace corvina;
+    CommandLine commandLine = ParseCommandLine(args);
+    std::error_code ec;
+    std::filesystem::path cwd = std::filesystem::current_path(ec);
+    if (!ec)
+        MakeFilesAbsolute(commandLine, cwd);
+
+    auto runtime = RuntimeDir();
+    if (!runtime) {
+        std::fprintf(stderr, "corvina: no usable runtime directory\n");
+        return 1;
+    }
+    SingleInstance instance(*runtime);
+    if (instance.Acquire() == SingleInstance::Role::kSecondary) {
+        if (SendHandOver(instance, DecideHandOver(commandLine)))
+            return 0;
+        std::fprintf(stderr, "corvina: the running client did not take the request\n");
+        return 1;
+    }
+    std::fprintf(stderr,
+                 "corvina: no client is running and this build has no main window yet; "
+                 "nothing was done (see --help)\n");
+    return 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 1 && args[0] == "--version") {
         std::printf("corvina %s\n", CORVINA_VERSION);
         return 0;
     }
-    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
-        PrintHelp();
+    if (args.size() == 1 && args[0] == "--help") {
+        PrintHelp(stdout);
         return 0;
     }
-    PrintHelp();
-    return 2;
+    for (const std::string& arg : args) {
+        if (arg.starts_with("--")) {
+            std::fprintf(stderr, "corvina: unknown option %s\n", arg.c_str());
+            PrintHelp(stderr);
+            return 2;
+        }
+    }
+    return HandOverOrFail(args);
 }
