@@ -1,0 +1,189 @@
+// Receive against scripted servers: the cases a real Dovecot will not
+// produce on demand (no UIDL, a connection cut inside RETR, a store that
+// cannot sync).
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "ScriptedServer.h"
+#include "StoreBackedHost.h"
+#include "TestSupport.h"
+#include "transfer/ListFile.h"
+#include "transfer/MailSession.h"
+
+namespace corvina {
+namespace {
+
+using test::ScriptedServer;
+using test::ServerConnection;
+using test::StoreBackedHost;
+
+bool Has(const std::vector<std::string>& lines, std::string_view wanted) {
+    return std::find(lines.begin(), lines.end(), wanted) != lines.end();
+}
+
+struct Receiver {
+    explicit Receiver(uint16_t port, int deleteOnServer = 1) : host(dir.Path()) {
+        AccountProfile a;
+        a.pop = "127.0.0.1";
+        a.pop3Port = port;
+        a.user = "u";
+        a.pass = "p";
+        a.deleteOnServer = deleteOnServer;
+        session.SetAccount(a, 0, dir.Path());
+        SessionSettings s;
+        s.timeout = 10;
+        session.SetSettings(s);
+    }
+    test::ScratchDir dir;
+    StoreBackedHost host;
+    TransferState state;
+    MailSession session{state, host};
+};
+
+std::string Body(int i) {
+    return "Message-Id: <id" + std::to_string(i) + ">\r\nSubject: s" + std::to_string(i) +
+           "\r\n\r\ntext " + std::to_string(i) + "\r\n.\r\n";
+}
+
+// Plays a POP3 maildrop of `count` messages; RETR of `cutAt` is cut off in
+// the middle. Answers UIDL with -ERR when `uidl` is false.
+void Maildrop(ServerConnection& c, int count, bool uidl, int cutAt = 0) {
+    c.SendLine("+OK ready");
+    while (auto line = c.ReadLine()) {
+        const std::string& l = *line;
+        if (l.rfind("USER", 0) == 0 || l.rfind("PASS", 0) == 0 || l.rfind("DELE", 0) == 0) {
+            c.SendLine("+OK");
+        } else if (l == "STAT") {
+            c.SendLine("+OK " + std::to_string(count) + " 100");
+        } else if (l == "LIST") {
+            std::string text = "+OK\r\n";
+            for (int i = 1; i <= count; ++i) {
+                text += std::to_string(i) + " 50\r\n";
+            }
+            c.Send(text + ".\r\n");
+        } else if (l == "UIDL") {
+            if (!uidl) {
+                c.SendLine("-ERR no UIDL here");
+                continue;
+            }
+            std::string text = "+OK\r\n";
+            for (int i = 1; i <= count; ++i) {
+                text += std::to_string(i) + " uid" + std::to_string(i) + "\r\n";
+            }
+            c.Send(text + ".\r\n");
+        } else if (l.rfind("TOP ", 0) == 0) {
+            int n = std::stoi(l.substr(4));
+            c.Send("+OK\r\nMessage-Id: <id" + std::to_string(n) + ">\r\n.\r\n");
+        } else if (l.rfind("RETR ", 0) == 0) {
+            int n = std::stoi(l.substr(5));
+            if (n == cutAt) {
+                c.Send("+OK\r\nSubject: cut\r\n\r\nhalf");
+                c.Close();
+                return;
+            }
+            c.Send("+OK\r\n" + Body(n));
+        } else if (l == "QUIT") {
+            c.SendLine("+OK bye");
+            return;
+        } else {
+            c.SendLine("-ERR unknown");
+        }
+    }
+}
+
+TEST(Receive, WithoutUidlFallsBackToMessageIds) {
+    ScriptedServer server([](ServerConnection& c) { Maildrop(c, 3, false); });
+    Receiver r(server.Port(), 0);
+    test::WriteFileBytes(r.dir / "MsgId.DAT", "<id2>\r\n");
+    ReceiveOutcome outcome = r.session.Receive(false);
+    ASSERT_TRUE(outcome.ok) << r.session.LastError();
+    EXPECT_EQ(outcome.stored, 2);
+    std::vector<std::string> got = server.Finish();
+    EXPECT_TRUE(Has(got, "TOP 2 0"));
+    EXPECT_FALSE(Has(got, "RETR 2"));
+    EXPECT_TRUE(Has(got, "RETR 1"));
+    EXPECT_TRUE(Has(got, "RETR 3"));
+    EXPECT_FALSE(std::any_of(got.begin(), got.end(),
+                             [](const std::string& l) { return l.rfind("DELE", 0) == 0; }));
+    EXPECT_EQ(ReadListFile(r.dir / "MsgId.DAT"),
+              (std::vector<std::string>{"<id1>", "<id2>", "<id3>"}));
+    EXPECT_TRUE(ReadListFile(r.dir / "UIDL.DAT").empty());
+}
+
+// The connection breaks inside the second RETR: the first message stays
+// stored, the server deleted nothing (no QUIT went out), and the lists keep
+// their old contents.
+TEST(Receive, DroppedConnectionMidRetrLosesNothing) {
+    ScriptedServer server([](ServerConnection& c) { Maildrop(c, 3, true, 2); });
+    Receiver r(server.Port(), 1);
+    test::WriteFileBytes(r.dir / "UIDL.DAT", "old\r\n");
+    test::WriteFileBytes(r.dir / "MsgId.DAT", "<old>\r\n");
+    ReceiveOutcome outcome = r.session.Receive(false);
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_EQ(outcome.stored, 1);
+    std::vector<std::unique_ptr<MailMessage>> inbox = r.host.ReadFolder("InBox");
+    ASSERT_EQ(inbox.size(), 1u);
+    EXPECT_EQ(inbox[0]->subject, "s1");
+    std::vector<std::string> got = server.Finish();
+    EXPECT_TRUE(Has(got, "DELE 1"));
+    EXPECT_FALSE(Has(got, "QUIT"));
+    EXPECT_EQ(test::ReadFileBytes(r.dir / "UIDL.DAT"), "old\r\n");
+    EXPECT_EQ(test::ReadFileBytes(r.dir / "MsgId.DAT"), "<old>\r\n");
+}
+
+// QUIT commits the deletions, so a store that cannot make the messages
+// durable ends the session without it.
+TEST(Receive, NoQuitWhenTheStoreCannotSync) {
+    ScriptedServer server([](ServerConnection& c) { Maildrop(c, 2, true); });
+    Receiver r(server.Port(), 1);
+    r.host.syncResult = false;
+    ReceiveOutcome outcome = r.session.Receive(false);
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_EQ(outcome.stored, 2);
+    EXPECT_EQ(r.host.syncs, 1);
+    std::vector<std::string> got = server.Finish();
+    EXPECT_TRUE(Has(got, "DELE 2"));
+    EXPECT_FALSE(Has(got, "QUIT"));
+    EXPECT_FALSE(std::filesystem::exists(r.dir / "UIDL.DAT"));
+}
+
+TEST(Receive, EmptyMaildropTellsTheUserWhenAsked) {
+    ScriptedServer server([](ServerConnection& c) { Maildrop(c, 0, true); });
+    Receiver r(server.Port(), 1);
+    SessionSettings s = r.session.Settings();
+    s.noMailNotify = 1;
+    r.session.SetSettings(s);
+    ReceiveOutcome outcome = r.session.Receive(false);
+    EXPECT_TRUE(outcome.ok);
+    EXPECT_EQ(outcome.stored, 0);
+    EXPECT_EQ(r.host.noNewMail, 1);
+    EXPECT_EQ(r.host.receiveStored, 0);
+    EXPECT_FALSE(Has(server.Finish(), "LIST"));
+}
+
+TEST(Receive, RefusedWhileAnotherTransferRuns) {
+    Receiver r(1);
+    BusyGuard running(r.state);
+    ReceiveOutcome outcome = r.session.Receive(false);
+    EXPECT_TRUE(outcome.refused);
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_TRUE(r.host.errors.empty());
+}
+
+TEST(Receive, BackupLogKeepsTheRetrievedTextWithLfEnds) {
+    ScriptedServer server([](ServerConnection& c) { Maildrop(c, 2, true); });
+    Receiver r(server.Port(), 1);
+    SessionSettings s = r.session.Settings();
+    s.leaveLog = 1;
+    r.session.SetSettings(s);
+    ASSERT_TRUE(r.session.Receive(false).ok);
+    std::string log = test::ReadFileBytes(r.session.BackupLogPath());
+    EXPECT_EQ(log,
+              "Message-Id: <id1>\nSubject: s1\n\ntext 1\n.\n"
+              "Message-Id: <id2>\nSubject: s2\n\ntext 2\n.\n");
+}
+
+}  // namespace
+}  // namespace corvina
