@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <random>
 
 #include "MimeTestSupport.h"
 #include "message/Base64.h"
@@ -453,6 +454,50 @@ TEST(SerializeMessage, RoundTripsThroughParseMessage) {
     EXPECT_EQ(fx.Body(back), fx.Body(m));
     EXPECT_EQ(fx.AttachmentNames(back), (Lines{"f.zip", "g.gif"}));
     EXPECT_EQ(SerializeMessage(back, fx.dir.Path()), stored);
+}
+
+}  // namespace
+}  // namespace corvina::test
+
+namespace corvina::test {
+namespace {
+
+// The attachment bytes of base64 parts equal what the general body decoder
+// gives, for regular bodies and for every irregular shape it handles.
+TEST(ParseMessage, Base64PartsDecodeLikeTheGeneralBodyDecoder) {
+    std::mt19937 rng(5);
+    std::vector<std::string> bodies;
+    for (std::size_t size : {0u, 1u, 2u, 3u, 57u, 58u, 1000u, 4097u}) {
+        std::string blob(size, '\0');
+        for (char& c : blob) {
+            c = static_cast<char>(rng());
+        }
+        std::string all = Base64EncodeText(blob);
+        std::string lines;
+        std::string crlf;
+        for (std::size_t p = 0; p < all.size(); p += 76) {
+            lines += all.substr(p, 76) + "\n";
+            crlf += all.substr(p, 76) + "\r\n";
+        }
+        bodies.push_back(lines);
+        bodies.push_back(crlf + "\n\n");
+        if (all.size() > 10) {
+            bodies.push_back(all.substr(0, 10) + "\n" + all.substr(10) + "\n");  // short line
+            bodies.push_back(all.substr(0, 8) + " \n" + all.substr(8) + "\n");   // blank inside
+            bodies.push_back("QQ==\n" + lines);  // padding before more data
+            bodies.push_back(lines + "-- trailer\n");
+        }
+    }
+    for (const std::string& body : bodies) {
+        MimeFixture fx;
+        MailMessage m;
+        fx.Parse(m, TwoParts("Content-Type: application/octet-stream\n"
+                             "Content-Transfer-Encoding: base64\n\n" +
+                                 body,
+                             "Content-Type: text/plain\n\nx\n"));
+        ASSERT_EQ(m.attachments.size(), 1u);
+        EXPECT_EQ(ReadFileBytes(m.attachments[0].path), Base64DecodeBody(body)) << body;
+    }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "message/mime/MessageParser.h"
 
+#include <array>
 #include <cstring>
 #include <fstream>
 #include <new>
@@ -147,6 +148,69 @@ bool PlainBodyNeedsConversion(std::string_view charset, const CodePage& cp) {
                EqualNoCase(charset, "euc-jp") || EqualNoCase(charset, "x-euc-jp");
     }
     return !CodePage::IconvCharsetName(charset).empty();
+}
+
+// Base64 bodies as mailers write them (lines of whole four-character
+// groups, padding only in the last group) are decoded here in one pass;
+// anything else goes through the general decoder with its line completion.
+std::string DecodeBase64Body(std::string_view body) {
+    static const auto kTable = [] {
+        std::array<signed char, 256> t{};
+        t.fill(-1);
+        const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        for (int i = 0; i < 64; ++i) {
+            t[static_cast<unsigned char>(alphabet[i])] = static_cast<signed char>(i);
+        }
+        return t;
+    }();
+    std::string out;
+    out.resize(body.size() / 4 * 3 + 3);
+    std::size_t used = 0;
+    std::size_t pos = 0;
+    bool ended = false;  // padding seen: only blank lines may follow
+    while (pos < body.size()) {
+        std::size_t lf = body.find('\n', pos);
+        std::size_t end = lf == std::string_view::npos ? body.size() : lf;
+        std::size_t len = end - pos;
+        if (len > 0 && body[end - 1] == '\r') {
+            --len;
+        }
+        const unsigned char* p = reinterpret_cast<const unsigned char*>(body.data() + pos);
+        pos = lf == std::string_view::npos ? body.size() : lf + 1;
+        if (len == 0) {
+            continue;
+        }
+        if (ended || len % 4 != 0) {
+            return Base64DecodeBody(body);
+        }
+        for (std::size_t i = 0; i < len; i += 4) {
+            int a = kTable[p[i]], b = kTable[p[i + 1]], c = kTable[p[i + 2]], d = kTable[p[i + 3]];
+            if ((a | b | c | d) >= 0) {
+                unsigned v =
+                    (unsigned(a) << 18) | (unsigned(b) << 12) | (unsigned(c) << 6) | unsigned(d);
+                out[used++] = static_cast<char>(v >> 16);
+                out[used++] = static_cast<char>(v >> 8);
+                out[used++] = static_cast<char>(v);
+                continue;
+            }
+            // Padding is only allowed in the line's last group.
+            if (i + 4 != len || a < 0 || b < 0) {
+                return Base64DecodeBody(body);
+            }
+            if (c < 0 && p[i + 2] == '=' && p[i + 3] == '=') {
+                out[used++] = static_cast<char>((unsigned(a) << 2) | (unsigned(b) >> 4));
+            } else if (c >= 0 && p[i + 3] == '=') {
+                unsigned v = (unsigned(a) << 18) | (unsigned(b) << 12) | (unsigned(c) << 6);
+                out[used++] = static_cast<char>(v >> 16);
+                out[used++] = static_cast<char>(v >> 8);
+            } else {
+                return Base64DecodeBody(body);
+            }
+            ended = true;
+        }
+    }
+    out.resize(used);
+    return out;
 }
 
 enum class WalkEnd { Closed, Ancestor, EndOfText };
@@ -511,7 +575,7 @@ void Parser::DecodeLeaf(PartHeader part, std::string_view body, bool single) {
     }
 
     if (base64) {
-        std::string bytes = Base64DecodeBody(body);
+        std::string bytes = DecodeBase64Body(body);
         if (file) {
             file->Write(bytes);
         }
@@ -537,10 +601,7 @@ void Parser::DecodeLeaf(PartHeader part, std::string_view body, bool single) {
             }
         }
     } else if (shown) {
-        std::size_t pos = 0;
-        while (pos < body.size()) {
-            AddShownLine(ShownTextToWorking(TakeLine(body, pos), part.charset, cp_));
-        }
+        AddShownText(ShownTextToWorking(body, part.charset, cp_));
     } else if (file) {
         std::size_t pos = 0;
         while (pos < body.size()) {
@@ -764,13 +825,14 @@ void Parser::Run(std::string_view text) {
         const bool convert =
             !message_.decoded && shown && PlainBodyNeedsConversion(bodyCharset_, cp_);
         const bool wrap = options_.autoWrap && !message_.decoded;
+        if (convert) {
+            // One conversion for the whole body: a converter per line costs
+            // more than the text.
+            AddShownText(ShownTextToWorking(text_.substr(pos), bodyCharset_, cp_));
+            pos = text_.size();
+        }
         while (pos < text_.size()) {
             std::string_view line = TakeLine(text_, pos);
-            std::string converted;
-            if (convert) {
-                converted = ShownTextToWorking(line, bodyCharset_, cp_);
-                line = converted;
-            }
             if (wrap && line.size() + 1 >= kAutoWrapFrom) {
                 AutoWrapLine(message_, line, options_.breakSets, cp_);
             } else {
