@@ -251,6 +251,19 @@ bool LineConnection::Connect(const std::vector<SocketAddress>& addresses) {
     return false;
 }
 
+bool LineConnection::Adopt(int fd) {
+    Close();
+    if (fd < 0) {
+        return Fail("no socket");
+    }
+    int flags = fcntl(fd, F_GETFL);
+    fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+    fd_ = fd;
+    broken_ = false;
+    lastError_.clear();
+    return true;
+}
+
 bool LineConnection::StartTls(const TlsPolicy& policy) {
     if (fd_ < 0 || broken_) {
         return Fail("not connected");

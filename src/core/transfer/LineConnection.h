@@ -64,6 +64,10 @@ public:
     // state of an earlier connection.
     bool Connect(const std::vector<SocketAddress>& addresses);
 
+    // Takes over a socket that is already connected (a socket pair in
+    // tests and fuzzing); it is closed with the connection.
+    bool Adopt(int fd);
+
     // TLS handshake on the open connection. Any plain-text bytes already
     // received and buffered are discarded first, so nothing a server (or a
     // man in the middle) sent before the handshake is taken as a reply of
