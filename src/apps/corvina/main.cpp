@@ -39,10 +39,28 @@ int HandOverOrFail(const std::vector<std::string>& args) {
         return 1;
     }
     SingleInstance instance(*runtime);
-    if (instance.Acquire() == SingleInstance::Role::kSecondary) {
-        if (SendHandOver(instance, DecideHandOver(commandLine)))
+    SingleInstance::Role role = instance.Acquire();
+    if (role == SingleInstance::Role::kSecondary) {
+        HandOver handOver = DecideHandOver(commandLine);
+        if (SendHandOver(instance, handOver)) {
             return 0;
-        std::fprintf(stderr, "corvina: the running client did not take the request\n");
+        }
+        if (handOver.kind == HandOver::Kind::kAddress &&
+            handOver.payload.size() > kMaxHandOverAddress) {
+            std::fprintf(stderr, "corvina: the address is longer than %zu characters\n",
+                         kMaxHandOverAddress);
+        } else if (handOver.kind == HandOver::Kind::kFiles &&
+                   handOver.payload.size() > kMaxHandOverCommandLine) {
+            std::fprintf(stderr, "corvina: the file list is longer than %zu characters\n",
+                         kMaxHandOverCommandLine);
+        } else {
+            std::fprintf(stderr, "corvina: the running client did not take the request\n");
+        }
+        return 1;
+    }
+    if (role == SingleInstance::Role::kFailed) {
+        std::fprintf(stderr, "corvina: cannot use the single-instance lock in %s\n",
+                     runtime->c_str());
         return 1;
     }
     std::fprintf(stderr,

@@ -62,6 +62,17 @@ std::string ResolveTyped(const std::string& typed) {
 
 }  // namespace
 
+bool VerifyLocalPassword(AppHost& host, const std::string& expected) {
+    for (;;) {
+        std::optional<std::string> typed = host.AskPassword();
+        if (!typed)
+            return false;
+        if (*typed == expected)
+            return true;
+        host.ShowMessage(kWrongPassword);
+    }
+}
+
 std::string WithTrailingSeparator(std::string text) {
     if (!text.empty() && text.back() != '/')
         text.push_back('/');
@@ -101,7 +112,7 @@ bool LoadSettings(ConfigStore& store, AppHost& host, const LoadContext& context,
     // this system.
 
     LoadSettingPhase(store, SettingPhase::kPassword, defaults, settings);
-    if (!settings.localPass.empty() && !AskLocalPassword(host, settings.localPass))
+    if (!settings.localPass.empty() && !VerifyLocalPassword(host, settings.localPass))
         return false;
 
     LoadSettingPhase(store, SettingPhase::kEarly, defaults, settings);

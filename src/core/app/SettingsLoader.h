@@ -37,6 +37,11 @@ bool LoadSettings(ConfigStore& store, AppHost& host, const LoadContext& context,
 // the accepted text (absolute, ending in "/").
 std::optional<std::string> AskHomeDirectory(AppHost& host, const std::string& suggestion);
 
+// The "Password Input" question until the typed text equals `expected`
+// ("Wrong password!" after each mismatch); false on Cancel. Also for the
+// restore from an icon when PassIcon is set.
+bool VerifyLocalPassword(AppHost& host, const std::string& expected);
+
 // "dir" -> "dir/"; "" stays "".
 std::string WithTrailingSeparator(std::string text);
 

@@ -16,7 +16,8 @@ inline constexpr const char* kTemplateWorkFile = "MOTMPL.TMP";
 // Does nothing when start-up ended early. Otherwise writes DefEncode, the
 // three dialog directories, WordWrap, MsgThread and the column widths,
 // deletes every registered temporary file and "MOTMPL.TMP" in tempDir, and
-// saves the store. False when the store could not be saved.
+// saves the store. False when the store could not be saved. The caller
+// saves the editor options and releases the window resources.
 bool ShutdownApplication(ConfigStore& store, AppState& state,
                          const std::optional<std::filesystem::path>& tempDir);
 

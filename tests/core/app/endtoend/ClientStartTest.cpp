@@ -113,6 +113,13 @@ TEST_F(ClientStart, HandsTheMailtoAddressToTheRunningInstance) {
     r = Run({"/Amailto:x@y?attach=/etc/passwd"}, &first, &received);
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(received.events, std::vector<std::string>{"address:x@y"});
+
+    // Too long to hand over: refused as a whole, never cut.
+    received.events.clear();
+    r = Run({"-a", std::string(300, 'x') + "@y"}, &first, &received);
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_TRUE(received.events.empty());
+    EXPECT_NE(r.err.find("longer"), std::string::npos) << r.err;
 }
 
 TEST_F(ClientStart, HandsFilesOverAsAbsolutePaths) {
