@@ -44,15 +44,9 @@ void AppendIfSet(std::string& out, std::string_view name, std::string_view value
     }
 }
 
-// The message in the mailbox format with LF line ends (the file layer adds
-// the CRs).
-std::string FormatMessage(const MailMessage& m, const std::filesystem::path& mailboxDir) {
-    std::string out;
-    std::size_t bodyBytes = 0;
-    for (const MessageLine& line : m.bodyLines) {
-        bodyBytes += line.Length() + 1;
-    }
-    out.reserve(512 + bodyBytes);
+// The header block and the empty line after it, with LF line ends (the
+// file layer adds the CRs).
+void FormatHeader(const MailMessage& m, const std::filesystem::path& mailboxDir, std::string& out) {
     AppendField(out, "From:", m.from);
     AppendField(out, "To:", m.to);
     AppendIfSet(out, "Cc:", m.cc);
@@ -89,6 +83,17 @@ std::string FormatMessage(const MailMessage& m, const std::filesystem::path& mai
         AppendField(out, "X-Marlo-Encoding:", std::to_string(m.encoding));
     }
     out.push_back('\n');
+}
+
+// The whole message in the mailbox format with LF line ends.
+std::string FormatMessage(const MailMessage& m, const std::filesystem::path& mailboxDir) {
+    std::string out;
+    std::size_t bodyBytes = 0;
+    for (const MessageLine& line : m.bodyLines) {
+        bodyBytes += line.Length() + 1;
+    }
+    out.reserve(512 + bodyBytes);
+    FormatHeader(m, mailboxDir, out);
     if (m.bodyLines.empty()) {
         out.push_back('\n');
     }
@@ -101,6 +106,40 @@ std::string FormatMessage(const MailMessage& m, const std::filesystem::path& mai
     }
     out.append(".\n");
     return out;
+}
+
+// The body of the message at `offset`, up to and including its terminator
+// line, when reading it and writing it back would give the same bytes
+// (every line ends in CR LF, none is split, at least one line): a rewrite
+// then copies it instead of rebuilding it line by line.
+bool FindVerbatimBody(std::string_view file, std::int64_t offset, std::string_view& body) {
+    if (offset < 0 || static_cast<std::uint64_t>(offset) > file.size()) {
+        return false;
+    }
+    const char* end = file.data() + file.size();
+    MailboxLineReader reader(file.data() + offset, end);
+    if (!SkipMessageHeader(reader)) {
+        return false;
+    }
+    const char* begin = reader.Position();
+    std::string_view line;
+    bool piece = false;
+    int lines = 0;
+    while (reader.Next(line, piece)) {
+        const char* lineEnd = line.data() + line.size();
+        if (piece || reader.NextIsPiece() || reader.Position() - lineEnd != 2 || *lineEnd != '\r') {
+            return false;
+        }
+        if (line.size() == 1 && line[0] == '.') {
+            if (lines == 0) {
+                return false;  // an empty body is written as one empty line
+            }
+            body = std::string_view(begin, static_cast<std::size_t>(reader.Position() - begin));
+            return true;
+        }
+        ++lines;
+    }
+    return false;
 }
 
 std::string ErrorText(std::string_view what, const std::filesystem::path& path, int err) {
@@ -332,6 +371,25 @@ bool SaveFolder(MailFolder& folder, bool keepBodies, const StoreContext& context
         MailMessage& m = *messages[i];
         const bool hadBody = m.bodyLoaded;
         const bool hadHeaders = m.otherHeadersLoaded;
+        std::string_view verbatim;
+        if (!keepBodies && !hadBody && &m != viewed &&
+            FindVerbatimBody(old.View(), m.offset, verbatim)) {
+            // Only the header block is rebuilt; the body is copied as it is.
+            if (!hadHeaders && !LoadMessagePartsFrom(old.View(), m, true, false)) {
+                ok = false;
+                break;
+            }
+            std::string header;
+            FormatHeader(m, context.mailboxDir, header);
+            const std::int64_t position = out.Tell();
+            ok = position >= 0 && out.Write(header) != BufferedFile::kWriteFailed;
+            out.SetNoCr(true);  // the copied lines carry their CR LF already
+            ok = ok && out.Write(verbatim) != BufferedFile::kWriteFailed && !out.Failed();
+            out.SetNoCr(false);
+            newOffsets.push_back(position);
+            DropLoadedParts(m, true, hadHeaders);
+            continue;
+        }
         if (!hadBody || !hadHeaders) {
             if (m.offset >= 0) {
                 if (!LoadMessagePartsFrom(old.View(), m, true, true)) {

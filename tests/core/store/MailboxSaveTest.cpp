@@ -183,6 +183,32 @@ TEST(SaveFolder, RewritesFromTheFirstDirtyMessageOnly) {
     EXPECT_EQ(result, SaveResult::CountsOnly);
 }
 
+// A rewrite copies bodies that would come out unchanged and rebuilds the
+// rest; keeping the bodies forces the rebuild everywhere. Both must give
+// the same file.
+TEST(SaveFolder, CopiedAndRebuiltBodiesGiveTheSameFile) {
+    const std::string bytes = Message("first", "x\r\n") + Message("crlf", "a\r\n..\r\n.x\r\n\r\n") +
+                              Message("lf", "a\nb\r\n") + Message("lone-cr", "a\rb\r\n") +
+                              Message("long", std::string(70000, 'q') + "\r\n") +
+                              "From:empty\r\nReceived: x\r\n y\r\n\r\n.\r\n" +
+                              Message("nul", std::string("n\0l\r\n", 5));
+    std::string results[2];
+    for (int keep = 0; keep < 2; ++keep) {
+        Box box;
+        ASSERT_TRUE(box.Load(bytes));
+        ASSERT_EQ(box.folder.messages.size(), 7u);
+        box.At(0).dirty = true;
+        box.folder.modified = true;
+        ASSERT_TRUE(SaveFolder(box.folder, keep == 1, box.context));
+        results[keep] = ReadFileBytes(box.folder.path);
+        ASSERT_TRUE(LoadFolder(box.folder, box.context));
+        EXPECT_EQ(box.folder.messages.size(), 7u);
+    }
+    EXPECT_EQ(results[0], results[1]);
+    EXPECT_NE(results[0].find("a\r\nb\r\n.\r\nFrom:lone-cr"), std::string::npos);
+    EXPECT_NE(results[0].find("Received: x y\r\n"), std::string::npos);
+}
+
 TEST(SaveFolder, NulByteSurvivesLoadAndSave) {
     Box box;
     const std::string withNul = Message("a", std::string("x\0y\r\n", 5));
