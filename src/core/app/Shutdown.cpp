@@ -5,6 +5,7 @@
 
 #include "app/AppState.h"
 #include "platform/ConfigStore.h"
+#include "platform/Paths.h"
 
 namespace corvina {
 
@@ -35,6 +36,12 @@ bool ShutdownApplication(ConfigStore& store, AppState& state,
 
     state.running = false;
     return store.Save();
+}
+
+bool ShutdownApplication(ConfigStore& store, AppState& state) {
+    if (!state.running)
+        return true;
+    return ShutdownApplication(store, state, PrivateTempDir());
 }
 
 }  // namespace corvina

@@ -20,5 +20,7 @@ inline constexpr const char* kTemplateWorkFile = "MOTMPL.TMP";
 // saves the editor options and releases the window resources.
 bool ShutdownApplication(ConfigStore& store, AppState& state,
                          const std::optional<std::filesystem::path>& tempDir);
+// The same with this process's private temporary directory.
+bool ShutdownApplication(ConfigStore& store, AppState& state);
 
 }  // namespace corvina
