@@ -289,6 +289,8 @@ bool LineConnection::StartTls(const TlsPolicy& policy) {
     // application data is sent before that decision.
     SSL_CTX_set_verify(ctx, SSL_VERIFY_NONE, nullptr);
     SSL_CTX_set_mode(ctx, SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+    // Whole records per read call instead of header and body apart.
+    SSL_CTX_set_read_ahead(ctx, 1);
 
     SSL* ssl = SSL_new(ctx);
     if (!ssl) {
