@@ -5,11 +5,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <system_error>
+#include <unordered_set>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/AtomicFile.h"
 #include "platform/Paths.h"
 
 namespace corvina {
@@ -31,6 +33,14 @@ std::string_view Trim(std::string_view s) {
 
 char LowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string Lower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) {
+        c = LowerAscii(c);
+    }
+    return out;
 }
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
@@ -238,43 +248,6 @@ std::string FormatEntry(std::string_view key, std::string_view value) {
     return line;
 }
 
-// Writes bytes to path atomically: a temporary file beside it, fsync,
-// rename over the old one, fsync of the directory. Mode 0600.
-bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
-    const std::filesystem::path dir = path.parent_path().empty() ? "." : path.parent_path();
-    std::string tmpl = (dir / (path.filename().string() + ".tmp-XXXXXX")).string();
-    const int fd = mkstemp(tmpl.data());
-    if (fd < 0) {
-        return false;
-    }
-    bool ok = fchmod(fd, 0600) == 0;
-    std::size_t done = 0;
-    while (ok && done < bytes.size()) {
-        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            ok = false;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    ok = ok && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    ok = ok && rename(tmpl.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        unlink(tmpl.c_str());
-        return false;
-    }
-    const int dirFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        fsync(dirFd);
-        close(dirFd);
-    }
-    return true;
-}
-
 enum class ReadResult { kOk, kMissing, kFailed };
 
 ReadResult ReadWholeFile(const std::filesystem::path& path, std::string& out) {
@@ -349,6 +322,7 @@ bool ConfigStore::Load() {
 void ConfigStore::LoadFromText(std::string_view text) {
     preamble_.clear();
     sections_.clear();
+    index_.clear();
     modified_ = false;
     loadFailed_ = false;
     crLf_ = false;
@@ -385,8 +359,7 @@ void ConfigStore::LoadFromText(std::string_view text) {
                 if (!name.empty()) {
                     current = FindSection(name);
                     if (current == nullptr) {
-                        sections_.push_back(Section{std::string(name), std::string(line), {}});
-                        current = &sections_.back();
+                        current = &AddSection(name, std::string(line));
                     }
                     continue;
                 }
@@ -439,10 +412,10 @@ bool ConfigStore::Save() {
     if (!modified_) {
         return true;
     }
-    std::filesystem::path target = path_;
+    // A linked file stays linked: the file it names is replaced.
     std::error_code ec;
+    std::filesystem::path target = path_;
     if (std::filesystem::is_symlink(target, ec)) {
-        // Keep a linked configuration linked: replace the file it names.
         target = std::filesystem::weakly_canonical(target, ec);
         if (ec) {
             return false;
@@ -451,7 +424,7 @@ bool ConfigStore::Save() {
     if (target.has_parent_path() && !CreateDirectoryPath(target.parent_path(), 0700)) {
         return false;
     }
-    if (!WriteFileAtomically(target, ToText())) {
+    if (!WriteFileAtomically(target, ToText(), 0600)) {
         return false;
     }
     modified_ = false;
@@ -459,12 +432,21 @@ bool ConfigStore::Save() {
 }
 
 ConfigStore::Section* ConfigStore::FindSection(std::string_view name) {
-    for (Section& s : sections_) {
-        if (EqualNoCase(s.name, name)) {
-            return &s;
-        }
+    const auto it = index_.find(Lower(name));
+    return it != index_.end() ? &sections_[it->second] : nullptr;
+}
+
+ConfigStore::Section& ConfigStore::AddSection(std::string_view name, std::string headerRaw) {
+    index_.emplace(Lower(name), sections_.size());
+    sections_.push_back(Section{std::string(name), std::move(headerRaw), {}});
+    return sections_.back();
+}
+
+void ConfigStore::RebuildIndex() {
+    index_.clear();
+    for (std::size_t i = 0; i < sections_.size(); ++i) {
+        index_.emplace(Lower(sections_[i].name), i);
     }
-    return nullptr;
 }
 
 const ConfigStore::Section* ConfigStore::FindSection(std::string_view name) const {
@@ -550,8 +532,7 @@ bool ConfigStore::StoreValue(std::string_view section, std::string_view key, std
             blank.keepRaw = true;
             last.push_back(std::move(blank));
         }
-        sections_.push_back(Section{std::string(section), "[" + std::string(section) + "]", {}});
-        s = &sections_.back();
+        s = &AddSection(section, "[" + std::string(section) + "]");
     }
     for (auto it = s->lines.rbegin(); it != s->lines.rend(); ++it) {
         if (!it->isEntry || !EqualNoCase(it->key, key)) {
@@ -616,12 +597,14 @@ bool ConfigStore::DeleteKey(std::string_view key) {
     if (sections_.size() == before) {
         return false;
     }
+    RebuildIndex();
     modified_ = true;
     return true;
 }
 
 std::vector<std::string> ConfigStore::SubKeys(std::string_view key) const {
     std::vector<std::string> names;
+    std::unordered_set<std::string> seen;
     for (const Section& s : sections_) {
         std::string_view rest;
         if (key.empty()) {
@@ -630,14 +613,7 @@ std::vector<std::string> ConfigStore::SubKeys(std::string_view key) const {
             continue;
         }
         rest = rest.substr(0, rest.find('\\'));
-        if (rest.empty()) {
-            continue;
-        }
-        bool seen = false;
-        for (const std::string& n : names) {
-            seen = seen || EqualNoCase(n, rest);
-        }
-        if (!seen) {
+        if (!rest.empty() && seen.insert(Lower(rest)).second) {
             names.emplace_back(rest);
         }
     }
@@ -646,19 +622,13 @@ std::vector<std::string> ConfigStore::SubKeys(std::string_view key) const {
 
 std::vector<std::string> ConfigStore::ValueNames(std::string_view section) const {
     std::vector<std::string> names;
+    std::unordered_set<std::string> seen;
     const Section* s = FindSection(section);
     if (s == nullptr) {
         return names;
     }
     for (const Line& line : s->lines) {
-        if (!line.isEntry) {
-            continue;
-        }
-        bool seen = false;
-        for (const std::string& n : names) {
-            seen = seen || EqualNoCase(n, line.key);
-        }
-        if (!seen) {
+        if (line.isEntry && seen.insert(Lower(line.key)).second) {
             names.push_back(line.key);
         }
     }

@@ -38,6 +38,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace corvina {
@@ -120,6 +121,8 @@ private:
     };
 
     Section* FindSection(std::string_view name);
+    Section& AddSection(std::string_view name, std::string headerRaw);
+    void RebuildIndex();
     const Section* FindSection(std::string_view name) const;
     const Line* FindEntry(std::string_view section, std::string_view key) const;
     bool StoreValue(std::string_view section, std::string_view key, std::string value, bool asInt);
@@ -127,6 +130,7 @@ private:
     std::filesystem::path path_;
     std::vector<Line> preamble_;  // lines before the first section
     std::vector<Section> sections_;
+    std::unordered_map<std::string, std::size_t> index_;  // lower-case name -> section
     bool modified_ = false;
     bool loadFailed_ = false;
     bool crLf_ = false;  // line ends of the file read, kept when writing
