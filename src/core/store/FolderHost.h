@@ -23,8 +23,8 @@ public:
     // compose window; ownership passes.
     virtual void OpenCompose(std::unique_ptr<MailMessage> message) = 0;
 
-    // The folder's messages were dropped wholesale (Trash emptied): a list
-    // showing it must be cleared.
+    // The folder's messages were dropped wholesale (Trash emptied) or the
+    // folder is about to be deleted: a list showing it must be cleared.
     virtual void FolderReset(MailFolder& folder) {}
 
     // Make `folder` the selected folder of the tree.

@@ -221,6 +221,16 @@ FolderNode* DeleteFolder(FolderTree& tree, FolderNode& node, bool* deleted) {
     } else {
         next = parent;
     }
+    // A list showing the folder or one inside it must let go of it before
+    // the folder object goes away.
+    if (MailFolder* shown = host->ShownFolder()) {
+        for (const FolderNode* p = FolderTree::NodeOf(*shown); p; p = p->parent) {
+            if (p == &node) {
+                host->FolderReset(*shown);
+                break;
+            }
+        }
+    }
     tree.RemoveNode(node);
     if (deleted)
         *deleted = true;

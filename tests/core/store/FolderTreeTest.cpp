@@ -320,7 +320,10 @@ TEST_F(FolderRenameTest, DeleteAsksAndRemovesRecursively) {
     EXPECT_TRUE(fs::exists(box / "Work.mbx"));
 
     host.answers = {ConfirmAnswer::Ok};
+    host.shown = Node("Work\\Old").folder.get();
     FolderNode* next = DeleteFolder(tree, work, &deleted);
+    ASSERT_EQ(host.resetFolders.size(), 1u);  // the list let go of the inner folder
+    host.shown = nullptr;
     EXPECT_TRUE(deleted);
     ASSERT_NE(next, nullptr);
     EXPECT_EQ(next->label, "Workshop");
