@@ -43,6 +43,9 @@ struct ReceiveOutcome {
     bool refused = false;              // another transfer was running: nothing done
     int stored = 0;                    // messages handed to the store
     std::vector<std::string> folders;  // the folder of each stored message
+    // Subject and sender of each stored message, for the lists of Check
+    // All Accounts.
+    std::vector<std::pair<std::string, std::string>> summaries;
 };
 
 // Which of the account's two servers a connection goes to.
@@ -163,6 +166,16 @@ public:
     bool CleanupServer();
     // "%Y%m%d.mol" of today in the mailbox directory.
     std::filesystem::path BackupLogPath() const;
+    // The header of message n by "TOP n 0", lines joined with CR LF;
+    // nullopt on failure.
+    std::optional<std::string> FetchHeader(int n);
+    // Hands a retrieved text over as a received message: backup log (when
+    // LeaveLog is set; to `logFile` when given), parsing, filters, the
+    // store. Returns the stored message or nullptr; `folder` and `summary`
+    // (subject, sender) tell where it went and what it was.
+    const MailMessage* HandOver(const std::string& text, const std::filesystem::path& logFile,
+                                std::string& folder,
+                                std::pair<std::string, std::string>* summary = nullptr);
 
     // --- SMTP -------------------------------------------------------------
 
@@ -202,7 +215,6 @@ public:
     const std::vector<std::string>& SmtpCapabilities() const { return capabilities_; }
 
 private:
-    const MailMessage* StoreReceived(const std::string& text, std::string& folder);
     bool FileMessage(int accountIndex, std::string_view folder,
                      std::unique_ptr<MailMessage> message);
     bool DeliverOutBox(int accountIndex, int& writtenBack);

@@ -84,7 +84,14 @@ std::filesystem::path MailSession::BackupLogPath() const {
     return mailboxDirectory_ / name;
 }
 
-const MailMessage* MailSession::StoreReceived(const std::string& text, std::string& folder) {
+const MailMessage* MailSession::HandOver(const std::string& text,
+                                         const std::filesystem::path& logFile, std::string& folder,
+                                         std::pair<std::string, std::string>* summary) {
+    if (settings_.leaveLog) {
+        // The backup log is a copy; a failed append does not stop the
+        // receive (the message still goes to the store).
+        AppendBytes(logFile.empty() ? BackupLogPath() : logFile, text);
+    }
     auto message = std::make_unique<MailMessage>();
     ParseOptions options;
     options.mailboxDirectory = mailboxDirectory_;
@@ -97,8 +104,34 @@ const MailMessage* MailSession::StoreReceived(const std::string& text, std::stri
         filters.LoadFilters(mailboxDirectory_);
         folder = filters.FilterFolder(*message);
     }
+    if (summary) {
+        *summary = {message->subject, message->from};
+    }
     FlagScope storing(state_.storing, true);
     return host_.StoreMessage(folder, std::move(message));
+}
+
+std::optional<std::string> MailSession::FetchHeader(int n) {
+    if (!SendFormat("TOP %d 0", n)) {
+        return std::nullopt;
+    }
+    std::optional<std::string_view> reply = ReadReply();
+    if (!reply || (!reply->empty() && (*reply)[0] == '-')) {
+        return std::nullopt;
+    }
+    FlagScope quiet(state_.quiet, true);
+    std::string header;
+    for (;;) {
+        std::optional<std::string_view> line = ReadDataLine();
+        if (!line) {
+            return std::nullopt;
+        }
+        if (!line->empty() && (*line)[0] == '.') {
+            return header;
+        }
+        header += *line;
+        header += "\r\n";
+    }
 }
 
 ReceiveOutcome MailSession::Receive(bool all, const std::filesystem::path& logFile) {
@@ -137,7 +170,6 @@ ReceiveOutcome MailSession::Receive(bool all, const std::filesystem::path& logFi
         failed = true;
         size = 0;
     }
-    std::filesystem::path log = logFile.empty() ? BackupLogPath() : logFile;
     std::string text;
     for (int n = 1; size != 0 && !failed; ++n) {
         state_.currentSize = size;
@@ -160,13 +192,9 @@ ReceiveOutcome MailSession::Receive(bool all, const std::filesystem::path& logFi
             break;
         }
         if (got > 0) {
-            if (settings_.leaveLog) {
-                // The backup log is a copy; a failed append does not stop the
-                // receive (the message still goes to the store).
-                AppendBytes(log, text);
-            }
             std::string folder;
-            const MailMessage* stored = StoreReceived(text, folder);
+            std::pair<std::string, std::string> summary;
+            const MailMessage* stored = HandOver(text, logFile, folder, &summary);
             if (!stored) {
                 // Not stored means not received: no DELE, and no QUIT at the
                 // end, so the server keeps every message of this session.
@@ -176,6 +204,7 @@ ReceiveOutcome MailSession::Receive(bool all, const std::filesystem::path& logFi
             }
             ++outcome.stored;
             outcome.folders.push_back(folder);
+            outcome.summaries.push_back(std::move(summary));
             if (outcome.stored == 1 && !state_.reminderDue) {
                 host_.FirstNewMessage(folder, stored);
             }

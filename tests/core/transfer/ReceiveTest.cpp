@@ -9,8 +9,11 @@
 #include "ScriptedServer.h"
 #include "StoreBackedHost.h"
 #include "TestSupport.h"
+#include "app/ProfileSelection.h"
+#include "transfer/CheckAllAccounts.h"
 #include "transfer/ListFile.h"
 #include "transfer/MailSession.h"
+#include "transfer/RemoteMailbox.h"
 
 namespace corvina {
 namespace {
@@ -183,6 +186,77 @@ TEST(Receive, BackupLogKeepsTheRetrievedTextWithLfEnds) {
     EXPECT_EQ(log,
               "Message-Id: <id1>\nSubject: s1\n\ntext 1\n.\n"
               "Message-Id: <id2>\nSubject: s2\n\ntext 2\n.\n");
+}
+
+TEST(RemoteMailboxTest, ListsAndCarriesOutTheMarks) {
+    ScriptedServer server([](ServerConnection& c) { Maildrop(c, 4, true); });
+    Receiver r(server.Port(), 0);
+    test::WriteFileBytes(r.dir / "UIDL.DAT", "uid4\r\n");
+    RemoteMailbox remote(r.session);
+    ASSERT_TRUE(remote.List(false));
+    std::vector<RemoteRow>& rows = remote.Rows();
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0].subject, "(non-title)");  // TOP brought only the Message-Id
+    EXPECT_EQ(rows[0].messageId, "<id1>");
+    EXPECT_EQ(rows[0].size, "50");
+    EXPECT_EQ(rows[1].uid, "uid2");
+    EXPECT_FALSE(rows[0].received);
+    EXPECT_TRUE(rows[3].received);
+    EXPECT_EQ(r.host.status.back(), "4 messages are retrieved.");
+
+    rows[0].mark = kMarkView;
+    rows[1].mark = kMarkLoad;
+    rows[2].mark = kMarkDelete;
+    EXPECT_EQ(remote.Execute(), 2);
+    std::vector<std::string> got = server.Finish();
+    EXPECT_TRUE(Has(got, "RETR 1"));
+    EXPECT_TRUE(Has(got, "RETR 2"));
+    EXPECT_FALSE(Has(got, "RETR 3"));
+    EXPECT_FALSE(Has(got, "DELE 1"));
+    EXPECT_TRUE(Has(got, "DELE 2"));
+    EXPECT_TRUE(Has(got, "DELE 3"));
+    EXPECT_EQ(got.back(), "QUIT");
+    EXPECT_EQ(r.host.ReadFolder("InBox").size(), 2u);
+    // The lists now name exactly the kept rows: V and the one already received.
+    EXPECT_EQ(ReadListFile(r.dir / "MsgId.DAT"), (std::vector<std::string>{"<id1>", "<id4>"}));
+    EXPECT_EQ(ReadListFile(r.dir / "UIDL.DAT"), (std::vector<std::string>{"uid1", "uid4"}));
+}
+
+TEST(CheckAll, ReceivesEveryIncludedAccountAndListsWhatCame) {
+    ScriptedServer first([](ServerConnection& c) { Maildrop(c, 2, true); });
+    ScriptedServer second([](ServerConnection& c) { Maildrop(c, 1, true); });
+    test::ScratchDir home;
+    ProfileTable profiles;
+    for (int i = 0; i < 3; ++i) {
+        AccountProfile& a = profiles[static_cast<size_t>(i)];
+        a.pop = "127.0.0.1";
+        a.pop3Port = i == 0 ? first.Port() : second.Port();
+        a.user = "u";
+        a.pass = "p";
+        a.mailDirNo = i;
+    }
+    profiles[0].account = "Work";
+    profiles[2].noCheckAll = 1;
+    std::vector<std::unique_ptr<StoreBackedHost>> hosts;
+    for (int i = 0; i < 3; ++i) {
+        std::filesystem::path dir = MailboxDirectoryFor(home.Path(), i);
+        std::filesystem::create_directories(dir);
+        hosts.push_back(std::make_unique<StoreBackedHost>(dir));
+    }
+    TransferState state;
+    SessionSettings settings;
+    settings.leaveLog = 1;
+    CheckAllResult result = CheckAllAccounts(profiles, home.Path(), settings, state,
+                                             [&](int i) -> TransferHost& { return *hosts[i]; });
+    EXPECT_TRUE(result.ok);
+    EXPECT_EQ(result.stored, 3);
+    EXPECT_EQ(result.lines, (std::vector<std::string>{
+                                "<<< Work >>>", "s1 / ", "s2 / ", "*",
+                                "2 new messages are received from 127.0.0.1.", "<<< MailBox 02 >>>",
+                                "s1 / ", "*", "1 new messages are received from 127.0.0.1."}));
+    EXPECT_EQ(hosts[0]->ReadFolder("InBox").size(), 2u);
+    EXPECT_EQ(hosts[1]->ReadFolder("InBox").size(), 1u);
+    EXPECT_TRUE(std::filesystem::exists(MailboxDirectoryFor(home.Path(), 0) / "MailLog.TXT"));
 }
 
 }  // namespace

@@ -1,0 +1,155 @@
+#include "transfer/RemoteMailbox.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "message/mime/MessageParser.h"
+#include "store/MailMessage.h"
+#include "transfer/ListFile.h"
+#include "transfer/MailSession.h"
+#include "transfer/TransferHost.h"
+#include "transfer/TransferStrings.h"
+
+namespace corvina {
+
+namespace {
+
+std::string Trimmed(std::string text) {
+    size_t start = text.find_first_not_of(" \t");
+    if (start == std::string::npos) {
+        return {};
+    }
+    size_t end = text.find_last_not_of(" \t");
+    return text.substr(start, end - start + 1);
+}
+
+bool Contains(const std::vector<std::string>& list, const std::string& value) {
+    return std::find(list.begin(), list.end(), value) != list.end();
+}
+
+}  // namespace
+
+bool RemoteMailbox::List(bool deliverOnReceive) {
+    rows_.clear();
+    if (deliverOnReceive) {
+        NestedBusy nested(session_.State());
+        session_.Deliver();
+    }
+    if (!session_.Prepare(false)) {
+        return false;
+    }
+    if (!session_.LoginPop(session_.Account().user, session_.Account().pass)) {
+        session_.ReportError(kStrAuthFailed, session_.LastError());
+        return false;
+    }
+    if (session_.FetchUidl() == 0) {
+        session_.EndPop();
+        return false;
+    }
+    session_.SeenMessageIds().clear();
+    session_.SavedMessageIds() = ReadListFile(session_.MailboxDirectory() / kMessageIdFile);
+    const std::vector<std::string>& uids = session_.ServerUids();
+    size_t index = 0;
+    while (long long size = session_.NextMessage()) {
+        int number = session_.CurrentListNumber();
+        std::optional<std::string> header = session_.FetchHeader(number);
+        if (!header) {
+            return false;
+        }
+        MailMessage message;
+        ParseOptions options;
+        options.mailboxDirectory = session_.MailboxDirectory();
+        ParseMessage(message, *header + "\r\n", options);
+        RemoteRow row;
+        row.number = number;
+        row.subject = Trimmed(message.subject);
+        if (row.subject.empty()) {
+            row.subject = "(non-title)";
+        }
+        row.sender = message.from;
+        row.date = message.date;
+        row.size = std::to_string(size);
+        row.messageId = message.messageId;
+        if (index < uids.size()) {
+            row.uid = uids[index];
+        }
+        row.received =
+            session_.UidMode()
+                ? (!row.uid.empty() && Contains(session_.SavedUids(), row.uid))
+                : (!row.messageId.empty() && Contains(session_.SavedMessageIds(), row.messageId));
+        rows_.push_back(std::move(row));
+        ++index;
+    }
+    char status[64];
+    std::snprintf(status, sizeof status, "%d messages are retrieved.",
+                  static_cast<int>(rows_.size()));
+    session_.Host().ShowStatus(status);
+    return !session_.State().broken;
+}
+
+int RemoteMailbox::Execute() {
+    TransferState& state = session_.State();
+    std::vector<std::string> savedIds;
+    std::vector<std::string> savedUids;
+    bool failed = !session_.IsConnected();
+    int stored = 0;
+    std::string text;
+    for (size_t i = 0; i < rows_.size() && !failed; ++i) {
+        const RemoteRow& row = rows_[i];
+        if (row.mark == kMarkView || row.mark == kMarkLoad) {
+            bool oldAll = state.receiveAll.exchange(true);
+            long long got = session_.RetrieveMessage(row.number, text, false);
+            state.receiveAll = oldAll;
+            if (got <= 0) {
+                failed = true;
+                break;
+            }
+            std::string folder;
+            const MailMessage* message = session_.HandOver(text, {}, folder);
+            if (!message) {
+                failed = true;
+                break;
+            }
+            if (++stored == 1 && !state.reminderDue) {
+                session_.Host().FirstNewMessage(folder, message);
+            }
+        }
+        if (row.mark == kMarkLoad || row.mark == kMarkDelete) {
+            if (!session_.DeleteMessage(row.number)) {
+                failed = true;
+                break;
+            }
+        }
+        if (row.mark == kMarkView || row.received) {
+            if (!row.messageId.empty()) {
+                savedIds.push_back(row.messageId);
+            }
+            if (session_.UidMode() && !row.uid.empty()) {
+                savedUids.push_back(row.uid);
+            }
+        }
+    }
+    // As in Receive: deletions take effect with QUIT, which goes out only
+    // once every stored message is durable.
+    if (failed || (stored > 0 && !session_.Host().SyncStore())) {
+        failed = true;
+        session_.Disconnect();
+    } else {
+        session_.EndPop();
+    }
+    if (stored > 0) {
+        session_.Host().ReceiveStored();
+    }
+    if (!failed) {
+        WriteListFile(session_.MailboxDirectory() / kMessageIdFile, savedIds);
+        WriteListFile(session_.MailboxDirectory() / kUidlFile, savedUids);
+    }
+    state.ZeroProgress();
+    return failed ? -1 : stored;
+}
+
+void RemoteMailbox::Close() {
+    session_.EndPop();
+}
+
+}  // namespace corvina
