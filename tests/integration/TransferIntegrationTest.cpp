@@ -8,6 +8,7 @@
 #include "MailServers.h"
 #include "StoreBackedHost.h"
 #include "TestSupport.h"
+#include "app/ProfileSelection.h"
 #include "store/MailMessage.h"
 #include "transfer/ListFile.h"
 #include "transfer/MailSession.h"
@@ -357,6 +358,49 @@ TEST(SmtpIntegration, BccGetsTheMessageButNoHeader) {
     EXPECT_EQ(header.find("Bcc"), std::string::npos);
     EXPECT_EQ(copy.find("frank@example.test>\n", copy.find("\nTo:")), std::string::npos);
     EXPECT_NE(copy.find("secret copy"), std::string::npos);
+}
+
+// SendMode 0: the other accounts' OutBoxes go through their own servers;
+// their Sent folders are written directly and their OutBox counts reset.
+TEST(SmtpIntegration, DeliverSendsTheOtherAccountsOutBoxes) {
+    REQUIRE_SERVERS();
+    Servers().ClearMaildir("dave");
+    test::ScratchDir home;
+    ProfileTable profiles;
+    for (int i = 0; i < 2; ++i) {
+        AccountProfile& a = profiles[static_cast<size_t>(i)];
+        a.pop = "127.0.0.1";
+        a.smtp = "127.0.0.1";
+        a.pop3Port = Servers().pop3;
+        a.smtpPort = Servers().smtp;
+        a.mailDirNo = i;
+        a.user = i == 0 ? "bob" : "carol";
+        a.pass = a.user + "pw";
+        a.address = a.user + "@example.test";
+    }
+    std::filesystem::path dir0 = MailboxDirectoryFor(home.Path(), 0);
+    std::filesystem::path dir1 = MailboxDirectoryFor(home.Path(), 1);
+    std::filesystem::create_directories(dir0);
+    std::filesystem::create_directories(dir1);
+    StoreBackedHost host(dir0);
+    StoreBackedHost other(dir1);  // only to create and read its folder files
+    ASSERT_TRUE(host.AddToOutBox(Outgoing("dave@example.test", "from bob", {"1"})));
+    auto m = Outgoing("dave@example.test", "from carol", {"2"});
+    m->from = "carol@example.test";
+    ASSERT_TRUE(other.AddToOutBox(std::move(m)));
+    TransferState state;
+    MailSession session(state, host);
+    session.SetAccount(profiles[0], 0, dir0);
+    session.SetProfiles(&profiles, home.Path());
+    ASSERT_TRUE(session.Deliver()) << session.LastError();
+    ASSERT_TRUE(Servers().WaitForMessages("dave", 2)) << Servers().Logs();
+    EXPECT_EQ(host.ReadFolder("Sent").size(), 1u);
+    std::vector<std::unique_ptr<MailMessage>> sentByCarol = other.ReadFolder("Sent");
+    ASSERT_EQ(sentByCarol.size(), 1u);
+    EXPECT_EQ(sentByCarol[0]->status, "S");
+    EXPECT_EQ(test::ReadFileBytes(dir1 / "OutBox.mbx"), "");
+    EXPECT_NE(test::ReadFileBytes(dir1 / "OutBox.ctl").find("Total=0"), std::string::npos);
+    EXPECT_EQ(session.Account().user, "bob");
 }
 
 // A binary attachment goes out base64-encoded in a multipart message and

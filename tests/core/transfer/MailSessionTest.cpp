@@ -11,6 +11,7 @@
 #include "ScriptedServer.h"
 #include "TestSupport.h"
 #include "message/Base64.h"
+#include "store/MailMessage.h"
 
 namespace corvina {
 namespace {
@@ -518,6 +519,59 @@ TEST(SmtpSession, StartTlsThenAuthPlainOrLogin) {
         EXPECT_FALSE(AnyContains(f.state.Transcript(), Base64EncodeText("pw")));
         EXPECT_EQ(got.back(), "QUIT");
     }
+}
+
+// A group reference and a plain address in To: the group's two members
+// first, then the address; the Bcc recipient gets RCPT but no header line.
+TEST(SmtpSession, SendMailExpandsGroupsAndHidesBcc) {
+    std::vector<std::string> data;
+    ScriptedServer server([&](ServerConnection& c) {
+        c.SendLine("220 ready");
+        while (auto line = c.ReadLine()) {
+            if (line->rfind("DATA", 0) == 0) {
+                c.SendLine("354 go ahead");
+                while (auto d = c.ReadLine()) {
+                    if (*d == ".") {
+                        break;
+                    }
+                    data.push_back(*d);
+                }
+                c.SendLine("250 queued");
+            } else if (*line == "QUIT") {
+                c.SendLine("221 bye");
+                return;
+            } else {
+                c.SendLine("250 ok");
+            }
+        }
+    });
+    Fixture f;
+    f.Account(0, server.Port());
+    test::WriteFileBytes(f.dir / "AddrBook" / "team.adr",
+                         "(team)\r\none@x.test\tOne\r\ntwo@x.test\tTwo\r\n");
+    f.session.SetAddressBookDirectory(f.dir / "AddrBook");
+    ASSERT_TRUE(f.session.Prepare(false));
+    MailMessage message;
+    message.from = "Alice <alice@example.test>";
+    message.to = "@team, three@x.test";
+    message.bcc = "hidden@x.test";
+    message.subject = "groups";
+    message.AddBodyLine("hello");
+    ASSERT_TRUE(f.session.SendMail(message)) << f.session.LastError();
+    std::vector<std::string> got = server.Finish();
+    std::vector<std::string> rcpts;
+    for (const std::string& l : got) {
+        if (l.rfind("RCPT TO:", 0) == 0) {
+            rcpts.push_back(l);
+        }
+    }
+    EXPECT_EQ(rcpts,
+              (std::vector<std::string>{"RCPT TO:<one@x.test>", "RCPT TO:<two@x.test>",
+                                        "RCPT TO:<three@x.test>", "RCPT TO:<hidden@x.test>"}));
+    EXPECT_TRUE(Has(got, "MAIL FROM:<alice@example.test>"));
+    EXPECT_FALSE(AnyContains(data, "hidden"));
+    EXPECT_TRUE(AnyContains(data, "Subject: groups"));
+    EXPECT_EQ(got.back(), "QUIT");  // the connection SendMail opened is closed again
 }
 
 TEST(TransferStateTest, BusyGuardHonoursTheCommandToken) {
