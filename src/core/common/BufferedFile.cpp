@@ -71,6 +71,11 @@ bool BufferedFile::Open(const std::filesystem::path& name, int mode) {
     if (fd < 0) {
         return false;
     }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);  // a directory opens for reading but holds no text
+        return false;
+    }
     buffer_.reset(new (std::nothrow) char[kBufferSize]);
     if (!buffer_) {
         ::close(fd);
@@ -489,6 +494,14 @@ long BufferedFile::Write(const char* text, std::size_t length) {
             inDouble = !inDouble;
         } else if (c == '\'') {
             inSingle = !inSingle;
+        }
+        if (static_cast<unsigned char>(c) < 0x80) {
+            if (!put(c)) {
+                return kWriteFailed;
+            }
+            ++column;
+            ++i;
+            continue;
         }
         const int len = codePage.CharLength(text + i, end);
         column += codePage.Columns(text + i, end);

@@ -157,6 +157,7 @@ TEST(BufferedFileOpen, MissingFilesAndCreation) {
     BufferedFile file;
     EXPECT_FALSE(file.Open(dir / "missing.txt", BufferedFile::kRead));
     EXPECT_FALSE(file.Open(dir / "no" / "dir.txt", BufferedFile::kWrite));
+    EXPECT_FALSE(file.Open(dir.Path(), BufferedFile::kRead)) << "a directory";
     ASSERT_TRUE(file.Open(dir / "new.txt", BufferedFile::kWrite));
     EXPECT_FALSE(file.Open(dir / "other.txt", BufferedFile::kWrite)) << "already open";
     EXPECT_TRUE(file.Close());
