@@ -244,6 +244,22 @@ TEST(BufferedFileWrite, AppendMirrorAndRawBytes) {
     EXPECT_EQ(ReadFileBytes(mirror), block + "\n");
 }
 
+TEST(BufferedFileWrite, FailingMirrorIsDroppedAndTheMainWriteGoesOn) {
+    ScratchDir dir;
+    const auto path = dir / "main.txt";
+    BufferedFile file;
+    ASSERT_TRUE(file.Open(path, BufferedFile::kWrite));
+    if (!file.OpenMirror("/dev/full")) {
+        GTEST_SKIP() << "no /dev/full";
+    }
+    const std::string block(BufferedFile::kBufferData + 100, 'k');
+    EXPECT_EQ(file.Write(block), static_cast<long>(block.size()));
+    EXPECT_FALSE(file.HasMirror());
+    EXPECT_FALSE(file.Failed());
+    EXPECT_TRUE(file.Close());
+    EXPECT_EQ(ReadFileBytes(path), block);
+}
+
 TEST(BufferedFileWrite, FailedWriteIsNotALength) {
     // /dev/full accepts the open and fails every write with ENOSPC.
     BufferedFile file;

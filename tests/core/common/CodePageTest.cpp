@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "common/CodePage.h"
 
@@ -214,6 +216,25 @@ TEST(CodePageConvert, ToMimeCharsets) {
     EXPECT_FALSE(CodePage::Convert("bogus", "UTF-8", "x", out));
     ASSERT_TRUE(CodePage::Convert("EUC-JP", "Shift_JIS", "\xA4\xA2", out));
     EXPECT_EQ(out, "\x82\xA0");
+}
+
+TEST(CodePageConvert, ThreadsConvertAtTheSameTime) {
+    // Each thread has its own converters; results must not mix.
+    std::vector<std::thread> threads;
+    std::vector<int> good(4, 0);
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([t, &good] {
+            for (int i = 0; i < 300; ++i) {
+                const bool ok = t % 2 == 0 ? Sjis().FromCharset("euc-jp", "\xA4\xA2") == "\x82\xA0"
+                                           : Utf8().FromCharset("koi8-r", "\xE1") == "\xD0\x90";
+                good[static_cast<std::size_t>(t)] += ok ? 1 : 0;
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(good, (std::vector<int>{300, 300, 300, 300}));
 }
 
 TEST(CodePageWorking, SetWorkingOverridesTheSystemPage) {
