@@ -21,6 +21,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// The child places its pipes from a fixed array (no allocation after fork).
+constexpr std::size_t kMaxChannels = 64;
+constexpr std::size_t kMaxExtraPipes = kMaxChannels - 3;
+
 void CloseFd(int& fd) {
     if (fd >= 0) {
         close(fd);
@@ -72,8 +76,8 @@ bool IsExecutableFile(const std::filesystem::path& p) {
 
     // Move every end above the target numbers first, so that placing one
     // cannot overwrite another still to be placed.
-    int moved[64];
-    const std::size_t count = std::min<std::size_t>(channels.size(), 64);
+    int moved[kMaxChannels];
+    const std::size_t count = std::min(channels.size(), kMaxChannels);
     for (std::size_t i = 0; i < count; ++i) {
         moved[i] = fcntl(channels[i].childEnd, F_DUPFD_CLOEXEC, maxChildFd + 1);
         if (moved[i] < 0) {
@@ -165,7 +169,8 @@ bool HasExited(pid_t pid) {
 Process::Process(std::vector<std::string> argv) : argv_(std::move(argv)) {}
 
 bool Process::AddInputPipe(int childFd, std::string data) {
-    if (childFd < 3 || childFd > 255) {
+    if (childFd < 3 || childFd > 255 ||
+        inputPipes_.size() + outputPipes_.size() >= kMaxExtraPipes) {
         return false;
     }
     for (const auto& p : inputPipes_) {
@@ -182,6 +187,7 @@ bool Process::AddInputPipe(int childFd, std::string data) {
 
 bool Process::AddOutputPipe(int childFd) {
     if (childFd < 3 || childFd > 255 ||
+        inputPipes_.size() + outputPipes_.size() >= kMaxExtraPipes ||
         std::find(outputPipes_.begin(), outputPipes_.end(), childFd) != outputPipes_.end()) {
         return false;
     }

@@ -42,11 +42,12 @@ public:
     // Bytes written to the child's standard input, which is then closed
     // (without input: an empty, closed standard input).
     void SetInput(std::string input) { input_ = std::move(input); }
-    // A pipe at descriptor childFd (>= 3) of the child from which it reads
-    // data, then end of file.
+    // A pipe at descriptor childFd (3 to 255) of the child from which it
+    // reads data, then end of file. False for a number already used or
+    // out of range, or beyond 61 extra pipes.
     bool AddInputPipe(int childFd, std::string data);
-    // A pipe at descriptor childFd (>= 3) of the child whose output is
-    // collected into ProcessResult::extraOut.
+    // A pipe at descriptor childFd (3 to 255) of the child whose output is
+    // collected into ProcessResult::extraOut; refused as above.
     bool AddOutputPipe(int childFd);
     // Sets (or with nullopt removes) a variable of the child's
     // environment; the rest is inherited.
