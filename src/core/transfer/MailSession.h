@@ -135,6 +135,9 @@ public:
     // error. With `summary`/`messageId` given, the header of that message
     // is fetched by TOP: summary = "%d %s %s" (number, from, subject).
     long long NextMessage(std::string* summary = nullptr, std::string* messageId = nullptr);
+    // Whether the last NextMessage that returned 0 did so because STAT,
+    // LIST or TOP failed (rather than because the listing was done).
+    bool ListFailed() const { return listError_; }
     // Number of the message the last NextMessage returned the size of.
     int CurrentListNumber() const { return currentNumber_; }
     int ListCount() const { return static_cast<int>(listNumbers_.size()); }
@@ -249,6 +252,7 @@ private:
 
     // The LIST of the current POP3 connection.
     bool listLoaded_ = false;
+    bool listError_ = false;
     std::vector<int> listNumbers_;
     std::vector<long long> listSizes_;
     size_t listCursor_ = 0;

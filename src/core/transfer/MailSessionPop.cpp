@@ -167,6 +167,7 @@ bool MailSession::ReadPopListing() {
 
 long long MailSession::NextMessage(std::string* summary, std::string* messageId) {
     if (!listLoaded_) {
+        listError_ = true;
         if (!SendLine("STAT")) {
             return 0;
         }
@@ -175,6 +176,7 @@ long long MailSession::NextMessage(std::string* summary, std::string* messageId)
             return 0;
         }
         if (ParseStatCount(*reply).value_or(-1) == 0) {
+            listError_ = false;
             return 0;
         }
         if (!PopCommandOk("LIST")) {
@@ -183,6 +185,7 @@ long long MailSession::NextMessage(std::string* summary, std::string* messageId)
         if (!ReadPopListing()) {
             return 0;
         }
+        listError_ = false;
         listLoaded_ = true;
         listCursor_ = 0;
         state_.messageCount = static_cast<int>(listNumbers_.size());
@@ -200,6 +203,7 @@ long long MailSession::NextMessage(std::string* summary, std::string* messageId)
         std::optional<std::string_view> reply = ReadReply();
         if (!reply || PopNegative(*reply)) {
             listLoaded_ = false;
+            listError_ = true;
             return 0;
         }
         std::string from;
@@ -211,6 +215,7 @@ long long MailSession::NextMessage(std::string* summary, std::string* messageId)
             std::optional<std::string_view> line = ReadDataLine();
             if (!line) {
                 listLoaded_ = false;
+                listError_ = true;
                 return 0;
             }
             if (!line->empty() && (*line)[0] == '.') {

@@ -217,7 +217,9 @@ ReceiveOutcome MailSession::Receive(bool all, const std::filesystem::path& logFi
         }
         size = NextMessage();
     }
-    if (state_.abort.IsRaised() || state_.broken) {
+    // A listing that failed part way leaves messages unseen: the lists must
+    // not be rewritten as if every message had been considered.
+    if (state_.abort.IsRaised() || state_.broken || ListFailed()) {
         failed = true;
     }
 

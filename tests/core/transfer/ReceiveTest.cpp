@@ -59,7 +59,7 @@ void Maildrop(ServerConnection& c, int count, bool uidl, int cutAt = 0) {
         if (l.rfind("USER", 0) == 0 || l.rfind("PASS", 0) == 0 || l.rfind("DELE", 0) == 0) {
             c.SendLine("+OK");
         } else if (l == "STAT") {
-            c.SendLine("+OK " + std::to_string(count) + " 100");
+            c.SendLine(count < 0 ? "-ERR mailbox locked" : "+OK " + std::to_string(count) + " 100");
         } else if (l == "LIST") {
             std::string text = "+OK\r\n";
             for (int i = 1; i <= count; ++i) {
@@ -150,6 +150,18 @@ TEST(Receive, NoQuitWhenTheStoreCannotSync) {
     EXPECT_TRUE(Has(got, "DELE 2"));
     EXPECT_FALSE(Has(got, "QUIT"));
     EXPECT_FALSE(std::filesystem::exists(r.dir / "UIDL.DAT"));
+}
+
+// A refused STAT is not an empty maildrop: the lists stay as they were, or
+// the next receive would take every message as already received.
+TEST(Receive, RefusedStatLeavesTheListsAlone) {
+    ScriptedServer server([](ServerConnection& c) { Maildrop(c, -1, true); });
+    Receiver r(server.Port(), 0);
+    test::WriteFileBytes(r.dir / "UIDL.DAT", "old\r\n");
+    ReceiveOutcome outcome = r.session.Receive(false);
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_EQ(test::ReadFileBytes(r.dir / "UIDL.DAT"), "old\r\n");
+    EXPECT_FALSE(std::filesystem::exists(r.dir / "MsgId.DAT"));
 }
 
 TEST(Receive, EmptyMaildropTellsTheUserWhenAsked) {
