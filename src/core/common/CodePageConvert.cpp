@@ -200,6 +200,85 @@ const Alias kAliases[] = {
     {"macintosh", "MACINTOSH"},
 };
 
+// ISO-2022-JP as Japanese mail writes it, into Windows Shift_JIS: the
+// NEC and IBM rows (circled digits and the like) that mailers put into
+// ISO-2022-JP survive, which a strict ISO-2022-JP decoder turns into "?".
+// Also accepts JIS X 0201 kana (ESC ( I, SO/SI); stray 8-bit bytes pass
+// through as Shift_JIS. Unsupported sets (ESC $ ( D) give "?".
+std::string JisToCp932(std::string_view in) {
+    enum class Mode { Ascii, Kanji, Kana, Other };
+    Mode mode = Mode::Ascii;
+    bool shiftOut = false;
+    std::string out;
+    out.reserve(in.size());
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(in[i]);
+        if (c == 0x1B) {
+            const std::string_view rest = in.substr(i + 1);
+            if (rest.substr(0, 2) == "$B" || rest.substr(0, 2) == "$@") {
+                mode = Mode::Kanji;
+                i += 2;
+                continue;
+            }
+            if (rest.substr(0, 2) == "(B" || rest.substr(0, 2) == "(J") {
+                mode = Mode::Ascii;
+                i += 2;
+                continue;
+            }
+            if (rest.substr(0, 2) == "(I") {
+                mode = Mode::Kana;
+                i += 2;
+                continue;
+            }
+            if (rest.substr(0, 3) == "$(D" || rest.substr(0, 3) == "$(O" ||
+                rest.substr(0, 3) == "$(Q") {
+                mode = Mode::Other;
+                i += 3;
+                continue;
+            }
+        }
+        if (c == 0x0E) {
+            shiftOut = true;
+            continue;
+        }
+        if (c == 0x0F) {
+            shiftOut = false;
+            continue;
+        }
+        if (c == '\n' || c == '\r') {
+            mode = Mode::Ascii;  // a line never carries a shift state over
+            shiftOut = false;
+            out += static_cast<char>(c);
+            continue;
+        }
+        const bool graphic = c >= 0x21 && c <= 0x7E;
+        if ((shiftOut || mode == Mode::Kana) && c >= 0x21 && c <= 0x5F) {
+            out += static_cast<char>(c + 0x80);
+            continue;
+        }
+        if ((mode == Mode::Kanji || mode == Mode::Other) && graphic) {
+            if (i + 1 >= in.size() || in[i + 1] < 0x21 || in[i + 1] > 0x7E) {
+                out += '?';
+                continue;
+            }
+            const unsigned j1 = c;
+            const unsigned j2 = static_cast<unsigned char>(in[i + 1]);
+            ++i;
+            if (mode == Mode::Other) {
+                out += '?';
+                continue;
+            }
+            const unsigned s1 = ((j1 + 1) >> 1) + (j1 <= 0x5E ? 0x70 : 0xB0);
+            const unsigned s2 = j2 + ((j1 & 1) ? (j2 >= 0x60 ? 0x20 : 0x1F) : 0x7E);
+            out += static_cast<char>(s1);
+            out += static_cast<char>(s2);
+            continue;
+        }
+        out += static_cast<char>(c);
+    }
+    return out;
+}
+
 }  // namespace
 
 std::string CodePage::IconvCharsetName(std::string_view charset) {
@@ -324,6 +403,17 @@ std::string CodePage::FromCharset(std::string_view charset, std::string_view byt
     }
     if (from == "UTF-8") {
         return FromUtf8(bytes);
+    }
+    if (from == "ISO-2022-JP") {
+        std::string sjis = JisToCp932(bytes);
+        if (IsDbcs()) {
+            return sjis;
+        }
+        std::string out;
+        if (!ConvertViaUtf32("CP932", IconvName(), sjis, out)) {
+            return std::string(bytes);
+        }
+        return out;
     }
     std::string out;
     if (!ConvertViaUtf32(from, IconvName(), bytes, out)) {

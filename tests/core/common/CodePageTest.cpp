@@ -183,6 +183,22 @@ TEST(CodePageConvert, ToAndFromUtf8) {
 TEST(CodePageConvert, FromMimeCharsets) {
     // ISO-2022-JP "a" + hiragana a, EUC-JP hiragana a, into Shift_JIS.
     EXPECT_EQ(Sjis().FromCharset("ISO-2022-JP", "a\x1B$B$\"\x1B(B"), "a\x82\xA0");
+    // Mailers put the NEC row (circled digits) and half-width kana into
+    // ISO-2022-JP; they arrive intact.
+    EXPECT_EQ(Utf8().FromCharset("iso-2022-jp", "\x1B$B-!\x1B(B1"),
+              "\xE2\x91\xA0"
+              "1");
+    EXPECT_EQ(Sjis().FromCharset("iso-2022-jp", "\x1B$B-!\x1B(B"), "\x87\x40");
+    EXPECT_EQ(Sjis().FromCharset("iso-2022-jp",
+                                 "\x1B(I1\x1B(B\x0E"
+                                 "2\x0F"
+                                 "3"),
+              "\xB1\xB2"
+              "3");
+    EXPECT_EQ(Utf8().FromCharset("iso-2022-jp", "\x1B$B$\"\na"), "\xE3\x81\x82\na")
+        << "a line end returns to ASCII";
+    EXPECT_EQ(Utf8().FromCharset("iso-2022-jp", "\x1B$B$"), "?") << "half a character";
+    EXPECT_EQ(Utf8().FromCharset("iso-2022-jp", "\x1B$(D0!\x1B(B"), "?");
     EXPECT_EQ(Sjis().FromCharset("EUC-JP", "\xA4\xA2"), "\x82\xA0");
     EXPECT_EQ(Sjis().FromCharset("utf-8", "\xE3\x81\x82"), "\x82\xA0");
     EXPECT_EQ(Sjis().FromCharset("x-sjis", "\x82\xA0"), "\x82\xA0");
