@@ -13,8 +13,9 @@ constexpr int kKeepFileMode = -1;
 
 // Writes bytes as the new contents of path. mode >= 0 sets the file mode
 // exactly (e.g. 0600). A symbolic link is followed: its target is
-// replaced. False (and the old file untouched, no temp file left) on any
-// failure.
+// replaced. False (the old file untouched, no temp file left) when the
+// new contents could not be written; false too when only the final
+// directory sync failed (the new contents are then in place).
 bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                          int mode = kKeepFileMode);
 
