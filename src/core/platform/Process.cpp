@@ -74,8 +74,13 @@ bool IsExecutableFile(const std::filesystem::path& p) {
     signal(SIGPIPE, SIG_DFL);
     setpgid(0, 0);  // an abort kills whatever the child started too
 
-    // Move every end above the target numbers first, so that placing one
-    // cannot overwrite another still to be placed.
+    // Move every end (and the error pipe) above the target numbers first,
+    // so that placing one cannot overwrite another still to be placed.
+    const int movedErrorFd = fcntl(errorFd, F_DUPFD_CLOEXEC, maxChildFd + 1);
+    if (movedErrorFd < 0) {
+        _exit(127);
+    }
+    errorFd = movedErrorFd;
     int moved[kMaxChannels];
     const std::size_t count = std::min(channels.size(), kMaxChannels);
     for (std::size_t i = 0; i < count; ++i) {

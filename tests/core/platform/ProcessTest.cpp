@@ -156,6 +156,21 @@ TEST(Process, ExtraPipesReachTheChildAtTheirNumbers) {
     EXPECT_FALSE(bad.AddOutputPipe(4));
 }
 
+TEST(Process, StartFailureIsSeenWhateverNumbersThePipesTake) {
+    // Give the child pipes at the numbers our own descriptors will occupy,
+    // the error report's included: it must still reach us.
+    const int lowest = open("/dev/null", O_RDONLY);
+    ASSERT_GE(lowest, 0);
+    close(lowest);
+    Process process({"cat"});
+    for (int fd = lowest + 100; fd < lowest + 161; ++fd) {
+        ASSERT_TRUE(process.AddInputPipe(fd, "")) << fd;
+    }
+    EXPECT_FALSE(process.AddInputPipe(lowest + 170, ""));  // one too many
+    process.SetWorkingDirectory("/nonexistent/directory");
+    EXPECT_FALSE(process.Run());
+}
+
 TEST(Process, ChildGetsOnlyItsOwnDescriptorsAndTheChosenEnvironment) {
     const int leaked = open("/dev/null", O_RDONLY);  // no close-on-exec
     ASSERT_GE(leaked, 0);
