@@ -524,6 +524,7 @@ void Parser::ReadPartHeader(std::size_t& pos, PartHeader& part, bool& hitBoundar
             if (std::optional<DecodedParameter> n = FindExtendedParameter(value, "name")) {
                 part.fileName =
                     n->charset.empty() ? n->bytes : cp_.FromCharset(n->charset, n->bytes);
+                part.fileNameFromExtended = n->extended;
             }
         } else if (StartsWithNoCase(l, "CONTENT-TRANSFER-ENCODING:")) {
             part.encoding = ValueAfterColon(l);
@@ -853,6 +854,7 @@ void Parser::Run(std::string_view text) {
     if (message_.status.find('R') != std::string::npos) {
         message_.read = true;
     }
+    message_.bodyLoaded = true;
     result_.limitReached = limitHit_;
 }
 

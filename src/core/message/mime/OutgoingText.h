@@ -46,7 +46,8 @@ std::string ExpandRecipients(std::string_view field,
 
 OutgoingEnvelope BuildEnvelope(const MailMessage& message, const OutgoingOptions& options);
 
-// Sends the message line by line. A message without a Message-Id gets one
+// Sends the message line by line; its other header lines and body must be
+// in memory (loaded from the mailbox first). A message without a Message-Id gets one
 // ("<time.random@domain of the sender>"), recorded in the message (field
 // and other-header line) so that its copy in Sent carries it. The MIME
 // boundary is left in message.boundary. `envelope`, when given, is filled
