@@ -29,7 +29,10 @@
 // something actually changed, so writing back an unchanged value leaves
 // the file untouched byte for byte. A caller is durable once Save()
 // returned true. Lines of a hand-written file that were not changed
-// (comments included) are written back as they were.
+// (comments included) are written back as they were, with two exceptions
+// when the file is rewritten: every line ends as the first line did (LF
+// or CR LF), and the lines of a repeated section move up into its first
+// occurrence.
 //
 // Not thread-safe: used from one thread at a time.
 
