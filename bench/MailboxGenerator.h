@@ -71,9 +71,9 @@ public:
         out += "\r\n";
         // Mostly small bodies, some medium, a few large ones.
         const std::uint64_t r = Next() % 100;
-        const int bodyLines = r < 60   ? 10 + static_cast<int>(Next() % 60)
-                              : r < 95 ? 80 + static_cast<int>(Next() % 150)
-                                       : 600 + static_cast<int>(Next() % 1200);
+        const int bodyLines = r < 60   ? 12 + static_cast<int>(Next() % 44)
+                              : r < 95 ? 56 + static_cast<int>(Next() % 112)
+                                       : 420 + static_cast<int>(Next() % 700);
         for (int i = 0; i < bodyLines; ++i) {
             const std::uint64_t kind = Next() % 50;
             if (kind == 0) {

@@ -169,8 +169,17 @@ struct Classified {
     std::size_t nameLength;  // up to and including the colon; 0 when none
 };
 
+// Case-insensitive test of a header name; `name` is ASCII.
 bool Prefix(std::string_view line, std::string_view name) {
-    return line.size() >= name.size() && StartsWithNoCase(line, name);
+    if (line.size() < name.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (AsciiLower(line[i]) != AsciiLower(name[i])) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // The name table in its order; the first match wins. Dispatching on the

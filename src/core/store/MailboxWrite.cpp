@@ -231,6 +231,46 @@ int CountUnreadOf(const MailFolder& folder) {
     return unread;
 }
 
+// What to write before a new message at the end of `before` (the bytes in
+// front of it) so that it stays a message of its own: nothing after a
+// terminator line, otherwise the end of an unfinished last message (a file
+// cut short by a crash or by another program), which then keeps its text
+// and no longer swallows what follows. LF line ends, as for FormatMessage.
+std::string_view ClosingForTail(std::string_view before) {
+    if (before.empty()) {
+        return {};
+    }
+    // Drop the line end of the last line, then look for "." on a line of its own.
+    std::string_view last = before;
+    if (last.size() >= 2 && last.substr(last.size() - 2) == "\r\n") {
+        last.remove_suffix(2);
+    } else if (last.back() == '\n' || last.back() == '\r') {
+        last.remove_suffix(1);
+    } else {
+        return "\n\n.\n";  // the last line is not even finished
+    }
+    if (!last.empty() && last.back() == '.' &&
+        (last.size() == 1 || last[last.size() - 2] == '\n' || last[last.size() - 2] == '\r')) {
+        return {};
+    }
+    return "\n.\n";
+}
+
+// The last few bytes of a file (enough for ClosingForTail).
+std::string FileTail(const std::filesystem::path& path, off_t size) {
+    std::string tail;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return tail;
+    }
+    const off_t from = size > 4 ? size - 4 : 0;
+    tail.resize(static_cast<std::size_t>(size - from));
+    const ssize_t n = ::pread(fd, tail.data(), tail.size(), from);
+    tail.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    ::close(fd);
+    return tail;
+}
+
 bool AppendToPath(MailMessage& message, const std::filesystem::path& path,
                   const StoreContext& context) {
     struct stat st {};
@@ -243,7 +283,10 @@ bool AppendToPath(MailMessage& message, const std::filesystem::path& path,
     }
     const std::int64_t oldOffset = message.offset;
     const bool oldDirty = message.dirty;
+    const std::string tail = existed ? FileTail(path, oldSize) : std::string();
+    const std::string_view closing = ClosingForTail(tail);
     bool ok = file.Seek(0, BufferedFile::kSeekEnd) >= 0 &&
+              (closing.empty() || file.Write(closing) != BufferedFile::kWriteFailed) &&
               WriteMessage(message, file, context.mailboxDir);
     ok = file.Close() && ok;
     const int err = file.Error();
@@ -366,6 +409,11 @@ bool SaveFolder(MailFolder& folder, bool keepBodies, const StoreContext& context
     if (ok) {
         ok = out.Open(temp, BufferedFile::kWrite) &&
              out.Seek(start, BufferedFile::kSeekSet) == start;
+    }
+    if (ok && first < count) {
+        const std::string_view closing =
+            ClosingForTail(old.View().substr(0, static_cast<std::size_t>(start)));
+        ok = closing.empty() || out.Write(closing) != BufferedFile::kWriteFailed;
     }
     for (std::size_t i = first; ok && i < count; ++i) {
         MailMessage& m = *messages[i];

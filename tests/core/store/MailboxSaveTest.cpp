@@ -325,6 +325,39 @@ TEST(DeliverMessage, ResolvesFoldersFallsBackToInBoxAndNotifies) {
     EXPECT_EQ(box.folder.messages[1]->bodyLines.Joined(), "y\n");
 }
 
+// A file cut short inside its last message (a crash, another program)
+// must not swallow what is stored after it.
+TEST(DeliverMessage, AfterAnUnfinishedLastMessageStaysSeparate) {
+    for (const std::string tail :
+         {"From:cut\r\n\r\npartial", "From:cut\r\nSubject:x\r\n", "From:cut\r\n\r\nline\r\n"}) {
+        Box box;
+        const std::string before = Message("a", "x\r\n") + tail;
+        ASSERT_TRUE(box.Load(before));
+        ASSERT_EQ(box.folder.messages.size(), 1u);
+        ASSERT_NE(DeliverMessage(box.context, "InBox", NewMessage("new", "s", {"b"})), nullptr);
+        // Through SaveFolder too: a new message after clean ones goes at the end.
+        box.folder.messages.push_back(NewMessage("saved", "s", {"c"}));
+        box.folder.messages.back()->owner = &box.folder;
+        box.folder.messages.back()->dirty = true;
+        box.folder.modified = true;
+        ASSERT_TRUE(SaveFolder(box.folder, false, box.context));
+        EXPECT_EQ(ReadFileBytes(box.folder.path).substr(0, before.size()), before);
+
+        MailFolder again(box.dir / "InBox.mbx");
+        ASSERT_TRUE(LoadFolder(again, box.context));
+        ASSERT_EQ(again.messages.size(), 4u) << tail;
+        EXPECT_EQ(again.messages[1]->from, "cut");
+        EXPECT_EQ(again.messages[2]->from, "new");
+        EXPECT_EQ(again.messages[3]->from, "saved");
+    }
+    // A complete file gets nothing in between.
+    Box box;
+    ASSERT_TRUE(box.Load(Message("a", "x\r\n")));
+    ASSERT_NE(DeliverMessage(box.context, "InBox", NewMessage("new", "s", {"b"})), nullptr);
+    EXPECT_EQ(box.folder.messages.back()->offset,
+              static_cast<std::int64_t>(Message("a", "x\r\n").size()));
+}
+
 TEST(DeliverMessage, ReportsWhatCouldNotBeStored) {
     ScratchDir dir;
     test::RecordingStoreHost host;
