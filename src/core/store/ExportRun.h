@@ -1,0 +1,77 @@
+#pragma once
+// Exporting messages into plain text files: the six stored settings, the
+// target names derived from them, the rules of the dialog's controls, and
+// the run that writes the selected messages one by one.
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvina {
+
+class ConfigStore;
+class MailMessage;
+class MaintenanceHost;
+
+struct ExportSettings {
+    std::string file;       // "ExportFile"
+    std::string separator;  // "ExportSep"
+    int useSeparator = 0;   // "ExportUseSep": 0 no separator, 1 separator
+    int each = 0;           // "ExportEach": one file per message
+    int insertTop = 0;      // "ExportInsertTop": separator before the first message too
+    int unix = 0;           // "ExportUnix": UNIX mailbox "From " lines
+
+    // From the "Settings" section (defaults when missing).
+    static ExportSettings Load(const ConfigStore& config);
+    // Into the "Settings" section (the store writes only changed values).
+    void Save(ConfigStore& config) const;
+
+    // The separator text handed to the writer: "ExportSep" and a newline
+    // when a separator is chosen and everything goes into one file;
+    // otherwise empty.
+    std::string SeparatorText() const;
+};
+
+// "ExportFile" split at the last "." of its file name (a "." of a directory
+// does not count): base name and extension, the extension with its dot.
+struct ExportName {
+    std::string base;
+    std::string extension;
+};
+ExportName SplitExportName(std::string_view file);
+
+// Which controls of the Export dialog are enabled for the current values.
+struct ExportControls {
+    bool separatorChoice = true;  // the two radio buttons
+    bool separatorText = true;    // the separator edit box
+    bool insertTop = true;        // "Insert Separater at Top of Text"
+};
+ExportControls ExportControlStates(const ExportSettings& settings);
+
+// The directory the Browse dialog starts in: the file name up to and
+// including its last "/" (or "\"); empty without one.
+std::string ExportBrowseDirectory(std::string_view file);
+inline constexpr std::string_view kExportDefaultName = "Export.TXT";
+
+// Appends one message to a file (the export writer of the outgoing
+// assembly, bound by the caller): the separator text after it when not
+// empty, a "From " line before it when `unixFormat`. False when the file
+// could not be opened or written.
+using ExportWriter =
+    std::function<bool(const MailMessage& message, const std::filesystem::path& target,
+                       std::string_view separator, bool unixFormat)>;
+
+// Exports `selected` (the message list's selected messages, in list order;
+// folder items already left out). In thread mode they are written first to
+// last, otherwise last to first. Single-file mode first deletes the target
+// (and starts it with the separator line when that goes on top); per-message
+// mode writes base.1, base.2, ... each deleted first. A target that cannot
+// be written skips that message silently. Bodies are loaded for the writer
+// and released again when they were not loaded before. Returns the number
+// of messages written.
+int RunExport(const std::vector<MailMessage*>& selected, const ExportSettings& settings,
+              bool threadMode, const ExportWriter& write, MaintenanceHost* host);
+
+}  // namespace corvina

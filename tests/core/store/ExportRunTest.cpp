@@ -1,0 +1,158 @@
+// The export run: target names, separators, order, per-message files,
+// skipped targets, the dialog's enable rules and the stored settings. The
+// per-message writer is a recording stand-in here; the real writer is
+// exercised by the mailbox round trip of the importer tests.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+#include "TestSupport.h"
+#include "platform/ConfigStore.h"
+#include "store/ExportRun.h"
+#include "store/MailMessage.h"
+
+namespace corvina {
+namespace {
+
+using test::ReadFileBytes;
+using test::ScratchDir;
+using test::WriteFileBytes;
+
+// Appends "[From ]subject" and the separator line, in the CR LF form of
+// the real writer.
+bool WriteForTest(const MailMessage& m, const std::filesystem::path& target,
+                  std::string_view separator, bool unixFormat) {
+    std::ofstream out(target, std::ios::binary | std::ios::app);
+    if (!out) {
+        return false;
+    }
+    out << (unixFormat ? "From " : "") << m.subject << "\r\n";
+    if (!separator.empty()) {
+        out << separator.substr(0, separator.size() - 1) << "\r\n";
+    }
+    return static_cast<bool>(out);
+}
+
+struct Selection {
+    std::vector<std::unique_ptr<MailMessage>> owned;
+    std::vector<MailMessage*> list;
+    explicit Selection(std::initializer_list<const char*> subjects) {
+        for (const char* s : subjects) {
+            owned.push_back(std::make_unique<MailMessage>(0));
+            owned.back()->subject = s;
+            owned.back()->bodyLoaded = true;
+            list.push_back(owned.back().get());
+        }
+    }
+};
+
+TEST(ExportRun, SingleFileSeparatorsAndOrder) {
+    ScratchDir dir;
+    Selection sel{"a", "b", "c"};
+    ExportSettings s;
+    s.file = (dir / "out.txt").string();
+    s.separator = "-----";
+    s.useSeparator = 1;
+    WriteFileBytes(dir / "out.txt", "old content\r\n");
+    // Not threaded: last to first; the separator follows every message.
+    EXPECT_EQ(RunExport(sel.list, s, false, WriteForTest, nullptr), 3);
+    const std::string once = ReadFileBytes(dir / "out.txt");
+    EXPECT_EQ(once, "c\r\n-----\r\nb\r\n-----\r\na\r\n-----\r\n");
+    // The file is deleted first, so a second run gives the same file.
+    EXPECT_EQ(RunExport(sel.list, s, false, WriteForTest, nullptr), 3);
+    EXPECT_EQ(ReadFileBytes(dir / "out.txt"), once);
+
+    // Threaded: first to last; with the separator on top as well.
+    s.insertTop = 1;
+    s.unix = 1;
+    EXPECT_EQ(RunExport(sel.list, s, true, WriteForTest, nullptr), 3);
+    EXPECT_EQ(ReadFileBytes(dir / "out.txt"),
+              "-----\r\nFrom a\r\n-----\r\nFrom b\r\n-----\r\nFrom c\r\n-----\r\n");
+
+    // "No Separator" ignores the separator text.
+    s.useSeparator = 0;
+    EXPECT_EQ(RunExport(sel.list, s, true, WriteForTest, nullptr), 3);
+    EXPECT_EQ(ReadFileBytes(dir / "out.txt"), "From a\r\nFrom b\r\nFrom c\r\n");
+}
+
+TEST(ExportRun, EmptySelectionStillResetsTheFile) {
+    ScratchDir dir;
+    ExportSettings s;
+    s.file = (dir / "out.txt").string();
+    WriteFileBytes(dir / "out.txt", "old");
+    EXPECT_EQ(RunExport({}, s, false, WriteForTest, nullptr), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.txt"));
+    s.separator = "==";
+    s.useSeparator = 1;
+    s.insertTop = 1;
+    EXPECT_EQ(RunExport({}, s, false, WriteForTest, nullptr), 0);
+    EXPECT_EQ(ReadFileBytes(dir / "out.txt"), "==\r\n");
+}
+
+TEST(ExportRun, OneFilePerMessage) {
+    ScratchDir dir;
+    Selection sel{"a", "b", "c"};
+    ExportSettings s;
+    s.file = (dir / "out.txt").string();
+    s.each = 1;
+    s.separator = "ignored";
+    s.useSeparator = 1;
+    s.insertTop = 1;
+    WriteFileBytes(dir / "out.2", "older export");
+    WriteFileBytes(dir / "out.txt", "untouched");
+    EXPECT_EQ(RunExport(sel.list, s, false, WriteForTest, nullptr), 3);
+    EXPECT_EQ(ReadFileBytes(dir / "out.1"), "c\r\n");
+    EXPECT_EQ(ReadFileBytes(dir / "out.2"), "b\r\n");
+    EXPECT_EQ(ReadFileBytes(dir / "out.3"), "a\r\n");
+    EXPECT_EQ(ReadFileBytes(dir / "out.txt"), "untouched");
+
+    // A target that cannot be opened skips its message only.
+    std::filesystem::remove(dir / "out.2");
+    std::filesystem::create_directory(dir / "out.2");
+    EXPECT_EQ(RunExport(sel.list, s, true, WriteForTest, nullptr), 2);
+    EXPECT_EQ(ReadFileBytes(dir / "out.1"), "a\r\n");
+    EXPECT_EQ(ReadFileBytes(dir / "out.3"), "c\r\n");
+}
+
+TEST(ExportRun, NamesControlsAndSettings) {
+    EXPECT_EQ(SplitExportName("/home/u/out.txt").base, "/home/u/out");
+    EXPECT_EQ(SplitExportName("/home/u/out.txt").extension, ".txt");
+    EXPECT_EQ(SplitExportName("/home/u/a.b.c").extension, ".c");
+    // A dot of a directory is not an extension.
+    EXPECT_EQ(SplitExportName("/home/u.d/out").base, "/home/u.d/out");
+    EXPECT_EQ(SplitExportName("/home/u.d/out").extension, "");
+    EXPECT_EQ(SplitExportName("C:\\x.y\\out").extension, "");
+    EXPECT_EQ(ExportBrowseDirectory("/home/u/out.txt"), "/home/u/");
+    EXPECT_EQ(ExportBrowseDirectory("out.txt"), "");
+
+    ExportSettings s;
+    ExportControls c = ExportControlStates(s);
+    EXPECT_TRUE(c.separatorChoice);
+    EXPECT_FALSE(c.separatorText);
+    EXPECT_TRUE(c.insertTop);
+    s.useSeparator = 1;
+    EXPECT_TRUE(ExportControlStates(s).separatorText);
+    s.each = 1;
+    c = ExportControlStates(s);
+    EXPECT_FALSE(c.separatorChoice || c.separatorText || c.insertTop);
+    EXPECT_EQ(s.SeparatorText(), "");
+    s.each = 0;
+    s.separator = "--";
+    EXPECT_EQ(s.SeparatorText(), "--\n");
+
+    ConfigStore config;
+    EXPECT_EQ(ExportSettings::Load(config).file, "");
+    s.file = "/tmp/x.txt";
+    s.unix = 1;
+    s.Save(config);
+    const ExportSettings back = ExportSettings::Load(config);
+    EXPECT_EQ(back.file, "/tmp/x.txt");
+    EXPECT_EQ(back.separator, "--");
+    EXPECT_EQ(back.useSeparator, 1);
+    EXPECT_EQ(back.unix, 1);
+    EXPECT_EQ(config.GetInt("Settings", "ExportEach", -1), 0);
+}
+
+}  // namespace
+}  // namespace corvina
