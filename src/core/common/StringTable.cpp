@@ -26,6 +26,13 @@ const StringTableRow kRows[] = {
     {57684, "Are you sure to delete this folder\nincluding sub folders and messages?"},
     {61454, "This message is not yours"},
     // end folder tree
+    // message list
+    {105, "Subject,Sender,Date,Lines"},
+    {106, "Subject,Recipient,Date,Lines"},
+    {129, "Unread:%5d / Total:%5d"},
+    {61452, "Do you want to delete the file?"},
+    {61458, "Are you sure you want to delete?"},
+    // end message list
     // end store
 
     // message
@@ -50,6 +57,10 @@ const StringTableRow kRows[] = {
     // end compose
 
     // addressbook
+    {29, "Name,Mail Address,Comment"},
+    {30, "Are you sure you want to delete the selected item"},
+    {115, "The nickname already exists"},
+    {119, "The mail address already exists\nDo you want to overwrite it?"},
     // end addressbook
 
     // editor

@@ -1,0 +1,449 @@
+#include "store/MessageList.h"
+
+#include <time.h>
+#include <algorithm>
+#include <string_view>
+#include <unordered_map>
+
+#include "common/Bytes.h"
+#include "common/CodePage.h"
+#include "common/StringTable.h"
+#include "message/Address.h"
+#include "message/MailDate.h"
+#include "store/FolderStat.h"
+#include "store/FolderTree.h"
+#include "store/MailFolder.h"
+#include "store/MailMessage.h"
+#include "store/MessageListHost.h"
+#include "store/ThreadOrder.h"
+
+namespace corvina {
+
+namespace {
+
+// Under the Japanese code page the thread marker is the box-drawing corner.
+constexpr std::string_view kThreadMarker = "| ";
+constexpr std::string_view kThreadMarkerSjis = "\x84\xa4";
+
+bool IsOwnAddress(const MailMessage& message, std::string_view profileAddress) {
+    if (profileAddress.empty()) {
+        return false;
+    }
+    const std::string sender = AddressOf(message.from);
+    return !sender.empty() && EqualNoCase(sender, profileAddress);
+}
+
+}  // namespace
+
+std::array<int, 4> ColumnWidths(const std::array<int, 4>& stored, int clientWidth) {
+    if (stored[0] != 0) {
+        return stored;
+    }
+    const int w = clientWidth;
+    return {w / 3, w / 3, 2 * (w / 9), w / 9};
+}
+
+void ApplyCountsChanged(MailFolder& folder, int change) {
+    if (change == kCountsBecameRead && folder.unread > 0) {
+        --folder.unread;
+    } else if (change == kCountsBecameUnread && folder.unread >= 0) {
+        ++folder.unread;
+    }
+    folder.modified = true;
+}
+
+std::string FormatListDate(std::string_view date, std::time_t parsed) {
+    if (date.empty()) {
+        return {};
+    }
+    // The parsed value is the UTC wall-clock time read as local standard
+    // time; undo that to get the instant, then show it in local time.
+    tzset();
+    const std::time_t instant = parsed - timezone;
+    std::tm local{};
+    if (localtime_r(&instant, &local) == nullptr) {
+        return {};
+    }
+    char buffer[128];
+    const std::size_t n = std::strftime(buffer, sizeof buffer, "%c", &local);
+    return std::string(buffer, n);
+}
+
+MessageList::MessageList(MessageListContext context) : context_(std::move(context)) {}
+
+StoreContext MessageList::Store() const {
+    return {context_.mailboxDir, context_.host};
+}
+
+bool MessageList::CountAll() const {
+    return folder_ != nullptr && folder_->countAll;
+}
+
+void MessageList::FillMessageList(MailFolder* folder) {
+    const MailMessage* keep = nullptr;
+    if (folder != nullptr && folder == folder_) {
+        for (const MessageListItem& item : items_) {
+            if (item.selected && item.message != nullptr) {
+                keep = item.message;
+                break;
+            }
+        }
+    } else {
+        viewed_ = nullptr;  // that folder's messages may be released
+    }
+    folder_ = folder;
+    items_.clear();
+    sortKey_ = kNaturalOrder;
+    threaded_ = false;
+    addressGroup_.clear();
+    if (folder == nullptr) {
+        return;
+    }
+    threaded_ = ReadFolderStat(*folder, "Settings", "Thread", 0) != 0;
+    if (context_.msgThread != nullptr) {
+        *context_.msgThread = threaded_ ? 1 : 0;
+    }
+    if (folder->kind == 0) {
+        return;  // an account root has no file
+    }
+    addressGroup_ =
+        !folder->defAddrGroup.empty() ? folder->defAddrGroup : context_.profileAddrGroup;
+
+    bool loaded = true;
+    if (folder->messages.empty() && !folder->modified) {
+        loaded = LoadFolder(*folder, Store());
+    }
+
+    if (const FolderNode* node = FolderTree::NodeOf(*folder); node != nullptr) {
+        for (const auto& child : node->children) {
+            MessageListItem item;
+            item.folder = child->folder.get();
+            item.label = child->label;
+            items_.push_back(std::move(item));
+        }
+    }
+    if (!loaded) {
+        return;
+    }
+    const std::vector<ThreadEntry> order =
+        threaded_ ? ThreadedOrder(folder->messages)
+                  : NewestFirstOrder(static_cast<int>(folder->messages.size()));
+    items_.reserve(items_.size() + order.size());
+    for (const ThreadEntry& entry : order) {
+        MessageListItem item;
+        item.message = folder->messages[entry.index].get();
+        item.depth = entry.depth;
+        items_.push_back(std::move(item));
+    }
+    if (keep != nullptr) {
+        if (const int row = RowOf(keep); row >= 0) {
+            Select(row);
+        }
+    }
+}
+
+void MessageList::SwitchThreading(bool threaded) {
+    if (folder_ == nullptr || folder_->kind == 0) {
+        return;
+    }
+    WriteFolderStat(*folder_, "Settings", "Thread", threaded ? 1 : 0);
+    FillMessageList(folder_);
+}
+
+int MessageList::RowOf(const MailMessage* message) const {
+    for (std::size_t i = 0; i < items_.size(); ++i) {
+        if (items_[i].message == message) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+std::vector<std::string> MessageList::ColumnCaptions() const {
+    std::vector<std::string> captions;
+    if (folder_ == nullptr || folder_->kind == 0) {
+        return captions;
+    }
+    for (std::string_view part :
+         Split(LoadString(CountAll() ? kCountAllColumnsStringId : kColumnsStringId), ',')) {
+        captions.emplace_back(part);
+    }
+    const int column = sortKey_ >= kDescending ? sortKey_ - kDescending : sortKey_;
+    if (column >= 0 && column < static_cast<int>(captions.size())) {
+        captions[column] += sortKey_ >= kDescending ? " >" : " <";
+    }
+    return captions;
+}
+
+std::time_t MessageList::DateOf(MessageListItem& item) {
+    if (!item.dateParsed) {
+        item.dateValue = ParseMailDate(item.message->date);
+        item.dateParsed = true;
+    }
+    return item.dateValue;
+}
+
+std::string MessageList::ColumnText(int row, int column) {
+    if (row < 0 || row >= Count()) {
+        return {};
+    }
+    MessageListItem& item = items_[row];
+    if (item.message == nullptr) {
+        return column == 0 ? item.label : std::string();
+    }
+    const MailMessage& m = *item.message;
+    switch (column) {
+        case 0: {
+            std::string text;
+            if (threaded_ && item.depth > 0) {
+                text.assign(2 * static_cast<std::size_t>(item.depth), ' ');
+                text += CodePage::Working().IsDbcs() ? kThreadMarkerSjis : kThreadMarker;
+            }
+            text += m.subject.empty() ? std::string_view("(non-title)") : m.subject;
+            return text;
+        }
+        case 1:
+            if (CountAll()) {
+                return m.to;
+            }
+            if (IsOwnAddress(m, context_.profileAddress)) {
+                return "--> " + m.to;
+            }
+            return m.from;
+        case 2:
+            return FormatListDate(m.date, DateOf(item));
+        case 3:
+            return std::to_string(m.bodyLineCount);
+        default:
+            return {};
+    }
+}
+
+ItemPicture MessageList::Picture(int row) const {
+    if (row < 0 || row >= Count() || items_[row].message == nullptr) {
+        return ItemPicture::Folder;
+    }
+    const MailMessage& m = *items_[row].message;
+    if (&m == viewed_) {
+        return ItemPicture::Viewed;
+    }
+    if (CountAll()) {
+        return m.status.find('E') != std::string::npos ? ItemPicture::Error
+                                                       : ItemPicture::OwnMessage;
+    }
+    if (m.read && IsOwnAddress(m, context_.profileAddress)) {
+        return ItemPicture::OwnMessage;
+    }
+    if (m.replied) {
+        return ItemPicture::Replied;
+    }
+    return m.read ? ItemPicture::Read : ItemPicture::Unread;
+}
+
+void MessageList::ClickColumn(int column) {
+    if (folder_ == nullptr || column < 0 || column > 3) {
+        return;
+    }
+    if (sortKey_ == column) {
+        sortKey_ = kDescending + column;
+    } else if (sortKey_ == kDescending + column) {
+        FillMessageList(folder_);
+        return;
+    } else {
+        sortKey_ = column;
+    }
+    SortRows();
+}
+
+// Child folders stay on top (they compare equal to everything, so any
+// order among messages is consistent with them); messages are sorted stably
+// from the current order. Threaded, the replies are taken out first and put
+// back below the message they belong to.
+void MessageList::SortRows() {
+    const bool descending = sortKey_ >= kDescending;
+    const int column = descending ? sortKey_ - kDescending : sortKey_;
+    const bool countAll = CountAll();
+
+    std::vector<MessageListItem> folders, top, taken;
+    for (MessageListItem& item : items_) {
+        if (item.message == nullptr) {
+            folders.push_back(std::move(item));
+        } else if (threaded_ && item.depth > 0) {
+            taken.push_back(std::move(item));
+        } else {
+            if (column == 2) {
+                DateOf(item);
+            }
+            top.push_back(std::move(item));
+        }
+    }
+    auto less = [&](const MessageListItem& a, const MessageListItem& b) {
+        const MailMessage& x = *a.message;
+        const MailMessage& y = *b.message;
+        int c = 0;
+        switch (column) {
+            case 0:
+                c = CompareNoCase(x.subject, y.subject);
+                break;
+            case 1:
+                c = countAll ? CompareNoCase(x.to, y.to) : CompareNoCase(x.from, y.from);
+                break;
+            case 2:
+                c = a.dateValue < b.dateValue ? -1 : (a.dateValue > b.dateValue ? 1 : 0);
+                break;
+            default:
+                c = x.bodyLineCount < y.bodyLineCount ? -1
+                                                      : (x.bodyLineCount > y.bodyLineCount ? 1 : 0);
+        }
+        return descending ? c > 0 : c < 0;
+    };
+    std::stable_sort(top.begin(), top.end(), less);
+
+    items_ = std::move(folders);
+    items_.reserve(items_.size() + top.size() + taken.size());
+    if (taken.empty()) {
+        for (MessageListItem& item : top)
+            items_.push_back(std::move(item));
+        return;
+    }
+
+    // Taken-out replies by what they belong to, each list in taken order.
+    std::unordered_map<std::string_view, std::vector<int>> byReference, bySubject;
+    for (int i = 0; i < static_cast<int>(taken.size()); ++i) {
+        const MailMessage& m = *taken[i].message;
+        if (!m.parentReference.empty()) {
+            byReference[m.parentReference].push_back(i);
+        } else {
+            bySubject[BaseSubject(m.subject)].push_back(i);
+        }
+    }
+    std::vector<bool> placed(taken.size(), false);
+    std::vector<MessageListItem*> stack;
+    std::vector<int> claimed;
+    auto claim = [&](std::unordered_map<std::string_view, std::vector<int>>& index,
+                     std::string_view key) {
+        auto found = index.find(key);
+        if (found == index.end())
+            return;
+        for (int i : found->second)
+            claimed.push_back(i);
+        index.erase(found);
+    };
+    for (MessageListItem& root : top) {
+        stack.push_back(&root);
+        while (!stack.empty()) {
+            MessageListItem* item = stack.back();
+            stack.pop_back();
+            const MailMessage& m = *item->message;
+            items_.push_back(std::move(*item));
+            claimed.clear();
+            if (!m.messageId.empty())
+                claim(byReference, m.messageId);
+            claim(bySubject, BaseSubject(m.subject));
+            // Each child went directly below m, so the last one taken out
+            // comes first; the next row visited is that child.
+            std::sort(claimed.begin(), claimed.end());
+            for (int i : claimed) {
+                placed[i] = true;
+                stack.push_back(&taken[i]);
+            }
+        }
+    }
+    for (std::size_t i = 0; i < taken.size(); ++i) {
+        if (!placed[i])
+            items_.push_back(std::move(taken[i]));
+    }
+}
+
+int MessageList::InsertMessageItem(MailFolder& folder, MailMessage& message, int row) {
+    if (&folder != folder_) {
+        return -1;
+    }
+    int firstMessageRow = 0;
+    while (firstMessageRow < Count() && items_[firstMessageRow].message == nullptr) {
+        ++firstMessageRow;
+    }
+    if (row < firstMessageRow || row > Count()) {
+        row = firstMessageRow;
+    }
+    MessageListItem item;
+    item.message = &message;
+    items_.insert(items_.begin() + row, std::move(item));
+    message.dirty = true;
+    folder.modified = true;
+    return row;
+}
+
+void MessageList::Select(int row) {
+    ClearSelection();
+    AddToSelection(row);
+}
+
+void MessageList::AddToSelection(int row) {
+    if (row < 0 || row >= Count() || items_[row].selected) {
+        return;
+    }
+    items_[row].selected = true;
+    OnSelected(items_[row]);
+}
+
+void MessageList::ClearSelection() {
+    for (MessageListItem& item : items_) {
+        item.selected = false;
+    }
+}
+
+std::vector<int> MessageList::SelectedRows() const {
+    std::vector<int> rows;
+    for (int i = 0; i < Count(); ++i) {
+        if (items_[i].selected)
+            rows.push_back(i);
+    }
+    return rows;
+}
+
+std::vector<MailMessage*> MessageList::SelectedMessages() const {
+    std::vector<MailMessage*> messages;
+    for (const MessageListItem& item : items_) {
+        if (item.selected && item.message != nullptr)
+            messages.push_back(item.message);
+    }
+    return messages;
+}
+
+void MessageList::OnSelected(MessageListItem& item) {
+    MessageListHost* host = context_.host;
+    if (item.message == nullptr) {
+        viewed_ = nullptr;
+        if (host != nullptr)
+            host->ClearViewer();
+        return;
+    }
+    MailMessage& m = *item.message;
+    if (!m.read) {
+        folder_->modified = true;
+        if (context_.alwaysRead) {
+            m.read = true;
+            m.dirty = true;
+            if (host != nullptr)
+                host->PostCountsChanged(kCountsBecameRead);
+        }
+    }
+    if (viewed_ != &m) {
+        LoadMessageBody(m);
+        viewed_ = &m;
+        if (host != nullptr)
+            host->ShowMessage(m);
+    }
+}
+
+std::string MessageList::StatusText() const {
+    int unread = 0, total = 0;
+    if (folder_ != nullptr) {
+        unread = folder_->countAll || folder_->unread < 0 ? 0 : folder_->unread;
+        total = folder_->total < 0 ? 0 : folder_->total;
+    }
+    return Format(LoadString(kListStatusStringId), unread, total);
+}
+
+}  // namespace corvina

@@ -1,0 +1,180 @@
+#pragma once
+// The message list as a model: the rows the list widget draws for the
+// folder selected in the tree (its child folders, then its messages in
+// display order), the four column texts and the item pictures, sorting by
+// column, the selection and what selecting, marking, deleting and double
+// clicking do. The widget only draws rows and forwards clicks.
+
+#include <array>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "store/Mailbox.h"
+
+namespace corvina {
+
+class MailFolder;
+class MailMessage;
+class MessageListHost;
+
+// String ids of the list.
+inline constexpr int kColumnsStringId = 105;          // "Subject,Sender,Date,Lines"
+inline constexpr int kCountAllColumnsStringId = 106;  // "Subject,Recipient,Date,Lines"
+inline constexpr int kListStatusStringId = 129;       // "Unread:%5d / Total:%5d"
+inline constexpr int kDeleteFileStringId = 61452;     // "Do you want to delete the file?"
+inline constexpr int kConfirmDeleteStringId = 61458;  // "Are you sure you want to delete?"
+
+// Commands on the selection.
+inline constexpr int kCmdMarkUnread = 110;
+inline constexpr int kCmdMarkRead = 111;
+
+// Sort keys: natural order, ascending by column c (0..3), descending (100 + c).
+inline constexpr int kNaturalOrder = -1;
+inline constexpr int kDescending = 100;
+
+// Double clicks at most this far from the item's left edge hit its picture.
+inline constexpr int kPictureAreaWidth = 16;
+
+enum class ItemPicture { Folder, Viewed, OwnMessage, Replied, Unread, Read, Error };
+
+// What the list needs beyond the folder it shows.
+struct MessageListContext {
+    std::filesystem::path mailboxDir;  // the current profile's mailbox directory
+    MessageListHost* host = nullptr;   // may be null: no questions (nothing is deleted), no notices
+    std::string profileAddress;        // the current profile's own address
+    std::string profileAddrGroup;      // the profile's default address group
+    bool alwaysRead = false;           // AlwaysRead: selecting marks read at once
+    MailFolder* trash = nullptr;       // where Delete moves messages
+    int* msgThread = nullptr;          // the working MsgThread value, when kept elsewhere
+};
+
+// One row: a child folder or a message.
+struct MessageListItem {
+    MailMessage* message = nullptr;
+    MailFolder* folder = nullptr;  // child-folder rows
+    std::string label;             // child-folder rows: the tree label
+    int depth = 0;                 // thread depth of a message row
+    bool selected = false;
+    // The Date value parsed once.
+    bool dateParsed = false;
+    std::time_t dateValue = 0;
+};
+
+// What a double click asks the windows to do.
+struct DoubleClickAction {
+    enum Kind {
+        None,
+        SelectFolder,    // select `folder` in the tree
+        PriorityCycled,  // the message's priority changed; repaint the row
+        ReEdit,          // open `removed` in a compose window, linked to `answered` (may be null)
+        OpenAsNew,       // open a copy of `message` in a compose window as a new message
+        OpenViewer,      // show `message` read-only in a separate viewer window
+    };
+    Kind kind = None;
+    MailFolder* folder = nullptr;
+    MailMessage* message = nullptr;  // body loaded
+    std::unique_ptr<MailMessage> removed;
+    MailMessage* answered = nullptr;
+};
+
+// The widths of the four columns: the stored ones, or, when column 0's is
+// 0, w/3, w/3, 2 * (w/9), w/9 of the client width w.
+std::array<int, 4> ColumnWidths(const std::array<int, 4>& stored, int clientWidth);
+
+// The main window's side of the count notice: adjusts the folder's unread
+// count for a message that became read or unread and marks it modified.
+void ApplyCountsChanged(MailFolder& folder, int change);
+
+// The message's Date value as the list shows it: local time in the
+// locale's "%c" form; empty for an empty Date.
+std::string FormatListDate(std::string_view date, std::time_t parsed);
+
+class MessageList {
+public:
+    explicit MessageList(MessageListContext context);
+
+    MessageListContext& Context() { return context_; }
+
+    // Shows `folder` (null: nothing): reads its Thread key, loads it when
+    // needed, lists its child folders and then its messages in display
+    // order. A folder whose file cannot be loaded shows its child folders
+    // only. The selected message stays selected when the same folder is
+    // shown again.
+    void FillMessageList(MailFolder* folder);
+    // Writes the folder's Thread key and shows it again.
+    void SwitchThreading(bool threaded);
+
+    MailFolder* Folder() const { return folder_; }
+    bool Threaded() const { return threaded_; }
+    bool CountAll() const;
+    // The address group composing uses while this folder is shown.
+    const std::string& AddressGroup() const { return addressGroup_; }
+
+    const std::vector<MessageListItem>& Items() const { return items_; }
+    int Count() const { return static_cast<int>(items_.size()); }
+    // The row of a message, or -1.
+    int RowOf(const MailMessage* message) const;
+
+    // Captions with the sort mark (" <" ascending, " >" descending); empty
+    // for an account root or no folder.
+    std::vector<std::string> ColumnCaptions() const;
+    std::string ColumnText(int row, int column);
+    ItemPicture Picture(int row) const;
+
+    int SortKey() const { return sortKey_; }
+    // A click on a column header: ascending, then descending, then back to
+    // the natural order.
+    void ClickColumn(int column);
+
+    // Adds a message stored into the shown folder at `row` (-1: above the
+    // other messages); marks it dirty and the folder modified. Returns its
+    // row, or -1 when `folder` is not the one shown.
+    int InsertMessageItem(MailFolder& folder, MailMessage& message, int row = -1);
+
+    // Selection: Select makes `row` the only selected row; AddToSelection
+    // adds one. Both do what selecting an item does.
+    void Select(int row);
+    void AddToSelection(int row);
+    void ClearSelection();
+    std::vector<int> SelectedRows() const;
+    const MailMessage* ViewedMessage() const { return viewed_; }
+
+    // Commands 111 and 110 on the selected messages (not in a count-all
+    // folder). True when the command applied.
+    bool MarkRead();
+    bool MarkUnread();
+    // The Delete key: into Trash, or from Trash for good after asking.
+    // True when messages were deleted.
+    bool DeleteSelected();
+
+    // "Unread:%5d / Total:%5d" for the shown folder.
+    std::string StatusText() const;
+
+    // A double click on `row` at horizontal position `x` in the row.
+    DoubleClickAction DoubleClick(int row, int x, bool ctrl);
+
+private:
+    StoreContext Store() const;
+    void OnSelected(MessageListItem& item);
+    void SortRows();
+    std::time_t DateOf(MessageListItem& item);
+    void RemoveRows(const std::vector<MailMessage*>& messages);
+    void SelectAfterDelete(int oldRow);
+    bool DeleteIntoTrash(const std::vector<MailMessage*>& messages);
+    bool DeleteFromTrash(const std::vector<MailMessage*>& messages);
+    std::vector<MailMessage*> SelectedMessages() const;
+    bool FolderIsSpecial(int which) const;
+
+    MessageListContext context_;
+    MailFolder* folder_ = nullptr;
+    bool threaded_ = false;
+    int sortKey_ = kNaturalOrder;
+    std::string addressGroup_;
+    std::vector<MessageListItem> items_;
+    MailMessage* viewed_ = nullptr;
+};
+
+}  // namespace corvina

@@ -1,0 +1,482 @@
+// The message list model over real mailbox files: rows and column texts,
+// pictures, sorting (also threaded), selection, marks, delete into and from
+// Trash, and the double-click decisions.
+
+#include <gtest/gtest.h>
+
+// Specs name only the fields that matter to each case.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
+#include <algorithm>
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "common/Bytes.h"
+#include "store/FolderStat.h"
+#include "store/FolderTree.h"
+#include "store/MailFolder.h"
+#include "store/MailMessage.h"
+#include "store/Mailbox.h"
+#include "store/MessageList.h"
+#include "store/MessageListHost.h"
+#include "store/ThreadOrder.h"
+
+namespace corvina {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ScratchDir;
+using test::WriteFileBytes;
+
+class ListHost : public MessageListHost {
+public:
+    std::vector<std::string> questions;
+    std::deque<ConfirmAnswer> answers;  // then Ok / Yes
+    std::vector<int> posted;
+    std::vector<MailMessage*> shown;
+    std::vector<MailFolder*> refreshed;
+    int cleared = 0;
+
+    ConfirmAnswer Confirm(std::string_view text, std::string_view,
+                          ConfirmButtons buttons) override {
+        questions.emplace_back(text);
+        if (!answers.empty()) {
+            ConfirmAnswer a = answers.front();
+            answers.pop_front();
+            return a;
+        }
+        return buttons == ConfirmButtons::YesNo ? ConfirmAnswer::Yes : ConfirmAnswer::Ok;
+    }
+    void ShowMessage(MailMessage& m) override { shown.push_back(&m); }
+    void ClearViewer() override { ++cleared; }
+    void PostCountsChanged(int change) override { posted.push_back(change); }
+    void RefreshFolderItem(MailFolder& f) override { refreshed.push_back(&f); }
+};
+
+struct Spec {
+    std::string subject, from = "Ann <ann@example.org>", to = "bob@example.org";
+    std::string date, status, id, ref, extra;
+    int lines = 1;
+};
+
+std::string MailboxText(const std::vector<Spec>& specs) {
+    std::string out;
+    for (const Spec& s : specs) {
+        out += "From:" + s.from + "\r\nTo:" + s.to + "\r\nSubject:" + s.subject + "\r\n";
+        if (!s.date.empty())
+            out += "Date:" + s.date + "\r\n";
+        if (!s.status.empty())
+            out += "Status:" + s.status + "\r\n";
+        if (!s.id.empty())
+            out += "Message-Id: " + s.id + "\r\n";
+        if (!s.ref.empty())
+            out += "In-Reply-To: " + s.ref + "\r\n";
+        out += s.extra + "\r\n";
+        for (int i = 0; i < s.lines; ++i)
+            out += "line " + std::to_string(i) + "\r\n";
+        out += ".\r\n";
+    }
+    return out;
+}
+
+class MessageListTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directories(box / "Attach");
+        fs::create_directories(box / "OutBox");
+        inboxNode.folder = std::make_unique<MailFolder>(box / "InBox.mbx");
+        inbox().treeItem = &inboxNode;
+        trash.path = box / "Trash.mbx";
+        context.mailboxDir = box;
+        context.host = &host;
+        context.profileAddress = "me@example.com";
+        context.profileAddrGroup = "Friends";
+        context.trash = &trash;
+        context.msgThread = &msgThread;
+    }
+    MailFolder& inbox() { return *inboxNode.folder; }
+    void WriteBox(MailFolder& folder, const std::vector<Spec>& specs) {
+        WriteFileBytes(folder.path, MailboxText(specs));
+    }
+    void AddChildFolder(std::string label) {
+        auto child = std::make_unique<FolderNode>();
+        child->folder = std::make_unique<MailFolder>(box / "InBox" / (label + ".mbx"));
+        child->label = std::move(label);
+        child->parent = &inboxNode;
+        inboxNode.children.push_back(std::move(child));
+    }
+    std::vector<std::string> Column(int column) {
+        std::vector<std::string> texts;
+        for (int r = 0; r < list.Count(); ++r)
+            texts.push_back(list.ColumnText(r, column));
+        return texts;
+    }
+    std::vector<std::string> Subjects() {
+        std::vector<std::string> s;
+        for (const auto& item : list.Items())
+            s.push_back(item.message ? item.message->subject : "F");
+        return s;
+    }
+    // The mailbox read back from disk: subjects in file order.
+    std::vector<std::string> OnDisk(const fs::path& path) {
+        MailFolder fresh(path);
+        LoadFolder(fresh, {box, nullptr});
+        std::vector<std::string> s;
+        for (const auto& m : fresh.messages)
+            s.push_back(m->subject);
+        return s;
+    }
+
+    ScratchDir dir;
+    fs::path box = dir.Path() / "User0";
+    ListHost host;
+    FolderNode inboxNode;
+    MailFolder trash;
+    int msgThread = -1;
+    MessageListContext context;
+    MessageList list{MessageListContext{}};
+
+    void Open(MailFolder& folder) {
+        list = MessageList(context);
+        list.FillMessageList(&folder);
+    }
+};
+
+TEST_F(MessageListTest, FoldersFirstThenNewestFirstWithColumnTexts) {
+    AddChildFolder("Projects");
+    WriteBox(inbox(), {{.subject = "First", .date = "Tue, 04 Mar 2025 10:11:12 +0000", .lines = 2},
+                       {.subject = "", .from = "Me <ME@example.com>", .status = "R"},
+                       {.subject = "Third", .from = "carl@example.org"}});
+    const char* oldTz = std::getenv("TZ");
+    const std::string savedTz = oldTz ? oldTz : "";
+    setenv("TZ", "JST-9", 1);
+    Open(inbox());
+
+    EXPECT_EQ(list.ColumnCaptions(),
+              (std::vector<std::string>{"Subject", "Sender", "Date", "Lines"}));
+    EXPECT_EQ(Column(0), (std::vector<std::string>{"Projects", "Third", "(non-title)", "First"}));
+    EXPECT_EQ(Column(1), (std::vector<std::string>{"", "carl@example.org", "--> bob@example.org",
+                                                   "Ann <ann@example.org>"}));
+    EXPECT_EQ(Column(3), (std::vector<std::string>{"", "1", "1", "2"}));
+    EXPECT_EQ(list.ColumnText(3, 2), "Tue Mar  4 19:11:12 2025");
+    EXPECT_EQ(list.ColumnText(1, 2), "");  // no Date
+    if (oldTz)
+        setenv("TZ", savedTz.c_str(), 1);
+    else
+        unsetenv("TZ");
+
+    EXPECT_EQ(list.Picture(0), ItemPicture::Folder);
+    EXPECT_EQ(list.Picture(1), ItemPicture::Unread);
+    EXPECT_EQ(list.Picture(2), ItemPicture::OwnMessage);
+    EXPECT_EQ(list.StatusText(), "Unread:    2 / Total:    3");
+    EXPECT_EQ(list.AddressGroup(), "!Default");  // the folder's own group wins
+    EXPECT_EQ(msgThread, 0);
+
+    const std::array<int, 4> computed = ColumnWidths({0, 50, 50, 50}, 900);
+    EXPECT_EQ(computed, (std::array<int, 4>{300, 300, 200, 100}));
+    EXPECT_EQ(ColumnWidths({10, 20, 30, 40}, 900), (std::array<int, 4>{10, 20, 30, 40}));
+}
+
+TEST_F(MessageListTest, ThreadedRowsAreIndentedAndUnloadableFolderShowsOnlyFolders) {
+    WriteBox(inbox(), {{.subject = "Plan", .id = "<a@x>"},
+                       {.subject = "Re: Plan", .id = "<b@x>", .ref = "<a@x>"},
+                       {.subject = "Other", .id = "<c@x>"},
+                       {.subject = "Re: Re: Plan", .id = "<d@x>", .ref = "<b@x>"}});
+    WriteFolderStat(inbox(), "Settings", "Thread", 1);
+    Open(inbox());
+    EXPECT_TRUE(list.Threaded());
+    EXPECT_EQ(msgThread, 1);
+    EXPECT_EQ(Column(0),
+              (std::vector<std::string>{"Plan", "  | Re: Plan", "    | Re: Re: Plan", "Other"}));
+    list.SwitchThreading(false);
+    EXPECT_EQ(Column(0), (std::vector<std::string>{"Re: Re: Plan", "Other", "Re: Plan", "Plan"}));
+
+    AddChildFolder("Only");
+    MailFolder missing(box / "Nowhere.mbx");
+    missing.treeItem = &inboxNode;
+    Open(missing);
+    EXPECT_EQ(Column(0), (std::vector<std::string>{"Only"}));
+}
+
+TEST_F(MessageListTest, CountAllFolderShowsRecipientsAndErrors) {
+    MailFolder outbox(box / "OutBox.mbx");
+    outbox.countAll = true;
+    WriteBox(outbox, {{.subject = "a", .to = "x@example.org", .status = "W"},
+                      {.subject = "b", .to = "y@example.org", .status = "E"}});
+    Open(outbox);
+    EXPECT_EQ(list.ColumnCaptions()[1], "Recipient");
+    EXPECT_EQ(Column(1), (std::vector<std::string>{"y@example.org", "x@example.org"}));
+    EXPECT_EQ(list.Picture(0), ItemPicture::Error);
+    EXPECT_EQ(list.Picture(1), ItemPicture::OwnMessage);
+    EXPECT_EQ(list.StatusText(), "Unread:    0 / Total:    2");
+    list.Select(0);
+    EXPECT_FALSE(list.MarkRead());
+    EXPECT_FALSE(list.MarkUnread());
+}
+
+TEST_F(MessageListTest, ThreeClicksOnAHeaderCycleBackToNaturalOrder) {
+    AddChildFolder("Sub");
+    WriteBox(inbox(), {{.subject = "b", .date = "Tue, 04 Mar 2025 10:00:00 +0000"},
+                       {.subject = "C", .date = "Mon, 03 Mar 2025 10:00:00 +0000"},
+                       {.subject = "a", .date = "Wed, 05 Mar 2025 03:00:00 +0900"}});
+    Open(inbox());
+    const std::vector<std::string> natural = Subjects();
+    list.ClickColumn(2);
+    EXPECT_EQ(list.ColumnCaptions()[2], "Date <");
+    EXPECT_EQ(Subjects(), (std::vector<std::string>{"F", "C", "b", "a"}));
+    list.ClickColumn(2);
+    EXPECT_EQ(list.ColumnCaptions()[2], "Date >");
+    EXPECT_EQ(Subjects(), (std::vector<std::string>{"F", "a", "b", "C"}));
+    list.ClickColumn(0);  // another column: ascending, the old mark goes
+    EXPECT_EQ(list.ColumnCaptions(),
+              (std::vector<std::string>{"Subject <", "Sender", "Date", "Lines"}));
+    EXPECT_EQ(Subjects(), (std::vector<std::string>{"F", "a", "b", "C"}));
+    list.ClickColumn(0);
+    list.ClickColumn(0);
+    EXPECT_EQ(list.SortKey(), kNaturalOrder);
+    EXPECT_EQ(Subjects(), natural);
+    EXPECT_EQ(list.ColumnCaptions()[0], "Subject");
+}
+
+// The put-back step exactly as described: walk down the sorted list and
+// insert each belonging taken-out message directly below the current one.
+std::vector<const MailMessage*> SlowThreadedSort(const std::vector<MessageListItem>& shown) {
+    std::vector<const MailMessage*> top, taken;
+    for (const auto& item : shown)
+        (item.depth > 0 ? taken : top).push_back(item.message);
+    std::stable_sort(top.begin(), top.end(), [](const MailMessage* a, const MailMessage* b) {
+        return a->bodyLineCount < b->bodyLineCount;
+    });
+    std::vector<const MailMessage*> out = top;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const MailMessage& m = *out[i];
+        for (auto it = taken.begin(); it != taken.end();) {
+            const MailMessage& t = **it;
+            const bool belongs = !t.parentReference.empty()
+                                     ? t.parentReference == m.messageId
+                                     : BaseSubject(t.subject) == BaseSubject(m.subject);
+            if (belongs) {
+                out.insert(out.begin() + static_cast<long>(i) + 1, *it);
+                it = taken.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    out.insert(out.end(), taken.begin(), taken.end());
+    return out;
+}
+
+TEST_F(MessageListTest, ThreadedSortPutsRepliesBackAsTheProcedureDoes) {
+    std::mt19937 rng(7);
+    WriteFolderStat(inbox(), "Settings", "Thread", 1);
+    for (int round = 0; round < 200; ++round) {
+        std::vector<Spec> specs;
+        const int n = 1 + static_cast<int>(rng() % 60);
+        for (int i = 0; i < n; ++i) {
+            Spec s;
+            s.subject = std::string(rng() % 2 ? "Re: " : "") + (rng() % 2 ? "x" : "y");
+            s.id = "<" + std::to_string(rng() % (n / 2 + 1)) + ">";
+            if (i > n / 4 && rng() % 2)
+                s.ref = "<" + std::to_string(rng() % (n / 2 + 3)) + ">";
+            s.lines = 1 + static_cast<int>(rng() % 4);
+            specs.push_back(s);
+        }
+        inbox().ClearMessages();
+        WriteBox(inbox(), specs);
+        Open(inbox());
+        const std::vector<const MailMessage*> expected = SlowThreadedSort(list.Items());
+        list.ClickColumn(3);
+        std::vector<const MailMessage*> got;
+        for (const auto& item : list.Items())
+            got.push_back(item.message);
+        ASSERT_EQ(got, expected) << "round " << round;
+    }
+}
+
+TEST_F(MessageListTest, SelectingShowsAndMayMarkRead) {
+    AddChildFolder("Sub");
+    WriteBox(inbox(), {{.subject = "one"}, {.subject = "two", .status = "R"}});
+    Open(inbox());
+    list.Select(2);  // "one", unread
+    EXPECT_TRUE(inbox().modified);
+    EXPECT_FALSE(inbox().messages[0]->read);
+    ASSERT_EQ(host.shown.size(), 1u);
+    EXPECT_TRUE(host.shown[0]->bodyLoaded);
+    EXPECT_EQ(list.Picture(2), ItemPicture::Viewed);
+    list.Select(2);
+    EXPECT_EQ(host.shown.size(), 1u);  // already shown
+    list.Select(0);
+    EXPECT_EQ(host.cleared, 1);
+
+    context.alwaysRead = true;
+    inbox().modified = false;
+    Open(inbox());
+    list.Select(2);
+    MailMessage& one = *inbox().messages[0];
+    EXPECT_TRUE(one.read);
+    EXPECT_TRUE(one.dirty);
+    EXPECT_EQ(host.posted, (std::vector<int>{kCountsBecameRead}));
+    ApplyCountsChanged(inbox(), kCountsBecameRead);
+    EXPECT_EQ(inbox().unread, 0);
+    // Shown again, the same message stays selected.
+    list.FillMessageList(&inbox());
+    EXPECT_EQ(list.SelectedRows(), (std::vector<int>{list.RowOf(&one)}));
+}
+
+TEST_F(MessageListTest, MarkReadAndUnreadKeepOtherStatusLetters) {
+    WriteBox(inbox(), {{.subject = "a", .status = "RO", .extra = "X-Marlo-Reply:1\r\n"},
+                       {.subject = "b", .status = "O"}});
+    Open(inbox());
+    MailMessage& a = *inbox().messages[0];
+    MailMessage& b = *inbox().messages[1];
+    ASSERT_TRUE(a.replied);
+    EXPECT_EQ(list.Picture(1), ItemPicture::Replied);
+    list.Select(0);
+    list.AddToSelection(1);
+    host.posted.clear();
+    ASSERT_TRUE(list.MarkUnread());
+    EXPECT_EQ(a.status, "O");
+    EXPECT_FALSE(a.read);
+    EXPECT_FALSE(a.replied);
+    EXPECT_TRUE(a.dirty);
+    MessageList other(context);  // a list where "a" is not the viewed message
+    other.FillMessageList(&inbox());
+    EXPECT_EQ(other.Picture(1), ItemPicture::Unread);
+    EXPECT_EQ(inbox().unread, 2);
+    EXPECT_EQ(host.posted, (std::vector<int>{kCountsChanged}));
+
+    ASSERT_TRUE(list.MarkRead());
+    EXPECT_EQ(a.status, "OR");
+    EXPECT_EQ(b.status, "OR");
+    EXPECT_EQ(inbox().unread, 0);
+    ASSERT_TRUE(SaveFolder(inbox(), false, {box, &host}));
+    MailFolder fresh(inbox().path);
+    ASSERT_TRUE(LoadFolder(fresh, {box, nullptr}));
+    EXPECT_TRUE(fresh.messages[0]->read);
+    EXPECT_FALSE(fresh.messages[0]->replied);
+    EXPECT_EQ(fresh.unread, 0);
+}
+
+TEST_F(MessageListTest, DeleteMovesIntoTrashAndTheFileLosesTheMessage) {
+    WriteBox(trash, {{.subject = "old"}});
+    WriteBox(inbox(), {{.subject = "first"}, {.subject = "second"}, {.subject = "third"}});
+    Open(inbox());
+    list.Select(2);  // "first": the first message of the file
+    ASSERT_TRUE(list.DeleteSelected());
+    EXPECT_EQ(OnDisk(trash.path), (std::vector<std::string>{"old", "first"}));
+    EXPECT_EQ(Subjects(), (std::vector<std::string>{"third", "second"}));
+    EXPECT_EQ(list.SelectedRows(), (std::vector<int>{1}));  // the row before the old one
+    EXPECT_EQ(inbox().total, 2);
+    EXPECT_EQ(inbox().unread, 2);
+    EXPECT_EQ(host.refreshed, (std::vector<MailFolder*>{&inbox(), &trash}));
+    ASSERT_TRUE(SaveFolder(inbox(), false, {box, &host}));
+    EXPECT_EQ(OnDisk(inbox().path), (std::vector<std::string>{"second", "third"}));
+}
+
+TEST_F(MessageListTest, DeleteKeepsTheMessagesWhenTrashCannotBeWritten) {
+    trash.path = box / "no such dir" / "Trash.mbx";
+    WriteBox(inbox(), {{.subject = "first"}, {.subject = "second"}, {.subject = "third"}});
+    Open(inbox());
+    list.Select(1);
+    list.AddToSelection(2);
+    EXPECT_FALSE(list.DeleteSelected());
+    EXPECT_EQ(Subjects(), (std::vector<std::string>{"third", "second", "first"}));
+    EXPECT_EQ(inbox().messages.size(), 3u);
+    EXPECT_EQ(inbox().total, 3);
+    EXPECT_EQ(inbox().unread, 3);
+    EXPECT_TRUE(trash.messages.empty());
+    SaveFolder(inbox(), false, {box, &host});
+    EXPECT_EQ(OnDisk(inbox().path), (std::vector<std::string>{"first", "second", "third"}));
+}
+
+TEST_F(MessageListTest, DeleteFromTrashAsksAboutAttachFilesOnly) {
+    const fs::path inside = box / "Attach" / "a.txt";
+    const fs::path outside = dir.Path() / "b.txt";
+    WriteFileBytes(inside, "a");
+    WriteFileBytes(outside, "b");
+    WriteBox(trash, {{.subject = "keep"},
+                     {.subject = "gone",
+                      .extra = "X-Marlo-Attachment-File:" + inside.string() + "\r\n" +
+                               "X-Marlo-Attachment-File:" + outside.string() + "\r\n"}});
+    Open(trash);
+    list.Select(0);  // "gone"
+    host.answers = {ConfirmAnswer::Cancel};
+    EXPECT_FALSE(list.DeleteSelected());
+    EXPECT_EQ(trash.messages.size(), 2u);
+
+    host.questions.clear();
+    ASSERT_TRUE(list.DeleteSelected());
+    ASSERT_EQ(host.questions.size(), 2u);
+    EXPECT_EQ(host.questions[0], "Are you sure you want to delete?");
+    EXPECT_EQ(host.questions[1], "Do you want to delete the file?\n(" + inside.string() + ")");
+    EXPECT_FALSE(fs::exists(inside));
+    EXPECT_TRUE(fs::exists(outside));
+    EXPECT_EQ(Subjects(), (std::vector<std::string>{"keep"}));
+    EXPECT_EQ(trash.total, 1);
+    ASSERT_TRUE(SaveFolder(trash, false, {box, &host}));
+    EXPECT_EQ(OnDisk(trash.path), (std::vector<std::string>{"keep"}));
+}
+
+TEST_F(MessageListTest, DoubleClickDecisions) {
+    AddChildFolder("Sub");
+    WriteBox(inbox(), {{.subject = "question", .id = "<q@x>"}});
+    Open(inbox());
+    DoubleClickAction a = list.DoubleClick(0, 40, false);
+    EXPECT_EQ(a.kind, DoubleClickAction::SelectFolder);
+    EXPECT_EQ(a.folder, inboxNode.children[0]->folder.get());
+
+    std::vector<int> priorities;
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(list.DoubleClick(1, kPictureAreaWidth, false).kind,
+                  DoubleClickAction::PriorityCycled);
+        priorities.push_back(inbox().messages[0]->priority);
+    }
+    EXPECT_EQ(priorities, (std::vector<int>{2, 1, 5, 4, 3}));
+    EXPECT_EQ(list.DoubleClick(1, 40, false).kind, DoubleClickAction::OpenViewer);
+
+    MailFolder outbox(box / "OutBox.mbx");
+    outbox.countAll = true;
+    WriteBox(outbox, {{.subject = "Re: question",
+                       .status = "W",
+                       .ref = "<q@x>",
+                       .extra = "X-Marlo-ReplyFolder: InBox\r\n"},
+                      {.subject = "other", .status = "W"}});
+    Open(outbox);
+    EXPECT_EQ(list.DoubleClick(1, 40, true).kind, DoubleClickAction::OpenAsNew);
+    a = list.DoubleClick(1, 40, false);  // file order 0: the reply
+    ASSERT_EQ(a.kind, DoubleClickAction::ReEdit);
+    ASSERT_TRUE(a.removed);
+    EXPECT_EQ(a.removed->subject, "Re: question");
+    EXPECT_EQ(a.removed->bodyLineCount, 1);
+    EXPECT_EQ(a.answered, inbox().messages[0].get());
+    EXPECT_EQ(Subjects(), (std::vector<std::string>{"other"}));
+    EXPECT_EQ(outbox.total, 1);
+
+    MailFolder sent(box / "OutBox" / "Sent.mbx");
+    sent.countAll = true;
+    WriteBox(sent, {{.subject = "done", .status = "S"}});
+    Open(sent);
+    EXPECT_EQ(list.DoubleClick(0, 40, false).kind, DoubleClickAction::OpenAsNew);
+}
+
+TEST_F(MessageListTest, InsertMessageItemOnlyIntoTheShownFolder) {
+    AddChildFolder("Sub");
+    WriteBox(inbox(), {{.subject = "a"}});
+    Open(inbox());
+    MailMessage m;
+    EXPECT_EQ(list.InsertMessageItem(trash, m), -1);
+    EXPECT_FALSE(m.dirty);
+    EXPECT_EQ(list.InsertMessageItem(inbox(), m), 1);
+    EXPECT_TRUE(m.dirty);
+    EXPECT_TRUE(inbox().modified);
+    EXPECT_EQ(list.Items()[1].message, &m);
+}
+
+}  // namespace
+}  // namespace corvina
