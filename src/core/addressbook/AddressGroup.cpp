@@ -1,8 +1,10 @@
 #include "addressbook/AddressGroup.h"
 
 #include <fstream>
+
 #include <iterator>
 #include <system_error>
+#include "common/AtomicFile.h"
 
 namespace corvina {
 
@@ -116,6 +118,56 @@ std::vector<std::string> AddressGroup::Addresses() const {
         }
     }
     return out;
+}
+
+std::string AddressGroup::EntryLine(const AddressEntry& entry) {
+    const std::string* fields[6] = {&entry.address,  &entry.name, &entry.comment,
+                                    &entry.nickname, &entry.url,  &entry.pgpUserId};
+    std::string line;
+    for (int i = 0; i < 6; ++i) {
+        if (i > 0) {
+            line += '\t';
+        }
+        // A tab or line end inside a field would break the line apart.
+        std::string value;
+        for (char c : *fields[i]) {
+            value += (c == '\t' || c == '\r' || c == '\n') ? ' ' : c;
+        }
+        line += value.empty() ? std::string(".") : value;
+    }
+    return line;
+}
+
+bool AddressGroup::LoadIfChanged() {
+    std::error_code ec;
+    const std::filesystem::file_time_type now = std::filesystem::last_write_time(path, ec);
+    if (loaded && !ec && now == lastWrite) {
+        return true;
+    }
+    return Load();
+}
+
+bool AddressGroup::Save() {
+    if (!changed) {
+        return true;
+    }
+    std::string text;
+    if (!nickname.empty()) {
+        text += "(" + nickname + ")\r\n";
+    }
+    for (const AddressEntry& e : entries) {
+        if (!e.deleted && !e.address.empty()) {
+            text += EntryLine(e);
+            text += "\r\n";
+        }
+    }
+    if (!WriteFileAtomically(path, text)) {
+        return false;
+    }
+    std::error_code ec;
+    lastWrite = std::filesystem::last_write_time(path, ec);
+    changed = false;
+    return true;
 }
 
 }  // namespace corvina

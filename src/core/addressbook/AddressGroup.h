@@ -51,6 +51,21 @@ public:
     // The mail addresses of the entries in file order.
     std::vector<std::string> Addresses() const;
 
+    // The line of an entry: six tab-separated fields, each empty one as ".".
+    static std::string EntryLine(const AddressEntry& entry);
+
+    // Reads the file again only when it changed on disk since it was
+    // loaded (or was never loaded). False when it had to be read and could
+    // not be.
+    bool LoadIfChanged();
+
+    // When changed: rewrites the file (the group line when the nickname is
+    // not empty, then every entry not deleted, lines ending in CR LF),
+    // remembers its new last-write time and clears the changed flag. A file
+    // that cannot be written keeps the flag. True when nothing was left
+    // unwritten.
+    bool Save();
+
     std::filesystem::path path;
     std::filesystem::file_time_type lastWrite{};
     bool loaded = false;
