@@ -5,6 +5,7 @@
 // program (or per test), handed to every MailSession.
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -63,6 +64,12 @@ private:
     mutable std::mutex transcriptMutex_;
     std::vector<std::string> transcript_;
 };
+
+// The user's abort: raises the abort signal, which wakes every blocked read
+// or send at once, waits until no transfer runs any more, then clears the
+// signal again. False when the transfers did not end within `limit` (the
+// signal then stays raised).
+bool AbortTransfers(TransferState& state, std::chrono::milliseconds limit);
 
 // Held by every transfer command for its whole run: refuses to start while
 // another transfer runs (unless the window set the command token for this

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include "ScriptedServer.h"
 #include "StoreBackedHost.h"
@@ -162,6 +164,43 @@ TEST(Receive, RefusedStatLeavesTheListsAlone) {
     EXPECT_FALSE(outcome.ok);
     EXPECT_EQ(test::ReadFileBytes(r.dir / "UIDL.DAT"), "old\r\n");
     EXPECT_FALSE(std::filesystem::exists(r.dir / "MsgId.DAT"));
+}
+
+// A server that stops answering in the middle of a message, with no
+// timeout: the user's abort ends the receive at once.
+TEST(Receive, AbortEndsABlockedReceive) {
+    ScriptedServer server([](ServerConnection& c) {
+        c.SendLine("+OK ready");
+        c.ReadLine();
+        c.SendLine("+OK");
+        c.ReadLine();
+        c.SendLine("+OK");
+        c.ReadLine();  // STAT
+        c.SendLine("+OK 1 50");
+        c.ReadLine();  // LIST
+        c.Send("+OK\r\n1 50\r\n.\r\n");
+        c.ReadLine();  // RETR 1
+        c.Send("+OK\r\nSubject: slow\r\n");
+        c.WaitForClose(20);
+    });
+    Receiver r(server.Port(), 1);
+    SessionSettings s = r.session.Settings();
+    s.timeout = 0;
+    r.session.SetSettings(s);
+    ReceiveOutcome outcome;
+    std::thread worker([&] { outcome = r.session.Receive(false); });
+    while (r.state.currentMessage.load() == 0 && r.state.busy.load() == 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(AbortTransfers(r.state, std::chrono::seconds(5)));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    worker.join();
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_EQ(outcome.stored, 0);
+    EXPECT_FALSE(r.state.abort.IsRaised());
+    EXPECT_EQ(r.state.busy.load(), 0);
 }
 
 TEST(Receive, EmptyMaildropTellsTheUserWhenAsked) {
