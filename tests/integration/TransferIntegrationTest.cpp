@@ -310,6 +310,7 @@ TEST(SmtpIntegration, WrongPasswordFailsBeforeAnythingLeavesTheOutBox) {
     EXPECT_FALSE(c.session.Deliver());
     EXPECT_EQ(test::ReadFileBytes(c.dir / "OutBox.mbx"), before);
     EXPECT_TRUE(c.host.ReadFolder("Sent").empty());
+    EXPECT_EQ(c.host.errors, (std::vector<int>{61460}));
 }
 
 // A refused recipient fails the message as a whole: nothing reaches the

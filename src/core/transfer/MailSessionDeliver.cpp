@@ -205,6 +205,9 @@ bool MailSession::DeliverOutBox(int accountIndex, int& writtenBack) {
         return true;
     }
     if (!ConnectSmtp()) {
+        // Nothing left the OutBox; the user hears why (a refused login, a
+        // certificate named by its fingerprint).
+        ReportError(kStrSendFailed, lastError_);
         return false;
     }
     if (!WriteFileAtomically(backup, *text) || !WriteFileAtomically(outBox, "")) {
