@@ -123,12 +123,17 @@ bool ConvertToMailbox(const std::filesystem::path& input, const std::filesystem:
     // together with their continuation lines.
     bool inHeader = true;
     bool droppingField = false;
-    std::string line;
-    while (in.ReadLine(line, kImportLineBytes + 1) > 0) {
+    // A written line: converted, and doubled when it would read as the
+    // terminator.
+    auto put = [&](std::string_view text) {
+        std::string converted = convertJis ? JisToSjis(text) : std::string(text);
+        writer.Put(converted == ".\n" ? std::string_view("..\n") : std::string_view(converted));
+    };
+    auto handle = [&](std::string_view line) {
         const bool isSeparator = !separator.empty() && line.starts_with(separator);
         if (!isSeparator) {
             if (atMessageStart && line == "\n") {
-                continue;
+                return;
             }
             bool skip = false;
             if (inHeader) {
@@ -143,17 +148,11 @@ bool ConvertToMailbox(const std::filesystem::path& input, const std::filesystem:
                 }
             }
             if (!skip) {
-                if (line == ".\n") {
-                    writer.Put("..\n");
-                } else if (convertJis) {
-                    writer.Put(JisToSjis(line));
-                } else {
-                    writer.Put(line);
-                }
+                put(line);
             }
             atMessageStart = false;
             messageHasLines = true;
-            continue;
+            return;
         }
         if (messageHasLines) {
             ++count;
@@ -162,10 +161,30 @@ bool ConvertToMailbox(const std::filesystem::path& input, const std::filesystem:
         inHeader = true;
         droppingField = false;
         if (!options.dropSeparator) {
-            writer.Put(convertJis ? JisToSjis(line) : line);
+            put(line);
             messageHasLines = true;
         }
         atMessageStart = true;
+    };
+    std::string line;
+    std::string part;
+    while (in.ReadLine(line, kImportLineBytes + 1) > 0) {
+        // The client ends a line at a lone CR too, so such a CR ends a line
+        // here as well; otherwise text after it could pass for a terminator
+        // or a header line of a message of its own.
+        std::size_t cr = line.find('\r');
+        if (cr == std::string::npos) {
+            handle(line);
+            continue;
+        }
+        std::size_t pos = 0;
+        while (pos < line.size()) {
+            cr = line.find_first_of("\r\n", pos);
+            part.assign(line, pos, cr - pos);
+            part += '\n';
+            handle(part);
+            pos = cr + 1;
+        }
     }
     if (messageHasLines && !atMessageStart) {
         ++count;

@@ -227,3 +227,21 @@ TEST(MailImport, RequestChecksResultTextAndMailboxPath) {
 
 }  // namespace
 }  // namespace corvina
+
+namespace corvina {
+namespace {
+
+TEST(MailImport, NothingPassesForATerminatorOrAnotherMessage) {
+    Import im;
+    // A lone CR ends a line for the client: the "." after it is stuffed and
+    // the store line after it is still seen as a header line. A JIS escape
+    // that hides a "." line is no way around the stuffing either.
+    const std::string out =
+        im.Convert("From a\nSubject: s\r.\rX-Marlo-Attachment-File: /etc/passwd\n\nbody\n\x1b(B.\n",
+                   "From ", true, CodePage::kShiftJis);
+    EXPECT_EQ(out, "Subject: s\r\n..\r\n\r\nbody\r\n..\r\n\r\n.\r\n");
+    EXPECT_EQ(im.count, 1);
+}
+
+}  // namespace
+}  // namespace corvina
