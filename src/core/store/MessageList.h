@@ -92,6 +92,14 @@ void ApplyCountsChanged(MailFolder& folder, int change);
 // locale's "%c" form; empty for an empty Date.
 std::string FormatListDate(std::string_view date, std::time_t parsed);
 
+// A drop on another profile's account root: appends a copy of each message
+// to that profile's InBox.mbx and copies each linked attachment file into
+// its Attach directory (the same name when free, else "%02x_<name>" with a
+// counter below 256; an existing file is never overwritten). Returns the
+// messages that were stored; the others stay where they are.
+std::vector<MailMessage*> CopyToProfileInBox(const std::vector<MailMessage*>& messages,
+                                             const std::filesystem::path& targetMailboxDir);
+
 class MessageList {
 public:
     explicit MessageList(MessageListContext context);
@@ -150,6 +158,12 @@ public:
     // True when messages were deleted.
     bool DeleteSelected();
 
+    // The selected messages, in row order (what a drag carries).
+    std::vector<MailMessage*> SelectedMessages() const;
+    // After a move by drag and drop: the moved messages leave the shown
+    // folder as in the permanent delete, without the attachment question.
+    void RemoveDroppedMessages(const std::vector<MailMessage*>& messages);
+
     // "Unread:%5d / Total:%5d" for the shown folder.
     std::string StatusText() const;
 
@@ -165,7 +179,7 @@ private:
     void SelectAfterDelete(int oldRow);
     bool DeleteIntoTrash(const std::vector<MailMessage*>& messages);
     bool DeleteFromTrash(const std::vector<MailMessage*>& messages);
-    std::vector<MailMessage*> SelectedMessages() const;
+    void DiscardMessages(const std::vector<MailMessage*>& messages);
     bool FolderIsSpecial(int which) const;
 
     MessageListContext context_;

@@ -261,6 +261,15 @@ bool MessageList::DeleteFromTrash(const std::vector<MailMessage*>& messages) {
     return !taken.empty();
 }
 
+void MessageList::DiscardMessages(const std::vector<MailMessage*>& messages) {
+    if (TakeMessages(*folder_, messages, false).empty())
+        return;
+    if (context_.host != nullptr) {
+        context_.host->RefreshFolderItem(*folder_);
+        context_.host->PostCountsChanged(kCountsChanged);
+    }
+}
+
 bool MessageList::FolderIsSpecial(int which) const {
     if (folder_ == nullptr)
         return false;
