@@ -606,7 +606,7 @@ bool ExportMessage(const MailMessage& message, const std::filesystem::path& outp
     if (!separator.empty()) {
         sink(sep);
     }
-    int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
     if (fd < 0) {
         return false;
     }
