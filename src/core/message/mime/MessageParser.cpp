@@ -1,6 +1,5 @@
 #include "message/mime/MessageParser.h"
 
-#include <array>
 #include <cstring>
 #include <fstream>
 #include <new>
@@ -10,15 +9,14 @@
 #include "common/Bytes.h"
 #include "common/CodePage.h"
 #include "message/Address.h"
-#include "message/Base64.h"
 #include "message/BinHex.h"
 #include "message/HeaderUnfold.h"
 #include "message/HeaderWords.h"
-#include "message/JapaneseCode.h"
 #include "message/MessageHost.h"
 #include "message/QuotedPrintable.h"
 #include "message/Uuencode.h"
 #include "message/mime/AttachmentFile.h"
+#include "message/mime/Base64Body.h"
 #include "message/mime/MimeParameters.h"
 #include "message/mime/MimeTypeTable.h"
 #include "store/MailMessage.h"
@@ -148,69 +146,6 @@ bool PlainBodyNeedsConversion(std::string_view charset, const CodePage& cp) {
                EqualNoCase(charset, "euc-jp") || EqualNoCase(charset, "x-euc-jp");
     }
     return !CodePage::IconvCharsetName(charset).empty();
-}
-
-// Base64 bodies as mailers write them (lines of whole four-character
-// groups, padding only in the last group) are decoded here in one pass;
-// anything else goes through the general decoder with its line completion.
-std::string DecodeBase64Body(std::string_view body) {
-    static const auto kTable = [] {
-        std::array<signed char, 256> t{};
-        t.fill(-1);
-        const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-        for (int i = 0; i < 64; ++i) {
-            t[static_cast<unsigned char>(alphabet[i])] = static_cast<signed char>(i);
-        }
-        return t;
-    }();
-    std::string out;
-    out.resize(body.size() / 4 * 3 + 3);
-    std::size_t used = 0;
-    std::size_t pos = 0;
-    bool ended = false;  // padding seen: only blank lines may follow
-    while (pos < body.size()) {
-        std::size_t lf = body.find('\n', pos);
-        std::size_t end = lf == std::string_view::npos ? body.size() : lf;
-        std::size_t len = end - pos;
-        if (len > 0 && body[end - 1] == '\r') {
-            --len;
-        }
-        const unsigned char* p = reinterpret_cast<const unsigned char*>(body.data() + pos);
-        pos = lf == std::string_view::npos ? body.size() : lf + 1;
-        if (len == 0) {
-            continue;
-        }
-        if (ended || len % 4 != 0) {
-            return Base64DecodeBody(body);
-        }
-        for (std::size_t i = 0; i < len; i += 4) {
-            int a = kTable[p[i]], b = kTable[p[i + 1]], c = kTable[p[i + 2]], d = kTable[p[i + 3]];
-            if ((a | b | c | d) >= 0) {
-                unsigned v =
-                    (unsigned(a) << 18) | (unsigned(b) << 12) | (unsigned(c) << 6) | unsigned(d);
-                out[used++] = static_cast<char>(v >> 16);
-                out[used++] = static_cast<char>(v >> 8);
-                out[used++] = static_cast<char>(v);
-                continue;
-            }
-            // Padding is only allowed in the line's last group.
-            if (i + 4 != len || a < 0 || b < 0) {
-                return Base64DecodeBody(body);
-            }
-            if (c < 0 && p[i + 2] == '=' && p[i + 3] == '=') {
-                out[used++] = static_cast<char>((unsigned(a) << 2) | (unsigned(b) >> 4));
-            } else if (c >= 0 && p[i + 3] == '=') {
-                unsigned v = (unsigned(a) << 18) | (unsigned(b) << 12) | (unsigned(c) << 6);
-                out[used++] = static_cast<char>(v >> 16);
-                out[used++] = static_cast<char>(v >> 8);
-            } else {
-                return Base64DecodeBody(body);
-            }
-            ended = true;
-        }
-    }
-    out.resize(used);
-    return out;
 }
 
 enum class WalkEnd { Closed, Ancestor, EndOfText };
@@ -897,70 +832,6 @@ void ResetMessage(MailMessage& m) {
 
 std::filesystem::path ParseOptions::AttachmentDirectory() const {
     return attachmentDirectory.empty() ? mailboxDirectory / "Attach" : attachmentDirectory;
-}
-
-bool IsShownTextType(std::string_view type, std::string_view subtype, const MimeTypeTable& types) {
-    if (types.FindByType(type, subtype) != nullptr) {
-        return EqualNoCase(type, "text") && EqualNoCase(subtype, "plain");
-    }
-    return EqualNoCase(type, "text") || EqualNoCase(type, "message");
-}
-
-std::string ShownTextToWorking(std::string_view text, std::string_view charset,
-                               const CodePage& cp) {
-    if (cp.IsDbcs()) {
-        if (EqualNoCase(charset, "utf-8") || EqualNoCase(charset, "utf8") ||
-            EqualNoCase(charset, "euc-jp") || EqualNoCase(charset, "x-euc-jp")) {
-            return cp.FromCharset(charset, text);
-        }
-        return text.find('\x1b') == std::string_view::npos ? std::string(text) : JisToSjis(text);
-    }
-    if (charset.empty() || EqualNoCase(charset, "us-ascii")) {
-        if (text.find("\x1b$") != std::string_view::npos) {
-            return JisToWorking(text, cp);
-        }
-        return std::string(text);
-    }
-    if (cp.IsCharsetOfW(charset)) {
-        return std::string(text);
-    }
-    return cp.FromCharset(charset, text);
-}
-
-std::filesystem::path ResolveAttachmentLink(std::string_view value,
-                                            const std::filesystem::path& mailboxDirectory,
-                                            const CodePage& cp) {
-    if (!value.empty() && value.front() == '/') {
-        return std::filesystem::path(std::string(value));
-    }
-    std::string relative;
-    relative.reserve(value.size());
-    for (std::size_t pos = 0; pos < value.size();) {
-        int len = cp.CharLength(value, pos);
-        if (len <= 0) {
-            break;
-        }
-        if (len == 1 && value[pos] == '\\') {
-            relative += '/';
-        } else {
-            relative.append(value.substr(pos, static_cast<std::size_t>(len)));
-        }
-        pos += static_cast<std::size_t>(len);
-    }
-    return mailboxDirectory / "Attach" / relative;
-}
-
-std::string AttachmentLinkValue(const std::filesystem::path& path,
-                                const std::filesystem::path& mailboxDirectory) {
-    std::string full = path.string();
-    std::string prefix = (mailboxDirectory / "Attach").string();
-    if (!prefix.empty() && prefix.back() != '/') {
-        prefix += '/';
-    }
-    if (full.size() > prefix.size() && full.compare(0, prefix.size(), prefix) == 0) {
-        return full.substr(prefix.size());
-    }
-    return full;
 }
 
 ParseResult ParseMessage(MailMessage& message, std::string_view text, const ParseOptions& options) {
