@@ -55,9 +55,14 @@ std::string DecodeQ(std::string_view text) {
                 continue;
             }
         }
-        out += text[i];
+        // RFC 2047: "_" in a Q word stands for a blank.
+        out += text[i] == '_' ? ' ' : text[i];
     }
     return out;
+}
+
+bool IsLinearWhiteSpace(std::string_view gap) {
+    return gap.find_first_not_of(" \t") == std::string_view::npos;
 }
 
 std::string CharsetToWorking(std::string_view charset, std::string bytes, const CodePage& cp) {
@@ -128,6 +133,19 @@ std::optional<std::string> EncodeJapanese(std::string_view line) {
         std::size_t close = jis.find('\x1B', esc + 1);
         if (close == std::string::npos || close + 3 > jis.size()) {
             return std::nullopt;
+        }
+        // Runs parted only by blanks go into one word: a receiver drops the
+        // blanks between two encoded words.
+        for (;;) {
+            std::size_t next = jis.find_first_not_of(" \t", close + 3);
+            if (next == std::string::npos || next == close + 3 || jis[next] != '\x1B') {
+                break;
+            }
+            std::size_t nextClose = jis.find('\x1B', next + 1);
+            if (nextClose == std::string::npos || nextClose + 3 > jis.size()) {
+                return std::nullopt;
+            }
+            close = nextClose;
         }
         out += "=?ISO-2022-JP?B?";
         out += Base64EncodeText(std::string_view(jis).substr(esc, close + 3 - esc));
@@ -209,13 +227,19 @@ std::optional<std::string> DecodeHeaderWords(std::string_view line, const CodePa
     out.reserve(line.size());
     std::size_t i = 0;
     const std::size_t n = line.size();
+    bool afterWord = false;
     while (i < n) {
         std::size_t start = line.find("=?", i);
         if (start == std::string_view::npos) {
             AppendCapped(out, line.substr(i));
             break;
         }
-        AppendCapped(out, line.substr(i, start - i));
+        // Blanks between two encoded words separate nothing (RFC 2047):
+        // senders split long texts into several words, often mid-sentence.
+        std::string_view gap = line.substr(i, start - i);
+        if (!(afterWord && IsLinearWhiteSpace(gap))) {
+            AppendCapped(out, gap);
+        }
         std::size_t q1 = line.find('?', start + 2);
         if (q1 == std::string_view::npos) {
             return std::nullopt;
@@ -247,6 +271,7 @@ std::optional<std::string> DecodeHeaderWords(std::string_view line, const CodePa
         }
         AppendCapped(out, CharsetToWorking(charset, std::move(bytes), cp));
         i = q3 + 2;
+        afterWord = true;
     }
     return out;
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "common/CodePage.h"
@@ -35,14 +36,16 @@ TEST(DecodeHeaderWords, JapaneseWordThenBlankAndAsciiWord) {
 }
 
 TEST(DecodeHeaderWords, QWordsAndOtherEncodings) {
-    // Underscores stay; "=3D" gives an equals sign; a lone "=" is kept.
-    EXPECT_EQ(DecodeHeaderWords("=?US-ASCII?Q?a_b=3Dc=?=", Western()), "a_b=c=");
+    // "_" is a blank; "=3D" gives an equals sign; a lone "=" is kept.
+    EXPECT_EQ(DecodeHeaderWords("=?US-ASCII?Q?a_b=3Dc=?=", Western()), "a b=c=");
     EXPECT_EQ(DecodeHeaderWords("=?ISO-8859-1?Q?caf=E9?=", Western()), "caf\xE9");
     EXPECT_EQ(DecodeHeaderWords("=?ISO-8859-1?Q?caf=E9?=", Utf8()), "caf\xC3\xA9");
     // An unknown encoding letter copies the text.
     EXPECT_EQ(DecodeHeaderWords("=?us-ascii?X?raw?=", Western()), "raw");
-    // Text between two words is kept, blanks included.
-    EXPECT_EQ(DecodeHeaderWords("=?us-ascii?Q?a?=  =?us-ascii?Q?b?=", Western()), "a  b");
+    // Blanks between two words vanish; other text between them is kept.
+    EXPECT_EQ(DecodeHeaderWords("=?us-ascii?Q?a?=  =?us-ascii?Q?b?=", Western()), "ab");
+    EXPECT_EQ(DecodeHeaderWords("=?us-ascii?Q?a?= - =?us-ascii?Q?b?=", Western()), "a - b");
+    EXPECT_EQ(DecodeHeaderWords("x =?us-ascii?Q?a?= y", Western()), "x a y");
 }
 
 TEST(DecodeHeaderWords, CharsetConversionByCodePage) {
@@ -87,6 +90,12 @@ TEST(EncodeHeaderWords, JapaneseSystem) {
     auto round = EncodeHeaderWords("Subject: " + kNihonSjis + "x" + kNihonSjis, Sjis());
     ASSERT_TRUE(round);
     EXPECT_EQ(DecodeHeaderWords(*round, Sjis()), "Subject: " + kNihonSjis + "x" + kNihonSjis);
+    // Japanese runs parted by a blank become one word, so the blank survives
+    // a receiver that drops blanks between encoded words.
+    round = EncodeHeaderWords("Subject: " + kNihonSjis + " " + kNihonSjis, Sjis());
+    ASSERT_TRUE(round);
+    EXPECT_EQ(std::count(round->begin(), round->end(), '?'), 4) << *round;
+    EXPECT_EQ(DecodeHeaderWords(*round, Sjis()), "Subject: " + kNihonSjis + " " + kNihonSjis);
 }
 
 TEST(EncodeHeaderWords, OtherCodePages) {
