@@ -2,7 +2,8 @@
 // import, the store and the UNIX-mailbox export, and Python reads the
 // exported file back: the same number of messages with the same bodies,
 // apart from the one ">" that mbox quoting adds before "From " lines.
-// Also: a group recipient made by the address book expands to the group.
+// Also: a group recipient made by the address book expands to the group,
+// and a backup log is read back through the real message parser.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -12,7 +13,9 @@
 #include "addressbook/AddressBook.h"
 #include "common/CodePage.h"
 #include "importer/MailImport.h"
+#include "message/mime/MessageParser.h"
 #include "message/mime/OutgoingText.h"
+#include "store/BackupLog.h"
 #include "store/ExportRun.h"
 #include "store/MailFolder.h"
 #include "store/MailMessage.h"
@@ -187,6 +190,36 @@ TEST(AddressBookDelivery, GroupRecipientExpandsToTheGroup) {
     item.name = "My Team";
     EXPECT_EQ(ExpandRecipients(FormatRecipient(item), dir / "AddrBook"),
               "ann@example.org,ben@example.org");
+}
+
+TEST(BackupLogRestore, ParsesAsReceivedMailWithoutTrustingStoreLines) {
+    ScratchDir dir;
+    // As the receiver appends them: header unfolded, lines in transfer form.
+    WriteFileBytes(dir / "19981207.mol",
+                   "From: a@example.org\nSubject: first\n"
+                   "X-Marlo-Attachment-File: /etc/passwd\n\n..dotted\nplain\n.\n"
+                   "From: me@example.org\nSubject: second\nStatus: R\n\nbody\n.\n"
+                   "From: x@example.org\nSubject: cut off\n\npart");
+    MailFolder inbox(dir / "InBox.mbx");
+    StoreContext context{dir.Path(), nullptr};
+    auto parse = [&](MailMessage& m, std::string_view text) {
+        ParseOptions options;
+        options.mailboxDirectory = dir.Path();
+        options.ownAddress = "me@example.org";
+        options.codePage = &CodePage::Get(CodePage::kUtf8);
+        ParseMessage(m, text, options);
+    };
+    ASSERT_EQ(ReceiveBackupLog(dir / "19981207.mol", context, parse, nullptr), 2);
+    MailFolder check(dir / "InBox.mbx");
+    ASSERT_TRUE(LoadFolder(check, context));
+    ASSERT_EQ(check.messages.size(), 2u);
+    EXPECT_EQ(check.messages[0]->subject, "first");
+    EXPECT_TRUE(check.messages[0]->attachments.empty());
+    LoadMessageBody(*check.messages[0]);
+    EXPECT_EQ(check.messages[0]->bodyLines.Joined(), ".dotted\nplain\n");
+    // Even mail from the account's own address comes back unread.
+    EXPECT_FALSE(check.messages[1]->read);
+    EXPECT_EQ(check.messages[1]->subject, "second");
 }
 
 }  // namespace
