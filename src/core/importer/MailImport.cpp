@@ -11,6 +11,8 @@
 #include "importer/ImportType.h"
 #include "message/JapaneseCode.h"
 #include "platform/ConfigStore.h"
+#include "store/FolderStat.h"
+#include "store/MailFolder.h"
 
 namespace corvina {
 
@@ -306,6 +308,15 @@ ImportOutcome RunImport(const ImportRequest& request) {
         std::filesystem::remove(workFile, ec);
     }
     outcome.status = converted ? ImportOutcome::Status::kImported : ImportOutcome::Status::kFailed;
+    if (converted && outcome.count > 0) {
+        // The client keeps the folder's counts in its control file and
+        // trusts them while the folder is closed; they no longer hold.
+        MailFolder folder(request.output);
+        std::error_code ec;
+        if (std::filesystem::exists(folder.ControlFile(), ec)) {
+            WriteFolderCounts(folder, -1, -1);
+        }
+    }
     return outcome;
 }
 

@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 #include "common/CodePage.h"
 #include "importer/MailImport.h"
+#include "store/FolderStat.h"
 #include "store/MailFolder.h"
 #include "store/Mailbox.h"
 
@@ -29,6 +30,24 @@ TEST(ImportReadBack, EveryCountedMessageIsOneStoredMessage) {
     MailMessage& last = *folder.messages[3];
     LoadMessageBody(last);
     EXPECT_EQ(last.bodyLines.Joined(), "body\n.\nend\n\n");
+}
+
+TEST(ImportReadBack, CachedCountsOfTheFolderAreForgotten) {
+    test::ScratchDir dir;
+    test::WriteFileBytes(dir / "Import.mbx", "");
+    {
+        MailFolder folder(dir / "Import.mbx");
+        ASSERT_TRUE(WriteFolderCounts(folder, 0, 0));
+    }
+    test::WriteFileBytes(dir / "in.txt", "From a\nFrom: a\n\nnew\n");
+    ImportRequest request;
+    request.input = dir / "in.txt";
+    request.output = dir / "Import.mbx";
+    request.codePage = &CodePage::Get(CodePage::kUtf8);
+    ASSERT_EQ(RunImport(request).status, ImportOutcome::Status::kImported);
+    MailFolder folder(dir / "Import.mbx");
+    StoreContext context{dir.Path(), nullptr};
+    EXPECT_TRUE(FolderHasUnread(folder, context));
 }
 
 }  // namespace
