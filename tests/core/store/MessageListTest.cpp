@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-// Specs name only the fields that matter to each case.
+// Each sample row names only the fields that matter to its case.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 #include <algorithm>
@@ -58,15 +58,15 @@ public:
     void RefreshFolderItem(MailFolder& f) override { refreshed.push_back(&f); }
 };
 
-struct Spec {
+struct Row {
     std::string subject, from = "Ann <ann@example.org>", to = "bob@example.org";
     std::string date, status, id, ref, extra;
     int lines = 1;
 };
 
-std::string MailboxText(const std::vector<Spec>& specs) {
+std::string MailboxText(const std::vector<Row>& rows) {
     std::string out;
-    for (const Spec& s : specs) {
+    for (const Row& s : rows) {
         out += "From:" + s.from + "\r\nTo:" + s.to + "\r\nSubject:" + s.subject + "\r\n";
         if (!s.date.empty())
             out += "Date:" + s.date + "\r\n";
@@ -100,8 +100,8 @@ protected:
         context.msgThread = &msgThread;
     }
     MailFolder& inbox() { return *inboxNode.folder; }
-    void WriteBox(MailFolder& folder, const std::vector<Spec>& specs) {
-        WriteFileBytes(folder.path, MailboxText(specs));
+    void WriteBox(MailFolder& folder, const std::vector<Row>& rows) {
+        WriteFileBytes(folder.path, MailboxText(rows));
     }
     void AddChildFolder(std::string label) {
         auto child = std::make_unique<FolderNode>();
@@ -276,19 +276,19 @@ TEST_F(MessageListTest, ThreadedSortPutsRepliesBackAsTheProcedureDoes) {
     std::mt19937 rng(7);
     WriteFolderStat(inbox(), "Settings", "Thread", 1);
     for (int round = 0; round < 80; ++round) {
-        std::vector<Spec> specs;
+        std::vector<Row> rows;
         const int n = 1 + static_cast<int>(rng() % 60);
         for (int i = 0; i < n; ++i) {
-            Spec s;
+            Row s;
             s.subject = std::string(rng() % 2 ? "Re: " : "") + (rng() % 2 ? "x" : "y");
             s.id = "<" + std::to_string(rng() % (n / 2 + 1)) + ">";
             if (i > n / 4 && rng() % 2)
                 s.ref = "<" + std::to_string(rng() % (n / 2 + 3)) + ">";
             s.lines = 1 + static_cast<int>(rng() % 4);
-            specs.push_back(s);
+            rows.push_back(s);
         }
         inbox().ClearMessages();
-        WriteBox(inbox(), specs);
+        WriteBox(inbox(), rows);
         Open(inbox());
         const std::vector<const MailMessage*> expected = SlowThreadedSort(list.Items());
         list.ClickColumn(3);
