@@ -1,6 +1,7 @@
 // corvina: the mail client. The windows do not exist yet; a start hands its
 // command line to a running client or says that it cannot open a window.
 
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -10,6 +11,8 @@
 
 #include "app/CommandLine.h"
 #include "app/Startup.h"
+#include "batch/BatchOptions.h"
+#include "batch/BatchRun.h"
 #include "platform/Paths.h"
 #include "platform/SingleInstance.h"
 
@@ -22,7 +25,26 @@ void PrintHelp(std::FILE* out) {
                  "  FILE...     compose a message with these files attached\n"
                  "  --version   print the version and exit\n"
                  "  --help      print this help and exit\n"
-                 "When a client is already running, the request is handed to it.\n");
+                 "When a client is already running, the request is handed to it.\n"
+                 "\n"
+                 "Batch commands (no window; exit 0 success, 1 failure, 2 usage error):\n"
+                 "  --receive | --receive-all | --deliver | --cleanup-server [--verbose]\n"
+                 "                        transfer mail for the account\n"
+                 "  --folders             folder name, total and unread, one folder a line\n"
+                 "  --list FOLDER [--threaded] [--sort COLUMN[:desc]]\n"
+                 "                        the messages in display order (COLUMN: subject,\n"
+                 "                        sender, date, lines or 1-4)\n"
+                 "  --show FOLDER N       the stored form of message N (file order, from 1)\n"
+                 "  --deliver-file FILE [FOLDER]\n"
+                 "                        store a message file as received mail\n"
+                 "  --compose --to ADDR [--cc ADDR] [--bcc ADDR] --subject TEXT\n"
+                 "            [--body-file FILE] [--attach FILE]... [--draft]\n"
+                 "                        save a new message to OutBox (or Draft)\n"
+                 "  --filter              run Manual Filtering on InBox\n"
+                 "  --set-password [--smtp | --dialup]\n"
+                 "                        store the password read from standard input\n"
+                 "  --account N           use profile N instead of DefUser\n"
+                 "The settings file is $CORVINA_CONFIG, else ~/.config/Talvern/Corvina.ini.\n");
 }
 
 int HandOverOrFail(const std::vector<std::string>& args) {
@@ -80,6 +102,12 @@ int main(int argc, char** argv) {
     if (args.size() == 1 && args[0] == "--help") {
         PrintHelp(stdout);
         return 0;
+    }
+    if (corvina::IsBatchCommandLine(args)) {
+        std::setlocale(LC_ALL, "");
+        corvina::BatchStreams streams;
+        streams.utf8Out = corvina::OutputNeedsUtf8();
+        return corvina::RunBatch(args, streams);
     }
     for (const std::string& arg : args) {
         if (arg.starts_with("--")) {

@@ -1,0 +1,332 @@
+#include "batch/BatchCommands.h"
+
+#include <memory>
+#include <string>
+
+#include <cstdio>
+#include <unordered_map>
+#include "app/AppState.h"
+#include "batch/BatchHost.h"
+#include "batch/BatchOptions.h"
+#include "batch/BatchRun.h"
+#include "compose/Composition.h"
+#include "filter/FilterList.h"
+#include "filter/ManualFiltering.h"
+#include "message/mime/MessageParser.h"
+#include "message/mime/MimeTypeTable.h"
+#include "platform/ConfigStore.h"
+#include "store/FolderNames.h"
+#include "store/FolderOps.h"
+#include "store/FolderStat.h"
+#include "store/FolderTree.h"
+#include "store/MailFolder.h"
+#include "store/MailMessage.h"
+#include "store/Mailbox.h"
+#include "store/MessageList.h"
+#include "transfer/MailSession.h"
+#include "transfer/SessionSetup.h"
+#include "transfer/TransferState.h"
+
+namespace corvina {
+
+namespace {
+
+void Print(const BatchStreams& streams, std::string_view text) {
+    const std::string out = OutputText(text, streams.utf8Out);
+    std::fwrite(out.data(), 1, out.size(), streams.out);
+}
+
+int Failure(const BatchStreams& streams, const std::string& text) {
+    std::fprintf(streams.err, "corvina: %s\n", text.c_str());
+    return 1;
+}
+
+MailFolder* FolderOrComplain(const FolderTree& tree, const std::string& name,
+                             const BatchStreams& streams) {
+    FolderNode* node = tree.FindNode(name);
+    if (!node || node->folder->kind == 0) {
+        std::fprintf(streams.err, "corvina: no folder %s\n", name.c_str());
+        return nullptr;
+    }
+    return node->folder.get();
+}
+
+int Transfer(const BatchOptions& options, const BatchStreams& streams, AppState& state,
+             BatchHost& host) {
+    TransferState transferState;
+    MailSession session(transferState, host);
+    ConfigureSession(session, state);
+    bool ok = false;
+    switch (options.command) {
+        case BatchCommand::kReceive:
+        case BatchCommand::kReceiveAll: {
+            ReceiveOutcome outcome = session.Receive(options.command == BatchCommand::kReceiveAll);
+            ok = outcome.ok && !outcome.refused;
+            std::fprintf(streams.err, "corvina: %d message(s) stored\n", outcome.stored);
+            break;
+        }
+        case BatchCommand::kDeliver:
+            ok = session.Deliver();
+            break;
+        default:
+            ok = session.CleanupServer();
+            break;
+    }
+    if (options.verbose) {
+        for (const std::string& line : transferState.Transcript())
+            std::fwrite(line.data(), 1, line.size(), streams.err);
+    }
+    if (!ok)
+        std::fprintf(streams.err, "corvina: the transfer failed\n");
+    return ok ? 0 : 1;
+}
+
+int Folders(const BatchStreams& streams, FolderTree& tree) {
+    const StoreContext context = tree.Context();
+    for (FolderNode* node : tree.FolderNodes()) {
+        MailFolder& folder = *node->folder;
+        if (folder.kind == 0)
+            continue;
+        // The control file's counts may be stale after outside changes:
+        // count from the file itself.
+        LoadFolder(folder, context);
+        std::string line = tree.FolderNameOf(*node);
+        line += '\t' + std::to_string(folder.total < 0 ? 0 : folder.total);
+        line += '\t' + std::to_string(folder.unread < 0 ? 0 : folder.unread);
+        line += '\n';
+        Print(streams, line);
+        folder.ClearMessages();
+    }
+    return 0;
+}
+
+int List(const BatchOptions& options, const BatchStreams& streams, AppState& state,
+         FolderTree& tree) {
+    MailFolder* folder = FolderOrComplain(tree, options.folder, streams);
+    if (!folder)
+        return 1;
+    MessageListContext context;
+    context.mailboxDir = state.mailboxDirectory;
+    context.profileAddress = state.current.address;
+    context.profileAddrGroup = state.current.addrGroup;
+    if (FolderNode* trash = tree.Special(SpecialFolder::Trash))
+        context.trash = trash->folder.get();
+    MessageList list(context);
+    list.FillMessageList(folder);
+    if (list.Threaded() != options.threaded) {
+        // The folder's own threading choice is kept: switch for this run
+        // only and put the stored value back.
+        const int stored = ReadFolderStat(*folder, "Settings", "Thread", 0);
+        list.SwitchThreading(options.threaded);
+        WriteFolderStat(*folder, "Settings", "Thread", stored);
+    }
+    if (options.sortColumn >= 0) {
+        list.ClickColumn(options.sortColumn);
+        if (options.sortDescending)
+            list.ClickColumn(options.sortColumn);
+    }
+    // Positions in the file, found once.
+    std::unordered_map<const MailMessage*, size_t> position;
+    position.reserve(folder->messages.size());
+    for (size_t i = 0; i < folder->messages.size(); ++i)
+        position[folder->messages[i].get()] = i + 1;
+    std::string out;
+    for (int row = 0; row < list.Count(); ++row) {
+        const MessageListItem& item = list.Items()[static_cast<size_t>(row)];
+        if (!item.message)
+            continue;
+        out += std::to_string(position[item.message]);
+        for (int column = 0; column < 4; ++column) {
+            out += '\t';
+            out += list.ColumnText(row, column);
+        }
+        out += '\t';
+        out += item.message->status;
+        out += '\n';
+        if (out.size() > 1 << 16) {
+            Print(streams, out);
+            out.clear();
+        }
+    }
+    Print(streams, out);
+    return 0;
+}
+
+int Show(const BatchOptions& options, const BatchStreams& streams, AppState& state,
+         FolderTree& tree) {
+    MailFolder* folder = FolderOrComplain(tree, options.folder, streams);
+    if (!folder)
+        return 1;
+    if (!LoadFolder(*folder, tree.Context()))
+        return Failure(streams, "cannot read folder " + options.folder);
+    const size_t n = static_cast<size_t>(options.messageNumber);
+    if (n > folder->messages.size())
+        return Failure(streams, "folder " + options.folder + " has " +
+                                    std::to_string(folder->messages.size()) + " message(s)");
+    MailMessage& message = *folder->messages[n - 1];
+    LoadMessageBody(message);
+    Print(streams, SerializeMessage(message, state.mailboxDirectory));
+    return 0;
+}
+
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return std::nullopt;
+    std::string text;
+    char buffer[65536];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        text.append(buffer, got);
+    const bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    if (failed)
+        return std::nullopt;
+    return text;
+}
+
+// A raw message file holds no dot-stuffing: a line "." or ".." is text.
+// Stuff it so the parser, which reads the transfer form, sees those lines
+// whole and does not stop early.
+std::string StuffDots(std::string_view raw) {
+    std::string text;
+    text.reserve(raw.size() + raw.size() / 64 + 4);
+    bool lineStart = true;
+    for (char c : raw) {
+        if (lineStart && c == '.')
+            text.push_back('.');
+        text.push_back(c);
+        lineStart = c == '\n';
+    }
+    if (!text.empty() && text.back() != '\n')
+        text.push_back('\n');
+    text += ".\n";
+    return text;
+}
+
+int DeliverFile(const BatchOptions& options, const BatchStreams& streams, AppState& state,
+                FolderTree& tree, BatchHost& host) {
+    std::optional<std::string> raw = ReadWholeFile(options.file);
+    if (!raw)
+        return Failure(streams, "cannot read " + options.file.string());
+    if (!options.folder.empty() && !FolderOrComplain(tree, options.folder, streams))
+        return 1;
+    auto message = std::make_unique<MailMessage>();
+    ParseOptions parse;
+    parse.mailboxDirectory = state.mailboxDirectory;
+    parse.ownAddress = state.current.address;
+    parse.trustStoreLines = false;
+    ParseMessage(*message, StuffDots(*raw), parse);
+    message->status.clear();
+    std::string folder = options.folder;
+    if (folder.empty()) {
+        FilterList filters;
+        if (!filters.LoadFilters(state.mailboxDirectory))
+            return Failure(streams, "cannot read the filter rules");
+        folder = filters.FilterFolder(*message);
+    }
+    StoreContext context = tree.Context();
+    context.host = &host;
+    if (!DeliverMessage(context, folder, std::move(message)))
+        return Failure(streams, "the message could not be stored in " + folder);
+    if (!SyncDeliveries())
+        return Failure(streams, "the stored message could not be made durable");
+    if (!SaveCurrentStatus(tree))
+        return Failure(streams, "the folder counts could not be written");
+    return 0;
+}
+
+int Filter(const BatchStreams& streams, AppState& state, FolderTree& tree, BatchHost& host) {
+    FolderNode* inbox = tree.Special(SpecialFolder::InBox);
+    if (!inbox)
+        return Failure(streams, "no InBox");
+    host.SetShownFolder(inbox->folder.get());
+    FilterList filters;
+    if (!filters.LoadFilters(state.mailboxDirectory))
+        return Failure(streams, "cannot read the filter rules");
+    const int errorsBefore = host.ErrorCount();
+    const int moved = ManualFiltering(tree, filters);
+    if (moved < 0)
+        return Failure(streams, "nothing was filtered");
+    std::fprintf(streams.err, "corvina: %d message(s) moved\n", moved);
+    return host.ErrorCount() == errorsBefore ? 0 : 1;
+}
+
+std::string Joined(const std::vector<std::string>& parts) {
+    std::string text;
+    for (const std::string& part : parts) {
+        if (!text.empty())
+            text += ", ";
+        text += part;
+    }
+    return text;
+}
+
+int Compose(const BatchOptions& options, const BatchStreams& streams, const ConfigStore& store,
+            AppState& state, FolderTree& tree, BatchHost& host) {
+    Composition composition(nullptr);
+    MailMessage& message = composition.Message();
+    message.to = Joined(options.to);
+    message.cc = Joined(options.cc);
+    message.bcc = Joined(options.bcc);
+    message.subject = options.subject;
+    if (!options.bodyFile.empty()) {
+        std::optional<std::string> body = ReadWholeFile(options.bodyFile);
+        if (!body)
+            return Failure(streams, "cannot read " + options.bodyFile.string());
+        composition.AddBodyText(*body);
+    }
+    // A new message gets the account's signature, as a new compose window does.
+    composition.AppendSignature(state.homeDirectory, state.current.signature);
+    MimeTypeTable types;
+    types.LoadFromConfig(store);
+    for (const std::filesystem::path& file : options.attachments) {
+        // A file that cannot be added would leave an error line in the
+        // message: nothing is saved then.
+        if (!composition.AddFileToMessage(file, types))
+            return Failure(streams, "cannot attach " + file.string());
+    }
+    if (message.bodyLines.empty())
+        message.AddBodyLine("");
+    StoreContext context = tree.Context();
+    context.host = &host;
+    const bool saved = options.draft ? composition.SaveToDraft(state.current, context)
+                                     : composition.SaveToOutbox(state.current, context);
+    if (!saved)
+        return Failure(streams, options.draft ? "the message could not be saved in Draft"
+                                              : "the message could not be saved in OutBox");
+    return 0;
+}
+
+}  // namespace
+
+int RunLoadedCommand(const BatchOptions& options, const BatchStreams& streams,
+                     const ConfigStore& store, AppState& state) {
+    BatchHost host(streams.err, state.mailboxDirectory);
+    FolderTree tree(&host);
+    tree.BuildFolderTree(state);
+    switch (options.command) {
+        case BatchCommand::kReceive:
+        case BatchCommand::kReceiveAll:
+        case BatchCommand::kDeliver:
+        case BatchCommand::kCleanupServer:
+            return Transfer(options, streams, state, host);
+        case BatchCommand::kFolders:
+            return Folders(streams, tree);
+        case BatchCommand::kList:
+            return List(options, streams, state, tree);
+        case BatchCommand::kShow:
+            return Show(options, streams, state, tree);
+        case BatchCommand::kDeliverFile:
+            return DeliverFile(options, streams, state, tree, host);
+        case BatchCommand::kFilter:
+            return Filter(streams, state, tree, host);
+        case BatchCommand::kCompose:
+            return Compose(options, streams, store, state, tree, host);
+        case BatchCommand::kSetPassword:
+            break;
+    }
+    return 1;
+}
+
+}  // namespace corvina

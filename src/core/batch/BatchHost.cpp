@@ -1,0 +1,80 @@
+#include "batch/BatchHost.h"
+
+#include "common/StringTable.h"
+#include "store/MailMessage.h"
+#include "store/Mailbox.h"
+
+namespace corvina {
+
+namespace {
+
+void WriteLine(std::FILE* out, std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), out);
+    std::fputc('\n', out);
+    std::fflush(out);
+}
+
+}  // namespace
+
+const MailMessage* BatchHost::StoreMessage(std::string_view folder,
+                                           std::unique_ptr<MailMessage> message) {
+    StoreContext context;
+    context.mailboxDir = mailboxDir_;
+    context.host = this;
+    return DeliverMessage(context, folder, std::move(message));
+}
+
+bool BatchHost::SyncStore() {
+    return SyncDeliveries();
+}
+
+void BatchHost::ShowStatus(std::string_view text) {
+    if (!text.empty())
+        WriteLine(err_, text);
+}
+
+void BatchHost::ShowError(int stringId, std::string_view detail) {
+    ++errors_;
+    std::string text = "corvina: ";
+    text += LoadString(stringId);
+    if (!detail.empty()) {
+        text += " (";
+        text += detail;
+        text += ")";
+    }
+    WriteLine(err_, text);
+}
+
+std::optional<Credentials> BatchHost::AskCredentials(const Credentials&) {
+    // Nobody can answer here: the password belongs in the config file
+    // (corvina --set-password).
+    WriteLine(err_,
+              "corvina: the account has no user name or password "
+              "(see corvina --set-password)");
+    return std::nullopt;
+}
+
+void BatchHost::NoNewMail() {
+    WriteLine(err_, LoadString(12));
+}
+
+ConfirmAnswer BatchHost::Confirm(std::string_view text, std::string_view, ConfirmButtons buttons) {
+    WriteLine(err_, text);
+    switch (buttons) {
+        case ConfirmButtons::Ok:
+            return ConfirmAnswer::Ok;
+        case ConfirmButtons::YesNo:
+            return ConfirmAnswer::No;
+        default:
+            return ConfirmAnswer::Cancel;
+    }
+}
+
+void BatchHost::ReportError(std::string_view text) {
+    ++errors_;
+    std::string line = "corvina: ";
+    line += text;
+    WriteLine(err_, line);
+}
+
+}  // namespace corvina

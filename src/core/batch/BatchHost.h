@@ -1,0 +1,56 @@
+#pragma once
+// The host of a run without windows: transfers store straight into the
+// mailbox files, status lines and errors go to the error stream, and every
+// question gets the cautious answer (nothing is deleted or overwritten on
+// a guess).
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "store/FolderHost.h"
+#include "transfer/TransferHost.h"
+
+namespace corvina {
+
+class BatchHost : public TransferHost, public FolderHost {
+public:
+    BatchHost(std::FILE* err, std::filesystem::path mailboxDir)
+        : err_(err), mailboxDir_(std::move(mailboxDir)) {}
+
+    // The folder the "list" shows: manual filtering works on InBox.
+    void SetShownFolder(MailFolder* folder) { shown_ = folder; }
+    int ErrorCount() const { return errors_; }
+
+    // TransferHost
+    const MailMessage* StoreMessage(std::string_view folder,
+                                    std::unique_ptr<MailMessage> message) override;
+    bool SyncStore() override;
+    void OutBoxRewritten(std::string_view) override {}
+    void FirstNewMessage(std::string_view, const MailMessage*) override {}
+    void ReceiveStored() override {}
+    void ShowStatus(std::string_view text) override;
+    void ShowError(int stringId, std::string_view detail) override;
+    std::optional<Credentials> AskCredentials(const Credentials& current) override;
+    void NoNewMail() override;
+
+    // StoreHost / FolderHost
+    ConfirmAnswer Confirm(std::string_view text, std::string_view caption,
+                          ConfirmButtons buttons) override;
+    void ReportError(std::string_view text) override;
+    MailFolder* ShownFolder() override { return shown_; }
+    ConfirmAnswer AskDeleteAttachment(std::string_view, std::string_view, std::string_view,
+                                      std::string_view) override {
+        return ConfirmAnswer::No;
+    }
+    void OpenCompose(std::unique_ptr<MailMessage>) override {}
+
+private:
+    std::FILE* err_;
+    std::filesystem::path mailboxDir_;
+    MailFolder* shown_ = nullptr;
+    int errors_ = 0;
+};
+
+}  // namespace corvina
