@@ -159,7 +159,7 @@ RenameResult RenameFolder(FolderTree& tree, FolderNode& node, std::string_view n
             if (!PathIsInside(f->path, oldDir))
                 continue;
             const std::string p = f->path.lexically_normal().string();
-            f->path = newDir.string() + p.substr(oldPrefix.size());
+            SetFolderPath(*f, newDir.string() + p.substr(oldPrefix.size()));
         }
     }
 
@@ -181,7 +181,7 @@ RenameResult RenameFolder(FolderTree& tree, FolderNode& node, std::string_view n
     } else {
         fs::remove(newCtl, ec);  // stale counts of some earlier folder
     }
-    folder.path = newMbx;
+    SetFolderPath(folder, newMbx);
     node.label = name;
     FolderTree::SortChildren(*node.parent);
     return RenameResult::Renamed;

@@ -72,4 +72,10 @@ MailFolder* FindFolder(const std::filesystem::path& mailboxDir, std::string_view
     return nullptr;
 }
 
+void SetFolderPath(MailFolder& folder, std::filesystem::path mbxPath) {
+    FolderRegistry& r = Registry();
+    std::lock_guard lock(r.mutex);
+    folder.path = std::move(mbxPath);
+}
+
 }  // namespace corvina

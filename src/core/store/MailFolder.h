@@ -56,4 +56,9 @@ std::vector<MailFolder*> AllFolders();
 // are NOT resolved here (see ResolveFolderName).
 MailFolder* FindFolder(const std::filesystem::path& mailboxDir, std::string_view folderName);
 
+// Moves a registered folder to a new file path under the folder list's lock,
+// so a FindFolder on the mail thread (filtering) never reads a path that the
+// user-interface thread is renaming.
+void SetFolderPath(MailFolder& folder, std::filesystem::path mbxPath);
+
 }  // namespace corvina
