@@ -54,6 +54,7 @@ MailFolder* FolderOrComplain(const FolderTree& tree, const std::string& name,
 int Transfer(const BatchOptions& options, const BatchStreams& streams, AppState& state,
              BatchHost& host) {
     TransferState transferState;
+    host.SetEchoStatus(options.verbose);
     MailSession session(transferState, host);
     ConfigureSession(session, state);
     bool ok = false;
@@ -72,12 +73,12 @@ int Transfer(const BatchOptions& options, const BatchStreams& streams, AppState&
             ok = session.CleanupServer();
             break;
     }
-    if (options.verbose) {
-        for (const std::string& line : transferState.Transcript())
-            std::fwrite(line.data(), 1, line.size(), streams.err);
+    if (!ok) {
+        std::fprintf(streams.err, "corvina: the transfer failed");
+        if (!options.verbose && !host.LastStatus().empty())
+            std::fprintf(streams.err, " (last line: %s)", host.LastStatus().c_str());
+        std::fputc('\n', streams.err);
     }
-    if (!ok)
-        std::fprintf(streams.err, "corvina: the transfer failed\n");
     return ok ? 0 : 1;
 }
 

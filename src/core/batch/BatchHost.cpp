@@ -29,7 +29,8 @@ bool BatchHost::SyncStore() {
 }
 
 void BatchHost::ShowStatus(std::string_view text) {
-    if (!text.empty())
+    lastStatus_ = text;
+    if (echoStatus_ && !text.empty())
         WriteLine(err_, text);
 }
 

@@ -22,6 +22,10 @@ public:
     // The folder the "list" shows: manual filtering works on InBox.
     void SetShownFolder(MailFolder* folder) { shown_ = folder; }
     int ErrorCount() const { return errors_; }
+    // Every status line goes to the error stream as it comes (the session
+    // transcript); otherwise only the last one is kept, for a failure.
+    void SetEchoStatus(bool echo) { echoStatus_ = echo; }
+    const std::string& LastStatus() const { return lastStatus_; }
 
     // TransferHost
     const MailMessage* StoreMessage(std::string_view folder,
@@ -51,6 +55,8 @@ private:
     std::filesystem::path mailboxDir_;
     MailFolder* shown_ = nullptr;
     int errors_ = 0;
+    bool echoStatus_ = false;
+    std::string lastStatus_;
 };
 
 }  // namespace corvina
