@@ -1,6 +1,7 @@
 // CodePage's conversions: W to and from UTF-8, and between W and any
 // MIME charset through iconv (descriptors cached per thread).
 
+#include <algorithm>
 #include <iconv.h>
 
 #include <cerrno>
@@ -62,33 +63,36 @@ IconvCache& Cache() {
 
 const iconv_t kNoIconv = reinterpret_cast<iconv_t>(-1);
 
-// Runs one iconv pass over in. On a sequence that cannot be converted,
-// onError(out) appends a replacement and the input skips skipOnError bytes.
+// Runs one iconv pass over in, appending to out. On a sequence that cannot
+// be converted, onError(out) appends a replacement and the input skips
+// skipOnError bytes. iconv writes into a per-thread scratch buffer that only
+// grows, so no output is zero-filled first.
 template <typename OnError>
 void RunIconv(iconv_t cd, std::string_view in, std::size_t skipOnError, std::string& out,
               OnError onError) {
+    thread_local std::string scratch;
+    // Bounded: longer input goes through in several rounds (E2BIG).
+    const std::size_t want = std::min<std::size_t>(in.size() * 2 + 64, 256 * 1024);
+    if (scratch.size() < want) {
+        scratch.resize(want);
+    }
     char* inPtr = const_cast<char*>(in.data());
     std::size_t inLeft = in.size();
-    std::size_t used = out.size();
-    out.resize(used + in.size() * 2 + 16);
+    auto drain = [&](char* outPtr) { out.append(scratch.data(), outPtr - scratch.data()); };
     while (inLeft > 0) {
-        char* outPtr = out.data() + used;
-        std::size_t outLeft = out.size() - used;
+        char* outPtr = scratch.data();
+        std::size_t outLeft = scratch.size();
         const std::size_t rc = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
         const int err = errno;
-        used = static_cast<std::size_t>(outPtr - out.data());
+        drain(outPtr);
         if (rc != static_cast<std::size_t>(-1)) {
             break;
         }
         if (err == E2BIG) {
-            out.resize(out.size() * 2 + 16);
             continue;
         }
         // EILSEQ: invalid or unconvertible; EINVAL: cut short at the end.
-        out.resize(used);
         onError(out);
-        used = out.size();
-        out.resize(used + inLeft * 2 + 16);
         const std::size_t skip =
             err == EINVAL ? inLeft : (skipOnError < inLeft ? skipOnError : inLeft);
         inPtr += skip;
@@ -96,22 +100,31 @@ void RunIconv(iconv_t cd, std::string_view in, std::size_t skipOnError, std::str
     }
     // The final shift back to the initial state (ISO-2022-JP and the like).
     for (;;) {
-        char* outPtr = out.data() + used;
-        std::size_t outLeft = out.size() - used;
+        char* outPtr = scratch.data();
+        std::size_t outLeft = scratch.size();
         const std::size_t rc = iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
-        used = static_cast<std::size_t>(outPtr - out.data());
+        drain(outPtr);
         if (rc != static_cast<std::size_t>(-1) || errno != E2BIG) {
             break;
         }
-        out.resize(out.size() * 2 + 16);
     }
-    out.resize(used);
 }
 
 // from -> UTF-32LE -> to, so that invalid input and characters the target
 // cannot hold each become exactly one "?". False when a name is unknown.
 bool ConvertViaUtf32(const std::string& from, const std::string& to, std::string_view in,
                      std::string& out) {
+    // Most text converts cleanly: one direct pass, and the two-step route
+    // (which gives exactly one "?" per bad character) only when it did not.
+    iconv_t direct = Cache().Get(from, to);
+    if (direct != kNoIconv) {
+        bool clean = true;
+        out.clear();
+        RunIconv(direct, in, 1, out, [&](std::string&) { clean = false; });
+        if (clean) {
+            return true;
+        }
+    }
     iconv_t decode = Cache().Get(from, "UTF-32LE");
     iconv_t encode = Cache().Get("UTF-32LE", to);
     if (decode == kNoIconv || encode == kNoIconv) {
@@ -396,9 +409,28 @@ std::string CodePage::FromUtf8(std::string_view utf8) const {
     return out;
 }
 
+namespace {
+
+// Text of 7-bit bytes without ESC reads the same in every charset that
+// shares ASCII's lower half (all but the UTF-16/32 and UTF-7 families).
+bool IsPlainAsciiIn(std::string_view iconvName, std::string_view bytes) {
+    if (iconvName.starts_with("UTF-16") || iconvName.starts_with("UTF-32") ||
+        iconvName.starts_with("UCS") || iconvName.starts_with("UTF-7")) {
+        return false;
+    }
+    for (unsigned char c : bytes) {
+        if (c >= 0x80 || c == 0x1B) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 std::string CodePage::FromCharset(std::string_view charset, std::string_view bytes) const {
     const std::string from = IconvCharsetName(charset);
-    if (from.empty() || from == "ASCII" || from == IconvName()) {
+    if (from.empty() || from == "ASCII" || from == IconvName() || IsPlainAsciiIn(from, bytes)) {
         return std::string(bytes);
     }
     if (from == "UTF-8") {
@@ -408,6 +440,10 @@ std::string CodePage::FromCharset(std::string_view charset, std::string_view byt
         std::string sjis = JisToCp932(bytes);
         if (IsDbcs()) {
             return sjis;
+        }
+        if (IsUtf8()) {
+            // Our own Windows Shift_JIS table: several times faster than iconv.
+            return Get(932).ToUtf8(sjis);
         }
         std::string out;
         if (!ConvertViaUtf32("CP932", IconvName(), sjis, out)) {
