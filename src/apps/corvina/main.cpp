@@ -43,6 +43,15 @@ void PrintHelp(std::FILE* out) {
                  "  --filter              run Manual Filtering on InBox\n"
                  "  --set-password [--smtp | --dialup]\n"
                  "                        store the password read from standard input\n"
+                 "  --compact FOLDER [--minimum]\n"
+                 "                        drop Received lines (or all but the references)\n"
+                 "  --reorganize FOLDER   rewrite the folder in date order\n"
+                 "  --restore-log FILE    deliver the messages of a backup log to InBox\n"
+                 "  --export FOLDER FILE [--unix] [--each] [--separator TEXT [--separator-top]]\n"
+                 "                        write every message of the folder into FILE\n"
+                 "  --addresses [GROUP]   address book entries, six TAB-separated fields\n"
+                 "  --add-address GROUP ADDRESS [--name N] [--nick K]\n"
+                 "                        add an address to an address book group\n"
                  "  --account N           use profile N instead of DefUser\n"
                  "The settings file is $CORVINA_CONFIG, else ~/.config/Talvern/Corvina.ini.\n");
 }

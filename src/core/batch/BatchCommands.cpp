@@ -9,6 +9,7 @@
 #include "batch/BatchHost.h"
 #include "batch/BatchOptions.h"
 #include "batch/BatchRun.h"
+#include "batch/MaintenanceCommands.h"
 #include "compose/Composition.h"
 #include "filter/FilterList.h"
 #include "filter/ManualFiltering.h"
@@ -326,6 +327,13 @@ int RunLoadedCommand(const BatchOptions& options, const BatchStreams& streams,
             return Compose(options, streams, store, state, tree, host);
         case BatchCommand::kSetPassword:
             break;
+        case BatchCommand::kCompact:
+        case BatchCommand::kReorganize:
+        case BatchCommand::kRestoreLog:
+        case BatchCommand::kExport:
+        case BatchCommand::kAddresses:
+        case BatchCommand::kAddAddress:
+            return RunMaintenanceCommand(options, streams, state, tree);
     }
     return 1;
 }

@@ -25,6 +25,12 @@ constexpr CommandName kCommands[] = {
     {"--compose", BatchCommand::kCompose},
     {"--filter", BatchCommand::kFilter},
     {"--set-password", BatchCommand::kSetPassword},
+    {"--compact", BatchCommand::kCompact},
+    {"--reorganize", BatchCommand::kReorganize},
+    {"--restore-log", BatchCommand::kRestoreLog},
+    {"--export", BatchCommand::kExport},
+    {"--addresses", BatchCommand::kAddresses},
+    {"--add-address", BatchCommand::kAddAddress},
 };
 
 std::optional<BatchCommand> CommandOf(std::string_view arg) {
@@ -93,6 +99,7 @@ BatchParse ParseBatchOptions(const std::vector<std::string>& args) {
     std::optional<BatchCommand> command;
     std::vector<std::string> positional;
     bool smtp = false, dialup = false;
+    std::vector<std::string> maintenanceFlags;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         auto value = [&](const char* option) -> const std::string* {
@@ -152,6 +159,20 @@ BatchParse ParseBatchOptions(const std::vector<std::string>& args) {
                 o.attachments.emplace_back(*v);
         } else if (arg == "--draft") {
             o.draft = true;
+        } else if (arg == "--minimum" || arg == "--unix" || arg == "--each" ||
+                   arg == "--separator-top") {
+            (arg == "--minimum" ? o.minimum
+             : arg == "--unix"  ? o.unixExport
+             : arg == "--each"  ? o.each
+                                : o.separatorTop) = true;
+            maintenanceFlags.push_back(arg);
+        } else if (arg == "--separator" || arg == "--name" || arg == "--nick") {
+            const std::string* v = value(arg.c_str());
+            if (!v)
+                return Fail(arg + " needs a value");
+            (arg == "--separator" ? o.separator : arg == "--name" ? o.name : o.nick) = *v;
+            o.hasSeparator = o.hasSeparator || arg == "--separator";
+            maintenanceFlags.push_back(arg);
         } else if (arg.starts_with("--")) {
             return Fail("unknown option " + arg);
         } else {
@@ -175,7 +196,49 @@ BatchParse ParseBatchOptions(const std::vector<std::string>& args) {
             "--to, --cc, --bcc, --subject, --body-file, --attach and --draft go with "
             "--compose only");
 
+    for (const std::string& flag : maintenanceFlags) {
+        const bool fits = (flag == "--minimum" && o.command == BatchCommand::kCompact) ||
+                          ((flag == "--unix" || flag == "--each" || flag == "--separator" ||
+                            flag == "--separator-top") &&
+                           o.command == BatchCommand::kExport) ||
+                          ((flag == "--name" || flag == "--nick") &&
+                           o.command == BatchCommand::kAddAddress);
+        if (!fits)
+            return Fail(flag + " does not go with this command");
+    }
+    if (o.separatorTop && !o.hasSeparator)
+        return Fail("--separator-top needs --separator");
+
     switch (o.command) {
+        case BatchCommand::kCompact:
+        case BatchCommand::kReorganize:
+            if (positional.size() != 1)
+                return Fail("this command needs one FOLDER");
+            o.folder = positional[0];
+            break;
+        case BatchCommand::kRestoreLog:
+            if (positional.size() != 1)
+                return Fail("--restore-log needs one FILE");
+            o.file = positional[0];
+            break;
+        case BatchCommand::kExport:
+            if (positional.size() != 2)
+                return Fail("--export needs FOLDER and FILE");
+            o.folder = positional[0];
+            o.file = positional[1];
+            break;
+        case BatchCommand::kAddresses:
+            if (positional.size() > 1)
+                return Fail("--addresses takes at most one GROUP");
+            if (positional.size() == 1)
+                o.group = positional[0];
+            break;
+        case BatchCommand::kAddAddress:
+            if (positional.size() != 2)
+                return Fail("--add-address needs GROUP and ADDRESS");
+            o.group = positional[0];
+            o.address = positional[1];
+            break;
         case BatchCommand::kList:
             if (positional.size() != 1)
                 return Fail("--list needs one FOLDER");

@@ -21,6 +21,13 @@ enum class BatchCommand {
     kCompose,
     kFilter,
     kSetPassword,
+    // folder maintenance, export, address book
+    kCompact,
+    kReorganize,
+    kRestoreLog,
+    kExport,
+    kAddresses,
+    kAddAddress,
 };
 
 enum class PasswordSlot { kPop, kSmtp, kDialup };
@@ -45,6 +52,12 @@ struct BatchOptions {
     std::filesystem::path bodyFile;
     std::vector<std::filesystem::path> attachments;
     bool draft = false;
+    // --compact, --export, --addresses, --add-address (FILE in `file`)
+    bool minimum = false;
+    bool unixExport = false, each = false;
+    std::string separator;
+    bool hasSeparator = false, separatorTop = false;
+    std::string group, address, name, nick;
 };
 
 struct BatchParse {

@@ -1,0 +1,192 @@
+#include "batch/MaintenanceCommands.h"
+
+#include <cstdio>
+#include <string>
+
+#include "addressbook/AddressBook.h"
+#include "addressbook/AddressBookHost.h"
+#include "app/AppState.h"
+#include "batch/BatchOptions.h"
+#include "batch/BatchRun.h"
+#include "message/mime/MessageParser.h"
+#include "message/mime/OutgoingText.h"
+#include "store/BackupLog.h"
+#include "store/Compact.h"
+#include "store/CompactHost.h"
+#include "store/ExportRun.h"
+#include "store/FolderTree.h"
+#include "store/MailFolder.h"
+#include "store/MailMessage.h"
+#include "store/Mailbox.h"
+#include "store/Reorganise.h"
+#include "store/ThreadOrder.h"
+
+namespace corvina {
+
+namespace {
+
+int Fail(const BatchStreams& streams, const std::string& text) {
+    std::fprintf(streams.err, "corvina: %s\n", text.c_str());
+    return 1;
+}
+
+MailFolder* UserFolder(FolderTree& tree, const std::string& name, const BatchStreams& streams) {
+    FolderNode* node = tree.FindNode(name);
+    if (!node || !node->folder || node->folder->kind == 0) {
+        Fail(streams, "no folder " + name);
+        return nullptr;
+    }
+    return node->folder.get();
+}
+
+// No one to ask: questions are answered No and shown on stderr.
+class TerminalBookHost : public AddressBookHost {
+public:
+    explicit TerminalBookHost(std::FILE* err) : err_(err) {}
+    bool AskYesNo(std::string_view text) override {
+        std::fprintf(err_, "corvina: %.*s (answered No)\n", static_cast<int>(text.size()),
+                     text.data());
+        return false;
+    }
+    void Notify(std::string_view text) override {
+        std::fprintf(err_, "corvina: %.*s\n", static_cast<int>(text.size()), text.data());
+    }
+
+private:
+    std::FILE* err_;
+};
+
+int Export(const BatchOptions& options, const BatchStreams& streams, AppState& state,
+           FolderTree& tree) {
+    MailFolder* folder = UserFolder(tree, options.folder, streams);
+    if (!folder) {
+        return 1;
+    }
+    const StoreContext context = tree.Context();
+    if (folder->messages.empty() && !LoadFolder(*folder, context)) {
+        return Fail(streams, "the folder file cannot be read");
+    }
+    // Every message, as the list would show them all selected.
+    const bool threaded = state.settings.msgThread != 0;
+    const std::vector<ThreadEntry> order =
+        threaded ? ThreadedOrder(folder->messages)
+                 : NewestFirstOrder(static_cast<int>(folder->messages.size()));
+    std::vector<MailMessage*> selected;
+    for (const ThreadEntry& entry : order) {
+        selected.push_back(folder->messages[static_cast<std::size_t>(entry.index)].get());
+    }
+    ExportSettings settings;
+    settings.file = options.file.string();
+    settings.separator = options.separator;
+    settings.useSeparator = options.hasSeparator ? 1 : 0;
+    settings.each = options.each ? 1 : 0;
+    settings.insertTop = options.separatorTop ? 1 : 0;
+    settings.unix = options.unixExport ? 1 : 0;
+    OutgoingOptions outgoing;
+    outgoing.addressBookDirectory = AddressBook::DirectoryUnder(state.homeDirectory);
+    auto writer = [&](const MailMessage& m, const std::filesystem::path& target,
+                      std::string_view separator, bool unixFormat) {
+        return ExportMessage(m, target, separator, unixFormat, outgoing);
+    };
+    const int written = RunExport(selected, settings, threaded, writer, nullptr);
+    std::fprintf(streams.err, "corvina: %d of %zu message(s) exported\n", written, selected.size());
+    return written == static_cast<int>(selected.size()) ? 0 : 1;
+}
+
+int Addresses(const BatchOptions& options, const BatchStreams& streams, AppState& state) {
+    TerminalBookHost host(streams.err);
+    AddressBook book(AddressBook::DirectoryUnder(state.homeDirectory), &host);
+    book.LoadGroups();
+    bool found = options.group.empty();
+    for (const auto& group : book.Groups()) {
+        if (!options.group.empty() && group->Name() != options.group) {
+            continue;
+        }
+        found = true;
+        group->LoadIfChanged();
+        for (const AddressEntry& e : group->entries) {
+            const std::string line = e.address + "\t" + e.name + "\t" + e.comment + "\t" +
+                                     e.nickname + "\t" + e.url + "\t" + e.pgpUserId + "\n";
+            const std::string out = OutputText(line, streams.utf8Out);
+            std::fwrite(out.data(), 1, out.size(), streams.out);
+        }
+    }
+    return found ? 0 : Fail(streams, "no address group " + options.group);
+}
+
+int AddAddress(const BatchOptions& options, const BatchStreams& streams, AppState& state) {
+    TerminalBookHost host(streams.err);
+    AddressBook book(AddressBook::DirectoryUnder(state.homeDirectory), &host);
+    if (!book.Open()) {
+        return Fail(streams, "the address book directory cannot be created");
+    }
+    if (!book.FindGroup(options.group) && !book.NewGroup(options.group, "")) {
+        return Fail(streams, "the address group " + options.group + " cannot be created");
+    }
+    if (!options.nick.empty() && !book.CheckNickname(options.nick)) {
+        return 1;
+    }
+    AddressEntry entry;
+    entry.address = options.address;
+    entry.name = options.name;
+    entry.nickname = options.nick;
+    AddressGroup* group = nullptr;
+    const AddressBook::AddResult result = book.AddAddress(options.group, entry, &group);
+    if (result == AddressBook::AddResult::kKept) {
+        return 1;
+    }
+    if (result == AddressBook::AddResult::kFailed || !group || !book.SaveGroup(*group)) {
+        return Fail(streams, "the address could not be stored");
+    }
+    return 0;
+}
+
+}  // namespace
+
+int RunMaintenanceCommand(const BatchOptions& options, const BatchStreams& streams, AppState& state,
+                          FolderTree& tree) {
+    MaintenanceHost host;
+    switch (options.command) {
+        case BatchCommand::kCompact: {
+            MailFolder* folder = UserFolder(tree, options.folder, streams);
+            if (!folder) {
+                return 1;
+            }
+            const CompactMode mode = options.minimum ? CompactMode::kMinimum : CompactMode::kNormal;
+            return CompactFolder(*folder, mode, state.settings.compactBack != 0, tree.Context(),
+                                 &host)
+                       ? 0
+                       : Fail(streams, "the folder could not be compacted");
+        }
+        case BatchCommand::kReorganize: {
+            MailFolder* folder = UserFolder(tree, options.folder, streams);
+            if (!folder) {
+                return 1;
+            }
+            return ReorganiseFolder(*folder, tree.Context(), &host)
+                       ? 0
+                       : Fail(streams, "the folder could not be reorganized");
+        }
+        case BatchCommand::kRestoreLog: {
+            auto parse = [&](MailMessage& m, std::string_view text) {
+                ParseOptions parseOptions;
+                parseOptions.mailboxDirectory = state.mailboxDirectory;
+                parseOptions.ownAddress = state.current.address;
+                ParseMessage(m, text, parseOptions);
+            };
+            const int delivered = ReceiveBackupLog(options.file, tree.Context(), parse, &host);
+            std::fprintf(streams.err, "corvina: %d message(s) delivered to InBox\n", delivered);
+            return 0;
+        }
+        case BatchCommand::kExport:
+            return Export(options, streams, state, tree);
+        case BatchCommand::kAddresses:
+            return Addresses(options, streams, state);
+        case BatchCommand::kAddAddress:
+            return AddAddress(options, streams, state);
+        default:
+            return 2;
+    }
+}
+
+}  // namespace corvina
