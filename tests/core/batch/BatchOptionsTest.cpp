@@ -85,3 +85,23 @@ TEST(BatchOptions, RecognisesBatchCommandLines) {
 
 }  // namespace
 }  // namespace corvina
+
+#include "batch/BatchRun.h"
+#include "common/CodePage.h"
+
+namespace corvina {
+namespace {
+
+TEST(BatchOutput, WorkingCodePageTextBecomesUtf8OnlyForAUtf8Terminal) {
+    const int before = CodePage::Working().Id();
+    CodePage::SetWorking(CodePage::kShiftJis);
+    const std::string sjis = "\x93\xfa\x96\x7b";  // "Japan" in Shift_JIS
+    EXPECT_EQ(OutputText(sjis, false), sjis);
+    EXPECT_EQ(OutputText(sjis, true), "\xE6\x97\xA5\xE6\x9C\xAC");
+    CodePage::SetWorking(CodePage::kUtf8);
+    EXPECT_EQ(OutputText("\xE6\x97\xA5", true), "\xE6\x97\xA5");
+    CodePage::SetWorking(before);
+}
+
+}  // namespace
+}  // namespace corvina
