@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "common/Bytes.h"
+
 namespace corvina {
 
 namespace {
@@ -14,16 +16,6 @@ constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 std::uint8_t Mask(std::size_t i) {
     return static_cast<std::uint8_t>(kKey[i % kKey.size()] ^ static_cast<std::uint8_t>(i * 37));
-}
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
 }
 
 }  // namespace
@@ -49,8 +41,8 @@ std::string UnscramblePassword(std::string_view stored) {
     std::string out;
     out.reserve((stored.size() - 1) / 2);
     for (std::size_t pos = 1, i = 0; pos < stored.size(); pos += 2, ++i) {
-        int hi = HexValue(stored[pos]);
-        int lo = HexValue(stored[pos + 1]);
+        int hi = HexDigitValue(stored[pos]);
+        int lo = HexDigitValue(stored[pos + 1]);
         if (hi < 0 || lo < 0)
             return std::string(stored);
         out.push_back(static_cast<char>(static_cast<std::uint8_t>((hi << 4) | lo) ^ Mask(i)));

@@ -1,5 +1,6 @@
 #include "message/HeaderWords.h"
 
+#include "common/Bytes.h"
 #include "common/CodePage.h"
 #include "message/Base64.h"
 #include "message/JapaneseCode.h"
@@ -28,27 +29,14 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-int Hex(unsigned char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 // "Q" words: only "=" with two hex digits is decoded.
 std::string DecodeQ(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '=' && i + 2 < text.size()) {
-            int hi = Hex(static_cast<unsigned char>(text[i + 1]));
-            int lo = Hex(static_cast<unsigned char>(text[i + 2]));
+            int hi = HexDigitValue(text[i + 1]);
+            int lo = HexDigitValue(text[i + 2]);
             if (hi >= 0 && lo >= 0) {
                 out += static_cast<char>(hi * 16 + lo);
                 i += 2;

@@ -1,21 +1,10 @@
 #include "message/QuotedPrintable.h"
 
+#include "common/Bytes.h"
+
 namespace corvina {
 
 namespace {
-
-int HexValue(unsigned char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
 
 }  // namespace
 
@@ -73,8 +62,8 @@ QpDecodedLine QpDecodeLine(std::string_view line) {
             result.softBreak = true;
             return result;
         }
-        int hi = HexValue(static_cast<unsigned char>(line[i + 1]));
-        int lo = HexValue(static_cast<unsigned char>(line[i + 2]));
+        int hi = HexDigitValue(line[i + 1]);
+        int lo = HexDigitValue(line[i + 2]);
         if (hi >= 0 && lo >= 0) {
             out += static_cast<char>(hi * 16 + lo);
             i += 2;

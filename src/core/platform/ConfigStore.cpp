@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/Bytes.h"
 #include "common/AtomicFile.h"
 #include "platform/Paths.h"
 
@@ -21,7 +22,8 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-std::string_view Trim(std::string_view s) {
+// Blanks and tabs only: other control bytes belong to the value.
+std::string_view TrimBlanks(std::string_view s) {
     while (!s.empty() && IsBlank(s.front())) {
         s.remove_prefix(1);
     }
@@ -29,30 +31,6 @@ std::string_view Trim(std::string_view s) {
         s.remove_suffix(1);
     }
     return s;
-}
-
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) {
-        c = LowerAscii(c);
-    }
-    return out;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // name lies below key: "MimeType\image/jpeg" below "MimeType". Yields the
@@ -140,17 +118,6 @@ std::string EncodeValue(std::string_view v) {
     return out;
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    c = LowerAscii(c);
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
-
 std::string DecodeValue(std::string_view v) {
     if (v.size() < 2 || v.front() != '"' || v.back() != '"') {
         return std::string(v);
@@ -186,8 +153,8 @@ std::string DecodeValue(std::string_view v) {
                 ++i;
                 break;
             case 'x': {
-                const int hi = i + 2 < v.size() ? HexDigit(v[i + 2]) : -1;
-                const int lo = i + 3 < v.size() ? HexDigit(v[i + 3]) : -1;
+                const int hi = i + 2 < v.size() ? HexDigitValue(v[i + 2]) : -1;
+                const int lo = i + 3 < v.size() ? HexDigitValue(v[i + 3]) : -1;
                 if (hi >= 0 && lo >= 0) {
                     out += static_cast<char>(hi * 16 + lo);
                     i += 3;
@@ -207,7 +174,7 @@ std::string DecodeValue(std::string_view v) {
 // Decimal with an optional sign, or "0x" hex; the unsigned 32-bit range
 // wraps to int as a registry DWORD does.
 std::optional<int> ParseInt(std::string_view s) {
-    s = Trim(s);
+    s = TrimBlanks(s);
     bool negative = false;
     if (!s.empty() && (s.front() == '+' || s.front() == '-')) {
         negative = s.front() == '-';
@@ -223,7 +190,7 @@ std::optional<int> ParseInt(std::string_view s) {
     }
     std::uint64_t value = 0;
     for (char c : s) {
-        const int d = base == 16 ? HexDigit(c) : (c >= '0' && c <= '9' ? c - '0' : -1);
+        const int d = base == 16 ? HexDigitValue(c) : (c >= '0' && c <= '9' ? c - '0' : -1);
         if (d < 0) {
             return std::nullopt;
         }
@@ -351,11 +318,11 @@ void ConfigStore::LoadFromText(std::string_view text) {
 
         Line item;
         item.raw = std::string(line);
-        const std::string_view trimmed = Trim(content);
+        const std::string_view trimmed = TrimBlanks(content);
         if (!trimmed.empty() && trimmed.front() == '[') {
             const std::size_t close = trimmed.find(']');
             if (close != std::string_view::npos) {
-                const std::string_view name = Trim(trimmed.substr(1, close - 1));
+                const std::string_view name = TrimBlanks(trimmed.substr(1, close - 1));
                 if (!name.empty()) {
                     current = FindSection(name);
                     if (current == nullptr) {
@@ -368,11 +335,11 @@ void ConfigStore::LoadFromText(std::string_view text) {
                    current != nullptr) {
             const std::size_t eq = trimmed.find('=');
             if (eq != std::string_view::npos) {
-                const std::string_view key = Trim(trimmed.substr(0, eq));
+                const std::string_view key = TrimBlanks(trimmed.substr(0, eq));
                 if (!key.empty()) {
                     item.isEntry = true;
                     item.key = std::string(key);
-                    item.value = DecodeValue(Trim(trimmed.substr(eq + 1)));
+                    item.value = DecodeValue(TrimBlanks(trimmed.substr(eq + 1)));
                 }
             }
         }
@@ -432,12 +399,12 @@ bool ConfigStore::Save() {
 }
 
 ConfigStore::Section* ConfigStore::FindSection(std::string_view name) {
-    const auto it = index_.find(Lower(name));
+    const auto it = index_.find(ToLowerAscii(name));
     return it != index_.end() ? &sections_[it->second] : nullptr;
 }
 
 ConfigStore::Section& ConfigStore::AddSection(std::string_view name, std::string headerRaw) {
-    index_.emplace(Lower(name), sections_.size());
+    index_.emplace(ToLowerAscii(name), sections_.size());
     sections_.push_back(Section{std::string(name), std::move(headerRaw), {}});
     return sections_.back();
 }
@@ -445,7 +412,7 @@ ConfigStore::Section& ConfigStore::AddSection(std::string_view name, std::string
 void ConfigStore::RebuildIndex() {
     index_.clear();
     for (std::size_t i = 0; i < sections_.size(); ++i) {
-        index_.emplace(Lower(sections_[i].name), i);
+        index_.emplace(ToLowerAscii(sections_[i].name), i);
     }
 }
 
@@ -527,7 +494,7 @@ bool ConfigStore::StoreValue(std::string_view section, std::string_view key, std
         std::vector<Line>& last = sections_.empty() ? preamble_ : sections_.back().lines;
         const bool followsText = !sections_.empty() || !preamble_.empty();
         if (followsText &&
-            (last.empty() || !Trim(last.back().raw).empty() || !last.back().keepRaw)) {
+            (last.empty() || !TrimBlanks(last.back().raw).empty() || !last.back().keepRaw)) {
             Line blank;
             blank.keepRaw = true;
             last.push_back(std::move(blank));
@@ -557,7 +524,7 @@ bool ConfigStore::StoreValue(std::string_view section, std::string_view key, std
     }
     if (pos == 0) {
         pos = s->lines.size();
-        while (pos > 0 && Trim(s->lines[pos - 1].raw).empty()) {
+        while (pos > 0 && TrimBlanks(s->lines[pos - 1].raw).empty()) {
             --pos;
         }
     }
@@ -613,7 +580,7 @@ std::vector<std::string> ConfigStore::SubKeys(std::string_view key) const {
             continue;
         }
         rest = rest.substr(0, rest.find('\\'));
-        if (!rest.empty() && seen.insert(Lower(rest)).second) {
+        if (!rest.empty() && seen.insert(ToLowerAscii(rest)).second) {
             names.emplace_back(rest);
         }
     }
@@ -628,7 +595,7 @@ std::vector<std::string> ConfigStore::ValueNames(std::string_view section) const
         return names;
     }
     for (const Line& line : s->lines) {
-        if (line.isEntry && seen.insert(Lower(line.key)).second) {
+        if (line.isEntry && seen.insert(ToLowerAscii(line.key)).second) {
             names.push_back(line.key);
         }
     }

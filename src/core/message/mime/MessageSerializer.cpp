@@ -1,5 +1,6 @@
 #include <cstdio>
 
+#include "common/Bytes.h"
 #include "message/mime/MessageParser.h"
 #include "store/MailMessage.h"
 
@@ -72,18 +73,6 @@ std::string SerializeMessage(const MailMessage& m, const std::filesystem::path& 
 }
 
 std::vector<std::string> DecodeFormData(std::string_view body) {
-    auto hexValue = [](char c) -> int {
-        if (c >= '0' && c <= '9') {
-            return c - '0';
-        }
-        if (c >= 'a' && c <= 'f') {
-            return c - 'a' + 10;
-        }
-        if (c >= 'A' && c <= 'F') {
-            return c - 'A' + 10;
-        }
-        return -1;
-    };
     auto isControl = [](char c) { return static_cast<unsigned char>(c) < 0x20; };
 
     std::vector<std::string> lines;
@@ -101,7 +90,7 @@ std::vector<std::string> DecodeFormData(std::string_view body) {
                     ++j;
                     continue;
                 }
-                int v = hexValue(body[j]);
+                int v = HexDigitValue(body[j]);
                 if (v < 0) {
                     break;
                 }
