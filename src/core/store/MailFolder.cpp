@@ -53,6 +53,17 @@ void MailFolder::ClearMessages() {
     messages.clear();
 }
 
+int MailFolder::UnreadInIndex() const {
+    if (countAll) {
+        return static_cast<int>(messages.size());
+    }
+    int unread = 0;
+    for (const auto& m : messages) {
+        unread += m->read ? 0 : 1;
+    }
+    return unread;
+}
+
 std::vector<MailFolder*> AllFolders() {
     FolderRegistry& r = Registry();
     std::lock_guard lock(r.mutex);

@@ -46,6 +46,8 @@ public:
     std::filesystem::path ControlFile() const;
     // Drops the index (messages and their bodies); counts stay.
     void ClearMessages();
+    // Unread messages of the index (every one in a count-all folder).
+    int UnreadInIndex() const;
 };
 
 // A snapshot of the global folder list, in creation order.

@@ -43,17 +43,6 @@ void GiveEmptyBody(MailMessage& message) {
     message.bodyLoaded = true;
 }
 
-int CountUnread(const MailFolder& folder) {
-    if (folder.countAll) {
-        return static_cast<int>(folder.messages.size());
-    }
-    int unread = 0;
-    for (const auto& m : folder.messages) {
-        unread += m->read ? 0 : 1;
-    }
-    return unread;
-}
-
 bool AnswerFromCounts(const MailFolder& folder) {
     return (folder.countAll ? folder.total : folder.unread) > 0;
 }
@@ -183,7 +172,7 @@ MailMessage* AddMessage(MailFolder& folder, std::unique_ptr<MailMessage> message
     folder.messages.push_back(std::move(message));
     if (folder.total < 0 || folder.unread < 0) {
         folder.total = static_cast<int>(folder.messages.size());
-        folder.unread = CountUnread(folder);
+        folder.unread = folder.UnreadInIndex();
     } else {
         ++folder.total;
         if (folder.countAll || !added->read) {

@@ -220,17 +220,6 @@ void DropLoadedParts(MailMessage& m, bool hadBody, bool hadHeaders) {
     }
 }
 
-int CountUnreadOf(const MailFolder& folder) {
-    if (folder.countAll) {
-        return static_cast<int>(folder.messages.size());
-    }
-    int unread = 0;
-    for (const auto& m : folder.messages) {
-        unread += m->read ? 0 : 1;
-    }
-    return unread;
-}
-
 // What to write before a new message at the end of `before` (the bytes in
 // front of it) so that it stays a message of its own: nothing after a
 // terminator line, otherwise the end of an unfinished last message (a file
@@ -486,7 +475,7 @@ bool SaveFolder(MailFolder& folder, bool keepBodies, const StoreContext& context
         }
     }
     folder.total = static_cast<int>(count);
-    folder.unread = CountUnreadOf(folder);
+    folder.unread = folder.UnreadInIndex();
     folder.modified = false;
     WriteFolderCounts(folder, folder.total, folder.unread);
     outcome = SaveResult::Written;
