@@ -1,5 +1,7 @@
 #include "message/QuotedPrintable.h"
 
+#include <cstring>
+
 #include "common/Bytes.h"
 
 namespace corvina {
@@ -41,10 +43,13 @@ QpDecodedLine QpDecodeLine(std::string_view line) {
         end = line.size();
     }
     for (std::size_t i = 0; i < line.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(line[i]);
-        if (c != '=' || i >= end) {
-            out += static_cast<char>(c);
-            continue;
+        // Copy up to the next "=" in one piece: most bytes are literal.
+        const void* eq = i < end ? std::memchr(line.data() + i, '=', end - i) : nullptr;
+        const std::size_t at = eq ? static_cast<const char*>(eq) - line.data() : line.size();
+        out.append(line.data() + i, at - i);
+        i = at;
+        if (i >= line.size()) {
+            break;
         }
         // A soft break: "=" as the last or next-to-last byte, or followed
         // only by blanks and CR (padding some senders leave).
