@@ -1,6 +1,8 @@
 // `corvina --list` of a 100,000-message folder from a cold start of the
 // process, plain and threaded, beside `grep -c '^From '` over the same
-// messages as a UNIX mbox (the floor: reading the bytes once).
+// messages as a UNIX mbox (the floor: reading the bytes once) and neomutt
+// opening that mbox and quitting (a terminal client doing the same job; it
+// needs a terminal, so it runs in a detached tmux session of its own).
 // CORVINA_BENCH_MESSAGES changes the count.
 
 #include <benchmark/benchmark.h>
@@ -9,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -161,6 +164,154 @@ void Run(benchmark::State& state, std::vector<std::string> args) {
     state.counters["mbox_MB"] = static_cast<double>(fs::file_size(c.mbox, ec)) / 1e6;
 }
 
+// For a sh -c command line: the text in single quotes.
+std::string ShellQuote(const std::string& text) {
+    std::string out = "'";
+    for (char ch : text) {
+        if (ch == '\'')
+            out += "'\\''";
+        else
+            out += ch;
+    }
+    return out + "'";
+}
+
+bool OnPath(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::string rest = path ? path : "/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= rest.size()) {
+        size_t end = rest.find(':', start);
+        if (end == std::string::npos)
+            end = rest.size();
+        const fs::path candidate = fs::path(rest.substr(start, end - start)) / name;
+        if (access(candidate.c_str(), X_OK) == 0)
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+// The value after `key` on its line of GNU time's -v report, or "".
+std::string TimeReportValue(const fs::path& report, const std::string& key) {
+    std::FILE* f = std::fopen(report.c_str(), "rb");
+    if (!f)
+        return {};
+    std::string value;
+    char line[256];
+    while (std::fgets(line, sizeof line, f)) {
+        std::string text(line);
+        const size_t at = text.find(key);
+        if (at == std::string::npos)
+            continue;
+        value = text.substr(at + key.size());
+        value.erase(0, value.find_first_not_of(" \t"));
+        value.erase(value.find_last_not_of(" \t\r\n") + 1);
+        break;
+    }
+    std::fclose(f);
+    return value;
+}
+
+// GNU time's "h:mm:ss" or "m:ss.ss" in seconds.
+double ClockSeconds(const std::string& text) {
+    double seconds = 0;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(':', start);
+        if (end == std::string::npos)
+            end = text.size();
+        seconds = seconds * 60 + std::atof(text.substr(start, end - start).c_str());
+        start = end + 1;
+    }
+    return seconds;
+}
+
+constexpr int kNeomuttTimeoutSeconds = 300;
+
+// neomutt opens the UNIX mbox read-only (so leaving it rewrites nothing),
+// with no user configuration, and quits at once; the time is from starting
+// its terminal until the process has exited.
+void BM_NeomuttOpen(benchmark::State& state) {
+    Corpus& c = TheCorpus();
+    if (!c.ok) {
+        state.SkipWithError("corpus or corvina binary missing");
+        return;
+    }
+    if (!OnPath("neomutt") || !OnPath("tmux")) {
+        std::fprintf(stderr, "neomutt or tmux is not installed; its row is skipped\n");
+        state.SkipWithError("neomutt or tmux not installed");
+        return;
+    }
+    // A home of its own with a Mail folder, so it never asks to create one.
+    const fs::path home = c.dir / "neomutt-home";
+    std::error_code ec;
+    fs::create_directories(home / "Mail", ec);
+    const fs::path status = c.dir / "neomutt.status";
+    const fs::path report = c.dir / "neomutt.time";
+    const bool haveTime = access("/usr/bin/time", X_OK) == 0;
+    // A private tmux server, so no one else's sessions are touched.
+    const std::string socket = "corvina-bench-" + std::to_string(getpid());
+    const std::string mbox = c.mbox.string();
+    std::string command = "HOME=" + ShellQuote(home.string()) + " ";
+    if (haveTime)
+        command += "/usr/bin/time -v -o " + ShellQuote(report.string()) + " ";
+    command += "neomutt -n -F /dev/null -R -e " +
+               ShellQuote("set quit=yes mark_old=no folder=" + (home / "Mail").string() +
+                          " spoolfile=" + mbox) +
+               " -f " + ShellQuote(mbox) + " -e 'push q'; echo $? > " +
+               ShellQuote(status.string()) + "; tmux -L " + ShellQuote(socket) +
+               " wait-for -S done";
+    const fs::path unused = c.dir / "neomutt.ini";
+    for (auto _ : state) {
+        fs::remove(status, ec);
+        fs::remove(report, ec);
+        const auto start = std::chrono::steady_clock::now();
+        if (RunQuiet({"tmux", "-L", socket, "-f", "/dev/null", "new-session", "-d", "-x", "200",
+                      "-y", "50", command},
+                     unused) != 0) {
+            state.SkipWithError("tmux could not start a session");
+            return;
+        }
+        const int waited = RunQuiet({"timeout", std::to_string(kNeomuttTimeoutSeconds), "tmux",
+                                     "-L", socket, "wait-for", "done"},
+                                    unused);
+        const auto end = std::chrono::steady_clock::now();
+        // A quick exit can take the server down before the wait starts; the
+        // status file says whether neomutt finished all the same.
+        if (waited != 0 && !fs::exists(status)) {
+            RunQuiet({"tmux", "-L", socket, "kill-server"}, unused);
+            state.SkipWithError(waited == 124 ? "neomutt did not finish in time"
+                                              : "waiting for neomutt failed");
+            return;
+        }
+        state.SetIterationTime(std::chrono::duration<double>(end - start).count());
+    }
+    std::string exitText;
+    if (std::FILE* f = std::fopen(status.c_str(), "rb")) {
+        char line[32] = {};
+        if (std::fgets(line, sizeof line, f))
+            exitText = line;
+        std::fclose(f);
+    }
+    exitText.erase(exitText.find_last_not_of("\r\n") + 1);
+    if (exitText != "0") {
+        state.SkipWithError(("neomutt exited with " + exitText).c_str());
+        return;
+    }
+    state.counters["messages"] = MessageCount();
+    state.counters["mbox_MB"] = static_cast<double>(fs::file_size(c.mbox, ec)) / 1e6;
+    if (haveTime) {
+        const std::string rss = TimeReportValue(report, "Maximum resident set size (kbytes):");
+        if (!rss.empty())
+            state.counters["maxrss_MB"] = std::atof(rss.c_str()) / 1024.0;
+        const std::string own =
+            TimeReportValue(report, "Elapsed (wall clock) time (h:mm:ss or m:ss):");
+        if (!own.empty())
+            state.counters["own_s"] = ClockSeconds(own);
+    }
+}
+
 void BM_ListCold(benchmark::State& state) {
     Run(state, {TheCorpus().binary.string(), "--list", "InBox"});
 }
@@ -174,6 +325,7 @@ void BM_GrepFloor(benchmark::State& state) {
 BENCHMARK(BM_GrepFloor)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_ListCold)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_ListColdThreaded)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_NeomuttOpen)->Unit(benchmark::kMillisecond)->Iterations(3)->UseManualTime();
 
 }  // namespace
 
