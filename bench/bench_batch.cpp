@@ -250,27 +250,34 @@ void BM_NeomuttOpen(benchmark::State& state) {
     const fs::path status = c.dir / "neomutt.status";
     const fs::path report = c.dir / "neomutt.time";
     const bool haveTime = access("/usr/bin/time", X_OK) == 0;
-    // A private tmux server, so no one else's sessions are touched.
-    const std::string socket = "corvina-bench-" + std::to_string(getpid());
     const std::string mbox = c.mbox.string();
-    std::string command = "HOME=" + ShellQuote(home.string()) + " ";
-    if (haveTime)
-        command += "/usr/bin/time -v -o " + ShellQuote(report.string()) + " ";
-    command += "neomutt -n -F /dev/null -R -e " +
-               ShellQuote("set quit=yes mark_old=no folder=" + (home / "Mail").string() +
-                          " spoolfile=" + mbox) +
-               " -f " + ShellQuote(mbox) + " -e 'push q'; echo $? > " +
-               ShellQuote(status.string()) + "; tmux -L " + ShellQuote(socket) +
-               " wait-for -S done";
+    // A private tmux server for each round, so no one else's sessions are
+    // touched and a round never meets the previous server still shutting down.
+    int round = 0;
+    std::string socket;
+    std::string command;
+    const auto makeCommand = [&] {
+        socket = "corvina-bench-" + std::to_string(getpid()) + "-" + std::to_string(round++);
+        command = "HOME=" + ShellQuote(home.string()) + " ";
+        if (haveTime)
+            command += "/usr/bin/time -v -o " + ShellQuote(report.string()) + " ";
+        command += "neomutt -n -F /dev/null -R -e " +
+                   ShellQuote("set quit=yes mark_old=no folder=" + (home / "Mail").string() +
+                              " spoolfile=" + mbox) +
+                   " -f " + ShellQuote(mbox) + " -e 'push q'; echo $? > " +
+                   ShellQuote(status.string()) + "; tmux -L " + ShellQuote(socket) +
+                   " wait-for -S done";
+    };
     const fs::path unused = c.dir / "neomutt.ini";
     for (auto _ : state) {
         fs::remove(status, ec);
         fs::remove(report, ec);
+        makeCommand();
         const auto start = std::chrono::steady_clock::now();
         if (RunQuiet({"tmux", "-L", socket, "-f", "/dev/null", "new-session", "-d", "-x", "200",
                       "-y", "50", command},
                      unused) != 0) {
-            state.SkipWithError("tmux could not start a session");
+            state.SkipWithError(("tmux could not start session " + socket).c_str());
             return;
         }
         const int waited = RunQuiet({"timeout", std::to_string(kNeomuttTimeoutSeconds), "tmux",
