@@ -3,14 +3,22 @@
 // with DeleteOnServer 1, stored into a real InBox and synced, and
 // delivering 1,000 messages from the OutBox through submission with
 // STARTTLS and AUTH in one session. Counters: messages per second.
+// For comparison, the same run lets fetchmail fetch the same maildrop and
+// msmtp send the same messages through the same Postfix, when installed.
 
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <spawn.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -118,7 +126,11 @@ std::string SampleMessage(int i) {
     return text;
 }
 
+// Each fill gets names of its own: names just expunged by the previous
+// client can hide the new files from Dovecot's view of the maildir.
 void FillMaildir(int count) {
+    static int fill = 0;
+    ++fill;
     for (int i = 0; i < count; ++i) {
         std::filesystem::path tmp = Maildir() / "tmp" / ("b" + std::to_string(i));
         {
@@ -126,7 +138,9 @@ void FillMaildir(int count) {
             out << SampleMessage(i);
         }
         [[maybe_unused]] int rc = chown(tmp.c_str(), 8, 8);
-        std::filesystem::rename(tmp, Maildir() / "new" / ("1000." + std::to_string(i) + ".bench"));
+        std::filesystem::rename(
+            tmp,
+            Maildir() / "new" / (std::to_string(1000 + fill) + "." + std::to_string(i) + ".bench"));
     }
 }
 
@@ -211,7 +225,6 @@ void BM_Pop3Retrieve(benchmark::State& state) {
     state.counters["messages/s"] =
         benchmark::Counter(static_cast<double>(received), benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_Pop3Retrieve)->Arg(10000)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_SmtpDeliver(benchmark::State& state) {
     const int count = static_cast<int>(state.range(0));
@@ -259,12 +272,250 @@ void BM_SmtpDeliver(benchmark::State& state) {
     state.counters["messages/s"] =
         benchmark::Counter(static_cast<double>(sent), benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_SmtpDeliver)->Arg(1000)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+extern "C" char** environ;
+
+bool OnPath(const std::string& tool) {
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= dirs.size()) {
+        size_t end = dirs.find(':', start);
+        if (end == std::string::npos) {
+            end = dirs.size();
+        }
+        std::filesystem::path candidate =
+            std::filesystem::path(dirs.substr(start, end - start)) / tool;
+        if (access(candidate.c_str(), X_OK) == 0) {
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
+// Runs argv under `timeout` with HOME pointing at home and stdin from
+// input (or /dev/null); returns the exit status, -1 when it did not run.
+int RunTool(std::vector<std::string> argv, const std::filesystem::path& home,
+            const std::filesystem::path& input, int seconds,
+            const std::filesystem::path& log = {}) {
+    argv.insert(argv.begin(), {"timeout", std::to_string(seconds)});
+    std::vector<char*> args;
+    for (std::string& a : argv) {
+        args.push_back(a.data());
+    }
+    args.push_back(nullptr);
+    std::vector<std::string> envText;
+    for (char** e = environ; *e; ++e) {
+        if (std::strncmp(*e, "HOME=", 5) != 0 && std::strncmp(*e, "FETCHMAILHOME=", 14) != 0) {
+            envText.emplace_back(*e);
+        }
+    }
+    envText.push_back("HOME=" + home.string());
+    std::vector<char*> env;
+    for (std::string& e : envText) {
+        env.push_back(e.data());
+    }
+    env.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, input.empty() ? "/dev/null" : input.c_str(),
+                                     O_RDONLY, 0);
+    if (!log.empty()) {
+        posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                         0600);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    }
+    pid_t pid = 0;
+    int rc = posix_spawnp(&pid, "timeout", &actions, nullptr, args.data(), env.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        return -1;
+    }
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
+        return -1;
+    }
+    return WEXITSTATUS(status);
+}
+
+bool WritePrivate(const std::filesystem::path& path, const std::string& text) {
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out << text;
+        if (!out) {
+            return false;
+        }
+    }
+    return chmod(path.c_str(), 0600) == 0;
+}
+
+size_t CountLinesStartingWith(const std::filesystem::path& path, std::string_view prefix) {
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    size_t n = 0;
+    while (std::getline(in, line)) {
+        if (line.compare(0, prefix.size(), prefix) == 0) {
+            ++n;
+        }
+    }
+    return n;
+}
+
+// fetchmail fetches the maildrop our receive fetches, refilled the same
+// way, as BSMTP into a file, deleting on the server.
+void BM_Pop3Fetchmail(benchmark::State& state) {
+    const int count = static_cast<int>(state.range(0));
+    if (!gServers.ok) {
+        state.SkipWithError("the mail servers did not start");
+        return;
+    }
+    int received = 0;
+    bool failed = false;
+    for (auto _ : state) {
+        state.PauseTiming();
+        ClearMaildir();
+        FillMaildir(count);
+        char pattern[] = "/tmp/corvina-bench-home-XXXXXX";
+        std::filesystem::path home = mkdtemp(pattern);
+        std::filesystem::path rc = home / "fetchmailrc";
+        std::filesystem::path bsmtp = home / "fetched.bsmtp";
+        std::filesystem::path log = home / "fetchmail.log";
+        bool written = WritePrivate(rc, "poll 127.0.0.1 service " + std::to_string(gServers.pop3) +
+                                            " protocol POP3 timeout 60\n"
+                                            "  user \"bench\" password \"benchpw\"\n");
+        state.ResumeTiming();
+
+        int status = written ? RunTool({"fetchmail", "-f", rc.string(), "--nosyslog", "--silent",
+                                        "-a", "--nokeep", "--fetchsizelimit", "0", "--sslproto", "",
+                                        "--bsmtp", bsmtp.string()},
+                                       home, {}, 900, log)
+                             : -1;
+
+        state.PauseTiming();
+        size_t fetched = CountLinesStartingWith(bsmtp, "DATA");
+        if (status != 0 || fetched != static_cast<size_t>(count) || MaildirCount() != 0) {
+            std::fprintf(stderr, "fetchmail: exit %d, %zu messages fetched, %zu left\n", status,
+                         fetched, MaildirCount());
+            std::ifstream in(log);
+            std::string line;
+            for (int n = 0; n < 20 && std::getline(in, line); ++n) {
+                std::fprintf(stderr, "  %s\n", line.c_str());
+            }
+            failed = true;
+        }
+        received += static_cast<int>(fetched);
+        std::filesystem::remove_all(home);
+        state.ResumeTiming();
+    }
+    if (failed) {
+        state.SkipWithError("fetchmail did not fetch every message");
+        return;
+    }
+    state.counters["messages/s"] =
+        benchmark::Counter(static_cast<double>(received), benchmark::Counter::kIsRate);
+}
+
+// msmtp sends the messages our delivery sends through the same submission
+// port with STARTTLS and AUTH; it takes one message, so one session each.
+void BM_SmtpMsmtp(benchmark::State& state) {
+    const int count = static_cast<int>(state.range(0));
+    if (!gServers.ok) {
+        state.SkipWithError("the mail servers did not start");
+        return;
+    }
+    int sent = 0;
+    bool failed = false;
+    for (auto _ : state) {
+        state.PauseTiming();
+        char pattern[] = "/tmp/corvina-bench-home-XXXXXX";
+        std::filesystem::path home = mkdtemp(pattern);
+        std::filesystem::path rc = home / "msmtprc";
+        bool ok = WritePrivate(rc, "account bench\nhost 127.0.0.1\nport " +
+                                       std::to_string(gServers.submission) +
+                                       "\ntls on\ntls_starttls on\ntls_trust_file " +
+                                       (gServers.dir / "ca.pem").string() +
+                                       "\nauth on\nuser bench\npassword benchpw\n"
+                                       "from bench@example.test\nsyslog off\n");
+        std::vector<std::filesystem::path> files;
+        std::string body(70, 'x');
+        for (int i = 0; i < count && ok; ++i) {
+            std::string text =
+                "From: bench@example.test\r\nTo: bench@example.test\r\nSubject: deliver " +
+                std::to_string(i) + "\r\nDate: Tue, 08 Dec 2026 08:00:00 +0000\r\n\r\n";
+            for (int line = 0; line < 70; ++line) {
+                text += body + "\r\n";
+            }
+            files.push_back(home / ("m" + std::to_string(i) + ".eml"));
+            ok = WritePrivate(files.back(), text);
+        }
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(15);
+        state.ResumeTiming();
+
+        int done = 0;
+        for (const auto& file : files) {
+            if (!ok || std::chrono::steady_clock::now() > deadline) {
+                ok = false;
+                break;
+            }
+            int status = RunTool({"msmtp", "-C", rc.string(), "-a", "bench", "bench@example.test"},
+                                 home, file, 60);
+            if (status != 0) {
+                std::fprintf(stderr, "msmtp: exit %d on message %d\n", status, done);
+                ok = false;
+                break;
+            }
+            ++done;
+        }
+
+        state.PauseTiming();
+        failed = failed || !ok || done != count;
+        sent += done;
+        std::filesystem::remove_all(home);
+        state.ResumeTiming();
+    }
+    if (failed) {
+        state.SkipWithError("msmtp did not send every message");
+        return;
+    }
+    state.counters["messages/s"] =
+        benchmark::Counter(static_cast<double>(sent), benchmark::Counter::kIsRate);
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
+    // Each client's row next to ours; a tool that is not installed loses
+    // only its own row.
+    benchmark::RegisterBenchmark("BM_Pop3Retrieve", BM_Pop3Retrieve)
+        ->Arg(10000)
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    if (OnPath("fetchmail")) {
+        benchmark::RegisterBenchmark("BM_Pop3Fetchmail", BM_Pop3Fetchmail)
+            ->Arg(10000)
+            ->Iterations(1)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+    } else {
+        std::fprintf(stderr, "bench_transfer: fetchmail is not installed; its row is skipped\n");
+    }
+    benchmark::RegisterBenchmark("BM_SmtpDeliver", BM_SmtpDeliver)
+        ->Arg(1000)
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    if (OnPath("msmtp")) {
+        benchmark::RegisterBenchmark("BM_SmtpMsmtp", BM_SmtpMsmtp)
+            ->Arg(1000)
+            ->Iterations(1)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+    } else {
+        std::fprintf(stderr, "bench_transfer: msmtp is not installed; its row is skipped\n");
+    }
     if (!StartServers()) {
         std::fprintf(stderr, "bench_transfer: the mail servers did not start\n");
     }
