@@ -9,11 +9,12 @@
 
 #include "message/BinHex.h"
 
+#include "FuzzScratch.h"
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     namespace fs = std::filesystem;
     static const fs::path dir = [] {
-        char tmpl[] = "/tmp/fuzz_binhex.XXXXXX";
-        fs::path d(mkdtemp(tmpl));
+        const fs::path& d = corvina::fuzz::ScratchDir();
         fs::create_directory(d / "out");
         return d;
     }();

@@ -14,46 +14,12 @@
 #include "common/BufferedFile.h"
 #include "common/MappedFile.h"
 
-namespace {
-
-// One scratch file per process, removed when it ends.
-struct ScratchFileHolder {
-    std::string path;
-    ScratchFileHolder() {
-        const char* tmp = std::getenv("TMPDIR");
-        path = std::string(tmp && *tmp ? tmp : "/tmp") + "/fuzz_bufferedfile.XXXXXX";
-        const int fd = ::mkstemp(path.data());
-        if (fd < 0) {
-            std::abort();
-        }
-        ::close(fd);
-    }
-    ~ScratchFileHolder() { ::unlink(path.c_str()); }
-};
-
-const std::string& ScratchFile() {
-    static const ScratchFileHolder holder;
-    return holder.path;
-}
-
-void WriteAll(const std::string& path, const uint8_t* data, size_t size) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        std::abort();
-    }
-    if (size > 0 && std::fwrite(data, 1, size, f) != size) {
-        std::abort();
-    }
-    std::fclose(f);
-}
-
-}  // namespace
+#include "FuzzScratch.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The first byte picks the caller's line size (2..257).
     const int lineSize = size > 0 ? 2 + data[0] : 64;
-    const std::string& path = ScratchFile();
-    WriteAll(path, data, size);
+    const std::string path = corvina::fuzz::WriteScratchFile("input", data, size).string();
 
     corvina::BufferedFile file;
     if (!file.Open(path, corvina::BufferedFile::kRead)) {

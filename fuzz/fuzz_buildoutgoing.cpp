@@ -17,18 +17,7 @@
 #include "message/mime/OutgoingText.h"
 #include "store/MailMessage.h"
 
-namespace {
-
-const std::filesystem::path& WorkDir() {
-    static const std::filesystem::path dir = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "fuzzoutXXXXXX").string();
-        char* made = mkdtemp(pattern.data());
-        return std::filesystem::path(made ? made : "/tmp/fuzzout-fallback");
-    }();
-    return dir;
-}
-
-}  // namespace
+#include "FuzzScratch.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace corvina;
@@ -41,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ParseOptions parse;
     parse.codePage = &cp;
     parse.types = &types;
-    parse.mailboxDirectory = WorkDir();
+    parse.mailboxDirectory = corvina::fuzz::ScratchDir();
     MailMessage message;
     ParseMessage(message, text, parse);
     message.encoding = (selector >> 2) % 3;
@@ -49,8 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     OutgoingOptions out;
     out.codePage = &cp;
-    out.addressBookDirectory = WorkDir() / "AddrBook";
-    out.tempDirectory = WorkDir() / "tmp";
+    out.addressBookDirectory = corvina::fuzz::ScratchDir() / "AddrBook";
+    out.tempDirectory = corvina::fuzz::ScratchDir() / "tmp";
     out.sendDate = (selector & 0x20) != 0;
     out.dateText = "Mon, 07 Dec 1998 09:45:03 +0900";
     std::error_code ec;
@@ -67,10 +56,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             return true;
         },
         out);
-    ExportMessage(message, WorkDir() / "export.txt", "--", (selector & 0x40) != 0, out);
+    ExportMessage(message, corvina::fuzz::ScratchDir() / "export.txt", "--", (selector & 0x40) != 0,
+                  out);
 
-    std::filesystem::remove_all(WorkDir() / "Attach", ec);
-    std::filesystem::remove(WorkDir() / "export.txt", ec);
+    std::filesystem::remove_all(corvina::fuzz::ScratchDir() / "Attach", ec);
+    std::filesystem::remove(corvina::fuzz::ScratchDir() / "export.txt", ec);
     std::filesystem::remove_all(out.tempDirectory, ec);
     return 0;
 }

@@ -17,30 +17,7 @@
 #include "store/MailMessage.h"
 #include "store/Mailbox.h"
 
-namespace {
-
-struct ScratchDirHolder {
-    std::filesystem::path path;
-    ScratchDirHolder() {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/fuzz_import.XXXXXX";
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            std::abort();
-        }
-        path = pattern;
-    }
-    ~ScratchDirHolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(path, ec);
-    }
-};
-
-const std::filesystem::path& ScratchDir() {
-    static const ScratchDirHolder holder;
-    return holder.path;
-}
-
-}  // namespace
+#include "FuzzScratch.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) {
@@ -53,8 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     options.dropSeparator = (choice & 0x40) == 0;
     options.codePage = &corvina::CodePage::Get((choice & 0x80) ? corvina::CodePage::kShiftJis
                                                                : corvina::CodePage::kUtf8);
-    const std::filesystem::path input = ScratchDir() / "in.txt";
-    const std::filesystem::path output = ScratchDir() / "Import.mbx";
+    const std::filesystem::path input = corvina::fuzz::ScratchDir() / "in.txt";
+    const std::filesystem::path output = corvina::fuzz::ScratchDir() / "Import.mbx";
     {
         std::ofstream out(input, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(data + 1), static_cast<std::streamsize>(size - 1));
@@ -66,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::abort();
     }
     corvina::MailFolder folder(output);
-    corvina::StoreContext context{ScratchDir(), nullptr};
+    corvina::StoreContext context{corvina::fuzz::ScratchDir(), nullptr};
     if (count > 0 && !corvina::LoadFolder(folder, context)) {
         std::abort();
     }

@@ -10,29 +10,7 @@
 
 #include "common/IniFile.h"
 
-namespace {
-
-// One scratch file per process, removed when it ends.
-struct ScratchFileHolder {
-    std::string path;
-    ScratchFileHolder() {
-        const char* tmp = std::getenv("TMPDIR");
-        path = std::string(tmp && *tmp ? tmp : "/tmp") + "/fuzz_inifile.XXXXXX";
-        const int fd = ::mkstemp(path.data());
-        if (fd < 0) {
-            std::abort();
-        }
-        ::close(fd);
-    }
-    ~ScratchFileHolder() { ::unlink(path.c_str()); }
-};
-
-const std::string& ScratchFile() {
-    static const ScratchFileHolder holder;
-    return holder.path;
-}
-
-}  // namespace
+#include "FuzzScratch.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
@@ -49,15 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::abort();
     }
 
-    const std::string& path = ScratchFile();
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        std::abort();
-    }
-    if (size > 0 && std::fwrite(data, 1, size, f) != size) {
-        std::abort();
-    }
-    std::fclose(f);
+    const std::string path = corvina::fuzz::WriteScratchFile("input.ctl", data, size).string();
     char buf[16];
     const int n = corvina::GetPrivateProfileString("Mail", "UnRead", "x", buf, sizeof buf, path);
     if (n < 0 || n >= static_cast<int>(sizeof buf) || buf[n] != '\0') {

@@ -13,24 +13,11 @@
 #include "store/MailMessage.h"
 #include "store/Mailbox.h"
 
-namespace {
-
-const std::filesystem::path& WorkDir() {
-    static const std::filesystem::path dir = [] {
-        std::string base = (std::filesystem::temp_directory_path() / "fuzz-mbx-XXXXXX").string();
-        if (mkdtemp(base.data()) == nullptr) {
-            std::abort();
-        }
-        return std::filesystem::path(base);
-    }();
-    return dir;
-}
-
-}  // namespace
+#include "FuzzScratch.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace corvina;
-    const std::filesystem::path path = WorkDir() / "Fuzz.mbx";
+    const std::filesystem::path path = corvina::fuzz::ScratchDir() / "Fuzz.mbx";
     {
         std::FILE* f = std::fopen(path.c_str(), "wb");
         if (f == nullptr) {
@@ -39,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::fwrite(data, 1, size, f);
         std::fclose(f);
     }
-    StoreContext context{WorkDir(), nullptr};
+    StoreContext context{corvina::fuzz::ScratchDir(), nullptr};
     MailFolder folder(path);
     if (!LoadFolder(folder, context)) {
         return 0;

@@ -15,18 +15,7 @@
 #include "message/mime/MimeTypeTable.h"
 #include "store/MailMessage.h"
 
-namespace {
-
-const std::filesystem::path& WorkDir() {
-    static const std::filesystem::path dir = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "fuzzmimeXXXXXX").string();
-        char* made = mkdtemp(pattern.data());
-        return std::filesystem::path(made ? made : "/tmp/fuzzmime-fallback");
-    }();
-    return dir;
-}
-
-}  // namespace
+#include "FuzzScratch.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace corvina;
@@ -38,19 +27,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ParseOptions options;
     options.codePage = &CodePage::Get(pages[selector % 3]);
     options.types = &types;
-    options.mailboxDirectory = WorkDir();
+    options.mailboxDirectory = corvina::fuzz::ScratchDir();
     options.autoWrap = (selector & 4) != 0;
     options.breakSets = LineBreakSets::Defaults(*options.codePage);
     options.trustStoreLines = false;
     MailMessage message;
     ParseMessage(message, text, options);
     // The stored form must read back.
-    std::string stored = SerializeMessage(message, WorkDir());
+    std::string stored = SerializeMessage(message, corvina::fuzz::ScratchDir());
     options.trustStoreLines = true;
     MailMessage again;
     ParseMessage(again, stored, options);
 
     std::error_code ec;
-    std::filesystem::remove_all(WorkDir() / "Attach", ec);
+    std::filesystem::remove_all(corvina::fuzz::ScratchDir() / "Attach", ec);
     return 0;
 }

@@ -9,12 +9,11 @@
 
 #include "message/Uuencode.h"
 
+#include "FuzzScratch.h"
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     namespace fs = std::filesystem;
-    static const fs::path dir = [] {
-        char tmpl[] = "/tmp/fuzz_uudecode.XXXXXX";
-        return fs::path(mkdtemp(tmpl));
-    }();
+    const fs::path& dir = corvina::fuzz::ScratchDir();
     std::string_view text(reinterpret_cast<const char*>(data), size);
     auto out = corvina::UuDecodeText(text, {dir, dir, nullptr});
     if (out) {
