@@ -177,7 +177,10 @@ std::optional<std::string_view> MailSession::ReadDataLine() {
 }
 
 bool MailSession::SendLine(std::string_view text, bool flush) {
-    if (!connection_.IsOpen() || state_.broken) {
+    // Nothing goes out once the user aborted: a QUIT would commit the
+    // session's deletions and a final "." would send a message the user
+    // stopped.
+    if (!connection_.IsOpen() || state_.broken || state_.abort.IsRaised()) {
         return false;
     }
     // A line break inside a line would start a command of its own on the
