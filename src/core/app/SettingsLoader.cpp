@@ -5,6 +5,7 @@
 #include "app/AppHost.h"
 #include "app/AppState.h"
 #include "app/ProfileSelection.h"
+#include "common/CodePage.h"
 #include "platform/ConfigStore.h"
 #include "platform/Paths.h"
 
@@ -15,17 +16,6 @@ namespace {
 constexpr int kWrongPassword = 130;
 constexpr int kFolderUsedByOtherUser = 61450;
 constexpr int kCannotCreateDirectory = 61451;
-
-bool AskLocalPassword(AppHost& host, const std::string& expected) {
-    for (;;) {
-        std::optional<std::string> typed = host.AskPassword();
-        if (!typed)
-            return false;
-        if (*typed == expected)
-            return true;
-        host.ShowMessage(kWrongPassword);
-    }
-}
 
 bool UsableHome(const std::string& text, bool enter) {
     if (text.empty())
@@ -104,12 +94,27 @@ std::optional<std::string> AskHomeDirectory(AppHost& host, const std::string& su
     }
 }
 
+int LoadWorkingCodePage(const ConfigStore& store, int systemCodePage, Settings& settings) {
+    SettingDefaults defaults;
+    defaults.systemCodePage = systemCodePage != 0 ? systemCodePage : CodePage::SystemCodePage();
+    LoadSettingPhase(store, SettingPhase::kCodePage, defaults, settings);
+    // 0 keeps the system's; an unknown number falls back to it as well.
+    CodePage::SetWorking(settings.codePage != 0 ? settings.codePage : defaults.systemCodePage);
+    return CodePage::Working().Id();
+}
+
 bool LoadSettings(ConfigStore& store, AppHost& host, const LoadContext& context, AppState& state) {
     Settings& settings = state.settings;
     SettingDefaults defaults;
+    defaults.editorWrap = context.editorWrap;
+    defaults.showCommand = context.showCommand;
 
-    // The Windows version the client once recorded here decides nothing on
-    // this system.
+    // The code page comes first: every text read after it is in that code
+    // page. The Windows version the client once recorded here decides
+    // nothing on this system.
+    defaults.systemCodePage =
+        context.systemCodePage != 0 ? context.systemCodePage : CodePage::SystemCodePage();
+    LoadWorkingCodePage(store, defaults.systemCodePage, settings);
 
     LoadSettingPhase(store, SettingPhase::kPassword, defaults, settings);
     if (!settings.localPass.empty() && !VerifyLocalPassword(host, settings.localPass))
@@ -156,6 +161,11 @@ bool LoadSettings(ConfigStore& store, AppHost& host, const LoadContext& context,
     state.addressBookDirectory = state.homeDirectory / "AddrBook";
     state.defaultGroup = "!Default";
     LoadSettingPhase(store, SettingPhase::kEncoding, defaults, settings);
+
+    // Values the client reads once the rest is in place; the batch commands
+    // need them as much as the windows (LeaveLog decides the backup logs).
+    LoadSettingPhase(store, SettingPhase::kAfterLoad, defaults, settings);
+    LoadSettingPhase(store, SettingPhase::kWindow, defaults, settings);
     return true;
 }
 

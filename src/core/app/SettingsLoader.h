@@ -1,13 +1,16 @@
 #pragma once
-// Loading of the settings at start-up, in the order the client has always
-// read them: the local password, the home directory (asked when unusable),
-// the dialog directories, the profiles, the current profile, the rest of
-// the catalogue, the columns, the fonts and the address-book values.
+// Loading of the settings, the one loader of every front end (the windows,
+// the batch commands): the code page first, then the local password, the
+// home directory (asked when unusable), the dialog directories, the
+// profiles, the current profile, the rest of the catalogue, the columns,
+// the fonts, the address-book values, and last the viewer and window values.
 
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
+
+#include "app/Settings.h"
 
 namespace corvina {
 
@@ -25,8 +28,23 @@ struct LoadContext {
     // filter definitions of the mailbox directory and the MIME type table.
     std::function<void(AppState&)> loadFilters;
     std::function<void(AppState&)> buildMimeTypes;
+    // What the context-dependent defaults resolve to: the system code page
+    // (0 = taken from the locale), the editor's automatic line split (the
+    // default of WordWrap) and the requested show command (of MainShowCmd).
+    int systemCodePage = 0;
+    int editorWrap = 0;
+    int showCommand = kShowDefault;
 };
 
+// Reads CodePage and makes the working code page the stored one, or the
+// system's (systemCodePage; 0 = from the locale) when none is stored or it
+// is 0. Returns the code page now working. Every front end that reads the
+// settings takes its code page here, so a run under cron (no locale) or
+// in a locale other than the stored one converts text as the client does.
+int LoadWorkingCodePage(const ConfigStore& store, int systemCodePage, Settings& settings);
+
+// Loads every value of the settings catalogue, the profiles and the fonts
+// into `state`, and sets the working code page.
 // False when the user cancelled the password or the home-directory question;
 // nothing has been written then, except a home directory the user accepted.
 bool LoadSettings(ConfigStore& store, AppHost& host, const LoadContext& context, AppState& state);

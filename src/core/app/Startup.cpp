@@ -2,7 +2,6 @@
 
 #include "app/AccountProfile.h"
 #include "app/AppState.h"
-#include "common/CodePage.h"
 #include "platform/ConfigStore.h"
 #include "platform/SingleInstance.h"
 
@@ -74,8 +73,6 @@ StartPlan PlanStart(const CommandLine& commandLine, int requestedShow, const App
 
 StartResult StartApplication(ConfigStore& store, AppHost& host, SingleInstance& instance,
                              const StartOptions& options, AppState& state) {
-    const int systemCodePage =
-        options.systemCodePage != 0 ? options.systemCodePage : CodePage::SystemCodePage();
     CommandLine commandLine = ParseCommandLine(options.args, options.pathExists);
 
     // A failed lock (unusable runtime directory) does not keep the user
@@ -85,19 +82,13 @@ StartResult StartApplication(ConfigStore& store, AppHost& host, SingleInstance& 
         return {sent ? StartOutcome::kHandedOver : StartOutcome::kFailed, std::nullopt};
     }
 
-    SettingDefaults defaults;
-    defaults.systemCodePage = systemCodePage;
-    defaults.editorWrap = options.editorWrap;
-    defaults.showCommand = options.requestedShowCommand;
-    LoadSettingPhase(store, SettingPhase::kCodePage, defaults, state.settings);
-    if (state.settings.codePage != 0)
-        CodePage::SetWorking(state.settings.codePage);
-
-    if (!LoadSettings(store, host, options.load, state)) {
+    LoadContext load = options.load;
+    load.systemCodePage = options.systemCodePage;
+    load.editorWrap = options.editorWrap;
+    load.showCommand = options.requestedShowCommand;
+    if (!LoadSettings(store, host, load, state)) {
         return {StartOutcome::kCancelled, std::nullopt};
     }
-    LoadSettingPhase(store, SettingPhase::kAfterLoad, defaults, state.settings);
-    LoadSettingPhase(store, SettingPhase::kWindow, defaults, state.settings);
 
     StartPlan plan = PlanStart(commandLine, options.requestedShowCommand, state);
     state.running = true;

@@ -286,6 +286,54 @@ TEST_F(LoadSettingsTest, DefUserOutsideTheTableFallsBackToTheFirstProfile) {
     EXPECT_EQ(state.mailboxDirectory, dir.Path() / "User0");
 }
 
+// Every row of the catalogue, whatever step reads it, is loaded by the one
+// loader, and the stored code page becomes the working one.
+TEST_F(LoadSettingsTest, EveryCatalogueValueIsLoadedAndTheCodePageWorks) {
+    std::string config;
+    std::string section;
+    int n = 0;
+    for (const SettingEntry& entry : SettingsCatalogue()) {
+        if (section != entry.section) {
+            section = entry.section;
+            config += "[" + section + "]\n";
+        }
+        const std::string name = entry.name;
+        std::string value = entry.type == SettingType::kInt ? std::to_string(7000 + n)
+                                                            : "text " + std::to_string(n);
+        if (name == "CodePage")
+            value = "932";
+        else if (name == "DefUser")
+            value = "2";
+        else if (name == "HomeDir")
+            value = dir.Path().string() + "/";
+        else if (entry.type == SettingType::kScrambled)
+            value = ScramblePassword(value);
+        config += name + "=" + value + "\n";
+        ++n;
+    }
+    WriteConfig(config);
+    host.passwords = {"text " + std::to_string(FindSetting("LocalPass") - &SettingsCatalogue()[0])};
+    context.systemCodePage = 1252;
+    ASSERT_TRUE(LoadSettings(store, host, context, state));
+    EXPECT_EQ(CodePage::Working().Id(), 932);
+
+    Settings& loaded = state.settings;
+    n = 0;
+    for (const SettingEntry& entry : SettingsCatalogue()) {
+        const std::string name = entry.name;
+        if (entry.type == SettingType::kInt) {
+            const int expected = name == "CodePage" ? 932 : name == "DefUser" ? 2 : 7000 + n;
+            EXPECT_EQ(entry.intRef(loaded), expected) << name;
+        } else if (name == "HomeDir") {
+            EXPECT_EQ(entry.stringRef(loaded), dir.Path().string() + "/");
+        } else {
+            EXPECT_EQ(entry.stringRef(loaded), "text " + std::to_string(n)) << name;
+        }
+        ++n;
+    }
+    CodePage::SetWorking(1252);
+}
+
 TEST_F(LoadSettingsTest, FirstStartThroughTheWholeSequence) {
     ASSERT_TRUE(store.Load());
     test::ScratchDir runtime;
