@@ -52,7 +52,12 @@ void PrintHelp(std::FILE* out) {
                  "  --addresses [GROUP]   address book entries, six TAB-separated fields\n"
                  "  --add-address GROUP ADDRESS [--name N] [--nick K]\n"
                  "                        add an address to an address book group\n"
+                 "  --settings            the settings as a batch run reads them (passwords\n"
+                 "                        show as *)\n"
                  "  --account N           use profile N instead of DefUser\n"
+                 "While the client runs, the commands that change mail, settings or the\n"
+                 "address book are refused; --folders, --list, --show, --export,\n"
+                 "--addresses and --settings always work.\n"
                  "The settings file is $CORVINA_CONFIG, else ~/.config/Talvern/Corvina.ini.\n");
 }
 
@@ -108,9 +113,12 @@ int main(int argc, char** argv) {
         std::printf("corvina %s\n", CORVINA_VERSION);
         return 0;
     }
-    if (args.size() == 1 && args[0] == "--help") {
-        PrintHelp(stdout);
-        return 0;
+    // Help wins wherever it stands, so "corvina --list --help" helps too.
+    for (const std::string& arg : args) {
+        if (arg == "--help") {
+            PrintHelp(stdout);
+            return 0;
+        }
     }
     if (corvina::IsBatchCommandLine(args)) {
         std::setlocale(LC_ALL, "");

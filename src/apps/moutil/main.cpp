@@ -5,15 +5,20 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
-#include "common/CodePage.h"
+#include "app/Settings.h"
+#include "app/SettingsLoader.h"
 #include "importer/ImportType.h"
 #include "importer/MailImport.h"
 #include "platform/ConfigStore.h"
 #include "platform/Paths.h"
 #include "platform/SingleInstance.h"
+#include "store/FolderLock.h"
 
 namespace {
 
@@ -101,6 +106,10 @@ int main(int argc, char** argv) {
     if (runtime && SingleInstance::IsRunning(*runtime)) {
         std::printf("%.*s\n", static_cast<int>(kImportRefusalText.size()),
                     kImportRefusalText.data());
+        std::fflush(stdout);
+        std::fprintf(stderr,
+                     "moutil: Corvina is running; close it, then run moutil again. Nothing "
+                     "was imported.\n");
         return 1;
     }
     if (request.input.empty()) {
@@ -115,7 +124,10 @@ int main(int argc, char** argv) {
                      config.Path().c_str());
         return 1;
     }
-    CodePage::SetWorking(config.GetInt("Settings", "CodePage", 0));
+    // The same code page as the client's, so imported text is stored as
+    // the client reads it.
+    Settings settings;
+    LoadWorkingCodePage(config, 0, settings);
     std::optional<std::filesystem::path> output = ImportMailboxPath(config);
     if (!output) {
         std::fprintf(stderr, "moutil: no home directory is set; start corvina once first\n");
@@ -130,7 +142,25 @@ int main(int argc, char** argv) {
     request.tempDirectory = *temp;
     request.output = *output;
 
+    // One writer per folder file: a batch command of the client may be
+    // writing Import.mbx; wait for it.
+    std::error_code ec;
+    if (!std::filesystem::is_directory(output->parent_path(), ec)) {
+        std::fprintf(stderr,
+                     "moutil: the mailbox directory %s does not exist; start corvina once to "
+                     "create it\n",
+                     output->parent_path().c_str());
+        return 1;
+    }
+    std::string lockError;
+    std::optional<FolderLock> lock = FolderLock::Acquire(*output, &lockError);
+    if (!lock) {
+        std::fprintf(stderr, "moutil: %s cannot be locked for writing (%s); nothing was imported\n",
+                     output->c_str(), lockError.c_str());
+        return 1;
+    }
     ImportOutcome outcome = RunImport(request);
+    lock->Release();
     switch (outcome.status) {
         case ImportOutcome::Status::kImported:
             std::printf("%s\n", ImportResultText(outcome.count).c_str());

@@ -6,13 +6,16 @@
 #include <cstdio>
 #include <unordered_map>
 #include "app/AppState.h"
+#include "app/Settings.h"
 #include "batch/BatchHost.h"
 #include "batch/BatchOptions.h"
 #include "batch/BatchRun.h"
 #include "batch/MaintenanceCommands.h"
+#include "common/CodePage.h"
 #include "compose/Composition.h"
 #include "filter/FilterList.h"
 #include "filter/ManualFiltering.h"
+#include "message/HeaderUnfold.h"
 #include "message/mime/MessageParser.h"
 #include "message/mime/MimeTypeTable.h"
 #include "platform/ConfigStore.h"
@@ -46,7 +49,8 @@ MailFolder* FolderOrComplain(const FolderTree& tree, const std::string& name,
                              const BatchStreams& streams) {
     FolderNode* node = tree.FindNode(name);
     if (!node || node->folder->kind == 0) {
-        std::fprintf(streams.err, "corvina: no folder %s\n", name.c_str());
+        std::fprintf(streams.err, "corvina: no folder named %s (corvina --folders lists them)\n",
+                     name.c_str());
         return nullptr;
     }
     return node->folder.get();
@@ -187,23 +191,29 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
     return text;
 }
 
-// A raw message file holds no dot-stuffing: a line "." or ".." is text.
-// Stuff it so the parser, which reads the transfer form, sees those lines
-// whole and does not stop early.
-std::string StuffDots(std::string_view raw) {
-    std::string text;
-    text.reserve(raw.size() + raw.size() / 64 + 4);
-    bool lineStart = true;
-    for (char c : raw) {
-        if (lineStart && c == '.')
-            text.push_back('.');
-        text.push_back(c);
-        lineStart = c == '\n';
+// A message file as the receiver would have it from a server: each line
+// dot-stuffed (a raw file's line "." or ".." is text, and the parser reads
+// the transfer form), then unfolded and converted exactly as a retrieved
+// message is (on 932 the JIS body lines become Shift_JIS), ended by ".".
+std::string ReceivedForm(std::string_view raw) {
+    ReceivedTextUnfolder unfolder(CodePage::Working());
+    std::string line;
+    size_t at = 0;
+    while (at < raw.size()) {
+        size_t end = raw.find('\n', at);
+        const size_t next = end == std::string_view::npos ? raw.size() : end + 1;
+        if (end == std::string_view::npos)
+            end = raw.size();
+        if (end > at && raw[end - 1] == '\r')
+            --end;
+        line.clear();
+        if (end > at && raw[at] == '.')
+            line.push_back('.');
+        line.append(raw.substr(at, end - at));
+        unfolder.AddLine(line);
+        at = next;
     }
-    if (!text.empty() && text.back() != '\n')
-        text.push_back('\n');
-    text += ".\n";
-    return text;
+    return unfolder.Finish() + ".\n";
 }
 
 int DeliverFile(const BatchOptions& options, const BatchStreams& streams, AppState& state,
@@ -218,7 +228,7 @@ int DeliverFile(const BatchOptions& options, const BatchStreams& streams, AppSta
     parse.mailboxDirectory = state.mailboxDirectory;
     parse.ownAddress = state.current.address;
     parse.trustStoreLines = false;
-    ParseMessage(*message, StuffDots(*raw), parse);
+    ParseMessage(*message, ReceivedForm(*raw), parse);
     message->status.clear();
     std::string folder = options.folder;
     if (folder.empty()) {
@@ -300,6 +310,38 @@ int Compose(const BatchOptions& options, const BatchStreams& streams, const Conf
     return 0;
 }
 
+// The catalogue's values as this run loaded them, section by section in the
+// settings file's own form; a stored password shows only as "*".
+int PrintSettings(const BatchStreams& streams, const AppState& state) {
+    Settings settings = state.settings;  // the accessors take a mutable record
+    std::string out;
+    std::string_view section;
+    for (const SettingEntry& entry : SettingsCatalogue()) {
+        if (section != entry.section) {
+            section = entry.section;
+            out += '[';
+            out += section;
+            out += "]\n";
+        }
+        out += entry.name;
+        out += '=';
+        switch (entry.type) {
+            case SettingType::kInt:
+                out += std::to_string(entry.intRef(settings));
+                break;
+            case SettingType::kString:
+                out += entry.stringRef(settings);
+                break;
+            case SettingType::kScrambled:
+                out += entry.stringRef(settings).empty() ? "" : "*";
+                break;
+        }
+        out += '\n';
+    }
+    Print(streams, out);
+    return 0;
+}
+
 }  // namespace
 
 int RunLoadedCommand(const BatchOptions& options, const BatchStreams& streams,
@@ -325,6 +367,8 @@ int RunLoadedCommand(const BatchOptions& options, const BatchStreams& streams,
             return Filter(streams, state, tree, host);
         case BatchCommand::kCompose:
             return Compose(options, streams, store, state, tree, host);
+        case BatchCommand::kSettings:
+            return PrintSettings(streams, state);
         case BatchCommand::kSetPassword:
             break;
         case BatchCommand::kCompact:

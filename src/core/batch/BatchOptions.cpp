@@ -8,34 +8,38 @@ namespace corvina {
 
 namespace {
 
-struct CommandName {
-    const char* name;
-    BatchCommand command;
-};
+using Access = CommandAccess;
 
-constexpr CommandName kCommands[] = {
-    {"--receive", BatchCommand::kReceive},
-    {"--receive-all", BatchCommand::kReceiveAll},
-    {"--deliver", BatchCommand::kDeliver},
-    {"--cleanup-server", BatchCommand::kCleanupServer},
-    {"--folders", BatchCommand::kFolders},
-    {"--list", BatchCommand::kList},
-    {"--show", BatchCommand::kShow},
-    {"--deliver-file", BatchCommand::kDeliverFile},
-    {"--compose", BatchCommand::kCompose},
-    {"--filter", BatchCommand::kFilter},
-    {"--set-password", BatchCommand::kSetPassword},
-    {"--compact", BatchCommand::kCompact},
-    {"--reorganize", BatchCommand::kReorganize},
-    {"--restore-log", BatchCommand::kRestoreLog},
-    {"--export", BatchCommand::kExport},
-    {"--addresses", BatchCommand::kAddresses},
-    {"--add-address", BatchCommand::kAddAddress},
+// The one table of batch commands: the option, whether it writes, and the
+// window's way to do the same while the client runs.
+constexpr BatchCommandInfo kCommands[] = {
+    {"--receive", BatchCommand::kReceive, Access::kWrites, "receive new mail"},
+    {"--receive-all", BatchCommand::kReceiveAll, Access::kWrites, "receive all mail"},
+    {"--deliver", BatchCommand::kDeliver, Access::kWrites, "send the OutBox"},
+    {"--cleanup-server", BatchCommand::kCleanupServer, Access::kWrites, "clean up the server"},
+    {"--folders", BatchCommand::kFolders, Access::kReads, ""},
+    {"--list", BatchCommand::kList, Access::kReads, ""},
+    {"--show", BatchCommand::kShow, Access::kReads, ""},
+    {"--deliver-file", BatchCommand::kDeliverFile, Access::kWrites,
+     "open the file and move the message to a folder"},
+    {"--compose", BatchCommand::kCompose, Access::kWrites, "write the message"},
+    {"--filter", BatchCommand::kFilter, Access::kWrites, "run Manual Filtering"},
+    {"--set-password", BatchCommand::kSetPassword, Access::kWrites,
+     "change the password in Preferences"},
+    {"--compact", BatchCommand::kCompact, Access::kWrites, "compact the folder"},
+    {"--reorganize", BatchCommand::kReorganize, Access::kWrites, "reorganize the folder"},
+    {"--restore-log", BatchCommand::kRestoreLog, Access::kWrites, "restore the backup log"},
+    // Writes only the file named on the command line.
+    {"--export", BatchCommand::kExport, Access::kReads, ""},
+    {"--addresses", BatchCommand::kAddresses, Access::kReads, ""},
+    {"--add-address", BatchCommand::kAddAddress, Access::kWrites,
+     "add the address in the address book"},
+    {"--settings", BatchCommand::kSettings, Access::kReads, ""},
 };
 
 std::optional<BatchCommand> CommandOf(std::string_view arg) {
-    for (const CommandName& c : kCommands) {
-        if (arg == c.name)
+    for (const BatchCommandInfo& c : kCommands) {
+        if (arg == c.option)
             return c.command;
     }
     return std::nullopt;
@@ -71,6 +75,19 @@ BatchParse Fail(std::string why) {
 }
 
 }  // namespace
+
+const BatchCommandInfo& CommandInfo(BatchCommand command) {
+    for (const BatchCommandInfo& c : kCommands) {
+        if (c.command == command)
+            return c;
+    }
+    // Every enumerator has its row (a test walks them); never reached.
+    return kCommands[0];
+}
+
+bool CommandWrites(BatchCommand command) {
+    return CommandInfo(command).access == CommandAccess::kWrites;
+}
 
 bool IsBatchCommandLine(const std::vector<std::string>& args) {
     for (const std::string& arg : args) {
@@ -110,7 +127,8 @@ BatchParse ParseBatchOptions(const std::vector<std::string>& args) {
         };
         if (std::optional<BatchCommand> c = CommandOf(arg)) {
             if (command)
-                return Fail("only one command may be given");
+                return Fail("give one command only, not both " +
+                            std::string(CommandInfo(*command).option) + " and " + arg);
             command = c;
         } else if (arg == "--account") {
             const std::string* v = value("--account");
@@ -133,7 +151,8 @@ BatchParse ParseBatchOptions(const std::vector<std::string>& args) {
             }
             std::optional<int> c = ParseSortColumn(column);
             if (!c)
-                return Fail("unknown sort column " + column);
+                return Fail("unknown sort column " + column +
+                            " (use subject, sender, recipient, date, lines or 1-4)");
             o.sortColumn = *c;
         } else if (arg == "--smtp") {
             smtp = true;
@@ -180,7 +199,7 @@ BatchParse ParseBatchOptions(const std::vector<std::string>& args) {
         }
     }
     if (!command)
-        return Fail("no command given");
+        return Fail("no command given; name one, such as --folders");
     o.command = *command;
 
     const bool isList = o.command == BatchCommand::kList;
@@ -197,14 +216,14 @@ BatchParse ParseBatchOptions(const std::vector<std::string>& args) {
             "--compose only");
 
     for (const std::string& flag : maintenanceFlags) {
-        const bool fits = (flag == "--minimum" && o.command == BatchCommand::kCompact) ||
-                          ((flag == "--unix" || flag == "--each" || flag == "--separator" ||
-                            flag == "--separator-top") &&
-                           o.command == BatchCommand::kExport) ||
-                          ((flag == "--name" || flag == "--nick") &&
-                           o.command == BatchCommand::kAddAddress);
+        const bool fits =
+            (flag == "--minimum" && o.command == BatchCommand::kCompact) ||
+            ((flag == "--unix" || flag == "--each" || flag == "--separator" ||
+              flag == "--separator-top") &&
+             o.command == BatchCommand::kExport) ||
+            ((flag == "--name" || flag == "--nick") && o.command == BatchCommand::kAddAddress);
         if (!fits)
-            return Fail(flag + " does not go with this command");
+            return Fail(flag + " does not go with " + CommandInfo(o.command).option);
     }
     if (o.separatorTop && !o.hasSeparator)
         return Fail("--separator-top needs --separator");
@@ -213,7 +232,7 @@ BatchParse ParseBatchOptions(const std::vector<std::string>& args) {
         case BatchCommand::kCompact:
         case BatchCommand::kReorganize:
             if (positional.size() != 1)
-                return Fail("this command needs one FOLDER");
+                return Fail(std::string(CommandInfo(o.command).option) + " needs one FOLDER");
             o.folder = positional[0];
             break;
         case BatchCommand::kRestoreLog:
@@ -250,7 +269,7 @@ BatchParse ParseBatchOptions(const std::vector<std::string>& args) {
             o.folder = positional[0];
             std::optional<int> n = ParseNumber(positional[1]);
             if (!n || *n < 1)
-                return Fail("--show needs a message number from 1");
+                return Fail("--show needs a message number of 1 or more, not " + positional[1]);
             o.messageNumber = *n;
             break;
         }
@@ -270,7 +289,8 @@ BatchParse ParseBatchOptions(const std::vector<std::string>& args) {
             [[fallthrough]];
         default:
             if (!positional.empty())
-                return Fail("unexpected argument " + positional[0]);
+                return Fail(std::string(CommandInfo(o.command).option) + " takes no argument " +
+                            positional[0]);
             break;
     }
     if (isCompose) {

@@ -28,7 +28,25 @@ enum class BatchCommand {
     kExport,
     kAddresses,
     kAddAddress,
+    kSettings,
 };
+
+// Whether a command changes what the running client holds (mail files,
+// the settings, the address book, the server's maildrop) or only reads.
+enum class CommandAccess { kReads, kWrites };
+
+struct BatchCommandInfo {
+    const char* option;  // "--receive"
+    BatchCommand command;
+    CommandAccess access;
+    // What to do in the client's window instead, completing "use its
+    // window to ..."; empty for commands that only read.
+    const char* inWindow;
+};
+
+// Every batch command, one row each.
+const BatchCommandInfo& CommandInfo(BatchCommand command);
+bool CommandWrites(BatchCommand command);
 
 enum class PasswordSlot { kPop, kSmtp, kDialup };
 

@@ -16,6 +16,8 @@
 #include "batch/BatchOptions.h"
 #include "common/CodePage.h"
 #include "platform/ConfigStore.h"
+#include "platform/Paths.h"
+#include "platform/SingleInstance.h"
 
 namespace corvina {
 
@@ -44,7 +46,9 @@ int SetPassword(const BatchOptions& options, BatchStreams streams, ConfigStore& 
         any = true;
     }
     if (!any && c == EOF) {
-        std::fprintf(streams.err, "corvina: no password on standard input\n");
+        std::fprintf(streams.err,
+                     "corvina: no password on standard input; give it as one line, "
+                     "e.g. from a file: corvina --set-password < FILE\n");
         return 1;
     }
     if (!line.empty() && line.back() == '\r')
@@ -54,7 +58,10 @@ int SetPassword(const BatchOptions& options, BatchStreams streams, ConfigStore& 
                                                               : "Pass";
     store.SetString(ProfileSection(profile), key, ScramblePassword(line));
     if (!store.Save()) {
-        std::fprintf(streams.err, "corvina: cannot write %s\n", store.Path().c_str());
+        std::fprintf(streams.err,
+                     "corvina: cannot write the settings file %s; the password was not "
+                     "stored (check the file's permissions)\n",
+                     store.Path().c_str());
         return 1;
     }
     return 0;
@@ -65,14 +72,37 @@ int SetPassword(const BatchOptions& options, BatchStreams streams, ConfigStore& 
 int RunBatch(const std::vector<std::string>& args, BatchStreams streams) {
     BatchParse parse = ParseBatchOptions(args);
     if (!parse.options) {
-        std::fprintf(streams.err, "corvina: %s (see --help)\n", parse.error.c_str());
+        std::fprintf(streams.err, "corvina: %s (see corvina --help)\n", parse.error.c_str());
         return 2;
     }
     return RunBatchCommand(*parse.options, streams);
 }
 
+namespace {
+
+// A command that writes would change files under the running client, which
+// trusts what it has read; it is refused before anything is loaded.
+bool RefuseWhileClientRuns(const BatchOptions& options, const BatchStreams& streams) {
+    if (!CommandWrites(options.command))
+        return false;
+    std::optional<std::filesystem::path> runtime = RuntimeDir();
+    if (!runtime || !SingleInstance::IsRunning(*runtime))
+        return false;
+    const BatchCommandInfo& info = CommandInfo(options.command);
+    std::fprintf(streams.err,
+                 "corvina: Corvina is running; close it or use its window to %s. %s was not "
+                 "run: it would change files the running client holds. Commands that only "
+                 "read (--folders, --list, --show, --addresses) still work.\n",
+                 info.inWindow, info.option);
+    return true;
+}
+
+}  // namespace
+
 int RunBatchCommand(const BatchOptions& givenOptions, BatchStreams streams) {
     BatchOptions options = givenOptions;
+    if (RefuseWhileClientRuns(options, streams))
+        return 1;
     // Files named on the command line are taken from where the user stands.
     std::error_code ec;
     const std::filesystem::path cwd = std::filesystem::current_path(ec);
@@ -87,7 +117,9 @@ int RunBatchCommand(const BatchOptions& givenOptions, BatchStreams streams) {
 
     ConfigStore store(ConfigStore::DefaultPath());
     if (!store.Load()) {
-        std::fprintf(streams.err, "corvina: cannot read the settings file %s\n",
+        std::fprintf(streams.err,
+                     "corvina: cannot read the settings file %s (check its permissions, or "
+                     "set CORVINA_CONFIG to another file)\n",
                      store.Path().c_str());
         return 1;
     }
@@ -105,12 +137,15 @@ int RunBatchCommand(const BatchOptions& givenOptions, BatchStreams streams) {
     LoadContext context;
     context.enterHomeDirectory = false;
     if (!LoadSettings(store, appHost, context, state)) {
-        std::fprintf(streams.err, "corvina: cancelled\n");
+        std::fprintf(streams.err,
+                     "corvina: the settings were not loaded: the local password or the home "
+                     "folder was not given on standard input; nothing was done\n");
         return 1;
     }
     const int profile = options.account >= 0 ? options.account : state.settings.defUser;
     if (!SelectProfile(state, profile)) {
-        std::fprintf(streams.err, "corvina: no profile %d\n", profile);
+        std::fprintf(streams.err, "corvina: profile %d cannot be used (DefUser or --account)\n",
+                     profile);
         return 1;
     }
     return RunLoadedCommand(options, streams, store, state);

@@ -1,7 +1,9 @@
 #include "batch/MaintenanceCommands.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "addressbook/AddressBook.h"
 #include "addressbook/AddressBookHost.h"
@@ -33,7 +35,7 @@ int Fail(const BatchStreams& streams, const std::string& text) {
 MailFolder* UserFolder(FolderTree& tree, const std::string& name, const BatchStreams& streams) {
     FolderNode* node = tree.FindNode(name);
     if (!node || !node->folder || node->folder->kind == 0) {
-        Fail(streams, "no folder " + name);
+        Fail(streams, "no folder named " + name + " (corvina --folders lists them)");
         return nullptr;
     }
     return node->folder.get();
@@ -168,6 +170,17 @@ int RunMaintenanceCommand(const BatchOptions& options, const BatchStreams& strea
                        : Fail(streams, "the folder could not be reorganized");
         }
         case BatchCommand::kRestoreLog: {
+            // A log that cannot be read would otherwise end as a success
+            // that restored nothing.
+            std::FILE* log = std::fopen(options.file.c_str(), "rb");
+            std::error_code ec;
+            if (!log || std::filesystem::is_directory(options.file, ec)) {
+                if (log)
+                    std::fclose(log);
+                return Fail(streams, "cannot read the backup log " + options.file.string() +
+                                         "; nothing was restored");
+            }
+            std::fclose(log);
             auto parse = [&](MailMessage& m, std::string_view text) {
                 ParseOptions parseOptions;
                 parseOptions.mailboxDirectory = state.mailboxDirectory;

@@ -29,18 +29,25 @@ void BatchProcess::WriteConfig(const std::string& extra) const {
 
 BatchResult BatchProcess::Run(const std::vector<std::string>& args,
                               const std::string& input) const {
+    return RunProgram(CORVINA_BINARY, args, input);
+}
+
+BatchResult BatchProcess::RunProgram(const std::string& program,
+                                     const std::vector<std::string>& args,
+                                     const std::string& input) const {
     std::vector<std::string> envStrings = {
         "CORVINA_CONFIG=" + ConfigFile().string(),
         "HOME=" + work_.string(),
         "TMPDIR=" + work_.string(),
         "XDG_RUNTIME_DIR=" + work_.string(),
         "PATH=/usr/bin:/bin",
-        "LC_ALL=C",
         "TZ=UTC",
     };
+    if (locale_)
+        envStrings.push_back("LC_ALL=" + *locale_);
     if (const char* ssl = std::getenv("SSL_CERT_FILE"))
         envStrings.push_back(std::string("SSL_CERT_FILE=") + ssl);
-    std::vector<std::string> argStrings = {CORVINA_BINARY};
+    std::vector<std::string> argStrings = {program};
     argStrings.insert(argStrings.end(), args.begin(), args.end());
     std::vector<char*> argv, envp;
     for (auto& s : argStrings)

@@ -3,6 +3,7 @@
 // settings file and home directory, as a script would.
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,10 +30,18 @@ public:
     // `extra` (more sections, written by hand as a user would).
     void WriteConfig(const std::string& extra) const;
 
+    // The locale of later runs: LC_ALL set to it, or with nullopt neither
+    // LC_ALL nor LANG set (a cron job). "C" unless changed.
+    void SetLocale(std::optional<std::string> locale) { locale_ = std::move(locale); }
+
     BatchResult Run(const std::vector<std::string>& args, const std::string& input = {}) const;
+    // The same environment for another program (moutil).
+    BatchResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                           const std::string& input = {}) const;
 
 private:
     std::filesystem::path work_;
+    std::optional<std::string> locale_ = "C";
 };
 
 }  // namespace corvina::test
