@@ -3,14 +3,18 @@
 // messages as a UNIX mbox (the floor: reading the bytes once) and neomutt
 // opening that mbox and quitting (a terminal client doing the same job; it
 // needs a terminal, so it runs in a detached tmux session of its own).
-// CORVINA_BENCH_MESSAGES changes the count.
+// Each row also shows the command's own processor time (user, system) and
+// its peak resident memory, medians over the rounds. CORVINA_BENCH_MESSAGES
+// changes the count.
 
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -115,8 +119,9 @@ Corpus& TheCorpus() {
 }
 
 // Runs argv with stdout into a file (not /dev/null: grep notices that and
-// stops at the first match); the exit status.
-int RunQuiet(std::vector<std::string> args, const fs::path& config) {
+// stops at the first match); the exit status. `usage`, when given, receives
+// the child's own resource use.
+int RunQuiet(std::vector<std::string> args, const fs::path& config, rusage* usage = nullptr) {
     pid_t pid = fork();
     if (pid == 0) {
         int out =
@@ -131,8 +136,23 @@ int RunQuiet(std::vector<std::string> args, const fs::path& config) {
         _exit(127);
     }
     int status = 0;
-    waitpid(pid, &status, 0);
+    rusage own{};
+    wait4(pid, &status, 0, &own);
+    if (usage)
+        *usage = own;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+double Median(std::vector<double> values) {
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const size_t mid = values.size() / 2;
+    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+double Seconds(const timeval& t) {
+    return double(t.tv_sec) + double(t.tv_usec) / 1e6;
 }
 
 void Run(benchmark::State& state, std::vector<std::string> args) {
@@ -141,12 +161,25 @@ void Run(benchmark::State& state, std::vector<std::string> args) {
         state.SkipWithError("corpus or corvina binary missing");
         return;
     }
+    std::vector<double> wall, user, system, resident;
     for (auto _ : state) {
-        if (RunQuiet(args, c.config) != 0) {
+        rusage usage{};
+        const auto start = std::chrono::steady_clock::now();
+        const int status = RunQuiet(args, c.config, &usage);
+        wall.push_back(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        if (status != 0) {
             state.SkipWithError("the command failed");
             return;
         }
+        user.push_back(Seconds(usage.ru_utime));
+        system.push_back(Seconds(usage.ru_stime));
+        resident.push_back(double(usage.ru_maxrss) / 1024.0);  // kilobytes
     }
+    state.counters["wall_s"] = Median(wall);
+    state.counters["user_s"] = Median(user);
+    state.counters["sys_s"] = Median(system);
+    state.counters["maxrss_MB"] = Median(resident);
     state.counters["messages"] = MessageCount();
     // The first output line, to see that the command did the whole work.
     if (std::FILE* f = std::fopen((c.dir / "stdout.txt").c_str(), "rb")) {
@@ -269,6 +302,7 @@ void BM_NeomuttOpen(benchmark::State& state) {
                    " wait-for -S done";
     };
     const fs::path unused = c.dir / "neomutt.ini";
+    std::vector<double> user, system, resident, own;
     for (auto _ : state) {
         fs::remove(status, ec);
         fs::remove(report, ec);
@@ -293,6 +327,16 @@ void BM_NeomuttOpen(benchmark::State& state) {
             return;
         }
         state.SetIterationTime(std::chrono::duration<double>(end - start).count());
+        if (haveTime) {
+            const auto value = [&](const char* key) {
+                return std::atof(TimeReportValue(report, key).c_str());
+            };
+            user.push_back(value("User time (seconds):"));
+            system.push_back(value("System time (seconds):"));
+            resident.push_back(value("Maximum resident set size (kbytes):") / 1024.0);
+            own.push_back(ClockSeconds(
+                TimeReportValue(report, "Elapsed (wall clock) time (h:mm:ss or m:ss):")));
+        }
     }
     std::string exitText;
     if (std::FILE* f = std::fopen(status.c_str(), "rb")) {
@@ -309,13 +353,10 @@ void BM_NeomuttOpen(benchmark::State& state) {
     state.counters["messages"] = MessageCount();
     state.counters["mbox_MB"] = static_cast<double>(fs::file_size(c.mbox, ec)) / 1e6;
     if (haveTime) {
-        const std::string rss = TimeReportValue(report, "Maximum resident set size (kbytes):");
-        if (!rss.empty())
-            state.counters["maxrss_MB"] = std::atof(rss.c_str()) / 1024.0;
-        const std::string own =
-            TimeReportValue(report, "Elapsed (wall clock) time (h:mm:ss or m:ss):");
-        if (!own.empty())
-            state.counters["own_s"] = ClockSeconds(own);
+        state.counters["user_s"] = Median(user);
+        state.counters["sys_s"] = Median(system);
+        state.counters["maxrss_MB"] = Median(resident);
+        state.counters["own_s"] = Median(own);
     }
 }
 

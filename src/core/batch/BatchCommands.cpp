@@ -1,10 +1,12 @@
 #include "batch/BatchCommands.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <cstdio>
-#include <unordered_map>
 #include "app/AppState.h"
 #include "app/Settings.h"
 #include "batch/BatchHost.h"
@@ -131,17 +133,24 @@ int List(const BatchOptions& options, const BatchStreams& streams, AppState& sta
         if (options.sortDescending)
             list.ClickColumn(options.sortColumn);
     }
-    // Positions in the file, found once.
-    std::unordered_map<const MailMessage*, size_t> position;
+    // Positions in the file, found once: one sorted table of (message,
+    // position), which costs far less than a hash node per message.
+    std::vector<std::pair<const MailMessage*, size_t>> position;
     position.reserve(folder->messages.size());
     for (size_t i = 0; i < folder->messages.size(); ++i)
-        position[folder->messages[i].get()] = i + 1;
+        position.emplace_back(folder->messages[i].get(), i + 1);
+    std::sort(position.begin(), position.end());
+    const auto positionOf = [&position](const MailMessage* message) {
+        const auto at =
+            std::lower_bound(position.begin(), position.end(), std::make_pair(message, size_t{0}));
+        return at != position.end() && at->first == message ? at->second : 0;
+    };
     std::string out;
     for (int row = 0; row < list.Count(); ++row) {
         const MessageListItem& item = list.Items()[static_cast<size_t>(row)];
         if (!item.message)
             continue;
-        out += std::to_string(position[item.message]);
+        out += std::to_string(positionOf(item.message));
         for (int column = 0; column < 4; ++column) {
             out += '\t';
             out += list.ColumnText(row, column);

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -28,6 +29,7 @@ MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
         base_ = std::exchange(other.base_, nullptr);
         scan_ = std::exchange(other.scan_, nullptr);
         size_ = std::exchange(other.size_, 0);
+        released_ = std::exchange(other.released_, 0);
         open_ = std::exchange(other.open_, false);
         mapped_ = std::exchange(other.mapped_, false);
     }
@@ -79,6 +81,7 @@ void MappedFile::Close() {
     base_ = nullptr;
     scan_ = nullptr;
     size_ = 0;
+    released_ = 0;
     open_ = false;
     mapped_ = false;
 }
@@ -93,6 +96,27 @@ bool MappedFile::NextLine(std::string_view& line) {
     line = std::string_view(scan_, static_cast<std::size_t>(stop - scan_));
     scan_ = stop;
     return true;
+}
+
+void MappedFile::AdviseSequential() const {
+    if (mapped_) {
+        ::madvise(const_cast<char*>(base_), size_, MADV_SEQUENTIAL);
+    }
+}
+
+void MappedFile::ReleaseBefore(std::size_t offset) {
+    if (!mapped_) {
+        return;
+    }
+    static const std::size_t kPage = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    const std::size_t end = std::min(offset, size_) / kPage * kPage;
+    if (end <= released_) {
+        return;
+    }
+    // A shared read-only file mapping: the pages stay in the page cache and
+    // come back on the next touch, so this loses nothing.
+    ::madvise(const_cast<char*>(base_) + released_, end - released_, MADV_DONTNEED);
+    released_ = end;
 }
 
 }  // namespace corvina

@@ -1,6 +1,9 @@
 #pragma once
 // A whole file as one read-only block of memory, for scans that need no
 // line assembly. An empty file opens successfully as an empty view.
+// Opening maps the file without reading it: pages come in as they are
+// touched, so a long scan advises sequential reading and releases what it
+// has passed, and costs a window of memory instead of the whole file.
 
 #include <cstddef>
 #include <filesystem>
@@ -41,10 +44,21 @@ public:
     // at the end.
     bool NextLine(std::string_view& line);
 
+    // Tells the system the view is read once from start to end (read-ahead,
+    // and passed pages are the first to go). Only a hint.
+    void AdviseSequential() const;
+    // Gives back the memory of the pages that lie wholly before `offset`
+    // (and were not given back yet). The bytes stay readable: touching them
+    // again reads them in again. Only a hint; it never fails.
+    void ReleaseBefore(std::size_t offset);
+    // Bytes from the start that have been given back so far.
+    std::size_t Released() const { return released_; }
+
 private:
     const char* base_ = nullptr;
     const char* scan_ = nullptr;
     std::size_t size_ = 0;
+    std::size_t released_ = 0;  // page-aligned
     bool open_ = false;
     bool mapped_ = false;  // false for an empty file (nothing to unmap)
 };

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <vector>
 
 namespace corvina {
@@ -72,6 +73,24 @@ int OffsetMinutesAt(std::time_t when) {
 }
 
 }  // namespace
+
+long LocalStandardOffsetWest() {
+    static std::mutex lock;
+    static bool known = false;
+    static bool tzSet = false;
+    static std::string tzValue;
+    static long offset = 0;
+    const std::lock_guard<std::mutex> guard(lock);
+    const char* tz = std::getenv("TZ");
+    if (!known || tzSet != (tz != nullptr) || (tz != nullptr && tzValue != tz)) {
+        tzset();
+        known = true;
+        tzSet = tz != nullptr;
+        tzValue = tz != nullptr ? tz : "";
+        offset = timezone;
+    }
+    return offset;
+}
 
 std::string ZoneSuffix(int offsetMinutes) {
     if (offsetMinutes == 0) {
@@ -251,10 +270,13 @@ std::time_t ParseMailDate(std::string_view text) {
     t.tm_min = static_cast<int>(minutes);
     t.tm_sec = static_cast<int>(seconds);
     t.tm_isdst = 0;
-    std::time_t value = std::mktime(&t);
+    // Local standard time, as mktime would read it with no daylight
+    // saving, without reading the zone again for every date.
+    std::time_t value = timegm(&t);
     if (value == static_cast<std::time_t>(-1)) {
         return 0;
     }
+    value += LocalStandardOffsetWest();
     if (zoneHours != 0) {
         long shift = ((zoneHours < 0 ? -zoneHours : zoneHours) * 60 +
                       (zoneMinutes < 0 ? -zoneMinutes : zoneMinutes)) *

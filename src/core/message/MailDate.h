@@ -21,6 +21,11 @@ std::string CurrentZoneSuffix();
 // The suffix for a given offset east of UTC in minutes.
 std::string ZoneSuffix(int offsetMinutes);
 
+// Seconds west of UTC of the local zone's standard time (the C library's
+// `timezone`). The zone is read again only when the TZ variable changes:
+// reading it costs a file lookup, too much once per date of a long list.
+long LocalStandardOffsetWest();
+
 // Reads a date text (weekday, day, month, year, time, zone in any order, as
 // mail programs write them). The result is the date's UTC wall-clock time
 // coded as a local calendar time value, so dates from all zones compare

@@ -2,8 +2,6 @@
 // cheap unread test.
 #include "store/Mailbox.h"
 
-#include <sys/mman.h>
-
 #include "common/Bytes.h"
 #include "common/MappedFile.h"
 #include "store/FolderStat.h"
@@ -19,21 +17,9 @@ namespace {
 // The idle callback runs after every this many messages of a load.
 constexpr int kIdleEvery = 100;
 
-void AdviseSequential(const MappedFile& map) {
-    if (map.Size() > 0) {
-        // Read-ahead for the one sequential pass; failure only costs speed.
-        char* base = const_cast<char*>(map.Data());
-        ::madvise(base, map.Size(), MADV_SEQUENTIAL);
-#ifndef MADV_POPULATE_READ
-#define MADV_POPULATE_READ 22
-#endif
-        // Filling the page tables in one call is far cheaper than one
-        // fault per page; older kernels refuse it and fall back to faults.
-        if (::madvise(base, map.Size(), MADV_POPULATE_READ) != 0) {
-            ::madvise(base, map.Size(), MADV_WILLNEED);
-        }
-    }
-}
+// A scan gives back the pages it has passed every this many bytes, so a
+// folder of any size costs about this much of the file in memory.
+constexpr std::size_t kReleaseEvery = std::size_t{4} << 20;
 
 void GiveEmptyBody(MailMessage& message) {
     if (message.bodyLines.empty()) {
@@ -55,7 +41,7 @@ bool LoadFolder(MailFolder& folder, const StoreContext& context) {
     if (!map.Open(folder.path)) {
         return false;
     }
-    AdviseSequential(map);
+    map.AdviseSequential();
     const char* const data = map.Data();
     MailboxLineReader reader(data, data + map.Size());
     int total = 0;
@@ -81,6 +67,11 @@ bool LoadFolder(MailFolder& folder, const StoreContext& context) {
             GiveEmptyBody(*message);
         }
         folder.messages.push_back(std::move(message));
+        // Only the next message is read from here on.
+        const std::size_t scanned = static_cast<std::size_t>(reader.Position() - data);
+        if (scanned - map.Released() >= kReleaseEvery) {
+            map.ReleaseBefore(scanned);
+        }
         if (++total % kIdleEvery == 0 && context.host != nullptr) {
             context.host->ProcessPendingInput();
         }
@@ -208,7 +199,7 @@ bool FolderHasUnread(MailFolder& folder, const StoreContext& context) {
     if (!map.Open(folder.path)) {
         return false;
     }
-    AdviseSequential(map);
+    map.AdviseSequential();
     MailboxLineReader reader(map.Data(), map.Data() + map.Size());
     int total = 0;
     int unread = 0;
@@ -233,6 +224,10 @@ bool FolderHasUnread(MailFolder& folder, const StoreContext& context) {
             ++total;
             inHeader = true;
             sawStatus = false;
+            const std::size_t scanned = static_cast<std::size_t>(reader.Position() - map.Data());
+            if (scanned - map.Released() >= kReleaseEvery) {
+                map.ReleaseBefore(scanned);
+            }
         }
     }
     if (folder.countAll) {

@@ -58,8 +58,7 @@ std::string FormatListDate(std::string_view date, std::time_t parsed) {
     }
     // The parsed value is the UTC wall-clock time read as local standard
     // time; undo that to get the instant, then show it in local time.
-    tzset();
-    const std::time_t instant = parsed - timezone;
+    const std::time_t instant = parsed - LocalStandardOffsetWest();
     std::tm local{};
     if (localtime_r(&instant, &local) == nullptr) {
         return {};
