@@ -112,26 +112,25 @@ const MailMessage* MailSession::HandOver(const std::string& text,
 }
 
 std::optional<std::string> MailSession::FetchHeader(int n) {
-    if (!SendFormat("TOP %d 0", n)) {
+    if (!SendFormat("TOP %d 0", n) || !PopReplyOk("TOP")) {
         return std::nullopt;
     }
-    std::optional<std::string_view> reply = ReadReply();
-    if (!reply || (!reply->empty() && (*reply)[0] == '-')) {
-        return std::nullopt;
-    }
-    FlagScope quiet(state_.quiet, true);
     std::string header;
-    for (;;) {
-        std::optional<std::string_view> line = ReadDataLine();
-        if (!line) {
-            return std::nullopt;
-        }
-        if (!line->empty() && (*line)[0] == '.') {
-            return header;
-        }
-        header += *line;
-        header += "\r\n";
+    MultiLine result = ReadMultiLine(
+        [&](std::string_view line) {
+            header += line;
+            header += "\r\n";
+            return true;
+        },
+        kListingMaxEntries, kHeaderCap);
+    if (result == MultiLine::kOverCap) {
+        EndBroken("The header of message " + std::to_string(n) + " is larger than " +
+                  std::to_string(kHeaderCap) + " bytes");
     }
+    if (result != MultiLine::kDone) {
+        return std::nullopt;
+    }
+    return header;
 }
 
 ReceiveOutcome MailSession::Receive(bool all, const std::filesystem::path& logFile) {
@@ -239,6 +238,15 @@ ReceiveOutcome MailSession::Receive(bool all, const std::filesystem::path& logFi
     } else if (settings_.noMailNotify) {
         host_.NoNewMail();
     }
+    // A message left on the server for its size is not received: its id
+    // stays out of the list so that the next receive and Clean up Server
+    // treat it as new.
+    for (int number : leftOnServer_) {
+        if (number >= 1 && number <= static_cast<int>(serverUids_.size())) {
+            serverUids_[static_cast<size_t>(number - 1)].clear();
+        }
+    }
+    std::erase(serverUids_, std::string());
     if (!failed) {
         WriteListFile(mailboxDirectory_ / kMessageIdFile, seenMessageIds_);
         WriteListFile(mailboxDirectory_ / kUidlFile, serverUids_);

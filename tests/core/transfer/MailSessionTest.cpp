@@ -183,7 +183,7 @@ TEST(PopSession, EmptyMaildropSendsNoList) {
     EXPECT_TRUE(Has(got, "QUIT"));
 }
 
-TEST(PopSession, RetrieveUnfoldsHeaderAndKeepsDotLines) {
+TEST(PopSession, RetrieveUnfoldsHeaderAndKeepsDotLinesStuffed) {
     std::string longBody(6000, 'b');
     ScriptedServer server([&](ServerConnection& c) {
         PopLogin(c);
@@ -217,7 +217,7 @@ TEST(PopSession, RetrieveUnfoldsHeaderAndKeepsDotLines) {
               "Message-ID: <m1@test>\n"
               "\n"
               "..two dots\n"
-              ".one dot\n" +
+              "one dot\n" +
                   longBody +
                   "\n"
                   "From me\n"
