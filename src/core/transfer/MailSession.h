@@ -176,8 +176,10 @@ public:
     bool UidMode() const { return uidMode_; }
     const std::vector<std::string>& ServerUids() const { return serverUids_; }
     // Retrieves message n into `text` (unfolded, decoded header; LF line
-    // ends; dot-prefixed lines kept as sent; ends with ".\n"). Returns the
-    // length, 0 when a TOP check found it already received, -1 on error.
+    // ends; lines beginning with "." stuffed with one more; without the
+    // terminating "." line, so that the parser need not copy the text).
+    // Returns the length, 0 when a TOP check found it already received or
+    // it is larger than MaxMessageSize, -1 on error.
     long long RetrieveMessage(int n, std::string& text, bool deleteMode);
     bool DeleteMessage(int n);
 

@@ -400,11 +400,11 @@ long long MailSession::ReadMessageText(int n, std::string& text, bool deleteMode
     MultiLine result;
     try {
         result = ReadMultiLine(onLine, static_cast<size_t>(-1), cap);
-        if (result == MultiLine::kDone) {
-            if (inHeader) {
-                text = unfolder.Finish();
+        if (result == MultiLine::kDone && inHeader) {
+            text = unfolder.Finish();
+            if (text.empty()) {
+                text = "\n";  // an empty message is still a message
             }
-            text += ".\n";
         }
     } catch (const std::bad_alloc&) {
         result = MultiLine::kStopped;

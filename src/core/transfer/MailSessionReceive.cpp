@@ -90,7 +90,12 @@ const MailMessage* MailSession::HandOver(const std::string& text,
     if (settings_.leaveLog) {
         // The backup log is a copy; a failed append does not stop the
         // receive (the message still goes to the store).
-        AppendBytes(logFile.empty() ? BackupLogPath() : logFile, text);
+        // The log keeps one "." line after each message.
+        const std::filesystem::path& log = logFile.empty() ? BackupLogPath() : logFile;
+        const bool ended = text == ".\n" || text.ends_with("\n.\n");
+        if (AppendBytes(log, text) && !ended) {
+            AppendBytes(log, ".\n");
+        }
     }
     auto message = std::make_unique<MailMessage>();
     ParseOptions options;

@@ -214,7 +214,7 @@ TEST(PopMultiLine, HeaderOfTopKeepsStuffedLinesWhole) {
     std::string text;
     ASSERT_GT(s.session.RetrieveMessage(1, text, true), 0);
     // The text keeps the stored form: dot-started lines stuffed once.
-    EXPECT_EQ(text, "Subject: x\n..Evil: one\n...Two: dots\n\nbody\n.\n");
+    EXPECT_EQ(text, "Subject: x\n..Evil: one\n...Two: dots\n\nbody\n");
     s.session.QuitPop();
     EXPECT_TRUE(Has(server.Finish(), "QUIT"));
 }
