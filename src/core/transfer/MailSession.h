@@ -211,6 +211,11 @@ public:
     const MailMessage* HandOver(const std::string& text, const std::filesystem::path& logFile,
                                 std::string& folder,
                                 std::pair<std::string, std::string>* summary = nullptr);
+    // The same, giving the text up as soon as it is parsed (it is empty
+    // afterwards), so that a large message is not held twice while stored.
+    const MailMessage* HandOver(std::string&& text, const std::filesystem::path& logFile,
+                                std::string& folder,
+                                std::pair<std::string, std::string>* summary = nullptr);
 
     // --- SMTP -------------------------------------------------------------
 
@@ -262,6 +267,9 @@ private:
     const MimeTypeTable& MimeTypes() const;
     bool PopCommandOk(const char* command);
     bool ReadPopListing();
+    const MailMessage* HandOverText(std::string_view text, std::string* release,
+                                    const std::filesystem::path& logFile, std::string& folder,
+                                    std::pair<std::string, std::string>* summary);
     long long ListedSize(int n) const;
     long long ReadMessageText(int n, std::string& text, bool deleteMode);
     bool SmtpGreetExtended(bool& refused);
