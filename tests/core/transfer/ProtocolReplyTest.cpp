@@ -11,25 +11,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <map>
 
-#include "RecordingHost.h"
 #include "ScriptedServer.h"
 #include "StoreBackedHost.h"
 #include "TestSupport.h"
 #include "store/MailMessage.h"
 #include "transfer/ListFile.h"
 #include "transfer/MailSession.h"
-#include "transfer/ReplyParser.h"
-#include "transfer/TransferStrings.h"
 
 namespace corvina {
 namespace {
 
-using test::RecordingHost;
 using test::ScriptedServer;
 using test::ServerConnection;
 using test::StoreBackedHost;
@@ -602,31 +597,6 @@ TEST(BoundedReplies, EndlessRetrEndsAtMaxMessageSize) {
                          }),
               0);
     server.Finish();
-}
-
-// --- reply parsers ------------------------------------------------------------
-
-TEST(ReplyParsers, PopStatusAndSizes) {
-    EXPECT_TRUE(PopPositive("+OK"));
-    EXPECT_TRUE(PopPositive("+ok 2 messages"));
-    EXPECT_FALSE(PopPositive("+OKAY"));
-    EXPECT_FALSE(PopPositive("-ERR"));
-    EXPECT_FALSE(PopPositive("220 smtp ready"));
-    EXPECT_FALSE(PopPositive(""));
-
-    ASSERT_TRUE(ParseStat("+OK 2 320"));
-    EXPECT_EQ(ParseStat("+OK 2 320")->count, 2);
-    EXPECT_EQ(ParseStat("+OK 2 320")->size, 320);
-    EXPECT_FALSE(ParseStat("+OK 2"));
-    EXPECT_FALSE(ParseStat("-ERR 2 320"));
-    EXPECT_FALSE(ParseStat("+OK 2 -320"));
-    EXPECT_FALSE(ParseStat("+OK 2 1234567890123456789"));
-
-    ASSERT_TRUE(ParseListLine("7 123456789012345678"));
-    EXPECT_EQ(ParseListLine("7 123456789012345678")->size, 123456789012345678);
-    EXPECT_FALSE(ParseListLine("7"));
-    EXPECT_FALSE(ParseListLine("7 12x"));
-    EXPECT_FALSE(ParseListLine("0 12"));
 }
 
 }  // namespace
