@@ -1,11 +1,14 @@
 // SMTP reply lines: codes, continuation marks and the EHLO capability list
-// (STARTTLS, AUTH mechanisms) from any bytes.
+// (STARTTLS, AUTH mechanisms) from any bytes; then the same bytes through
+// the session's whole-reply reader, reply after reply: every reply it
+// accepts has one code on all its lines and stays within its cap.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "FuzzSession.h"
 #include "transfer/ReplyParser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -34,5 +37,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     HasCapability(capabilities, "STARTTLS");
     OffersAuth(capabilities, "PLAIN");
     OffersAuth(capabilities, "LOGIN");
+
+    int fd = fuzz::FeedSocket(data, size);
+    if (fd < 0) {
+        return 0;
+    }
+    TransferState state;
+    fuzz::SilentHost host;
+    MailSession session(state, host);
+    session.Connection().SetTimeout(1);
+    session.Connection().Adopt(fd);
+    std::vector<std::string> lines;
+    while (auto last = session.ReadSmtpReply(&lines)) {
+        size_t total = 0;
+        for (const std::string& line : lines) {
+            total += line.size() + 2;
+            if (SmtpCode(line) != SmtpCode(*last) || SmtpCode(line) < 0) {
+                __builtin_trap();
+            }
+        }
+        if (lines.empty() || SmtpContinues(*last) || total > MailSession::kReplyCap) {
+            __builtin_trap();
+        }
+    }
     return 0;
 }

@@ -482,5 +482,47 @@ TEST(RoundTrip, SentMessagesComeBackUnchanged) {
     }
 }
 
+// Dovecot stuffs the dot-started lines of a message: every listing of the
+// dialogue (TOP as Clean up Server reads it without UIDL, RETR, UIDL) is
+// read to its real end, the message after it is received too, and the
+// clean-up deletes exactly the messages received.
+TEST(PopIntegration, DotStartedLinesKeepTheDialogueInStep) {
+    REQUIRE_SERVERS();
+    Servers().ClearMaildir("frank");
+    const std::string dotted =
+        test::ReadFileBytes(test::DataPath("pop3/dot-started-header-lines.eml"));
+    ASSERT_FALSE(dotted.empty());
+    Servers().PutMessage("frank", Message(1, "frank"));
+    Servers().PutMessage("frank", dotted);
+    Servers().PutMessage("frank", Message(3, "frank"));
+    Client c("frank");
+    c.account.deleteOnServer = 0;
+    c.Apply();
+
+    ASSERT_TRUE(c.session.Prepare(false));
+    ASSERT_TRUE(c.session.LoginPop("frank", "frankpw")) << c.session.LastError();
+    std::vector<std::string> ids;
+    std::string summary;
+    std::string id;
+    while (c.session.NextMessage(&summary, &id) != 0) {
+        ids.push_back(id);
+    }
+    EXPECT_FALSE(c.session.ListFailed());
+    EXPECT_EQ(ids, (std::vector<std::string>{"<m1.frank@example.test>", "<dots@example.test>",
+                                             "<m3.frank@example.test>"}));
+    std::optional<std::string> header = c.session.FetchHeader(2);
+    ASSERT_TRUE(header);
+    EXPECT_NE(header->find("\r\n.Evil: x\r\n.\r\n.Evil: y\r\nDate:"), std::string::npos) << *header;
+    c.session.EndPop();
+
+    ReceiveOutcome r = c.session.Receive(false);
+    ASSERT_TRUE(r.ok) << c.session.LastError();
+    EXPECT_EQ(r.stored, 3);
+    EXPECT_EQ(c.Subjects("InBox"),
+              (std::vector<std::string>{"message 1", "dots at the start of lines", "message 3"}));
+    ASSERT_TRUE(c.session.CleanupServer()) << c.session.LastError();
+    EXPECT_TRUE(Servers().Messages("frank").empty());
+}
+
 }  // namespace
 }  // namespace corvina

@@ -100,6 +100,7 @@ const SettingEntry kCatalogue[] = {
     S_INT("DefEncode", defEncode, 0, Phase::kEncoding),
     S_INT("CompactBack", compactBack, 1, Phase::kCatalogue),
     S_INT("Timeout", timeout, 120, Phase::kCatalogue),
+    S_INT("MaxMessageSize", maxMessageSize, 0, Phase::kCatalogue),
     CORVINA_INT(kSpellSection, "American", american, 1, From::kFixed, Phase::kCatalogue),
     CORVINA_INT(kSpellSection, "British", british, 0, From::kFixed, Phase::kCatalogue),
 };

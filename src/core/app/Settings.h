@@ -108,6 +108,7 @@ struct Settings {
     int defEncode = 0;
     int compactBack = 1;
     int timeout = 120;  // seconds without an answer before a session fails; 0 = wait forever
+    int maxMessageSize = 0;  // bytes; larger messages stay on the server; 0 = no limit
 
     // Section "Spell"
     int american = 1;

@@ -421,8 +421,9 @@ bool LineConnection::Fill() {
     }
 }
 
-std::optional<std::string> LineConnection::ReadLine(size_t maxLine) {
+std::optional<std::string> LineConnection::ReadLine(size_t maxLine, size_t failAbove) {
     lastLineCut_ = false;
+    lastLineLength_ = 0;
     if (fd_ < 0 || broken_) {
         return std::nullopt;
     }
@@ -431,6 +432,7 @@ std::optional<std::string> LineConnection::ReadLine(size_t maxLine) {
     const size_t keep = maxLine + 1;
     bool lastWasCr = false;
     bool cut = false;
+    size_t length = 0;  // bytes of the line so far, CR of a CR LF included
     for (;;) {
         if (readPos_ == readEnd_ && !Fill()) {
             return std::nullopt;
@@ -443,6 +445,7 @@ std::optional<std::string> LineConnection::ReadLine(size_t maxLine) {
         }
         if (p > begin) {
             size_t count = static_cast<size_t>(p - begin);
+            length += count;
             if (line.size() < keep) {
                 size_t room = keep - line.size();
                 line.append(begin, count < room ? count : room);
@@ -453,6 +456,11 @@ std::optional<std::string> LineConnection::ReadLine(size_t maxLine) {
                 cut = true;
             }
             lastWasCr = p[-1] == '\r';
+        }
+        // One byte of slack for the CR of the line end.
+        if (failAbove != kNoLimit && length > failAbove + 1) {
+            return FailLine("the server sent a line longer than " + std::to_string(failAbove) +
+                            " bytes");
         }
         if (p == end) {
             readPos_ = readEnd_;
@@ -466,9 +474,11 @@ std::optional<std::string> LineConnection::ReadLine(size_t maxLine) {
             if (!line.empty() && line.back() == '\r') {
                 line.pop_back();
             }
+            --length;
             break;
         }
         // A lone LF belongs to the line.
+        ++length;
         if (line.size() < keep) {
             line += '\n';
         } else {
@@ -476,12 +486,22 @@ std::optional<std::string> LineConnection::ReadLine(size_t maxLine) {
         }
         lastWasCr = false;
     }
+    if (failAbove != kNoLimit && length > failAbove) {
+        return FailLine("the server sent a line longer than " + std::to_string(failAbove) +
+                        " bytes");
+    }
     if (line.size() > maxLine) {
         line.resize(maxLine);
         cut = true;
     }
     lastLineCut_ = cut;
+    lastLineLength_ = length;
     return line;
+}
+
+std::nullopt_t LineConnection::FailLine(std::string message) {
+    Fail(std::move(message));
+    return std::nullopt;
 }
 
 bool LineConnection::SendRaw(const char* data, size_t size) {

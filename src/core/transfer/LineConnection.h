@@ -75,11 +75,20 @@ public:
     // closed and LastError() names the certificate's fingerprint.
     bool StartTls(const TlsPolicy& policy);
 
+    static constexpr size_t kNoLimit = static_cast<size_t>(-1);
+
     // Reads one line: the bytes up to a CR LF pair (without it) or up to a
     // NUL byte. A lone LF does not end a line. Lines longer than maxLine are
-    // cut: the rest is read and dropped up to the line end.
-    std::optional<std::string> ReadLine(size_t maxLine = kDefaultMaxLine);
+    // cut: the rest is read and dropped up to the line end. A line longer
+    // than failAbove bytes is not read to its end: the read fails and the
+    // connection is broken, so a line that never ends cannot hold the
+    // session forever.
+    std::optional<std::string> ReadLine(size_t maxLine = kDefaultMaxLine,
+                                        size_t failAbove = kNoLimit);
     bool LastLineCut() const { return lastLineCut_; }
+    // Bytes of the last line as the server sent it (cut bytes included,
+    // the line end not).
+    size_t LastLineLength() const { return lastLineLength_; }
 
     // Sends text + CR LF. With flush false the line waits in the write
     // buffer (message data), which is sent once it is large or at the next
@@ -107,6 +116,7 @@ private:
     enum class Wait { Ready, Timeout, Aborted, Error };
     Wait WaitFor(short events);
     bool Fail(std::string message);
+    std::nullopt_t FailLine(std::string message);
     bool Fill();
     bool SendRaw(const char* data, size_t size);
     bool Aborted() const;
@@ -116,6 +126,7 @@ private:
     int timeoutSeconds_ = 120;
     bool broken_ = false;
     bool lastLineCut_ = false;
+    size_t lastLineLength_ = 0;
     std::string lastError_;
     std::string peerFingerprint_;
 

@@ -135,7 +135,7 @@ std::optional<std::string_view> MailSession::ReadReply() {
     if (state_.broken || !connection_.IsOpen()) {
         return std::nullopt;
     }
-    std::optional<std::string> got = connection_.ReadLine(kLineMax);
+    std::optional<std::string> got = connection_.ReadLine(kLineMax, kReplyLineCap);
     if (!got) {
         state_.broken = true;
         lastError_ = connection_.LastError();
@@ -159,10 +159,13 @@ std::optional<std::string_view> MailSession::ReadDataLine() {
     if (state_.broken || !connection_.IsOpen()) {
         return std::nullopt;
     }
-    std::optional<std::string> got = connection_.ReadLine(kDataLineMax);
+    std::optional<std::string> got = connection_.ReadLine(kDataLineMax, kDataLineCap);
     if (!got) {
         state_.broken = true;
         lastError_ = connection_.LastError();
+        if (!state_.abort.IsRaised()) {
+            state_.AddTranscript(lastError_ + "\n");
+        }
         return std::nullopt;
     }
     line_ = std::move(*got);
@@ -174,6 +177,51 @@ std::optional<std::string_view> MailSession::ReadDataLine() {
         return std::nullopt;
     }
     return std::string_view(line_);
+}
+
+MailSession::MultiLine MailSession::ReadMultiLine(
+    const std::function<bool(std::string_view)>& onLine, size_t maxLines, long long maxBytes) {
+    const bool wasQuiet = state_.quiet.exchange(true);
+    struct Restore {
+        std::atomic<bool>& quiet;
+        bool old;
+        ~Restore() { quiet = old; }
+    } restore{state_.quiet, wasQuiet};
+    size_t lines = 0;
+    long long bytes = 0;
+    for (;;) {
+        std::optional<std::string_view> line = ReadDataLine();
+        if (!line) {
+            return MultiLine::kBroken;
+        }
+        if (*line == ".") {
+            return MultiLine::kDone;
+        }
+        bytes += static_cast<long long>(connection_.LastLineLength()) + 2;
+        if (++lines > maxLines || (maxBytes > 0 && bytes > maxBytes)) {
+            connection_.Close();
+            state_.broken = true;
+            return MultiLine::kOverCap;
+        }
+        std::string_view text = *line;
+        if (!text.empty() && text[0] == '.') {
+            text.remove_prefix(1);
+        }
+        if (!onLine(text)) {
+            connection_.Close();
+            state_.broken = true;
+            return MultiLine::kStopped;
+        }
+    }
+}
+
+void MailSession::EndBroken(std::string error) {
+    connection_.Close();
+    state_.broken = true;
+    lastError_ = std::move(error);
+    state_.AddTranscript(lastError_ + "\n");
+    PostStatus(lastError_);
+    listLoaded_ = false;
 }
 
 bool MailSession::SendLine(std::string_view text, bool flush) {

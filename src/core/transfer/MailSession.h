@@ -35,6 +35,9 @@ struct SessionSettings {
     int noMailNotify = 0;
     int sendMode = 0;
     int sendDate = 1;
+    // Messages larger than this (bytes, by the server's listing) stay on
+    // the server with a notice; 0 = no limit.
+    long long maxMessageSize = 0;
 };
 
 // What a receive did.
@@ -58,6 +61,14 @@ public:
     // Longest message data line kept (a message line has no such limit in
     // practice, but memory must stay bounded).
     static constexpr size_t kDataLineMax = 1 << 20;
+    // What a server may send before the session is ended as broken: one
+    // reply line, one whole SMTP or CAPA reply, one line of a multi-line
+    // reply, the entries of a LIST or UIDL listing, a TOP header.
+    static constexpr size_t kReplyLineCap = 64 * 1024;
+    static constexpr size_t kReplyCap = 64 * 1024;
+    static constexpr size_t kDataLineCap = 64u << 20;
+    static constexpr size_t kListingMaxEntries = 1000000;
+    static constexpr long long kHeaderCap = 4ll << 20;
 
     MailSession(TransferState& state, TransferHost& host);
     ~MailSession();
@@ -108,6 +119,22 @@ public:
     // One line of bulk data (up to kDataLineMax bytes), otherwise as
     // ReadReply.
     std::optional<std::string_view> ReadDataLine();
+
+    enum class MultiLine { kDone, kBroken, kOverCap, kStopped };
+    // Reads the body of a multi-line POP3 reply (after its "+OK" line), the
+    // one way every listing and message text is read: it ends only at a
+    // line that is exactly ".", and a line the server began with a
+    // stuffing "." reaches `onLine` without it. More than `maxLines` lines
+    // or `maxBytes` bytes as sent (0: no byte cap) give kOverCap with the
+    // connection closed; `onLine` returning false gives kStopped with the
+    // connection closed (the rest of the reply is never read). Quiet: no
+    // line goes to the status or the transcript.
+    MultiLine ReadMultiLine(const std::function<bool(std::string_view)>& onLine, size_t maxLines,
+                            long long maxBytes);
+    // Ends the session after a protocol fault: the text goes to lastError_,
+    // the transcript and the status line, and the connection is dropped
+    // without QUIT (nothing more is said to such a server).
+    void EndBroken(std::string error);
     // Sends text + CR LF; false on failure or abort. Data lines (flush
     // false) collect in the write buffer until the next flushed line.
     bool SendLine(std::string_view text, bool flush = true);
@@ -138,6 +165,9 @@ public:
     // Whether the last NextMessage that returned 0 did so because STAT,
     // LIST or TOP failed (rather than because the listing was done).
     bool ListFailed() const { return listError_; }
+    // Numbers of the messages the last receive left on the server because
+    // they are larger than the MaxMessageSize setting.
+    const std::vector<int>& LeftOnServer() const { return leftOnServer_; }
     // Number of the message the last NextMessage returned the size of.
     int CurrentListNumber() const { return currentNumber_; }
     int ListCount() const { return static_cast<int>(listNumbers_.size()); }
@@ -146,8 +176,10 @@ public:
     bool UidMode() const { return uidMode_; }
     const std::vector<std::string>& ServerUids() const { return serverUids_; }
     // Retrieves message n into `text` (unfolded, decoded header; LF line
-    // ends; dot-prefixed lines kept as sent; ends with ".\n"). Returns the
-    // length, 0 when a TOP check found it already received, -1 on error.
+    // ends; lines beginning with "." stuffed with one more; without the
+    // terminating "." line, so that the parser need not copy the text).
+    // Returns the length, 0 when a TOP check found it already received or
+    // it is larger than MaxMessageSize, -1 on error.
     long long RetrieveMessage(int n, std::string& text, bool deleteMode);
     bool DeleteMessage(int n);
 
@@ -177,6 +209,11 @@ public:
     // store. Returns the stored message or nullptr; `folder` and `summary`
     // (subject, sender) tell where it went and what it was.
     const MailMessage* HandOver(const std::string& text, const std::filesystem::path& logFile,
+                                std::string& folder,
+                                std::pair<std::string, std::string>* summary = nullptr);
+    // The same, giving the text up as soon as it is parsed (it is empty
+    // afterwards), so that a large message is not held twice while stored.
+    const MailMessage* HandOver(std::string&& text, const std::filesystem::path& logFile,
                                 std::string& folder,
                                 std::pair<std::string, std::string>* summary = nullptr);
 
@@ -214,6 +251,12 @@ public:
     // other accounts. True when every message went (or there was none).
     bool Deliver();
 
+    // Reads one whole SMTP reply: "NNN-" lines up to the final "NNN " line,
+    // all with the same code, at most kReplyCap bytes. Returns its last
+    // line; nullopt when the connection broke, or the reply was malformed
+    // or too long (the session is then ended). `lines` gets every line.
+    std::optional<std::string_view> ReadSmtpReply(std::vector<std::string>* lines = nullptr);
+
     // Capabilities from the last EHLO reply, upper-case keywords.
     const std::vector<std::string>& SmtpCapabilities() const { return capabilities_; }
 
@@ -224,9 +267,15 @@ private:
     const MimeTypeTable& MimeTypes() const;
     bool PopCommandOk(const char* command);
     bool ReadPopListing();
+    const MailMessage* HandOverText(std::string_view text, std::string* release,
+                                    const std::filesystem::path& logFile, std::string& folder,
+                                    std::pair<std::string, std::string>* summary);
+    long long ListedSize(int n) const;
+    long long ReadMessageText(int n, std::string& text, bool deleteMode);
     bool SmtpGreetExtended(bool& refused);
     bool SmtpAuthenticate();
-    std::optional<std::string_view> ReadSmtpReply();
+    bool PopReplyOk(const char* what);
+    bool SmtpExpect(int low, int high);
     uint16_t PortFor(MailServer server) const;
     int SecurityFor(MailServer server) const;
 
@@ -257,6 +306,10 @@ private:
     std::vector<long long> listSizes_;
     size_t listCursor_ = 0;
     int currentNumber_ = 0;
+
+    // Numbers of the messages this receive left on the server for their
+    // size; their unique ids are not recorded as received.
+    std::vector<int> leftOnServer_;
 
     bool uidMode_ = false;
     std::vector<std::string> serverUids_;

@@ -2,6 +2,8 @@
 // and deletion.
 
 #include <algorithm>
+#include <new>
+#include <stdexcept>
 
 #include "common/CodePage.h"
 #include "message/HeaderUnfold.h"
@@ -11,20 +13,15 @@
 #include "transfer/MailSession.h"
 #include "transfer/ReplyParser.h"
 #include "transfer/TransferHost.h"
+#include "transfer/TransferStrings.h"
 
 namespace corvina {
 
 namespace {
 
-// Clears the quiet flag again on every way out of a bulk listing.
-class QuietScope {
-public:
-    explicit QuietScope(TransferState& state) : state_(state) { state_.quiet = true; }
-    ~QuietScope() { state_.quiet = false; }
-
-private:
-    TransferState& state_;
-};
+// Headroom reserved beyond a message's listed size: the unfolded and
+// decoded header may come out a little longer than it was sent.
+constexpr long long kTextSlack = 64 * 1024;
 
 std::string DecodeSummaryField(std::string_view value) {
     const CodePage& cp = CodePage::Working();
@@ -51,11 +48,19 @@ bool MailSession::LoginPop(const std::string& user, const std::string& password)
         credentials = *asked;
     }
     state_.ClearTranscript();
+    leftOnServer_.clear();
     if (!Connect(MailServer::kPop)) {
         return false;
     }
-    if (!ReadReply()) {
+    std::optional<std::string_view> greeting = ReadReply();
+    if (!greeting) {
         Disconnect();
+        return false;
+    }
+    if (!PopPositive(*greeting)) {
+        // Some other kind of server (SMTP on the POP3 port, say): it gets
+        // no user name and no password.
+        EndBroken("The server did not greet as a POP3 server: " + std::string(*greeting));
         return false;
     }
     if (account_.pop3Security == kPop3SecurityStls) {
@@ -68,7 +73,7 @@ bool MailSession::LoginPop(const std::string& user, const std::string& password)
             Disconnect();
             return false;
         }
-        if (PopNegative(*reply)) {
+        if (!PopPositive(*reply)) {
             // The account asks for a protected session: never fall back to
             // sending the password in clear.
             lastError_ = "The server does not offer STLS";
@@ -90,8 +95,12 @@ bool MailSession::LoginPop(const std::string& user, const std::string& password)
         Disconnect();
         return false;
     }
-    if (PopNegative(*reply)) {
+    if (!PopPositive(*reply)) {
+        // The password is never sent after a refused user name.
+        std::string refusal(*reply);
         QuitPop();
+        lastError_ = refusal;
+        PostStatus(lastError_);
         return false;
     }
     state_.quiet = true;
@@ -102,13 +111,17 @@ bool MailSession::LoginPop(const std::string& user, const std::string& password)
         return false;
     }
     PostStatus("PASS ********");
+    state_.AddTranscript("PASS ********\n");
     reply = ReadReply();
     if (!reply) {
         Disconnect();
         return false;
     }
-    if (PopNegative(*reply)) {
+    if (!PopPositive(*reply)) {
+        std::string refusal(*reply);
         QuitPop();
+        lastError_ = refusal;
+        PostStatus(lastError_);
         return false;
     }
     user_ = credentials.user;
@@ -136,33 +149,68 @@ bool MailSession::PopCommandOk(const char* command) {
     if (!SendLine(command)) {
         return false;
     }
-    std::optional<std::string_view> reply = ReadReply();
-    return reply && !PopNegative(*reply);
+    return PopReplyOk(command);
 }
 
-// Reads the whole LIST reply. Every entry of the maildrop is kept: there is
-// no cap on the number of entries, so no message is silently left out and
-// no rest of the listing is ever taken as the reply of a later command.
+// The status line of a reply: false for anything but "+OK", with the
+// server's words kept as the error.
+bool MailSession::PopReplyOk(const char* what) {
+    std::optional<std::string_view> reply = ReadReply();
+    if (!reply) {
+        return false;
+    }
+    if (!PopPositive(*reply)) {
+        lastError_ = std::string(what) + ": " + std::string(*reply);
+        return false;
+    }
+    return true;
+}
+
+// Reads the whole LIST reply. Every entry is kept up to the cap; a line
+// that does not read as "<number> <size>" makes the listing unusable, as
+// its sizes decide what is fetched and what stays on the server.
 bool MailSession::ReadPopListing() {
     listNumbers_.clear();
     listSizes_.clear();
-    QuietScope quiet(state_);
-    for (;;) {
-        std::optional<std::string_view> line = ReadDataLine();
-        if (!line) {
-            return false;
-        }
-        if (line->empty()) {
-            continue;
-        }
-        if ((*line)[0] == '.') {
-            return true;
-        }
-        if (std::optional<ListEntry> entry = ParseListLine(*line)) {
+    std::string bad;
+    MultiLine result = ReadMultiLine(
+        [&](std::string_view line) {
+            if (line.empty()) {
+                return true;
+            }
+            std::optional<ListEntry> entry = ParseListLine(line);
+            if (!entry) {
+                bad = std::string(line.substr(0, 80));
+                return false;
+            }
             listNumbers_.push_back(entry->number);
             listSizes_.push_back(entry->size);
+            return true;
+        },
+        kListingMaxEntries, 0);
+    switch (result) {
+        case MultiLine::kDone:
+            return true;
+        case MultiLine::kOverCap:
+            EndBroken("The server's LIST reply has more than " +
+                      std::to_string(kListingMaxEntries) + " entries");
+            return false;
+        case MultiLine::kStopped:
+            EndBroken("The server's LIST reply has an unreadable line: " + bad);
+            return false;
+        case MultiLine::kBroken:
+            break;
+    }
+    return false;
+}
+
+long long MailSession::ListedSize(int n) const {
+    for (size_t i = 0; i < listNumbers_.size(); ++i) {
+        if (listNumbers_[i] == n) {
+            return listSizes_[i];
         }
     }
+    return -1;
 }
 
 long long MailSession::NextMessage(std::string* summary, std::string* messageId) {
@@ -172,10 +220,16 @@ long long MailSession::NextMessage(std::string* summary, std::string* messageId)
             return 0;
         }
         std::optional<std::string_view> reply = ReadReply();
-        if (!reply || PopNegative(*reply)) {
+        if (!reply) {
             return 0;
         }
-        if (ParseStatCount(*reply).value_or(-1) == 0) {
+        std::optional<StatReply> stat = ParseStat(*reply);
+        if (!stat) {
+            EndBroken("The server's STAT reply is unreadable: " +
+                      std::string(reply->substr(0, 80)));
+            return 0;
+        }
+        if (stat->count == 0) {
             listError_ = false;
             return 0;
         }
@@ -200,8 +254,7 @@ long long MailSession::NextMessage(std::string* summary, std::string* messageId)
             listLoaded_ = false;
             return 0;
         }
-        std::optional<std::string_view> reply = ReadReply();
-        if (!reply || PopNegative(*reply)) {
+        if (!PopReplyOk("TOP")) {
             listLoaded_ = false;
             listError_ = true;
             return 0;
@@ -210,26 +263,28 @@ long long MailSession::NextMessage(std::string* summary, std::string* messageId)
         std::string subject;
         bool haveFrom = false;
         bool haveSubject = false;
-        QuietScope quiet(state_);
-        for (;;) {
-            std::optional<std::string_view> line = ReadDataLine();
-            if (!line) {
-                listLoaded_ = false;
-                listError_ = true;
-                return 0;
+        MultiLine result = ReadMultiLine(
+            [&](std::string_view line) {
+                if (auto v = HeaderValue(line, "From:"); v && !haveFrom) {
+                    from = DecodeSummaryField(*v);
+                    haveFrom = true;
+                } else if (auto s = HeaderValue(line, "Subject:"); s && !haveSubject) {
+                    subject = DecodeSummaryField(*s);
+                    haveSubject = true;
+                } else if (auto id = HeaderValue(line, "Message-Id:")) {
+                    *messageId = std::string(id->substr(0, kLineMax));
+                }
+                return true;
+            },
+            kListingMaxEntries, kHeaderCap);
+        if (result != MultiLine::kDone) {
+            if (result == MultiLine::kOverCap) {
+                EndBroken("The header of message " + std::to_string(number) + " is larger than " +
+                          std::to_string(kHeaderCap) + " bytes");
             }
-            if (!line->empty() && (*line)[0] == '.') {
-                break;
-            }
-            if (auto v = HeaderValue(*line, "From:"); v && !haveFrom) {
-                from = DecodeSummaryField(*v);
-                haveFrom = true;
-            } else if (auto s = HeaderValue(*line, "Subject:"); s && !haveSubject) {
-                subject = DecodeSummaryField(*s);
-                haveSubject = true;
-            } else if (auto id = HeaderValue(*line, "Message-Id:")) {
-                *messageId = std::string(*id);
-            }
+            listLoaded_ = false;
+            listError_ = true;
+            return 0;
         }
         *summary = std::to_string(number) + " " + from + " " + subject;
     }
@@ -244,7 +299,6 @@ int MailSession::FetchUidl() {
     if (!connection_.IsOpen()) {
         return -1;
     }
-    QuietScope quiet(state_);
     if (!SendLine("UIDL")) {
         return 0;
     }
@@ -252,64 +306,169 @@ int MailSession::FetchUidl() {
     if (!reply) {
         return 0;
     }
-    if (PopNegative(*reply)) {
+    if (!PopPositive(*reply)) {
         return 1;
     }
-    for (;;) {
-        std::optional<std::string_view> line = ReadDataLine();
-        if (!line) {
-            return 0;
-        }
-        if (!line->empty() && (*line)[0] == '.') {
-            break;
-        }
-        std::optional<std::string> uid = ParseUidlLine(*line);
-        if (!uid) {
-            // A broken listing is an error; its rest is still read so that
-            // it is never taken as the reply of a later command.
-            serverUids_.clear();
-            while (std::optional<std::string_view> rest = ReadDataLine()) {
-                if (!rest->empty() && (*rest)[0] == '.') {
-                    break;
-                }
+    // A broken line makes the listing an error; its rest is still read so
+    // that it is never taken as the reply of a later command.
+    bool unreadable = false;
+    MultiLine result = ReadMultiLine(
+        [&](std::string_view line) {
+            std::optional<std::string> uid = ParseUidlLine(line);
+            if (!uid) {
+                unreadable = true;
+            } else if (!unreadable) {
+                serverUids_.push_back(std::move(*uid));
             }
-            return 0;
-        }
-        serverUids_.push_back(std::move(*uid));
+            return true;
+        },
+        kListingMaxEntries, 0);
+    if (result == MultiLine::kOverCap) {
+        serverUids_.clear();
+        EndBroken("The server's UIDL reply has more than " + std::to_string(kListingMaxEntries) +
+                  " entries");
+        return 0;
+    }
+    if (result != MultiLine::kDone || unreadable) {
+        serverUids_.clear();
+        return 0;
     }
     savedUids_ = ReadListFile(mailboxDirectory_ / kUidlFile);
     uidMode_ = true;
     return 1;
 }
 
+// Builds the text of message n from its RETR reply: the header unfolded
+// and decoded, every line ended by LF, lines beginning with "." stuffed
+// again so the text keeps the form the parser and the backup log read.
+// The text is reserved once at the listed size, so a large message is not
+// copied again and again as it grows.
+long long MailSession::ReadMessageText(int n, std::string& text, bool deleteMode) {
+    const CodePage& cp = CodePage::Working();
+    const bool japanese = IsJapaneseSystem(cp);
+    const long long listed = ListedSize(n);
+    const long long cap = settings_.maxMessageSize > 0 ? settings_.maxMessageSize : 0;
+    ReceivedTextUnfolder unfolder(cp);
+    bool inHeader = true;
+    long long received = 0;
+    std::string stuffed;
+    auto onLine = [&](std::string_view line) {
+        received += static_cast<long long>(connection_.LastLineLength()) + 2;
+        state_.receivedBytes = received;
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        std::string_view kept = line;
+        if (!line.empty() && line[0] == '.') {
+            stuffed.assign(1, '.');
+            stuffed.append(line);
+            kept = stuffed;
+        }
+        if (inHeader) {
+            if (auto id = HeaderValue(line, "Message-Id:")) {
+                std::string value(id->substr(0, kLineMax));
+                if (!deleteMode && !value.empty() && !Contains(seenMessageIds_, value)) {
+                    seenMessageIds_.push_back(value);
+                }
+            }
+            unfolder.AddLine(kept);
+            if (!unfolder.InHeader()) {
+                inHeader = false;
+                text = unfolder.Finish();
+                long long expected = listed > 0 ? listed : 0;
+                if (cap > 0 && expected > cap) {
+                    expected = cap;
+                }
+                if (expected > 0) {
+                    try {
+                        text.reserve(static_cast<size_t>(expected + kTextSlack));
+                    } catch (const std::exception&) {
+                        // A size the server made up: grow as the text comes.
+                    }
+                }
+            }
+            return true;
+        }
+        if (japanese) {
+            text += JisToSjis(kept);
+        } else {
+            text.append(kept);
+        }
+        text += '\n';
+        return true;
+    };
+    MultiLine result;
+    try {
+        result = ReadMultiLine(onLine, static_cast<size_t>(-1), cap);
+        if (result == MultiLine::kDone && inHeader) {
+            text = unfolder.Finish();
+            if (text.empty()) {
+                text = "\n";  // an empty message is still a message
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        result = MultiLine::kStopped;
+    } catch (const std::length_error&) {
+        result = MultiLine::kStopped;
+    }
+    switch (result) {
+        case MultiLine::kDone:
+            return static_cast<long long>(text.size());
+        case MultiLine::kOverCap:
+            EndBroken("Message " + std::to_string(n) + " grew beyond MaxMessageSize (" +
+                      std::to_string(cap) +
+                      " bytes) while it was received; the session was "
+                      "ended and the message stays on the server");
+            break;
+        case MultiLine::kStopped:
+            EndBroken("Not enough memory to receive message " + std::to_string(n) + " (" +
+                      std::to_string(received) +
+                      " bytes so far); set MaxMessageSize to leave such messages on the server");
+            break;
+        case MultiLine::kBroken:
+            break;
+    }
+    std::string().swap(text);
+    return -1;
+}
+
 long long MailSession::RetrieveMessage(int n, std::string& text, bool deleteMode) {
     text.clear();
-    if (!deleteMode && !state_.receiveAll) {
-        if (!SendFormat("TOP %d 0", n)) {
-            return -1;
+    const long long listed = ListedSize(n);
+    if (settings_.maxMessageSize > 0 && listed > settings_.maxMessageSize) {
+        std::string notice = "Message " + std::to_string(n) + " (" + std::to_string(listed) +
+                             " bytes) is larger than MaxMessageSize (" +
+                             std::to_string(settings_.maxMessageSize) +
+                             " bytes) and was left on the server";
+        state_.AddTranscript(notice + "\n");
+        PostStatus(notice);
+        if (std::find(leftOnServer_.begin(), leftOnServer_.end(), n) == leftOnServer_.end()) {
+            leftOnServer_.push_back(n);
         }
-        std::optional<std::string_view> reply = ReadReply();
-        if (!reply || PopNegative(*reply)) {
+        return 0;
+    }
+    if (!deleteMode && !state_.receiveAll) {
+        if (!SendFormat("TOP %d 0", n) || !PopReplyOk("TOP")) {
             return -1;
         }
         std::string messageId;
         std::optional<std::string> status;
-        {
-            QuietScope quiet(state_);
-            for (;;) {
-                std::optional<std::string_view> line = ReadDataLine();
-                if (!line) {
-                    return -1;
-                }
-                if (!line->empty() && (*line)[0] == '.') {
-                    break;
-                }
-                if (auto id = HeaderValue(*line, "Message-Id:")) {
-                    messageId = std::string(*id);
-                } else if (auto s = HeaderValue(*line, "Status:")) {
+        MultiLine result = ReadMultiLine(
+            [&](std::string_view line) {
+                if (auto id = HeaderValue(line, "Message-Id:")) {
+                    messageId = std::string(id->substr(0, kLineMax));
+                } else if (auto s = HeaderValue(line, "Status:")) {
                     status = std::string(s->substr(0, 256));
                 }
-            }
+                return true;
+            },
+            kListingMaxEntries, kHeaderCap);
+        if (result == MultiLine::kOverCap) {
+            EndBroken("The header of message " + std::to_string(n) + " is larger than " +
+                      std::to_string(kHeaderCap) + " bytes");
+        }
+        if (result != MultiLine::kDone) {
+            return -1;
         }
         if (!messageId.empty() && Contains(savedMessageIds_, messageId) &&
             (!status || status->find('R') != std::string::npos)) {
@@ -322,53 +481,17 @@ long long MailSession::RetrieveMessage(int n, std::string& text, bool deleteMode
 
     state_.currentMessage = n;
     state_.receivedBytes = 0;
-    if (!SendFormat("RETR %d", n)) {
+    if (!SendFormat("RETR %d", n) || !PopReplyOk("RETR")) {
         return -1;
     }
-    std::optional<std::string_view> reply = ReadReply();
-    if (!reply || PopNegative(*reply)) {
-        return -1;
-    }
-    ReceivedTextUnfolder unfolder(CodePage::Working());
-    bool ended = false;
-    long long received = 0;
-    {
-        QuietScope quiet(state_);
-        for (;;) {
-            std::optional<std::string_view> line = ReadDataLine();
-            if (!line) {
-                return -1;
-            }
-            if (*line == ".") {
-                ended = true;
-                break;
-            }
-            if (unfolder.InHeader() && !line->empty()) {
-                if (auto id = HeaderValue(*line, "Message-Id:")) {
-                    std::string value(*id);
-                    if (!deleteMode && !value.empty() && !Contains(seenMessageIds_, value)) {
-                        seenMessageIds_.push_back(value);
-                    }
-                }
-            }
-            unfolder.AddLine(*line);
-            received += static_cast<long long>(line->size()) + 2;
-            state_.receivedBytes = received;
-        }
-    }
-    text = unfolder.Finish();
-    if (ended) {
-        text += ".\n";
-    }
-    return static_cast<long long>(text.size());
+    return ReadMessageText(n, text, deleteMode);
 }
 
 bool MailSession::DeleteMessage(int n) {
     if (!SendFormat("DELE %d", n)) {
         return false;
     }
-    std::optional<std::string_view> reply = ReadReply();
-    return reply && !PopNegative(*reply);
+    return PopReplyOk("DELE");
 }
 
 }  // namespace corvina

@@ -52,9 +52,9 @@ bool AppendBytes(const std::filesystem::path& path, std::string_view bytes) {
 // line. Only the Japanese system stores Shift_JIS; elsewhere the bytes would
 // be wrong for the working code page, so the text is left to the charset
 // conversion of the MIME layer.
-std::string FromEuc(const std::string& text) {
+std::string FromEuc(std::string_view text) {
     if (CodePage::Working().Id() != CodePage::kShiftJis) {
-        return text;
+        return std::string(text);
     }
     std::string out;
     size_t pos = 0;
@@ -64,7 +64,7 @@ std::string FromEuc(const std::string& text) {
             end = text.size();
         }
         int errors = 0;
-        out += EucToSjisLine(std::string_view(text).substr(pos, end - pos), errors);
+        out += EucToSjisLine(text.substr(pos, end - pos), errors);
         if (end < text.size()) {
             out += '\n';
         }
@@ -87,16 +87,38 @@ std::filesystem::path MailSession::BackupLogPath() const {
 const MailMessage* MailSession::HandOver(const std::string& text,
                                          const std::filesystem::path& logFile, std::string& folder,
                                          std::pair<std::string, std::string>* summary) {
+    return HandOverText(text, nullptr, logFile, folder, summary);
+}
+
+const MailMessage* MailSession::HandOver(std::string&& text, const std::filesystem::path& logFile,
+                                         std::string& folder,
+                                         std::pair<std::string, std::string>* summary) {
+    return HandOverText(text, &text, logFile, folder, summary);
+}
+
+const MailMessage* MailSession::HandOverText(std::string_view text, std::string* release,
+                                             const std::filesystem::path& logFile,
+                                             std::string& folder,
+                                             std::pair<std::string, std::string>* summary) {
     if (settings_.leaveLog) {
         // The backup log is a copy; a failed append does not stop the
-        // receive (the message still goes to the store).
-        AppendBytes(logFile.empty() ? BackupLogPath() : logFile, text);
+        // receive (the message still goes to the store). Each message in
+        // it ends with a "." line.
+        const std::filesystem::path& log = logFile.empty() ? BackupLogPath() : logFile;
+        const bool ended = text == ".\n" || text.ends_with("\n.\n");
+        if (AppendBytes(log, text) && !ended) {
+            AppendBytes(log, ".\n");
+        }
     }
     auto message = std::make_unique<MailMessage>();
     ParseOptions options;
     options.mailboxDirectory = mailboxDirectory_;
     options.ownAddress = account_.address;
     ParseMessage(*message, settings_.eucReceive ? FromEuc(text) : text, options);
+    if (release) {
+        // Parsed: the text is not held beside the copy the store writes.
+        std::string().swap(*release);
+    }
     message->status.clear();
     folder = "InBox";
     if (settings_.autoFilter) {
@@ -112,26 +134,25 @@ const MailMessage* MailSession::HandOver(const std::string& text,
 }
 
 std::optional<std::string> MailSession::FetchHeader(int n) {
-    if (!SendFormat("TOP %d 0", n)) {
+    if (!SendFormat("TOP %d 0", n) || !PopReplyOk("TOP")) {
         return std::nullopt;
     }
-    std::optional<std::string_view> reply = ReadReply();
-    if (!reply || (!reply->empty() && (*reply)[0] == '-')) {
-        return std::nullopt;
-    }
-    FlagScope quiet(state_.quiet, true);
     std::string header;
-    for (;;) {
-        std::optional<std::string_view> line = ReadDataLine();
-        if (!line) {
-            return std::nullopt;
-        }
-        if (!line->empty() && (*line)[0] == '.') {
-            return header;
-        }
-        header += *line;
-        header += "\r\n";
+    MultiLine result = ReadMultiLine(
+        [&](std::string_view line) {
+            header += line;
+            header += "\r\n";
+            return true;
+        },
+        kListingMaxEntries, kHeaderCap);
+    if (result == MultiLine::kOverCap) {
+        EndBroken("The header of message " + std::to_string(n) + " is larger than " +
+                  std::to_string(kHeaderCap) + " bytes");
     }
+    if (result != MultiLine::kDone) {
+        return std::nullopt;
+    }
+    return header;
 }
 
 ReceiveOutcome MailSession::Receive(bool all, const std::filesystem::path& logFile) {
@@ -194,7 +215,7 @@ ReceiveOutcome MailSession::Receive(bool all, const std::filesystem::path& logFi
         if (got > 0) {
             std::string folder;
             std::pair<std::string, std::string> summary;
-            const MailMessage* stored = HandOver(text, logFile, folder, &summary);
+            const MailMessage* stored = HandOver(std::move(text), logFile, folder, &summary);
             if (!stored) {
                 // Not stored means not received: no DELE, and no QUIT at the
                 // end, so the server keeps every message of this session.
@@ -239,6 +260,15 @@ ReceiveOutcome MailSession::Receive(bool all, const std::filesystem::path& logFi
     } else if (settings_.noMailNotify) {
         host_.NoNewMail();
     }
+    // A message left on the server for its size is not received: its id
+    // stays out of the list so that the next receive and Clean up Server
+    // treat it as new.
+    for (int number : leftOnServer_) {
+        if (number >= 1 && number <= static_cast<int>(serverUids_.size())) {
+            serverUids_[static_cast<size_t>(number - 1)].clear();
+        }
+    }
+    std::erase(serverUids_, std::string());
     if (!failed) {
         WriteListFile(mailboxDirectory_ / kMessageIdFile, seenMessageIds_);
         WriteListFile(mailboxDirectory_ / kUidlFile, serverUids_);

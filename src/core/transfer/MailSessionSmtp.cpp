@@ -20,21 +20,58 @@ std::string LocalHostName(const std::string& fallback) {
     return name;
 }
 
-bool Positive(const std::optional<std::string_view>& reply) {
-    return reply && !reply->empty() && (*reply)[0] == '2';
-}
-
 }  // namespace
 
-// Reads one whole reply (all "250-" lines up to the last one) and returns
-// its last line.
-std::optional<std::string_view> MailSession::ReadSmtpReply() {
+// Reads one whole reply, whatever the command: "NNN-" lines up to the
+// final "NNN " line, every line with the same code, at most kReplyCap
+// bytes. Returns the last line; nullopt when the connection broke or the
+// reply is malformed or too long (the session is then ended). `lines` gets
+// every line of the reply.
+std::optional<std::string_view> MailSession::ReadSmtpReply(std::vector<std::string>* lines) {
+    if (lines) {
+        lines->clear();
+    }
+    int code = -1;
+    size_t total = 0;
     for (;;) {
         std::optional<std::string_view> line = ReadReply();
-        if (!line || !SmtpContinues(*line)) {
+        if (!line) {
+            return std::nullopt;
+        }
+        int lineCode = SmtpCode(*line);
+        if (lineCode < 0 || (code >= 0 && lineCode != code)) {
+            EndBroken("The server's reply is not a valid SMTP reply: " +
+                      std::string(line->substr(0, 80)));
+            return std::nullopt;
+        }
+        code = lineCode;
+        total += connection_.LastLineLength() + 2;
+        if (total > kReplyCap) {
+            EndBroken("The server's reply is longer than " + std::to_string(kReplyCap) + " bytes");
+            return std::nullopt;
+        }
+        if (lines) {
+            lines->emplace_back(*line);
+        }
+        if (!SmtpContinues(*line)) {
             return line;
         }
     }
+}
+
+// Reads a whole reply and tells whether its code lies in [low, high]; any
+// other reply is kept as the error, in the server's own words.
+bool MailSession::SmtpExpect(int low, int high) {
+    std::optional<std::string_view> reply = ReadSmtpReply();
+    if (!reply) {
+        return false;
+    }
+    int code = SmtpCode(*reply);
+    if (code < low || code > high) {
+        lastError_ = std::string(*reply);
+        return false;
+    }
+    return true;
 }
 
 // EHLO and its capability lines. `refused` tells a negative answer (fall
@@ -45,28 +82,19 @@ bool MailSession::SmtpGreetExtended(bool& refused) {
     if (!SendFormat("EHLO %s", LocalHostName(account_.smtp).c_str())) {
         return false;
     }
-    bool first = true;
-    for (;;) {
-        std::optional<std::string_view> line = ReadReply();
-        if (!line) {
-            return false;
-        }
-        if (line->empty() || (*line)[0] != '2') {
-            refused = true;
-            // Consume the rest of a multi-line refusal.
-            while (line && SmtpContinues(*line)) {
-                line = ReadReply();
-            }
-            return false;
-        }
-        if (!first) {
-            capabilities_.push_back(SmtpCapabilityLine(*line));
-        }
-        first = false;
-        if (!SmtpContinues(*line)) {
-            return true;
-        }
+    std::vector<std::string> lines;
+    std::optional<std::string_view> reply = ReadSmtpReply(&lines);
+    if (!reply) {
+        return false;
     }
+    if ((*reply)[0] != '2') {
+        refused = true;
+        return false;
+    }
+    for (size_t i = 1; i < lines.size(); ++i) {
+        capabilities_.push_back(SmtpCapabilityLine(lines[i]));
+    }
+    return true;
 }
 
 bool MailSession::SmtpAuthenticate() {
@@ -89,20 +117,15 @@ bool MailSession::SmtpAuthenticate() {
         }
         PostStatus("AUTH PLAIN ********");
         state_.AddTranscript("AUTH PLAIN ********\n");
-        return Positive(ReadSmtpReply());
+        return SmtpExpect(200, 299);
     }
     if (OffersAuth(capabilities_, "LOGIN")) {
-        if (!SendLine("AUTH LOGIN")) {
-            return false;
-        }
-        std::optional<std::string_view> reply = ReadSmtpReply();
-        if (!reply || SmtpCode(*reply) != 334) {
+        if (!SendLine("AUTH LOGIN") || !SmtpExpect(334, 334)) {
             return false;
         }
         state_.quiet = true;
         bool sent = SendLine(Base64EncodeText(user));
-        reply = sent ? ReadSmtpReply() : std::nullopt;
-        if (!reply || SmtpCode(*reply) != 334) {
+        if (!sent || !SmtpExpect(334, 334)) {
             state_.quiet = false;
             return false;
         }
@@ -112,7 +135,7 @@ bool MailSession::SmtpAuthenticate() {
             return false;
         }
         state_.AddTranscript("(user name and password sent)\n");
-        return Positive(ReadSmtpReply());
+        return SmtpExpect(200, 299);
     }
     lastError_ = "The server offers no supported authentication (PLAIN or LOGIN)";
     state_.AddTranscript(lastError_ + "\n");
@@ -125,9 +148,16 @@ bool MailSession::ConnectSmtp() {
     if (!Connect(MailServer::kSmtp)) {
         return false;
     }
-    std::optional<std::string_view> greeting = ReadReply();
+    // The greeting may have many lines; it is read whole, and only a 2xx
+    // one is taken as a mail server ready for us.
+    std::optional<std::string_view> greeting = ReadSmtpReply();
     if (!greeting) {
         Disconnect();
+        return false;
+    }
+    if ((*greeting)[0] != '2') {
+        lastError_ = std::string(*greeting);
+        QuitSmtp();
         return false;
     }
     std::string helloName = LocalHostName(account_.smtp);
@@ -138,26 +168,13 @@ bool MailSession::ConnectSmtp() {
             Disconnect();
             return false;
         }
-        // The rest of a multi-line greeting comes before the HELO reply.
-        for (;;) {
-            std::optional<std::string_view> line = ReadReply();
-            if (!line) {
-                Disconnect();
-                return false;
-            }
-            if (line->substr(0, 3) != "220") {
-                return true;
-            }
+        if (!SmtpExpect(200, 299)) {
+            QuitSmtp();
+            return false;
         }
+        return true;
     }
 
-    while (greeting && SmtpContinues(*greeting)) {
-        greeting = ReadReply();
-    }
-    if (!Positive(greeting)) {
-        Disconnect();
-        return false;
-    }
     bool refused = false;
     bool ehlo = SmtpGreetExtended(refused);
     if (!ehlo) {
@@ -165,7 +182,7 @@ bool MailSession::ConnectSmtp() {
             Disconnect();
             return false;
         }
-        if (!SendFormat("HELO %s", helloName.c_str()) || !Positive(ReadSmtpReply())) {
+        if (!SendFormat("HELO %s", helloName.c_str()) || !SmtpExpect(200, 299)) {
             QuitSmtp();
             return false;
         }
@@ -183,8 +200,7 @@ bool MailSession::ConnectSmtp() {
             Disconnect();
             return false;
         }
-        std::optional<std::string_view> reply = ReadSmtpReply();
-        if (!reply || SmtpCode(*reply) != 220) {
+        if (!SmtpExpect(220, 220)) {
             QuitSmtp();
             return false;
         }
@@ -221,18 +237,18 @@ bool MailSession::SendEnvelope(std::string_view sender, const std::vector<std::s
         return false;
     }
     std::string command = "MAIL FROM:<" + std::string(sender) + ">";
-    if (!SendLine(command) || !Positive(ReadSmtpReply())) {
+    if (!SendLine(command) || !SmtpExpect(200, 299)) {
         return false;
     }
     for (const std::string& recipient : recipients) {
         if (!SendLine("RCPT TO:<" + recipient + ">")) {
             return false;
         }
-        if (!Positive(ReadSmtpReply())) {
+        if (!SmtpExpect(200, 299)) {
             // The message fails as a whole. DATA is never sent, and the
             // connection is given up rather than risking a QUIT that a
             // server in its data phase would take as message text.
-            lastError_ = "recipient refused: " + recipient;
+            lastError_ = "recipient refused: " + recipient + " (" + lastError_ + ")";
             Disconnect();
             return false;
         }
@@ -240,8 +256,7 @@ bool MailSession::SendEnvelope(std::string_view sender, const std::vector<std::s
     if (!SendLine("DATA")) {
         return false;
     }
-    std::optional<std::string_view> reply = ReadSmtpReply();
-    if (!reply || reply->empty() || (*reply)[0] != '3') {
+    if (!SmtpExpect(300, 399)) {
         return false;
     }
     state_.quiet = true;
@@ -255,7 +270,7 @@ bool MailSession::SendEnvelope(std::string_view sender, const std::vector<std::s
         Disconnect();
         return false;
     }
-    return Positive(ReadSmtpReply());
+    return SmtpExpect(200, 299);
 }
 
 bool MailSession::SendEnvelope(std::string_view sender, const std::vector<std::string>& recipients,

@@ -49,6 +49,24 @@ std::string Upper(std::string_view text) {
 
 }  // namespace
 
+bool PopPositive(std::string_view reply) {
+    return reply.size() >= 3 && reply[0] == '+' && (reply[1] == 'O' || reply[1] == 'o') &&
+           (reply[2] == 'K' || reply[2] == 'k') && (reply.size() == 3 || IsBlank(reply[3]));
+}
+
+std::optional<StatReply> ParseStat(std::string_view reply) {
+    if (!PopPositive(reply)) {
+        return std::nullopt;
+    }
+    NextToken(reply);
+    std::optional<long long> count = ParseDecimal(NextToken(reply));
+    std::optional<long long> size = ParseDecimal(NextToken(reply));
+    if (!count || !size) {
+        return std::nullopt;
+    }
+    return StatReply{*count, *size};
+}
+
 std::optional<long long> ParseStatCount(std::string_view reply) {
     NextToken(reply);
     return ParseDecimal(NextToken(reply));
@@ -62,7 +80,11 @@ std::optional<ListEntry> ParseListLine(std::string_view line) {
     }
     ListEntry entry;
     entry.number = static_cast<int>(*number);
-    entry.size = ParseDecimal(NextToken(line)).value_or(0);
+    std::optional<long long> size = ParseDecimal(NextToken(line));
+    if (!size) {
+        return std::nullopt;
+    }
+    entry.size = *size;
     return entry;
 }
 

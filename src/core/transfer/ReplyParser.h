@@ -9,22 +9,32 @@
 
 namespace corvina {
 
-// POP3: a reply is negative when it starts with '-'; anything else counts
-// as positive.
+// POP3: a reply is negative when it starts with '-'.
 inline bool PopNegative(std::string_view reply) {
     return !reply.empty() && reply[0] == '-';
 }
+// POP3: only "+OK" (any case) is positive; anything else, a "-ERR" or the
+// reply of some other kind of server ("220 ...", "500 ..."), is not.
+bool PopPositive(std::string_view reply);
 
 // "+OK 3 1200": the message count (second token); nullopt when missing or
 // not a number.
 std::optional<long long> ParseStatCount(std::string_view reply);
+
+struct StatReply {
+    long long count = 0;
+    long long size = 0;
+};
+// "+OK <count> <size>": both decimal numbers of at most 18 digits, or
+// nullopt (a negative, non-numeric or missing value is unreadable).
+std::optional<StatReply> ParseStat(std::string_view reply);
 
 struct ListEntry {
     int number = 0;
     long long size = 0;
 };
 // One line of a LIST listing: "<number> <size>". nullopt when the number is
-// not a positive decimal; a missing or bad size gives 0.
+// not a positive decimal or the size not a decimal of at most 18 digits.
 std::optional<ListEntry> ParseListLine(std::string_view line);
 
 // One line of a UIDL listing: "<number> <uid>". The uid is the rest after

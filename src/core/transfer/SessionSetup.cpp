@@ -15,6 +15,7 @@ SessionSettings SessionSettingsFrom(const Settings& settings) {
     s.noMailNotify = settings.noMailNotify;
     s.sendMode = settings.sendMode;
     s.sendDate = settings.sendDate;
+    s.maxMessageSize = settings.maxMessageSize < 0 ? 0 : settings.maxMessageSize;
     return s;
 }
 

@@ -84,21 +84,21 @@ void ServerConnection::Close() {
     }
 }
 
-void ServerConnection::Send(std::string_view raw) {
+bool ServerConnection::Send(std::string_view raw) {
     if (fd_ < 0) {
-        return;
+        return false;
     }
     if (ssl_) {
-        SSL_write(ssl_, raw.data(), static_cast<int>(raw.size()));
-        return;
+        return SSL_write(ssl_, raw.data(), static_cast<int>(raw.size())) > 0;
     }
     while (!raw.empty()) {
         ssize_t n = send(fd_, raw.data(), raw.size(), MSG_NOSIGNAL);
         if (n <= 0) {
-            return;
+            return false;
         }
         raw.remove_prefix(static_cast<size_t>(n));
     }
+    return true;
 }
 
 bool ServerConnection::Fill() {

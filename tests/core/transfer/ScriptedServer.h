@@ -32,8 +32,9 @@ public:
     explicit ServerConnection(int fd) : fd_(fd) {}
     ~ServerConnection();
 
-    void Send(std::string_view raw);
-    void SendLine(std::string_view line) { Send(std::string(line) + "\r\n"); }
+    // False once the client is gone (for endless replies).
+    bool Send(std::string_view raw);
+    bool SendLine(std::string_view line) { return Send(std::string(line) + "\r\n"); }
     // One line without CR LF; nullopt at end of stream. Every line read is
     // recorded.
     std::optional<std::string> ReadLine();
