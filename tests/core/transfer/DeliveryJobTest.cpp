@@ -13,12 +13,14 @@
 #include "ScriptedServer.h"
 #include "StoreBackedHost.h"
 #include "TestSupport.h"
+#include "app/AppState.h"
 #include "app/ProfileSelection.h"
 #include "message/Base64.h"
 #include "store/FolderNames.h"
 #include "store/Mailbox.h"
 #include "store/OutBoxQueue.h"
 #include "transfer/MailSession.h"
+#include "transfer/SessionSetup.h"
 #include "transfer/TransferStrings.h"
 
 namespace corvina {
@@ -291,6 +293,35 @@ TEST(OutBoxQueueTest, TakeCommitAndRecoverKeepEveryMessageOnce) {
     test::WriteFileBytes(outBox, both);
     EXPECT_EQ(RecoverOutBoxBackup(dir.Path()), 0);
     EXPECT_EQ(host.ReadFolder("OutBox").size(), 2u);
+}
+
+// At start-up every account's leftover is recovered, and the user is told
+// for which account and how many.
+TEST(OutBoxQueueTest, StartUpRecoversEveryAccountsLeftover) {
+    test::ScratchDir home;
+    AppState state;
+    state.homeDirectory = home.Path();
+    for (int i = 0; i < 2; ++i) {
+        AccountProfile& a = state.profiles[static_cast<size_t>(i)];
+        a.pop = "127.0.0.1";
+        a.mailDirNo = i;
+        StoreBackedHost files(MailboxDirectoryFor(home.Path(), i));
+    }
+    state.profiles[1].account = "Work";
+    const std::filesystem::path work = MailboxDirectoryFor(home.Path(), 1);
+    test::WriteFileBytes(
+        work / kOutBoxBackupFile,
+        test::ReadFileBytes(test::DataPath("outbox/killed-delivery-outbox-bak.mbx")));
+    test::WriteFileBytes(FolderNameToPath(work, ResolveFolderName("Sent")),
+                         test::ReadFileBytes(test::DataPath("outbox/killed-delivery-Sent.mbx")));
+    EXPECT_EQ(
+        RecoverInterruptedDeliveries(state),
+        (std::vector<std::string>{
+            "2 message(s) of an interrupted delivery were put back into the OutBox of Work."}));
+    EXPECT_EQ(StoredMessageId(
+                  SplitStoredMessages(test::ReadFileBytes(FolderNameToPath(work, "OutBox")))[0]),
+              "<1765198800.a2@example.test>");
+    EXPECT_TRUE(RecoverInterruptedDeliveries(state).empty());
 }
 
 TEST(OutBoxQueueTest, SplitKeepsATruncatedLastMessage) {
