@@ -179,6 +179,9 @@ TEST(DeliverJob, ComposingDuringADeliveryLosesNothing) {
     EXPECT_EQ(d.host.ReadFolder("InBox")[0]->subject, "Mail sending error!");
     EXPECT_FALSE(std::filesystem::exists(d.dir / kOutBoxBackupFile));
     EXPECT_EQ(d.host.errors, (std::vector<int>{kStrSendFailed}));
+    // Committed once through the host: the two messages never tried.
+    ASSERT_EQ(d.host.committed.size(), 1u);
+    EXPECT_EQ(d.host.committed[0].size(), 2u);
 }
 
 // The leftover of a delivery killed while its second message was on the
@@ -391,6 +394,8 @@ TEST(DeliverJob, SendModeOneLogsInWithTheServersOwnAccountOnly) {
     EXPECT_EQ(log.auth, (std::vector<std::string>{std::string("\0alice\0alicepw", 14),
                                                   std::string("\0alice\0alicepw", 14)}));
     EXPECT_EQ(Subjects(t.other->ReadFolder("Sent")), (std::vector<std::string>{"from other/S"}));
+    // The other account's Sent copy went through the host too.
+    EXPECT_EQ(t.host->storedIn, (std::vector<std::string>{(t.dir1 / "Sent").string()}));
 }
 
 // SendMode 0 after a receive of account 0 on the same session: account 1's

@@ -39,11 +39,6 @@ public:
     }
     std::optional<std::vector<std::string>> TakeOutBox(const std::filesystem::path& mailboxDir,
                                                        std::string& error) override {
-        ++takes;
-        if (failTake) {
-            error = "taking was made to fail";
-            return std::nullopt;
-        }
         return corvina::TakeOutBox(mailboxDir, &error);
     }
     bool CommitOutBox(const std::filesystem::path& mailboxDir,
@@ -77,8 +72,6 @@ public:
 
     std::vector<Stored> stored;
     std::vector<std::string> storedIn;
-    int takes = 0;
-    bool failTake = false;
     std::vector<std::vector<std::string>> committed;
     std::vector<std::string> notices;
     std::vector<std::string> storedFolders;
