@@ -6,6 +6,8 @@
 #include <ctime>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <mutex>
 #include <random>
 #include <set>
 #include <system_error>
@@ -148,6 +150,25 @@ std::optional<FolderLock> LockOutBox(const std::filesystem::path& outBox, std::s
     return lock;
 }
 
+// A delivery holds the lock of its queue from the take to the commit, so
+// that recovery never mistakes the OutBox.bak of a delivery still running
+// (in this or another process) for the leftover of a killed one: the lock
+// dies with its process.
+std::mutex gQueuesMutex;
+std::map<std::filesystem::path, FolderLock>& HeldQueues() {
+    static auto* held = new std::map<std::filesystem::path, FolderLock>;
+    return *held;
+}
+
+std::optional<FolderLock> TryLockQueue(const std::filesystem::path& backup, bool* busy) {
+    return FolderLock::TryAcquire(backup, busy);
+}
+
+void ReleaseQueue(const std::filesystem::path& mailboxDir) {
+    std::lock_guard guard(gQueuesMutex);
+    HeldQueues().erase(mailboxDir);
+}
+
 bool RemoveBackup(const std::filesystem::path& backup, std::string* error) {
     std::error_code ec;
     std::filesystem::remove(backup, ec);
@@ -198,6 +219,13 @@ std::optional<std::vector<std::string>> TakeOutBox(const std::filesystem::path& 
                                                    std::string* error) {
     const std::filesystem::path outBox = FolderNameToPath(mailboxDir, "OutBox");
     const std::filesystem::path backup = mailboxDir / kOutBoxBackupFile;
+    bool busy = false;
+    std::optional<FolderLock> queue = TryLockQueue(backup, &busy);
+    if (!queue) {
+        SetError(error, busy ? "another delivery of this OutBox is running; try again when it ended"
+                             : "the OutBox could not be locked");
+        return std::nullopt;
+    }
     std::optional<FolderLock> lock = LockOutBox(outBox, error);
     if (!lock) {
         return std::nullopt;
@@ -236,6 +264,8 @@ std::optional<std::vector<std::string>> TakeOutBox(const std::filesystem::path& 
         RemoveBackup(backup, nullptr);
         return std::nullopt;
     }
+    std::lock_guard guard(gQueuesMutex);
+    HeldQueues().insert_or_assign(mailboxDir, std::move(*queue));
     return pieces;
 }
 
@@ -243,6 +273,12 @@ bool CommitOutBox(const std::filesystem::path& mailboxDir, const std::vector<std
                   std::string* error) {
     const std::filesystem::path outBox = FolderNameToPath(mailboxDir, "OutBox");
     const std::filesystem::path backup = mailboxDir / kOutBoxBackupFile;
+    // The queue is free again however the commit ends: a backup kept
+    // after a failure is then a leftover for recovery.
+    struct Release {
+        const std::filesystem::path& dir;
+        ~Release() { ReleaseQueue(dir); }
+    } release{mailboxDir};
     std::optional<FolderLock> lock = LockOutBox(outBox, error);
     if (!lock) {
         return false;
@@ -267,6 +303,16 @@ int RecoverOutBoxBackup(const std::filesystem::path& mailboxDir, std::string* er
     std::error_code ec;
     if (!std::filesystem::exists(backup, ec)) {
         return 0;
+    }
+    // The OutBox.bak of a delivery that is still running is no leftover.
+    bool busy = false;
+    std::optional<FolderLock> queue = TryLockQueue(backup, &busy);
+    if (!queue) {
+        if (busy) {
+            return 0;
+        }
+        SetError(error, "the OutBox could not be locked");
+        return -1;
     }
     std::optional<FolderLock> lock = LockOutBox(outBox, error);
     if (!lock) {

@@ -35,7 +35,9 @@ std::string StoredMessageId(const std::string& piece);
 // what recovery recognises it by in Sent). Returns the messages taken (none
 // when the OutBox is empty or missing; then nothing is written), or nullopt
 // with `error` set when the OutBox could not be taken (it is then as it
-// was). Refuses while "OutBox.bak" exists: recover it first.
+// was). Refuses while "OutBox.bak" exists: recover it first. The queue
+// stays locked until CommitOutBox, so that no other delivery takes it and
+// no recovery mistakes its "OutBox.bak" for a leftover.
 std::optional<std::vector<std::string>> TakeOutBox(const std::filesystem::path& mailboxDir,
                                                    std::string* error = nullptr);
 
@@ -49,7 +51,8 @@ bool CommitOutBox(const std::filesystem::path& mailboxDir, const std::vector<std
 // Recovers a leftover "OutBox.bak": its messages found neither in Sent nor
 // in the OutBox (by Message-ID, else by their whole stored text) go back in
 // front of the OutBox; then the file is removed. Returns how many went back
-// (0 when there was no leftover), or -1 with `error` set when the OutBox
+// (0 when there was no leftover, or when the "OutBox.bak" belongs to a
+// delivery still running), or -1 with `error` set when the OutBox
 // could not be written (the leftover is then kept).
 int RecoverOutBoxBackup(const std::filesystem::path& mailboxDir, std::string* error = nullptr);
 

@@ -189,6 +189,10 @@ bool MailSession::DeliverOutBox(int accountIndex, int& writtenBack) {
         ReportError(kStrSendFailed, error);
         return false;
     }
+    if (pieces->empty()) {
+        QuitSmtp();
+        return true;
+    }
     size_t next = 0;
     bool failed = false;
     while (next < pieces->size() && !state_.abort.IsRaised()) {

@@ -327,6 +327,32 @@ TEST(OutBoxQueueTest, StartUpRecoversEveryAccountsLeftover) {
     EXPECT_TRUE(RecoverInterruptedDeliveries(state).empty());
 }
 
+// The OutBox.bak of a delivery that is still running is no leftover:
+// recovery elsewhere leaves it alone until the delivery committed.
+TEST(OutBoxQueueTest, RecoveryLeavesARunningDeliveryAlone) {
+    test::ScratchDir dir;
+    StoreBackedHost host(dir.Path());
+    ASSERT_TRUE(host.AddToOutBox(Outgoing("a")));
+    std::optional<std::vector<std::string>> taken = TakeOutBox(dir.Path());
+    ASSERT_TRUE(taken);
+    int recovered = -2;
+    std::optional<std::vector<std::string>> second;
+    std::thread other([&] {
+        recovered = RecoverOutBoxBackup(dir.Path());
+        second = TakeOutBox(dir.Path());
+    });
+    other.join();
+    EXPECT_EQ(recovered, 0);
+    EXPECT_FALSE(second);
+    EXPECT_TRUE(host.ReadFolder("OutBox").empty());
+    ASSERT_TRUE(std::filesystem::exists(dir / kOutBoxBackupFile));
+    ASSERT_TRUE(CommitOutBox(dir.Path(), *taken));
+    std::thread after([&] { recovered = RecoverOutBoxBackup(dir.Path()); });
+    after.join();
+    EXPECT_EQ(recovered, 0);
+    EXPECT_EQ(Subjects(host.ReadFolder("OutBox")), (std::vector<std::string>{"a/W"}));
+}
+
 TEST(OutBoxQueueTest, SplitKeepsATruncatedLastMessage) {
     std::vector<std::string> pieces =
         SplitStoredMessages("From:a\r\n\r\nx\r\n.\r\nFrom:b\r\n\r\n..\r\n.\r\nFrom:c\r\n\r\ncut");
