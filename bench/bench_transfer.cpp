@@ -35,6 +35,7 @@
 #include "store/MailMessage.h"
 #include "store/Mailbox.h"
 #include "transfer/MailSession.h"
+#include "store/OutBoxQueue.h"
 #include "transfer/TransferHost.h"
 
 namespace {
@@ -166,6 +167,24 @@ public:
         context.mailboxDir = dir_;
         return DeliverMessage(context, folder, std::move(message));
     }
+    bool StoreMessageIn(const std::filesystem::path& mailboxDir, std::string_view folder,
+                        std::unique_ptr<MailMessage> message) override {
+        StoreContext context;
+        context.mailboxDir = mailboxDir;
+        return AppendToFolderFile(*message, folder, context);
+    }
+    std::optional<std::vector<std::string>> TakeOutBox(const std::filesystem::path& mailboxDir,
+                                                       std::string& error) override {
+        return corvina::TakeOutBox(mailboxDir, &error);
+    }
+    bool CommitOutBox(const std::filesystem::path& mailboxDir,
+                      const std::vector<std::string>& unsent, std::string& error) override {
+        return corvina::CommitOutBox(mailboxDir, unsent, &error);
+    }
+    int RecoverOutBox(const std::filesystem::path& mailboxDir, std::string& error) override {
+        return RecoverOutBoxBackup(mailboxDir, &error);
+    }
+    void ShowNotice(std::string_view) override {}
     bool SyncStore() override { return SyncDeliveries(); }
     void OutBoxRewritten(std::string_view) override {}
     void FirstNewMessage(std::string_view, const MailMessage*) override {}

@@ -3,6 +3,7 @@
 #include "common/StringTable.h"
 #include "store/MailMessage.h"
 #include "store/Mailbox.h"
+#include "store/OutBoxQueue.h"
 
 namespace corvina {
 
@@ -22,6 +23,34 @@ const MailMessage* BatchHost::StoreMessage(std::string_view folder,
     context.mailboxDir = mailboxDir_;
     context.host = this;
     return DeliverMessage(context, folder, std::move(message));
+}
+
+bool BatchHost::StoreMessageIn(const std::filesystem::path& mailboxDir, std::string_view folder,
+                               std::unique_ptr<MailMessage> message) {
+    StoreContext context;
+    context.mailboxDir = mailboxDir;
+    context.host = this;
+    return message && AppendToFolderFile(*message, folder, context);
+}
+
+std::optional<std::vector<std::string>> BatchHost::TakeOutBox(
+    const std::filesystem::path& mailboxDir, std::string& error) {
+    return corvina::TakeOutBox(mailboxDir, &error);
+}
+
+bool BatchHost::CommitOutBox(const std::filesystem::path& mailboxDir,
+                             const std::vector<std::string>& unsent, std::string& error) {
+    return corvina::CommitOutBox(mailboxDir, unsent, &error);
+}
+
+int BatchHost::RecoverOutBox(const std::filesystem::path& mailboxDir, std::string& error) {
+    return RecoverOutBoxBackup(mailboxDir, &error);
+}
+
+void BatchHost::ShowNotice(std::string_view text) {
+    std::string line = "corvina: ";
+    line += text;
+    WriteLine(err_, line);
 }
 
 bool BatchHost::SyncStore() {

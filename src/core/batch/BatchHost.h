@@ -30,6 +30,14 @@ public:
     // TransferHost
     const MailMessage* StoreMessage(std::string_view folder,
                                     std::unique_ptr<MailMessage> message) override;
+    bool StoreMessageIn(const std::filesystem::path& mailboxDir, std::string_view folder,
+                        std::unique_ptr<MailMessage> message) override;
+    std::optional<std::vector<std::string>> TakeOutBox(const std::filesystem::path& mailboxDir,
+                                                       std::string& error) override;
+    bool CommitOutBox(const std::filesystem::path& mailboxDir,
+                      const std::vector<std::string>& unsent, std::string& error) override;
+    int RecoverOutBox(const std::filesystem::path& mailboxDir, std::string& error) override;
+    void ShowNotice(std::string_view text) override;
     bool SyncStore() override;
     void OutBoxRewritten(std::string_view) override {}
     void FirstNewMessage(std::string_view, const MailMessage*) override {}

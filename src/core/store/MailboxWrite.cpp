@@ -12,6 +12,7 @@
 #include "common/AtomicFile.h"
 #include "common/BufferedFile.h"
 #include "common/MappedFile.h"
+#include "store/FolderLock.h"
 #include "store/FolderNames.h"
 #include "store/FolderStat.h"
 #include "store/MailFolder.h"
@@ -262,6 +263,14 @@ std::string FileTail(const std::filesystem::path& path, off_t size) {
 
 bool AppendToPath(MailMessage& message, const std::filesystem::path& path,
                   const StoreContext& context) {
+    // A delivery that takes the OutBox holds this lock while it empties the
+    // file: an append that waited for it lands in the emptied file.
+    std::string lockError;
+    std::optional<FolderLock> lock = FolderLock::Acquire(path, &lockError);
+    if (!lock) {
+        Report(context, "The folder file could not be locked: " + lockError);
+        return false;
+    }
     struct stat st {};
     const bool existed = ::stat(path.c_str(), &st) == 0;
     const off_t oldSize = existed ? st.st_size : 0;

@@ -16,6 +16,13 @@ MailSession::~MailSession() {
 
 void MailSession::SetAccount(const AccountProfile& account, int accountIndex,
                              const std::filesystem::path& mailboxDirectory) {
+    // A login belongs to one account on one server: another account (or
+    // this one with another server or user) never inherits it.
+    if (accountIndex != accountIndex_ || account.pop != account_.pop ||
+        account.user != account_.user) {
+        user_.clear();
+        password_.clear();
+    }
     account_ = account;
     accountIndex_ = accountIndex;
     mailboxDirectory_ = mailboxDirectory;
@@ -79,6 +86,20 @@ bool MailSession::Prepare(bool keep) {
         password_ = account_.pass;
     }
     return true;
+}
+
+Credentials MailSession::PopCredentials() const {
+    if (!user_.empty()) {
+        return {user_, password_};
+    }
+    return {account_.user, account_.pass};
+}
+
+Credentials MailSession::SmtpCredentials() const {
+    if (account_.smtpAuth == kSmtpAuthOwn) {
+        return {account_.smtpUser, account_.smtpPass};
+    }
+    return PopCredentials();
 }
 
 void MailSession::ReportError(int stringId, std::string_view detail) {

@@ -17,6 +17,7 @@
 
 #include "app/AccountProfile.h"
 #include "transfer/LineConnection.h"
+#include "transfer/TransferHost.h"
 #include "transfer/TransferState.h"
 
 namespace corvina {
@@ -260,7 +261,22 @@ public:
     // Capabilities from the last EHLO reply, upper-case keywords.
     const std::vector<std::string>& SmtpCapabilities() const { return capabilities_; }
 
+    // The POP3 login of the account being served: the one the session holds
+    // (asked for, or set by the last login), else the account's stored one.
+    // The session's login always belongs to the account it serves: changing
+    // the account forgets it.
+    Credentials PopCredentials() const;
+    // The SMTP login of the account being served: its own SMTP user and
+    // password, or its POP3 login (PopCredentials).
+    Credentials SmtpCredentials() const;
+
 private:
+    enum class SendResult { kSent, kFailed, kNotSent };
+    // Sends one message and files it in Sent ("S" or "E", with the failure
+    // notice). With `queued` (a message of the OutBox) a message the user's
+    // abort stopped, or a failed one that could not be filed, is neither
+    // filed nor noticed: kNotSent, it goes back to the OutBox.
+    SendResult SendAndFile(int accountIndex, std::unique_ptr<MailMessage> message, bool queued);
     bool FileMessage(int accountIndex, std::string_view folder,
                      std::unique_ptr<MailMessage> message);
     bool DeliverOutBox(int accountIndex, int& writtenBack);

@@ -1,11 +1,7 @@
 // Sending: one message (SendMail, SendOne), the OutBoxes (Deliver) and the
 // failure notice put into InBox.
 
-#include <fstream>
-#include <iterator>
-
 #include "app/ProfileSelection.h"
-#include "common/AtomicFile.h"
 #include "common/IniFile.h"
 #include "message/MailDate.h"
 #include "message/mime/MimeTypeTable.h"
@@ -14,6 +10,7 @@
 #include "store/MailMessage.h"
 #include "store/Mailbox.h"
 #include "store/MailboxParser.h"
+#include "store/OutBoxQueue.h"
 #include "transfer/MailSession.h"
 #include "transfer/TransferHost.h"
 #include "transfer/TransferStrings.h"
@@ -21,40 +18,6 @@
 namespace corvina {
 
 namespace {
-
-std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-// The messages of a mailbox file as they stand in it: each piece runs up to
-// and including its line "." (CR LF or LF). Trailing bytes without a "."
-// line form a last piece of their own, so nothing is dropped.
-std::vector<std::string> SplitMailbox(const std::string& text) {
-    std::vector<std::string> pieces;
-    size_t start = 0;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        size_t next = end == std::string::npos ? text.size() : end + 1;
-        std::string_view line(text.data() + pos, next - pos);
-        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
-            line.remove_suffix(1);
-        }
-        pos = next;
-        if (line == ".") {
-            pieces.push_back(text.substr(start, pos - start));
-            start = pos;
-        }
-    }
-    if (start < text.size() && text.find_first_not_of("\r\n", start) != std::string::npos) {
-        pieces.push_back(text.substr(start));
-    }
-    return pieces;
-}
 
 // One piece of a mailbox file read exactly as the store reads its own
 // files (header summary, store lines, other header lines, body).
@@ -81,14 +44,6 @@ std::unique_ptr<MailMessage> ReadStoredPiece(const std::string& piece,
         entry.encoding = sevenBit ? "7bit" : "base64";
     }
     return message;
-}
-
-std::string Join(const std::vector<std::string>& pieces, size_t from) {
-    std::string out;
-    for (size_t i = from; i < pieces.size(); ++i) {
-        out += pieces[i];
-    }
-    return out;
 }
 
 }  // namespace
@@ -134,10 +89,7 @@ bool MailSession::FileMessage(int accountIndex, std::string_view folder,
     if (accountIndex == accountIndex_ || !profiles_) {
         return host_.StoreMessage(folder, std::move(message)) != nullptr;
     }
-    // Another account's folder is not on screen: append to its file directly.
-    StoreContext context;
-    context.mailboxDir = mailboxDirectory_;
-    return AppendToFolderFile(*message, ResolveFolderName(folder), context);
+    return host_.StoreMessageIn(mailboxDirectory_, folder, std::move(message));
 }
 
 int MailSession::SendOne(int accountIndex, std::unique_ptr<MailMessage> message) {
@@ -145,6 +97,12 @@ int MailSession::SendOne(int accountIndex, std::unique_ptr<MailMessage> message)
     if (!busy.Entered() || !message) {
         return -1;
     }
+    return SendAndFile(accountIndex, std::move(message), false) == SendResult::kSent ? 0 : -1;
+}
+
+MailSession::SendResult MailSession::SendAndFile(int accountIndex,
+                                                 std::unique_ptr<MailMessage> message,
+                                                 bool queued) {
     bool prepared = Prepare(false);
     std::string now = FormatMailDate();
     if (message->hasResent) {
@@ -153,15 +111,25 @@ int MailSession::SendOne(int accountIndex, std::unique_ptr<MailMessage> message)
         message->date = now;
     }
     bool ok = prepared && SendMail(*message);
+    // A message of the OutBox that the user's abort stopped was not refused:
+    // it stays queued.
+    if (!ok && queued && state_.abort.IsRaised()) {
+        return SendResult::kNotSent;
+    }
     message->SetStatus(ok ? "S" : "E");
     std::string date = message->date;
     std::string from = message->from;
-    FileMessage(accountIndex, "Sent", std::move(message));
+    bool filed = FileMessage(accountIndex, "Sent", std::move(message));
     if (!ok) {
+        // A failed message that could not be filed in Sent would be lost:
+        // it stays queued instead.
+        if (!filed && queued) {
+            return SendResult::kNotSent;
+        }
         NotifySendFailure(date, from, accountIndex);
-        return -1;
+        return SendResult::kFailed;
     }
-    return 0;
+    return SendResult::kSent;
 }
 
 void MailSession::NotifySendFailure(const std::string& date, const std::string& from,
@@ -187,21 +155,26 @@ void MailSession::NotifySendFailure(const std::string& date, const std::string& 
     FileMessage(accountIndex, "InBox", std::move(notice));
 }
 
-// One account's OutBox. The OutBox is emptied only once its copy
-// "OutBox.bak" is completely written and synced; if that copy fails,
-// nothing is sent and the OutBox stays as it is. `writtenBack` receives
-// the number of messages put back (0 when all went, -1 when the backup had
-// to be restored).
+// One account's OutBox, taken as a whole through the host and committed
+// back: messages sent or refused are filed in Sent, the rest (after a
+// refusal, after the user's abort) go back to the front of the OutBox.
+// `writtenBack` receives the number put back (-1 when committing failed
+// and the messages wait in "OutBox.bak" for recovery).
 bool MailSession::DeliverOutBox(int accountIndex, int& writtenBack) {
     writtenBack = 0;
-    std::filesystem::path outBox = FolderNameToPath(mailboxDirectory_, "OutBox");
-    std::filesystem::path backup = mailboxDirectory_ / "OutBox.bak";
-    std::optional<std::string> text = ReadWholeFile(outBox);
-    if (!text || text->empty()) {
-        return true;
+    std::string error;
+    int recovered = host_.RecoverOutBox(mailboxDirectory_, error);
+    if (recovered < 0) {
+        ReportError(kStrSendFailed, error);
+        return false;
     }
-    std::vector<std::string> pieces = SplitMailbox(*text);
-    if (pieces.empty()) {
+    if (recovered > 0) {
+        host_.ShowNotice(std::to_string(recovered) +
+                         " message(s) of an interrupted delivery were put back into the OutBox (" +
+                         mailboxDirectory_.string() + ")");
+    }
+    std::error_code ec;
+    if (std::filesystem::file_size(FolderNameToPath(mailboxDirectory_, "OutBox"), ec) == 0 || ec) {
         return true;
     }
     if (!ConnectSmtp()) {
@@ -210,40 +183,46 @@ bool MailSession::DeliverOutBox(int accountIndex, int& writtenBack) {
         ReportError(kStrSendFailed, lastError_);
         return false;
     }
-    if (!WriteFileAtomically(backup, *text) || !WriteFileAtomically(outBox, "")) {
+    std::optional<std::vector<std::string>> pieces = host_.TakeOutBox(mailboxDirectory_, error);
+    if (!pieces) {
         QuitSmtp();
+        ReportError(kStrSendFailed, error);
         return false;
     }
-    size_t failedAt = pieces.size();
-    for (size_t i = 0; i < pieces.size(); ++i) {
-        std::unique_ptr<MailMessage> message =
-            ReadStoredPiece(pieces[i], mailboxDirectory_, MimeTypes());
-        int result;
-        {
-            NestedBusy nested(state_);
-            result = SendOne(accountIndex, std::move(message));
+    if (pieces->empty()) {
+        QuitSmtp();
+        return true;
+    }
+    size_t next = 0;
+    bool failed = false;
+    while (next < pieces->size() && !state_.abort.IsRaised()) {
+        SendResult result = SendAndFile(
+            accountIndex, ReadStoredPiece((*pieces)[next], mailboxDirectory_, MimeTypes()), true);
+        if (result == SendResult::kNotSent) {
+            break;
         }
-        if (result != 0) {
-            failedAt = i;
+        ++next;
+        if (result == SendResult::kFailed) {
+            failed = true;
             break;
         }
     }
-    bool ok = failedAt == pieces.size();
-    bool backupNeeded = false;
-    if (!ok && failedAt + 1 < pieces.size()) {
-        ReportError(kStrSendFailed);
-        writtenBack = static_cast<int>(pieces.size() - failedAt - 1);
-        if (!WriteFileAtomically(outBox, Join(pieces, failedAt + 1))) {
-            writtenBack = -1;
-            backupNeeded = !WriteFileAtomically(outBox, *text);
-        }
-    }
-    if (!backupNeeded) {
-        std::error_code ec;
-        std::filesystem::remove(backup, ec);
-    }
     QuitSmtp();
-    return ok;
+    std::vector<std::string> unsent(pieces->begin() + static_cast<std::ptrdiff_t>(next),
+                                    pieces->end());
+    if (failed && !unsent.empty()) {
+        ReportError(kStrSendFailed);
+    }
+    // The Sent copies are what recovery would recognise the sent messages
+    // by: they are made durable before "OutBox.bak" goes.
+    host_.SyncStore();
+    if (!host_.CommitOutBox(mailboxDirectory_, unsent, error)) {
+        ReportError(kStrSendFailed, error);
+        writtenBack = -1;
+        return false;
+    }
+    writtenBack = static_cast<int>(unsent.size());
+    return next == pieces->size() && !failed;
 }
 
 bool MailSession::Deliver() {
@@ -251,12 +230,15 @@ bool MailSession::Deliver() {
     if (!busy.Entered()) {
         return false;
     }
-    std::string savedUser = resolved_ ? user_ : account_.user;
-    std::string savedPassword = resolved_ ? password_ : account_.pass;
+    const std::string savedUser = user_;
+    const std::string savedPassword = password_;
     const AccountProfile current = account_;
     const std::filesystem::path currentDirectory = mailboxDirectory_;
     const SessionSettings currentSettings = settings_;
     Prepare(true);
+    // The login to the current account's SMTP server, which SendMode 1 uses
+    // for every account's messages.
+    const Credentials currentLogin = PopCredentials();
     int writtenBack = 0;
     bool ok = DeliverOutBox(accountIndex_, writtenBack);
 
@@ -271,6 +253,8 @@ bool MailSession::Deliver() {
             }
             AccountProfile switched = other;
             if (settings_.sendMode == 1) {
+                // The current account's server, so the current account's
+                // login: the other account's password never goes there.
                 switched.smtp = current.smtp;
                 switched.smtpPort = current.smtpPort;
                 switched.smtpSecurity = current.smtpSecurity;
@@ -278,9 +262,17 @@ bool MailSession::Deliver() {
                 switched.smtpUser = current.smtpUser;
                 switched.smtpPass = current.smtpPass;
                 switched.certFingerprint = current.certFingerprint;
+                if (current.smtpAuth == kSmtpAuthAccount) {
+                    switched.smtpAuth = kSmtpAuthOwn;
+                    switched.smtpUser = currentLogin.user;
+                    switched.smtpPass = currentLogin.password;
+                }
             }
             account_ = switched;
             mailboxDirectory_ = MailboxDirectoryFor(homeDirectory_, other.mailDirNo);
+            // Whatever login the session holds is the current account's.
+            user_.clear();
+            password_.clear();
             ForgetServers();
             settings_.skipError = 1;
             if (!Prepare(true)) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <ctime>
 
+#include "common/Bytes.h"
 #include "common/CodePage.h"
 #include "filter/FilterList.h"
 #include "message/JapaneseCode.h"
@@ -71,6 +72,40 @@ std::string FromEuc(std::string_view text) {
         pos = end + 1;
     }
     return out;
+}
+
+bool Contains(const std::vector<std::string>& list, const std::string& value) {
+    return !value.empty() && std::find(list.begin(), list.end(), value) != list.end();
+}
+
+// The Message-ID of a retrieved text (its header is unfolded).
+std::string MessageIdOfText(const std::string& text) {
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        std::string_view line(text.data() + pos, end - pos);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        if (line.empty()) {
+            break;
+        }
+        if (StartsWithNoCase(line, "Message-Id:")) {
+            line.remove_prefix(11);
+            while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) {
+                line.remove_prefix(1);
+            }
+            while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) {
+                line.remove_suffix(1);
+            }
+            return std::string(line.substr(0, 998));
+        }
+        pos = end + 1;
+    }
+    return {};
 }
 
 }  // namespace
@@ -172,9 +207,20 @@ ReceiveOutcome MailSession::Receive(bool all, const std::filesystem::path& logFi
     if (!Prepare(false)) {
         return outcome;
     }
+    // What a receive killed before its end stored is in the journal: it
+    // joins the lists first, so none of it is fetched again.
+    JournalEntries leftover = ReceiveJournal::Read(mailboxDirectory_);
+    if (!ReceiveJournal::Fold(mailboxDirectory_)) {
+        host_.ShowNotice("The lists of received mail (UIDL.DAT, MsgId.DAT) in " +
+                         mailboxDirectory_.string() +
+                         " could not be written, so nothing was received: free some disk space "
+                         "or make the directory writable, then receive again.");
+        return outcome;
+    }
     seenMessageIds_.clear();
     savedMessageIds_ = ReadListFile(mailboxDirectory_ / kMessageIdFile);
-    if (!LoginPop(user_, password_)) {
+    const Credentials login = PopCredentials();
+    if (!LoginPop(login.user, login.password)) {
         ReportError(kStrAuthFailed, lastError_);
         return outcome;
     }
@@ -183,28 +229,27 @@ ReceiveOutcome MailSession::Receive(bool all, const std::filesystem::path& logFi
     bool failed = false;
     bool storeFailed = false;
     long long size = NextMessage();
-    if (deleteOnServer) {
-        serverUids_.clear();
-        savedUids_.clear();
-        uidMode_ = false;
-    } else if (FetchUidl() == 0) {
+    // UIDL is asked for even when messages are deleted: a message stored
+    // but not yet deleted when a receive was killed is known by it.
+    if (size != 0 && FetchUidl() == 0) {
         failed = true;
         size = 0;
     }
+    ReceiveJournal journal(mailboxDirectory_);
     std::string text;
     for (int n = 1; size != 0 && !failed; ++n) {
         state_.currentSize = size;
         int number = currentNumber_;
+        const bool haveUid = uidMode_ && n <= static_cast<int>(serverUids_.size());
+        const std::string uid = haveUid ? serverUids_[static_cast<size_t>(n - 1)] : std::string();
+        const bool known = haveUid && !state_.receiveAll &&
+                           std::find(savedUids_.begin(), savedUids_.end(), uid) != savedUids_.end();
         long long got;
-        if (uidMode_ && !state_.receiveAll && n <= static_cast<int>(serverUids_.size()) &&
-            !deleteOnServer) {
-            const std::string& uid = serverUids_[static_cast<size_t>(n - 1)];
-            if (std::find(savedUids_.begin(), savedUids_.end(), uid) != savedUids_.end()) {
-                got = 0;
-            } else {
-                FlagScope noTop(state_.receiveAll, true);
-                got = RetrieveMessage(number, text, false);
-            }
+        if (known) {
+            got = 0;
+        } else if (haveUid && !deleteOnServer) {
+            FlagScope noTop(state_.receiveAll, true);
+            got = RetrieveMessage(number, text, false);
         } else {
             got = RetrieveMessage(number, text, deleteOnServer);
         }
@@ -212,11 +257,21 @@ ReceiveOutcome MailSession::Receive(bool all, const std::filesystem::path& logFi
             failed = true;
             break;
         }
+        // Stored before: by an earlier receive (its UID is listed), or by one
+        // that was killed before its DELE (the journal names it).
+        bool stored = known;
+        if (got > 0 && !haveUid && deleteOnServer &&
+            Contains(leftover.messageIds, MessageIdOfText(text))) {
+            got = 0;
+            stored = true;
+        }
         if (got > 0) {
             std::string folder;
             std::pair<std::string, std::string> summary;
-            const MailMessage* stored = HandOver(std::move(text), logFile, folder, &summary);
-            if (!stored) {
+            // The text is given up to the parser; its id is recorded after.
+            const std::string messageId = MessageIdOfText(text);
+            const MailMessage* message = HandOver(std::move(text), logFile, folder, &summary);
+            if (!message) {
                 // Not stored means not received: no DELE, and no QUIT at the
                 // end, so the server keeps every message of this session.
                 failed = true;
@@ -227,13 +282,21 @@ ReceiveOutcome MailSession::Receive(bool all, const std::filesystem::path& logFi
             outcome.folders.push_back(folder);
             outcome.summaries.push_back(std::move(summary));
             if (outcome.stored == 1 && !state_.reminderDue) {
-                host_.FirstNewMessage(folder, stored);
+                host_.FirstNewMessage(folder, message);
             }
-            if (deleteOnServer && !state_.abort.IsRaised()) {
-                if (!DeleteMessage(number)) {
-                    failed = true;
-                    break;
-                }
+            // Durable in the store, then recorded, then deleted: a kill at
+            // any point fetches at most this message again.
+            if (!host_.SyncStore() || !journal.Record(uid, messageId)) {
+                failed = true;
+                storeFailed = true;
+                break;
+            }
+            stored = true;
+        }
+        if (stored && deleteOnServer && !state_.abort.IsRaised()) {
+            if (!DeleteMessage(number)) {
+                failed = true;
+                break;
             }
         }
         size = NextMessage();
@@ -269,9 +332,18 @@ ReceiveOutcome MailSession::Receive(bool all, const std::filesystem::path& logFi
         }
     }
     std::erase(serverUids_, std::string());
+    bool listsWritten = false;
     if (!failed) {
-        WriteListFile(mailboxDirectory_ / kMessageIdFile, seenMessageIds_);
-        WriteListFile(mailboxDirectory_ / kUidlFile, serverUids_);
+        // Without UIDL (a "-ERR" to it) the kept UID list stays as it is.
+        listsWritten =
+            WriteListFile(mailboxDirectory_ / kMessageIdFile, seenMessageIds_) &&
+            (!uidMode_ || WriteListFile(mailboxDirectory_ / kUidlFile,
+                                        deleteOnServer ? std::vector<std::string>() : serverUids_));
+    }
+    if (listsWritten) {
+        ReceiveJournal::Discard(mailboxDirectory_);
+    } else {
+        ReceiveJournal::Fold(mailboxDirectory_);
     }
     outcome.ok = !failed;
     return outcome;
@@ -282,8 +354,11 @@ bool MailSession::CleanupServer() {
     if (!busy.Entered() || !Prepare(false)) {
         return false;
     }
+    // Messages a killed receive stored are cleaned up too.
+    ReceiveJournal::Fold(mailboxDirectory_);
     savedMessageIds_ = ReadListFile(mailboxDirectory_ / kMessageIdFile);
-    if (!LoginPop(user_, password_)) {
+    const Credentials login = PopCredentials();
+    if (!LoginPop(login.user, login.password)) {
         ReportError(kStrAuthFailed, lastError_);
         return false;
     }

@@ -98,11 +98,9 @@ bool MailSession::SmtpGreetExtended(bool& refused) {
 }
 
 bool MailSession::SmtpAuthenticate() {
-    std::string user = account_.smtpAuth == kSmtpAuthOwn ? account_.smtpUser
-                                                         : (user_.empty() ? account_.user : user_);
-    std::string pass = account_.smtpAuth == kSmtpAuthOwn
-                           ? account_.smtpPass
-                           : (password_.empty() ? account_.pass : password_);
+    const Credentials login = SmtpCredentials();
+    const std::string& user = login.user;
+    const std::string& pass = login.password;
     if (OffersAuth(capabilities_, "PLAIN")) {
         std::string token;
         token += '\0';

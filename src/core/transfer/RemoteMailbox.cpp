@@ -38,7 +38,7 @@ bool RemoteMailbox::List(bool deliverOnReceive) {
     if (!session_.Prepare(false)) {
         return false;
     }
-    if (!session_.LoginPop(session_.Account().user, session_.Account().pass)) {
+    if (!session_.LoginPop(session_.PopCredentials().user, session_.PopCredentials().password)) {
         session_.ReportError(kStrAuthFailed, session_.LastError());
         return false;
     }

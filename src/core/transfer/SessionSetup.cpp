@@ -1,6 +1,8 @@
 #include "transfer/SessionSetup.h"
 
 #include "app/AppState.h"
+#include "app/ProfileSelection.h"
+#include "store/OutBoxQueue.h"
 #include "transfer/MailSession.h"
 
 namespace corvina {
@@ -24,6 +26,33 @@ void ConfigureSession(MailSession& session, const AppState& state) {
     session.SetSettings(SessionSettingsFrom(state.settings));
     session.SetProfiles(&state.profiles, state.homeDirectory);
     session.SetAddressBookDirectory(state.addressBookDirectory);
+}
+
+std::vector<std::string> RecoverInterruptedDeliveries(const AppState& state) {
+    std::vector<std::string> lines;
+    for (size_t i = 0; i < state.profiles.size(); ++i) {
+        const AccountProfile& account = state.profiles[i];
+        if (!account.IsConfigured()) {
+            continue;
+        }
+        const std::filesystem::path dir =
+            MailboxDirectoryFor(state.homeDirectory, account.mailDirNo);
+        std::string error;
+        int recovered = RecoverOutBoxBackup(dir, &error);
+        const std::string name =
+            account.account.empty() ? "MailBox " + std::to_string(i + 1) : account.account;
+        if (recovered < 0) {
+            lines.push_back("An interrupted delivery of " + name + " could not be recovered: " +
+                            error + ". Its messages stay in " + (dir / kOutBoxBackupFile).string() +
+                            "; free the disk or fix the permissions and start again.");
+        } else if (recovered > 0) {
+            lines.push_back(std::to_string(recovered) +
+                            " message(s) of an interrupted delivery were put back into the "
+                            "OutBox of " +
+                            name + ".");
+        }
+    }
+    return lines;
 }
 
 }  // namespace corvina

@@ -7,10 +7,12 @@
 //
 // Every call comes from the thread that runs the session.
 
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace corvina {
 
@@ -38,6 +40,27 @@ public:
     // not be stored (then it counts as not received).
     virtual const MailMessage* StoreMessage(std::string_view folder,
                                             std::unique_ptr<MailMessage> message) = 0;
+
+    // Stores `message` in `folder` of another account, the one whose
+    // mailbox directory is `mailboxDir` (its folders are not on screen).
+    // True when stored.
+    virtual bool StoreMessageIn(const std::filesystem::path& mailboxDir, std::string_view folder,
+                                std::unique_ptr<MailMessage> message) = 0;
+
+    // The OutBox of the account whose mailbox directory is `mailboxDir`, as
+    // the queue of a delivery (store/OutBoxQueue.h): take every message
+    // out of it, commit back the ones not sent, recover what a killed
+    // delivery left in "OutBox.bak" (the number put back, -1 on failure).
+    // On failure `error` says why.
+    virtual std::optional<std::vector<std::string>> TakeOutBox(
+        const std::filesystem::path& mailboxDir, std::string& error) = 0;
+    virtual bool CommitOutBox(const std::filesystem::path& mailboxDir,
+                              const std::vector<std::string>& unsent, std::string& error) = 0;
+    virtual int RecoverOutBox(const std::filesystem::path& mailboxDir, std::string& error) = 0;
+
+    // Something the user must know that is not a failure (messages put
+    // back into the OutBox after an interrupted delivery).
+    virtual void ShowNotice(std::string_view text) = 0;
 
     // Makes every message stored so far durable (written and fsync'ed).
     // A POP3 session ends with QUIT, which commits its deletions on the

@@ -3,6 +3,7 @@
 // cannot sync).
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -29,19 +30,22 @@ bool Has(const std::vector<std::string>& lines, std::string_view wanted) {
 }
 
 struct Receiver {
-    explicit Receiver(uint16_t port, int deleteOnServer = 1) : host(dir.Path()) {
+    explicit Receiver(uint16_t port, int deleteOnServer = 1, std::filesystem::path where = {})
+        : path(where.empty() ? scratch.Path() : where), host(path) {
         AccountProfile a;
         a.pop = "127.0.0.1";
         a.pop3Port = port;
         a.user = "u";
         a.pass = "p";
         a.deleteOnServer = deleteOnServer;
-        session.SetAccount(a, 0, dir.Path());
+        session.SetAccount(a, 0, path);
         SessionSettings s;
         s.timeout = 10;
         session.SetSettings(s);
     }
-    test::ScratchDir dir;
+    const std::filesystem::path& dir() const { return path; }
+    test::ScratchDir scratch;
+    std::filesystem::path path;
     StoreBackedHost host;
     TransferState state;
     MailSession session{state, host};
@@ -101,7 +105,7 @@ void Maildrop(ServerConnection& c, int count, bool uidl, int cutAt = 0) {
 TEST(Receive, WithoutUidlFallsBackToMessageIds) {
     ScriptedServer server([](ServerConnection& c) { Maildrop(c, 3, false); });
     Receiver r(server.Port(), 0);
-    test::WriteFileBytes(r.dir / "MsgId.DAT", "<id2>\r\n");
+    test::WriteFileBytes(r.dir() / "MsgId.DAT", "<id2>\r\n");
     ReceiveOutcome outcome = r.session.Receive(false);
     ASSERT_TRUE(outcome.ok) << r.session.LastError();
     EXPECT_EQ(outcome.stored, 2);
@@ -112,46 +116,118 @@ TEST(Receive, WithoutUidlFallsBackToMessageIds) {
     EXPECT_TRUE(Has(got, "RETR 3"));
     EXPECT_FALSE(std::any_of(got.begin(), got.end(),
                              [](const std::string& l) { return l.rfind("DELE", 0) == 0; }));
-    EXPECT_EQ(ReadListFile(r.dir / "MsgId.DAT"),
+    EXPECT_EQ(ReadListFile(r.dir() / "MsgId.DAT"),
               (std::vector<std::string>{"<id1>", "<id2>", "<id3>"}));
-    EXPECT_TRUE(ReadListFile(r.dir / "UIDL.DAT").empty());
+    EXPECT_TRUE(ReadListFile(r.dir() / "UIDL.DAT").empty());
 }
 
 // The connection breaks inside the second RETR: the first message stays
-// stored, the server deleted nothing (no QUIT went out), and the lists keep
-// their old contents.
+// stored, the server deleted nothing (no QUIT went out), and the lists
+// name the message that was stored, so the next receive deletes it without
+// fetching it again.
 TEST(Receive, DroppedConnectionMidRetrLosesNothing) {
-    ScriptedServer server([](ServerConnection& c) { Maildrop(c, 3, true, 2); });
-    Receiver r(server.Port(), 1);
-    test::WriteFileBytes(r.dir / "UIDL.DAT", "old\r\n");
-    test::WriteFileBytes(r.dir / "MsgId.DAT", "<old>\r\n");
+    test::ScratchDir dir;
+    {
+        ScriptedServer server([](ServerConnection& c) { Maildrop(c, 3, true, 2); });
+        Receiver r(server.Port(), 1, dir.Path());
+        test::WriteFileBytes(r.dir() / "UIDL.DAT", "old\r\n");
+        test::WriteFileBytes(r.dir() / "MsgId.DAT", "<old>\r\n");
+        ReceiveOutcome outcome = r.session.Receive(false);
+        EXPECT_FALSE(outcome.ok);
+        EXPECT_EQ(outcome.stored, 1);
+        std::vector<std::unique_ptr<MailMessage>> inbox = r.host.ReadFolder("InBox");
+        ASSERT_EQ(inbox.size(), 1u);
+        EXPECT_EQ(inbox[0]->subject, "s1");
+        std::vector<std::string> got = server.Finish();
+        EXPECT_TRUE(Has(got, "DELE 1"));
+        EXPECT_FALSE(Has(got, "QUIT"));
+        EXPECT_EQ(test::ReadFileBytes(r.dir() / "UIDL.DAT"), "old\r\nuid1\r\n");
+        EXPECT_EQ(test::ReadFileBytes(r.dir() / "MsgId.DAT"), "<old>\r\n<id1>\r\n");
+    }
+    ScriptedServer server([](ServerConnection& c) { Maildrop(c, 3, true); });
+    Receiver r(server.Port(), 1, dir.Path());
     ReceiveOutcome outcome = r.session.Receive(false);
-    EXPECT_FALSE(outcome.ok);
-    EXPECT_EQ(outcome.stored, 1);
-    std::vector<std::unique_ptr<MailMessage>> inbox = r.host.ReadFolder("InBox");
-    ASSERT_EQ(inbox.size(), 1u);
-    EXPECT_EQ(inbox[0]->subject, "s1");
+    EXPECT_TRUE(outcome.ok);
+    EXPECT_EQ(outcome.stored, 2);
     std::vector<std::string> got = server.Finish();
+    EXPECT_FALSE(Has(got, "RETR 1"));
     EXPECT_TRUE(Has(got, "DELE 1"));
-    EXPECT_FALSE(Has(got, "QUIT"));
-    EXPECT_EQ(test::ReadFileBytes(r.dir / "UIDL.DAT"), "old\r\n");
-    EXPECT_EQ(test::ReadFileBytes(r.dir / "MsgId.DAT"), "<old>\r\n");
+    EXPECT_EQ(r.host.ReadFolder("InBox").size(), 3u);
+    EXPECT_TRUE(ReadListFile(r.dir() / "UIDL.DAT").empty());
 }
 
-// QUIT commits the deletions, so a store that cannot make the messages
-// durable ends the session without it.
-TEST(Receive, NoQuitWhenTheStoreCannotSync) {
+// QUIT commits the deletions, and DELE goes out only for a message made
+// durable: a store that cannot sync stops the receive at the first message.
+TEST(Receive, NoDeleteNorQuitWhenTheStoreCannotSync) {
     ScriptedServer server([](ServerConnection& c) { Maildrop(c, 2, true); });
     Receiver r(server.Port(), 1);
     r.host.syncResult = false;
     ReceiveOutcome outcome = r.session.Receive(false);
     EXPECT_FALSE(outcome.ok);
-    EXPECT_EQ(outcome.stored, 2);
+    EXPECT_EQ(outcome.stored, 1);
     EXPECT_EQ(r.host.syncs, 1);
     std::vector<std::string> got = server.Finish();
-    EXPECT_TRUE(Has(got, "DELE 2"));
+    EXPECT_FALSE(Has(got, "DELE 1"));
+    EXPECT_FALSE(Has(got, "RETR 2"));
     EXPECT_FALSE(Has(got, "QUIT"));
-    EXPECT_FALSE(std::filesystem::exists(r.dir / "UIDL.DAT"));
+    EXPECT_FALSE(std::filesystem::exists(r.dir() / "UIDL.DAT"));
+}
+
+// A receive killed after storing two messages (its journal's last line cut
+// mid-write): the next one folds the journal in first and fetches only
+// what was not stored.
+TEST(ReceiveJournalTest, KilledReceiveIsNotFetchedAgain) {
+    ScriptedServer server([](ServerConnection& c) { Maildrop(c, 3, true); });
+    Receiver r(server.Port(), 0);
+    test::WriteFileBytes(
+        r.dir() / kReceiveJournalFile,
+        test::ReadFileBytes(test::DataPath("receive/journal-killed-mid-write.txt")));
+    ReceiveOutcome outcome = r.session.Receive(false);
+    ASSERT_TRUE(outcome.ok);
+    EXPECT_EQ(outcome.stored, 1);
+    std::vector<std::string> got = server.Finish();
+    EXPECT_FALSE(Has(got, "RETR 1"));
+    EXPECT_FALSE(Has(got, "RETR 2"));
+    EXPECT_TRUE(Has(got, "RETR 3"));
+    EXPECT_EQ(ReadListFile(r.dir() / "UIDL.DAT"),
+              (std::vector<std::string>{"uid1", "uid2", "uid3"}));
+    EXPECT_FALSE(std::filesystem::exists(r.dir() / kReceiveJournalFile));
+}
+
+// Without UIDL and with deleting on: a message the journal names is
+// retrieved (nothing else tells it apart) but not stored twice, and deleted.
+TEST(ReceiveJournalTest, WithoutUidlTheJournalsMessageIdsAreDeletedNotStored) {
+    ScriptedServer server([](ServerConnection& c) { Maildrop(c, 2, false); });
+    Receiver r(server.Port(), 1);
+    test::WriteFileBytes(r.dir() / kReceiveJournalFile, "M <id1>\r\n");
+    ReceiveOutcome outcome = r.session.Receive(false);
+    ASSERT_TRUE(outcome.ok);
+    EXPECT_EQ(outcome.stored, 1);
+    std::vector<std::string> got = server.Finish();
+    EXPECT_TRUE(Has(got, "DELE 1"));
+    EXPECT_TRUE(Has(got, "DELE 2"));
+    std::vector<std::unique_ptr<MailMessage>> inbox = r.host.ReadFolder("InBox");
+    ASSERT_EQ(inbox.size(), 1u);
+    EXPECT_EQ(inbox[0]->subject, "s2");
+}
+
+// A "-ERR" to UIDL keeps the UID list as it was; the lists and the journal
+// are private files.
+TEST(ReceiveJournalTest, UidlRefusedKeepsTheListAndFilesArePrivate) {
+    ScriptedServer server([](ServerConnection& c) { Maildrop(c, 1, false); });
+    Receiver r(server.Port(), 0);
+    test::WriteFileBytes(r.dir() / "UIDL.DAT", "kept\r\n");
+    ASSERT_TRUE(r.session.Receive(false).ok);
+    server.Finish();
+    EXPECT_EQ(ReadListFile(r.dir() / "UIDL.DAT"), (std::vector<std::string>{"kept"}));
+    ReceiveJournal journal(r.dir());
+    ASSERT_TRUE(journal.Record("u", "<m>"));
+    ASSERT_TRUE(WriteListFile(r.dir() / "UIDL.DAT", {"kept"}));
+    for (const char* name : {"UIDL.DAT", "MsgId.DAT", kReceiveJournalFile}) {
+        struct stat st {};
+        ASSERT_EQ(stat((r.dir() / name).c_str(), &st), 0) << name;
+        EXPECT_EQ(st.st_mode & 0777, 0600u) << name;
+    }
 }
 
 // A refused STAT is not an empty maildrop: the lists stay as they were, or
@@ -159,11 +235,11 @@ TEST(Receive, NoQuitWhenTheStoreCannotSync) {
 TEST(Receive, RefusedStatLeavesTheListsAlone) {
     ScriptedServer server([](ServerConnection& c) { Maildrop(c, -1, true); });
     Receiver r(server.Port(), 0);
-    test::WriteFileBytes(r.dir / "UIDL.DAT", "old\r\n");
+    test::WriteFileBytes(r.dir() / "UIDL.DAT", "old\r\n");
     ReceiveOutcome outcome = r.session.Receive(false);
     EXPECT_FALSE(outcome.ok);
-    EXPECT_EQ(test::ReadFileBytes(r.dir / "UIDL.DAT"), "old\r\n");
-    EXPECT_FALSE(std::filesystem::exists(r.dir / "MsgId.DAT"));
+    EXPECT_EQ(test::ReadFileBytes(r.dir() / "UIDL.DAT"), "old\r\n");
+    EXPECT_FALSE(std::filesystem::exists(r.dir() / "MsgId.DAT"));
 }
 
 // A server that stops answering in the middle of a message, with no
@@ -242,7 +318,7 @@ TEST(Receive, BackupLogKeepsTheRetrievedTextWithLfEnds) {
 TEST(RemoteMailboxTest, ListsAndCarriesOutTheMarks) {
     ScriptedServer server([](ServerConnection& c) { Maildrop(c, 4, true); });
     Receiver r(server.Port(), 0);
-    test::WriteFileBytes(r.dir / "UIDL.DAT", "uid4\r\n");
+    test::WriteFileBytes(r.dir() / "UIDL.DAT", "uid4\r\n");
     RemoteMailbox remote(r.session);
     ASSERT_TRUE(remote.List(false));
     std::vector<RemoteRow>& rows = remote.Rows();
@@ -269,8 +345,8 @@ TEST(RemoteMailboxTest, ListsAndCarriesOutTheMarks) {
     EXPECT_EQ(got.back(), "QUIT");
     EXPECT_EQ(r.host.ReadFolder("InBox").size(), 2u);
     // The lists now name exactly the kept rows: V and the one already received.
-    EXPECT_EQ(ReadListFile(r.dir / "MsgId.DAT"), (std::vector<std::string>{"<id1>", "<id4>"}));
-    EXPECT_EQ(ReadListFile(r.dir / "UIDL.DAT"), (std::vector<std::string>{"uid1", "uid4"}));
+    EXPECT_EQ(ReadListFile(r.dir() / "MsgId.DAT"), (std::vector<std::string>{"<id1>", "<id4>"}));
+    EXPECT_EQ(ReadListFile(r.dir() / "UIDL.DAT"), (std::vector<std::string>{"uid1", "uid4"}));
 }
 
 TEST(CheckAll, ReceivesEveryIncludedAccountAndListsWhatCame) {

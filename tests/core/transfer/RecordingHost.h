@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "store/MailMessage.h"
+#include "store/Mailbox.h"
+#include "store/OutBoxQueue.h"
 #include "transfer/TransferHost.h"
 
 namespace corvina::test {
@@ -26,6 +28,28 @@ public:
         stored.push_back({std::string(folder), std::move(message)});
         return stored.back().message.get();
     }
+    // Another account's folders are real files: the OutBox queue and the
+    // recovery work on them as the store does.
+    bool StoreMessageIn(const std::filesystem::path& mailboxDir, std::string_view folder,
+                        std::unique_ptr<MailMessage> message) override {
+        storedIn.push_back((mailboxDir / folder).string());
+        StoreContext context;
+        context.mailboxDir = mailboxDir;
+        return message && AppendToFolderFile(*message, folder, context);
+    }
+    std::optional<std::vector<std::string>> TakeOutBox(const std::filesystem::path& mailboxDir,
+                                                       std::string& error) override {
+        return corvina::TakeOutBox(mailboxDir, &error);
+    }
+    bool CommitOutBox(const std::filesystem::path& mailboxDir,
+                      const std::vector<std::string>& unsent, std::string& error) override {
+        committed.push_back(unsent);
+        return corvina::CommitOutBox(mailboxDir, unsent, &error);
+    }
+    int RecoverOutBox(const std::filesystem::path& mailboxDir, std::string& error) override {
+        return RecoverOutBoxBackup(mailboxDir, &error);
+    }
+    void ShowNotice(std::string_view text) override { notices.emplace_back(text); }
     bool SyncStore() override {
         ++syncs;
         return syncResult;
@@ -47,6 +71,9 @@ public:
     void NoNewMail() override { ++noNewMail; }
 
     std::vector<Stored> stored;
+    std::vector<std::string> storedIn;
+    std::vector<std::vector<std::string>> committed;
+    std::vector<std::string> notices;
     std::vector<std::string> storedFolders;
     int failStoreAfter = -1;  // >= 0: stores fail from this count on
     int syncs = 0;

@@ -158,7 +158,7 @@ bool ServerConnection::WaitForClose(int seconds) {
     return n <= 0;
 }
 
-ScriptedServer::ScriptedServer(Script script, bool ipv6) {
+ScriptedServer::ScriptedServer(Script script, bool ipv6, int connections) {
     listenFd_ = socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     int one = 1;
     setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
@@ -180,24 +180,27 @@ ScriptedServer::ScriptedServer(Script script, bool ipv6) {
         port_ = ntohs(a.sin_port);
     }
     listen(listenFd_, 4);
-    thread_ = std::thread([this, script = std::move(script)] {
+    thread_ = std::thread([this, connections, script = std::move(script)] {
         // The server's TLS writes to a client that went away must not end
         // the test program; the client side is what is under test.
         sigset_t pipe;
         sigemptyset(&pipe);
         sigaddset(&pipe, SIGPIPE);
         pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
-        pollfd p{listenFd_, POLLIN, 0};
-        if (poll(&p, 1, 20000) <= 0) {
-            return;
+        for (int i = 0; i < connections; ++i) {
+            pollfd p{listenFd_, POLLIN, 0};
+            if (poll(&p, 1, 20000) <= 0) {
+                return;
+            }
+            int fd = accept(listenFd_, nullptr, nullptr);
+            if (fd < 0) {
+                return;
+            }
+            ServerConnection connection(fd);
+            script(connection);
+            received_.insert(received_.end(), connection.received.begin(),
+                             connection.received.end());
         }
-        int fd = accept(listenFd_, nullptr, nullptr);
-        if (fd < 0) {
-            return;
-        }
-        ServerConnection connection(fd);
-        script(connection);
-        received_ = connection.received;
     });
 }
 

@@ -57,7 +57,9 @@ private:
 class ScriptedServer {
 public:
     using Script = std::function<void(ServerConnection&)>;
-    explicit ScriptedServer(Script script, bool ipv6 = false);
+    // The script plays each of `connections` connections in turn; the lines
+    // read on all of them are kept in order.
+    explicit ScriptedServer(Script script, bool ipv6 = false, int connections = 1);
     ~ScriptedServer();
     ScriptedServer(const ScriptedServer&) = delete;
     ScriptedServer& operator=(const ScriptedServer&) = delete;
