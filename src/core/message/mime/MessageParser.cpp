@@ -9,14 +9,15 @@
 #include "common/Bytes.h"
 #include "common/CodePage.h"
 #include "message/Address.h"
+#include "message/Base64.h"
 #include "message/BinHex.h"
 #include "message/HeaderUnfold.h"
 #include "message/HeaderWords.h"
 #include "message/MessageHost.h"
 #include "message/QuotedPrintable.h"
+#include "message/StoreLines.h"
 #include "message/Uuencode.h"
 #include "message/mime/AttachmentFile.h"
-#include "message/mime/Base64Body.h"
 #include "message/mime/MimeParameters.h"
 #include "message/mime/MimeTypeTable.h"
 #include "store/MailMessage.h"
@@ -117,10 +118,14 @@ std::string_view ValueAfterColon(std::string_view line) {
     return Trim(line.substr(colon + 1));
 }
 
-bool IsStoreLine(std::string_view line) {
-    return StartsWithNoCase(line, "X-MARLO-ATTACHMENT-FILE:") ||
-           StartsWithNoCase(line, "X-MARLO-DECORDED:") ||
-           StartsWithNoCase(line, "X-MARLO-REPLY:") || StartsWithNoCase(line, "X-MARLO-ENCODING:");
+// "From address date" of a UNIX mailbox: "From " and no colon right after
+// the word, which a "From :" header field would have.
+bool IsMboxEnvelopeLine(std::string_view text) {
+    if (!text.starts_with("From ")) {
+        return false;
+    }
+    std::size_t next = text.find_first_not_of(" \t", 5);
+    return next == std::string_view::npos || text[next] != ':';
 }
 
 // "<a> <b> <c>": from the first "<" (or the last for References) to the
@@ -707,6 +712,9 @@ void Parser::Run(std::string_view text) {
     std::string storage;
     text_ = NormaliseText(text, storage);
     std::size_t pos = 0;
+    if (IsMboxEnvelopeLine(text_)) {
+        TakeLine(text_, pos);  // the mailbox's separator, not a header field
+    }
 
     while (pos < text_.size() && text_[pos] != '\n') {
         HeaderLine(ReadField(text_, pos, cp_));
