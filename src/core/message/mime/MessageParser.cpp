@@ -516,12 +516,20 @@ void Parser::DecodeLeaf(PartHeader part, std::string_view body, bool single) {
     }
 
     if (base64) {
-        std::string bytes = DecodeBase64Body(body);
+        Base64Decoded decoded = Base64DecodeBody(body);
         if (file) {
-            file->Write(bytes);
+            file->Write(decoded.bytes);
         }
         if (shown) {
-            AddShownText(ShownTextToWorking(bytes, part.charset, cp_));
+            AddShownText(ShownTextToWorking(decoded.bytes, part.charset, cp_));
+        }
+        if (!decoded.complete) {
+            // The message is stored decoded, so the encoded text would be
+            // gone for good: keep it in the body for the user to recover.
+            if (message_.bodyLineCount > 0) {
+                message_.AddBodyLine(std::string(kSeparatorWidth, '-'));
+            }
+            AddShownText(body);
         }
     } else if (qp) {
         std::vector<std::string> lines = QpDecodeText(body);
