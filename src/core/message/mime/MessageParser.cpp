@@ -289,12 +289,7 @@ void Parser::HeaderLine(const std::string& line) {
             if (!value.empty()) {
                 AttachmentEntry entry;
                 entry.path = ResolveAttachmentLink(value, options_.mailboxDirectory, cp_);
-                const MimeTypeEntry& row = types_.FindByFileName(std::string(value));
-                entry.type = row.type;
-                entry.subtype = row.subtype;
-                bool sevenBit = EqualNoCase(row.subtype, "mac-binhex40") ||
-                                EqualNoCase(row.subtype, "x-uuencode");
-                entry.encoding = sevenBit ? "7bit" : "base64";
+                TypeAttachmentByFileName(entry, types_);
                 message_.attachments.push_back(std::move(entry));
             }
             result_.storedAttachments = true;
@@ -702,14 +697,9 @@ void Parser::SecondStage() {
             }
         }
         if (out) {
-            const MimeTypeEntry& row = types_.FindByFileName(out->filename().string());
             AttachmentEntry decodedEntry;
             decodedEntry.path = *out;
-            decodedEntry.type = row.type;
-            decodedEntry.subtype = row.subtype;
-            bool sevenBit =
-                EqualNoCase(row.subtype, "mac-binhex40") || EqualNoCase(row.subtype, "x-uuencode");
-            decodedEntry.encoding = sevenBit ? "7bit" : "base64";
+            TypeAttachmentByFileName(decodedEntry, types_);
             message_.attachments.push_back(std::move(decodedEntry));
             result_.createdFiles.push_back(*out);
         }
