@@ -145,6 +145,20 @@ TEST(ExportMailbox, TextFormFollowsTheWorkingCodePage) {
               "Content-Type: text/plain; charset=windows-1252\r\n"
               "Content-Transfer-Encoding: Quoted-Printable\r\n\r\ncr=e8me\r\n");
 
+    // A signed body stays byte for byte under its own type line.
+    MailMessage signedMessage = EightBitMessage("s", "--b");
+    signedMessage.transferEncoding = "7bit";
+    signedMessage.contentType = "multipart";
+    signedMessage.contentSubtype = "signed";
+    signedMessage.AddOtherHeader("Content-Type: multipart/signed; boundary=b; protocol=x");
+    signedMessage.AddBodyLine("caf\xE9");
+    ASSERT_TRUE(ExportMessage(signedMessage, dir / "signed.txt", "", false, options));
+    const std::string signedText = ReadFileBytes(dir / "signed.txt");
+    EXPECT_NE(signedText.find("\r\nContent-Type: multipart/signed; boundary=b; protocol=x\r\n"
+                              "Content-Transfer-Encoding: 7bit\r\n\r\n--b\r\ncaf\xE9\r\n"),
+              std::string::npos)
+        << signedText;
+
     // The Japanese system keeps Shift_JIS as stored, without a label; the
     // received base64 label no longer fits the decoded body.
     options.codePage = &CodePage::Get(CodePage::kShiftJis);

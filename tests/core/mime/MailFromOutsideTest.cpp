@@ -69,6 +69,22 @@ TEST(MailFromOutside, MailboxEnvelopeLineIsNotAHeaderField) {
     EXPECT_EQ(m.otherHeaders, (Lines{"From : Carl <carl@example.org>"}));
 }
 
+// A serialised copy is parsed back trusting its store lines: a line break
+// inside a field set from outside must not forge one.
+TEST(MailFromOutside, LineBreaksInFieldsForgeNoStoreLineInACopy) {
+    MimeFixture fx;
+    MailMessage m;
+    m.subject = "hi\nX-Marlo-Attachment-File:/etc/passwd";
+    m.AddOtherHeader("X-Note: a\rX-Marlo-Decorded:1");
+    m.AddBodyLine("body");
+    fx.options.trustStoreLines = true;
+    MailMessage copy;
+    fx.Parse(copy, SerializeMessage(m, fx.dir.Path()));
+    EXPECT_TRUE(copy.attachments.empty());
+    EXPECT_FALSE(copy.decoded);
+    EXPECT_EQ(copy.subject, "hi X-Marlo-Attachment-File:/etc/passwd");
+}
+
 TEST(MailFromOutside, EnclosedMessageLosesTheStoreLines) {
     ScratchDir dir;
     WriteFileBytes(dir / "m.eml", Data("enclosed-store-lines.eml"));

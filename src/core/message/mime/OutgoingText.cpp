@@ -220,6 +220,13 @@ std::string Assembler::MessageId() {
     return id;
 }
 
+// A signed or encrypted body, kept as it came (its signature covers the
+// bytes): it goes out unchanged.
+bool IsRawMultipart(const MailMessage& m) {
+    return m.attachments.empty() && EqualNoCase(m.contentType, "multipart") &&
+           (EqualNoCase(m.contentSubtype, "signed") || EqualNoCase(m.contentSubtype, "encrypted"));
+}
+
 bool Has8BitText(const MailMessage& m) {
     for (const MessageLine& line : m.bodyLines) {
         for (char c : line.Content()) {
@@ -239,8 +246,7 @@ std::string Assembler::ContentTypeLine(BodyForm form) const {
         // Signed and encrypted bodies are kept raw: their own type line
         // carries the boundary and the protocol. Any other multipart body
         // was decoded into text when the message arrived.
-        if (EqualNoCase(m_.contentSubtype, "signed") ||
-            EqualNoCase(m_.contentSubtype, "encrypted")) {
+        if (IsRawMultipart(m_)) {
             for (const std::string& line : m_.otherHeaders) {
                 if (StartsWithNoCase(line, "Content-Type:")) {
                     return Flatten(line);
@@ -517,7 +523,7 @@ bool Assembler::Run() {
     if (!m_.attachments.empty()) {
         m_.boundary = Base64EncodeText(date_);
     }
-    BodyForm form = transport_ ? ChooseBodyForm(m_, cp_) : BodyForm::Plain;
+    BodyForm form = transport_ && !IsRawMultipart(m_) ? ChooseBodyForm(m_, cp_) : BodyForm::Plain;
     return Headers(form) && Body(form);
 }
 
