@@ -51,7 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::abort();
     }
     for (const auto& message : folder.messages) {
-        if (!message->attachments.empty() || message->decoded || message->replied) {
+        if (!message->attachments.empty() || message->decoded || message->replied ||
+            message->encoding != 0) {
             std::abort();
         }
     }

@@ -160,7 +160,7 @@ bool AddressBook::CheckNickname(std::string_view nickname, const NicknameMatch& 
 
 AddressBook::AddResult AddressBook::AddAddress(std::string_view groupName,
                                                const AddressEntry& entry, AddressGroup** target) {
-    if (entry.address.empty()) {
+    if (entry.address.empty() || !CheckEntry(entry)) {
         return AddResult::kFailed;
     }
     if (groups_.empty()) {
@@ -207,7 +207,32 @@ AddressBook::AddResult AddressBook::AddAddress(std::string_view groupName,
     return AddResult::kAdded;
 }
 
+bool AddressBook::CheckEntry(const AddressEntry& entry) {
+    const std::string_view problem = AddressGroup::EntryProblem(entry);
+    if (problem.empty()) {
+        return true;
+    }
+    if (host_) {
+        host_->Notify(problem);
+    }
+    return false;
+}
+
+bool AddressBook::CheckGroupNickname(std::string_view nickname) {
+    const std::string_view problem = AddressGroup::NicknameProblem(nickname);
+    if (problem.empty()) {
+        return true;
+    }
+    if (host_) {
+        host_->Notify(problem);
+    }
+    return false;
+}
+
 AddressGroup* AddressBook::NewGroup(std::string_view name, std::string_view nickname) {
+    if (!CheckGroupNickname(nickname)) {
+        return nullptr;
+    }
     if (AddressGroup* listed = FindGroup(name)) {
         listed->LoadIfChanged();
         listed->nickname = std::string(nickname);
@@ -229,6 +254,9 @@ AddressGroup* AddressBook::NewGroup(std::string_view name, std::string_view nick
 
 bool AddressBook::RenameGroup(AddressGroup& group, std::string_view newName,
                               std::string_view nickname) {
+    if (!CheckGroupNickname(nickname)) {
+        return false;
+    }
     group.LoadIfChanged();
     if (group.nickname != nickname) {
         group.nickname = std::string(nickname);

@@ -79,22 +79,30 @@ public:
     // null), or nothing for a new item.
     bool CheckNickname(std::string_view nickname, const NicknameMatch& self = {});
 
+    // Whether the entry can be kept in a group file; otherwise the host is
+    // told why (AddressGroup::EntryProblem) and false returned, so the
+    // dialog stays open.
+    bool CheckEntry(const AddressEntry& entry);
+
     // A new address for the group `groupName` (empty: the first group;
     // "!Default" is created when no group exists). An entry with the same
     // mail address (ignoring case) is overwritten only when the user says
     // Yes to "The mail address already exists...". The group is marked
-    // changed, not saved.
+    // changed, not saved. An entry that fails CheckEntry is refused
+    // (kFailed, the host told why).
     AddResult AddAddress(std::string_view groupName, const AddressEntry& entry,
                          AddressGroup** target = nullptr);
 
     // New group: a listed group only gets the new nickname; otherwise its
     // file is created with the line "(nickname)". The list is reloaded.
-    // Returns the group, or nullptr for a name that cannot be a file name or
-    // a file that cannot be created.
+    // Returns the group, or nullptr for a name that cannot be a file name, a
+    // nickname the group line cannot hold (the host is told why) or a file
+    // that cannot be created.
     AddressGroup* NewGroup(std::string_view name, std::string_view nickname);
 
     // Properties of a group: a new name renames its file (first saving any
-    // pending change). False when the name is taken or the move fails.
+    // pending change). False when the name is taken, the nickname cannot be
+    // held (the host is told why) or the move fails.
     bool RenameGroup(AddressGroup& group, std::string_view newName, std::string_view nickname);
 
     // Delete: asks "Are you sure you want to delete the selected item";
@@ -114,6 +122,8 @@ public:
     std::optional<GroupChoice> GroupChoices(std::string_view callerGroup);
 
 private:
+    bool CheckGroupNickname(std::string_view nickname);
+
     std::filesystem::path directory_;
     AddressBookHost* host_;
     std::vector<std::unique_ptr<AddressGroup>> groups_;

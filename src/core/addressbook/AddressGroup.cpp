@@ -138,6 +138,23 @@ std::string AddressGroup::EntryLine(const AddressEntry& entry) {
     return line;
 }
 
+std::string_view AddressGroup::EntryProblem(const AddressEntry& entry) {
+    if (!entry.address.empty() && entry.address.front() == '(') {
+        return kAddressParenthesisText;
+    }
+    if (entry.address == ".") {
+        return kAddressDotText;
+    }
+    return {};
+}
+
+std::string_view AddressGroup::NicknameProblem(std::string_view nickname) {
+    if (nickname.find_first_of(")\t\r\n") != std::string_view::npos) {
+        return kGroupNicknameText;
+    }
+    return {};
+}
+
 bool AddressGroup::LoadIfChanged() {
     std::error_code ec;
     const std::filesystem::file_time_type now = std::filesystem::last_write_time(path, ec);
@@ -150,6 +167,14 @@ bool AddressGroup::LoadIfChanged() {
 bool AddressGroup::Save() {
     if (!changed) {
         return true;
+    }
+    if (!NicknameProblem(nickname).empty()) {
+        return false;
+    }
+    for (const AddressEntry& e : entries) {
+        if (!e.deleted && !EntryProblem(e).empty()) {
+            return false;
+        }
     }
     std::string text;
     if (!nickname.empty()) {

@@ -14,6 +14,14 @@
 
 namespace corvina {
 
+inline constexpr std::string_view kAddressParenthesisText =
+    "A mail address cannot begin with \"(\": the address book would read the line as the "
+    "group's nickname.\nPut the text in parentheses into the Comment field.";
+inline constexpr std::string_view kAddressDotText =
+    "A mail address cannot be \".\": the address book reads it as an empty field.";
+inline constexpr std::string_view kGroupNicknameText =
+    "A group nickname cannot contain \")\", a tab or a line break.";
+
 struct AddressEntry {
     enum class Kind { Address, Group };
     Kind kind = Kind::Address;
@@ -54,6 +62,15 @@ public:
     // The line of an entry: six tab-separated fields, each empty one as ".".
     static std::string EntryLine(const AddressEntry& entry);
 
+    // Why an entry cannot be kept in a group file (its line would read back
+    // as something else), or empty when it can: a mail address beginning
+    // with "(" would be taken for the group line, and one that reads "."
+    // for an empty field.
+    static std::string_view EntryProblem(const AddressEntry& entry);
+    // The same for a group nickname: the group line ends at ")", a tab or
+    // the line end.
+    static std::string_view NicknameProblem(std::string_view nickname);
+
     // Reads the file again only when it changed on disk since it was
     // loaded (or was never loaded). False when it had to be read and could
     // not be.
@@ -62,8 +79,9 @@ public:
     // When changed: rewrites the file (the group line when the nickname is
     // not empty, then every entry not deleted, lines ending in CR LF),
     // remembers its new last-write time and clears the changed flag. A file
-    // that cannot be written keeps the flag. True when nothing was left
-    // unwritten.
+    // that cannot be written keeps the flag, and so does a group holding a
+    // nickname or entry with an EntryProblem (the file is left as it was).
+    // True when nothing was left unwritten.
     bool Save();
 
     std::filesystem::path path;

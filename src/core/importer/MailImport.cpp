@@ -10,6 +10,7 @@
 #include "common/CodePage.h"
 #include "importer/ImportType.h"
 #include "message/JapaneseCode.h"
+#include "message/StoreLines.h"
 #include "platform/ConfigStore.h"
 #include "store/FolderStat.h"
 #include "store/MailFolder.h"
@@ -85,17 +86,6 @@ void EndMessage(LineWriter& writer, bool headerOpen) {
 
 }  // namespace
 
-bool IsStoreOwnHeaderLine(std::string_view line) {
-    static constexpr std::string_view kOwn[] = {
-        "X-Marlo-Attachment-File:", "X-Marlo-Decorded:", "X-Marlo-Reply:", "X-Marlo-Encoding:"};
-    for (std::string_view own : kOwn) {
-        if (StartsWithNoCase(line, own)) {
-            return true;
-        }
-    }
-    return false;
-}
-
 bool ConvertToMailbox(const std::filesystem::path& input, const std::filesystem::path& output,
                       const ConversionOptions& options, int& count) {
     count = 0;
@@ -121,10 +111,10 @@ bool ConvertToMailbox(const std::filesystem::path& input, const std::filesystem:
     LineWriter writer(out);
     bool atMessageStart = true;
     bool messageHasLines = false;
-    // Inside a message's header; store lines found there are left out,
-    // together with their continuation lines.
-    bool inHeader = true;
-    bool droppingField = false;
+    // Store lines in a message's header are left out with their
+    // continuation lines, a kept separator line included: it is the first
+    // header line of its message.
+    StoreLineFilter storeLines;
     // A written line: converted, and doubled when it would read as the
     // terminator.
     auto put = [&](std::string_view text) {
@@ -137,19 +127,7 @@ bool ConvertToMailbox(const std::filesystem::path& input, const std::filesystem:
             if (atMessageStart && line == "\n") {
                 return;
             }
-            bool skip = false;
-            if (inHeader) {
-                if (line == "\n") {
-                    inHeader = false;
-                    droppingField = false;
-                } else if (line[0] == ' ' || line[0] == '\t') {
-                    skip = droppingField;
-                } else {
-                    droppingField = IsStoreOwnHeaderLine(line);
-                    skip = droppingField;
-                }
-            }
-            if (!skip) {
+            if (!storeLines.Drops(line)) {
                 put(line);
             }
             atMessageStart = false;
@@ -158,12 +136,13 @@ bool ConvertToMailbox(const std::filesystem::path& input, const std::filesystem:
         }
         if (messageHasLines) {
             ++count;
-            EndMessage(writer, inHeader);
+            EndMessage(writer, storeLines.InHeader());
         }
-        inHeader = true;
-        droppingField = false;
+        storeLines.Reset();
         if (!options.dropSeparator) {
-            put(line);
+            if (!storeLines.Drops(line)) {
+                put(line);
+            }
             messageHasLines = true;
         }
         atMessageStart = true;
@@ -190,7 +169,7 @@ bool ConvertToMailbox(const std::filesystem::path& input, const std::filesystem:
     }
     if (messageHasLines && !atMessageStart) {
         ++count;
-        EndMessage(writer, inHeader);
+        EndMessage(writer, storeLines.InHeader());
     }
     const bool readFailed = in.Failed();
     in.Close();

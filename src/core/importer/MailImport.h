@@ -30,17 +30,13 @@ struct ConversionOptions {
 };
 
 // Appends the messages of `input` to `output` (created when missing) in the
-// mailbox format: message lines, "." terminators, "." lines stuffed.
+// mailbox format: message lines, "." terminators, "." lines stuffed. The
+// store's own header lines never reach the output (message/StoreLines.h).
 // `count` is set to the number of messages written. False when either file
 // cannot be opened, or when writing failed: the output is then cut back to
 // its old length, so a failed import leaves the mailbox as it was.
 bool ConvertToMailbox(const std::filesystem::path& input, const std::filesystem::path& output,
                       const ConversionOptions& options, int& count);
-
-// The store's own header lines ("X-Marlo-Attachment-File", "-Decorded",
-// "-Reply", "-Encoding") are trusted by the client in its mailbox files, so
-// they are never copied from foreign mail.
-bool IsStoreOwnHeaderLine(std::string_view line);
 
 // Collects the single-message files next to `chosen` into `workFile`, each
 // followed by a line ".": every "*.eml" (kEmlFiles) or every numbered file

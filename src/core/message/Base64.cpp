@@ -88,90 +88,72 @@ bool Base64EncodeFile(const std::filesystem::path& file,
     return !in.bad();
 }
 
+Base64Decoded Base64Decode(std::string_view text, bool stopAtDashLine) {
+    Base64Decoded result;
+    std::string& out = result.bytes;
+    out.resize(text.size() / 4 * 3 + 3);
+    std::size_t used = 0;
+    unsigned group = 0;
+    int count = 0;          // characters of the current group
+    bool afterPad = false;  // only "=" seen since the last padded group
+    const std::size_t n = text.size();
+    if (stopAtDashLine && n > 0 && text[0] == '-') {
+        out.clear();
+        return result;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        const int v = kDecode[c];
+        if (v >= 0) {
+            group = (group << 6) | static_cast<unsigned>(v);
+            afterPad = false;
+            if (++count == 4) {
+                out[used++] = static_cast<char>(group >> 16);
+                out[used++] = static_cast<char>(group >> 8);
+                out[used++] = static_cast<char>(group);
+                count = 0;
+                group = 0;
+            }
+        } else if (c == '=') {
+            if (count == 2) {
+                out[used++] = static_cast<char>(group >> 4);
+            } else if (count == 3) {
+                out[used++] = static_cast<char>(group >> 10);
+                out[used++] = static_cast<char>(group >> 2);
+            } else if (count != 0 || !afterPad) {
+                result.complete = false;  // "=" in the first or second place
+            }
+            count = 0;
+            group = 0;
+            afterPad = true;
+        } else if (c == '\n' && stopAtDashLine && i + 1 < n && text[i + 1] == '-') {
+            break;
+        }
+    }
+    if (count != 0) {
+        // The text ends inside a group: keep the whole bytes it holds.
+        result.complete = false;
+        if (count == 2) {
+            out[used++] = static_cast<char>(group >> 4);
+        } else if (count == 3) {
+            out[used++] = static_cast<char>(group >> 10);
+            out[used++] = static_cast<char>(group >> 2);
+        }
+    }
+    out.resize(used);
+    return result;
+}
+
 std::optional<std::string> Base64DecodeText(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() / 4 * 3);
-    const std::size_t n = text.size();
-    for (std::size_t i = 0; i < n; i += 4) {
-        if (n - i < 4) {
-            return std::nullopt;
-        }
-        int v[4];
-        int count = 4;  // characters before the first "="
-        for (int k = 0; k < 4; ++k) {
-            unsigned char c = static_cast<unsigned char>(text[i + k]);
-            if (c == '=') {
-                if (k < 2) {
-                    return std::nullopt;
-                }
-                count = k;
-                break;
-            }
-            v[k] = kDecode[c];
-            if (v[k] < 0) {
-                return std::nullopt;
-            }
-        }
-        out += static_cast<char>((v[0] << 2) | (v[1] >> 4));
-        if (count >= 3) {
-            out += static_cast<char>(((v[1] & 15) << 4) | (v[2] >> 2));
-        }
-        if (count == 4) {
-            out += static_cast<char>(((v[2] & 3) << 6) | v[3]);
-        }
+    Base64Decoded decoded = Base64Decode(text);
+    if (!decoded.complete) {
+        return std::nullopt;
     }
-    return out;
+    return std::move(decoded.bytes);
 }
 
-std::string Base64TakeBodyLine(std::string_view text, std::size_t& pos) {
-    const std::size_t n = text.size();
-    if (pos >= n) {
-        pos = n;
-        return {};
-    }
-    std::size_t lf = text.find('\n', pos);
-    std::size_t end = lf == std::string_view::npos ? n : lf;
-    std::string line(text.substr(pos, end - pos));
-    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) {
-        line.pop_back();
-    }
-    pos = lf == std::string_view::npos ? n : lf + 1;
-    bool completed = false;
-    while (line.size() % 4 != 0) {
-        while (pos < n && (text[pos] == '\r' || text[pos] == '\n')) {
-            ++pos;
-        }
-        if (pos >= n || text[pos] == '-' || text[pos] == '.') {
-            break;
-        }
-        line += text[pos++];
-        completed = true;
-    }
-    // A line used up by the completion does not come back as an empty one.
-    if (completed) {
-        while (pos < n && text[pos] == '\r') {
-            ++pos;
-        }
-        if (pos < n && text[pos] == '\n') {
-            ++pos;
-        }
-    }
-    return line;
-}
-
-std::string Base64DecodeBody(std::string_view text) {
-    std::string out;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        if (text[pos] == '-') {
-            break;
-        }
-        std::string line = Base64TakeBodyLine(text, pos);
-        if (auto bytes = Base64DecodeText(line)) {
-            out += *bytes;
-        }
-    }
-    return out;
+Base64Decoded Base64DecodeBody(std::string_view text) {
+    return Base64Decode(text, true);
 }
 
 }  // namespace corvina

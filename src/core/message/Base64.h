@@ -20,20 +20,25 @@ std::string Base64EncodeText(std::string_view bytes);
 bool Base64EncodeFile(const std::filesystem::path& file,
                       const std::function<bool(std::string_view line)>& sink);
 
-// Decodes groups of four characters; "=" in the third or fourth place ends
-// a group. nullopt for a short final group, a character outside the
-// alphabet, or "=" in the first or second place.
+// What a base64 decoder gives: the bytes, and whether the text was whole.
+// `complete` is false when the text ends inside a group or holds "=" where
+// no group can end; `bytes` then holds what could be decoded.
+struct Base64Decoded {
+    std::string bytes;
+    bool complete = true;
+};
+
+// The one base64 decoder. Characters outside the alphabet (line breaks,
+// blanks, anything else) are skipped, as RFC 2045 asks of a reader; "=" in
+// the third or fourth place of a group ends it, and decoding goes on with
+// the next group. With `stopAtDashLine` decoding ends at a line beginning
+// with "-" (a MIME boundary or a trailer after the data).
+Base64Decoded Base64Decode(std::string_view text, bool stopAtDashLine = false);
+
+// An encoded word's text: nullopt unless it decodes completely.
 std::optional<std::string> Base64DecodeText(std::string_view text);
 
-// Takes the next base64 line of a body starting at `pos` (which is moved on):
-// a line whose length is not a multiple of four is completed with characters
-// of the following lines (line breaks skipped) until it is; a "-", a "." or
-// the end of the text stops the completion. The result has no line end.
-std::string Base64TakeBodyLine(std::string_view text, std::size_t& pos);
-
-// Decodes a whole base64 body line by line with the completion rule above.
-// A line that does not decode is skipped; decoding stops at a line that
-// begins with "-" (a MIME boundary).
-std::string Base64DecodeBody(std::string_view text);
+// A base64 body: decoding ends at a line that begins with "-".
+Base64Decoded Base64DecodeBody(std::string_view text);
 
 }  // namespace corvina

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "message/DecodedFile.h"
+#include "message/PrivateFile.h"
 #include "message/SafeFileName.h"
 #include "platform/Paths.h"
 
@@ -179,6 +180,9 @@ std::optional<std::filesystem::path> BinHexEncodeFile(const std::filesystem::pat
     std::lock_guard lock(WorkFileMutex());
     WorkFiles work{tempDir / kWorkFile, {}};
     {
+        if (!CreatePrivateFile(work.tmp)) {
+            return std::nullopt;
+        }
         std::ofstream tmp(work.tmp, std::ios::binary | std::ios::trunc);
         if (!tmp) {
             return std::nullopt;
@@ -229,6 +233,9 @@ std::optional<std::filesystem::path> BinHexEncodeFile(const std::filesystem::pat
 
     std::filesystem::path outPath = tempDir / (BaseName(file) + ".hqx");
     std::ifstream stream(work.tmp, std::ios::binary);
+    if (!CreatePrivateFile(outPath)) {
+        return std::nullopt;
+    }
     std::ofstream out(outPath, std::ios::binary | std::ios::trunc);
     if (!stream || !out) {
         return std::nullopt;
@@ -274,6 +281,9 @@ std::optional<std::filesystem::path> BinHexDecodeText(std::string_view text,
 
     // Six-bit characters into eight-bit bytes: MOBINHEX.TMP.
     {
+        if (!CreatePrivateFile(work.tmp)) {
+            return std::nullopt;
+        }
         std::ofstream tmp(work.tmp, std::ios::binary | std::ios::trunc);
         if (!tmp) {
             return std::nullopt;
@@ -319,6 +329,9 @@ std::optional<std::filesystem::path> BinHexDecodeText(std::string_view text,
     // Expand the runs: MOBINHEX.001.
     {
         std::ifstream tmp(work.tmp, std::ios::binary);
+        if (!CreatePrivateFile(work.expanded)) {
+            return std::nullopt;
+        }
         std::ofstream expanded(work.expanded, std::ios::binary | std::ios::trunc);
         if (!tmp || !expanded) {
             return std::nullopt;

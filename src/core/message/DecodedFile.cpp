@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "message/MessageHost.h"
+#include "message/PrivateFile.h"
 #include "message/Uuencode.h"
 
 namespace corvina {
@@ -28,8 +29,8 @@ bool DecodedFile::Open(const DecodeTarget& target, std::string_view safeName) {
                 std::snprintf(prefix, sizeof prefix, "%02x_", counter);
                 candidate /= prefix + name;
             }
-            // "x": exclusive creation, never follows or replaces an existing name.
-            std::FILE* f = std::fopen(candidate.c_str(), "wbx");
+            // Exclusive creation: never follows or replaces an existing name.
+            std::FILE* f = OpenPrivateFile(candidate, PrivateOpen::kCreateNew);
             if (f != nullptr) {
                 file_ = f;
                 path_ = candidate;
@@ -48,7 +49,7 @@ bool DecodedFile::Open(const DecodeTarget& target, std::string_view safeName) {
     if (!chosen || chosen->empty()) {
         return false;
     }
-    std::FILE* f = std::fopen(chosen->c_str(), "wb");
+    std::FILE* f = OpenPrivateFile(*chosen, PrivateOpen::kTruncate);
     if (f == nullptr) {
         return false;
     }

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "message/DecodedFile.h"
+#include "message/PrivateFile.h"
 #include "message/SafeFileName.h"
 #include "platform/Paths.h"
 
@@ -54,6 +55,9 @@ std::optional<std::filesystem::path> UuEncodeFile(const std::filesystem::path& f
         return std::nullopt;
     }
     std::filesystem::path outPath = tempDir / (BaseName(file) + ".uue");
+    if (!CreatePrivateFile(outPath)) {
+        return std::nullopt;
+    }
     std::ofstream out(outPath, std::ios::binary | std::ios::trunc);
     if (!out) {
         return std::nullopt;

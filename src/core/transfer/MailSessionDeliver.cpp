@@ -37,11 +37,7 @@ std::unique_ptr<MailMessage> ReadStoredPiece(const std::string& piece,
     message->owner = nullptr;
     message->bodyLoaded = true;
     for (AttachmentEntry& entry : message->attachments) {
-        const MimeTypeEntry& row = types.FindByFileName(entry.path.filename().string());
-        entry.type = row.type;
-        entry.subtype = row.subtype;
-        bool sevenBit = row.subtype == "mac-binhex40" || row.subtype == "x-uuencode";
-        entry.encoding = sevenBit ? "7bit" : "base64";
+        TypeAttachmentByFileName(entry, types);
     }
     return message;
 }

@@ -252,3 +252,54 @@ TEST(AddressBook, LayoutSettings) {
 
 }  // namespace
 }  // namespace corvina
+
+namespace corvina {
+namespace {
+
+// An entry whose line would read back as the group line, or as no entry,
+// is refused with a notice; the file keeps reading as it did.
+TEST(AddressBookFile, EntriesTheFileCannotHoldAreRefused) {
+    ScratchDir dir;
+    const std::filesystem::path book = dir / "AddrBook";
+    std::filesystem::create_directories(book);
+    const std::string before = ReadFileBytes(test::DataPath("addressbook/team-with-nickname.adr"));
+    WriteFileBytes(book / "Team.adr", before);
+    RecordingBookHost host;
+    AddressBook addresses(book, &host);
+    addresses.LoadGroups();
+
+    AddressGroup* team = nullptr;
+    EXPECT_EQ(addresses.AddAddress("Team", Entry("(work)bob@x.org"), &team),
+              AddressBook::AddResult::kFailed);
+    EXPECT_EQ(addresses.AddAddress("Team", Entry(".")), AddressBook::AddResult::kFailed);
+    EXPECT_EQ(host.notices, (std::vector<std::string>{std::string(kAddressParenthesisText),
+                                                      std::string(kAddressDotText)}));
+    EXPECT_FALSE(addresses.CheckEntry(Entry("(x)")));
+    EXPECT_TRUE(addresses.CheckEntry(Entry("bob@x.org (work)")));
+    EXPECT_TRUE(addresses.SaveAll());
+    EXPECT_EQ(ReadFileBytes(book / "Team.adr"), before);
+
+    // A group nickname the group line cannot hold.
+    host.notices.clear();
+    EXPECT_EQ(addresses.NewGroup("Other", "a)b"), nullptr);
+    AddressGroup* found = addresses.FindGroup("Team");
+    ASSERT_NE(found, nullptr);
+    EXPECT_FALSE(addresses.RenameGroup(*found, "Team", "tab\there"));
+    EXPECT_EQ(host.notices.size(), 2u);
+    EXPECT_FALSE(std::filesystem::exists(book / "Other.adr"));
+
+    // Whatever reaches a group by another road is never written wrongly:
+    // the save refuses and the file stays as it was.
+    found->entries.push_back(Entry("(work)bob@x.org"));
+    found->changed = true;
+    EXPECT_FALSE(found->Save());
+    EXPECT_TRUE(found->changed);
+    AddressGroup reread(book / "Team.adr");
+    ASSERT_TRUE(reread.Load());
+    EXPECT_EQ(reread.nickname, "team");
+    EXPECT_EQ(reread.Addresses(), (std::vector<std::string>{"ann@example.org", "ben@example.org"}));
+    EXPECT_EQ(reread.entries[1].comment, "(desk 4)");
+}
+
+}  // namespace
+}  // namespace corvina

@@ -11,6 +11,9 @@
 #include "importer/ImportType.h"
 #include "importer/MailImport.h"
 #include "platform/ConfigStore.h"
+#include "store/MailFolder.h"
+#include "store/MailMessage.h"
+#include "store/Mailbox.h"
 
 namespace corvina {
 namespace {
@@ -138,8 +141,31 @@ TEST(MailImport, StoreOwnHeaderLinesAreNotCopied) {
     EXPECT_EQ(out,
               "From: a@example.org\r\nX-Marlo-Other: kept\r\n\r\n"
               "X-Marlo-Attachment-File: in the body stays\r\n\r\n.\r\n");
-    EXPECT_TRUE(IsStoreOwnHeaderLine("X-MARLO-REPLY: 1"));
-    EXPECT_FALSE(IsStoreOwnHeaderLine("X-Marlo-Replied: 1"));
+}
+
+// A separator that matches store lines, kept as the first line of each
+// message: those lines are header lines of the imported mail and must not
+// reach Import.mbx either, and the client reads none of them back.
+TEST(MailImport, KeptSeparatorLinesAreFilteredLikeEveryHeaderLine) {
+    Import im;
+    const std::string out = im.Convert(
+        ReadFileBytes(test::DataPath("import/x-marlo-separator.txt")), "X-Marlo-", false);
+    EXPECT_EQ(im.count, 3);
+    EXPECT_EQ(out,
+              "From: first@example.org\r\nSubject: one\r\n\r\nbody one\r\n.\r\n"
+              "From: second@example.org\r\nSubject: two\r\n\r\nbody two\r\n.\r\n"
+              "X-Marlo-Other: 7\r\nFrom: third@example.org\r\nSubject: three\r\n\r\n"
+              "body three\r\n\r\n.\r\n");
+    MailFolder folder(im.output);
+    StoreContext context{im.output.parent_path(), nullptr};
+    ASSERT_TRUE(LoadFolder(folder, context));
+    ASSERT_EQ(folder.messages.size(), 3u);
+    for (const auto& m : folder.messages) {
+        EXPECT_FALSE(m->replied);
+        EXPECT_FALSE(m->decoded);
+        EXPECT_TRUE(m->attachments.empty());
+        EXPECT_EQ(m->encoding, 0);
+    }
 }
 
 TEST(MailImport, OpenFailuresLeaveTheMailboxAlone) {

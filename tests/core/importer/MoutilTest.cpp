@@ -67,6 +67,17 @@ TEST(Moutil, ImportsIntoTheDefaultAccountAndPrintsTheResult) {
     EXPECT_NE(ReadFileBytes(m.Mailbox()).find(".\r\nFrom a\r\nFrom: a@b\r\n"), std::string::npos);
 }
 
+TEST(Moutil, NoStoreLineReachesImportMbxWhateverTheSeparator) {
+    Moutil m;
+    ProgramRun run = m.Start("--type 0 --separator X-Marlo- --keep-separator --input '" +
+                             test::DataPath("import/x-marlo-separator.txt").string() + "'");
+    EXPECT_EQ(run.status, 0) << run.out;
+    const std::string box = ReadFileBytes(m.Mailbox());
+    EXPECT_EQ(box.find("X-Marlo-Reply"), std::string::npos) << box;
+    EXPECT_EQ(box.find("X-Marlo-Attachment-File"), std::string::npos) << box;
+    EXPECT_NE(box.find("X-Marlo-Other: 7\r\n"), std::string::npos) << box;
+}
+
 TEST(Moutil, RefusesWhileTheClientRuns) {
     Moutil m;
     SingleInstance client(m.dir / "run");

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <random>
@@ -285,6 +286,59 @@ TEST(BinHex, TextTypeGetsTxtAndCraftedNamesAreSafe) {
               dir / "attach" / "x");
     EXPECT_EQ(BinHexDecodeText(encode(stream("", "BINA")), target, dir.Path()),
               dir / "attach" / "noname");
+}
+
+}  // namespace
+}  // namespace corvina
+
+namespace corvina {
+namespace {
+
+fs::perms ModeOf(const fs::path& p) {
+    return fs::status(p).permissions() & fs::perms::all;
+}
+
+// Sets the umask for one test and puts the old one back.
+struct Umask {
+    explicit Umask(mode_t mask) : old(::umask(mask)) {}
+    ~Umask() { ::umask(old); }
+    mode_t old;
+};
+
+// Whatever the umask, decoded files and the encoders' files are readable by
+// their owner only: they hold mail.
+TEST(PrivateFiles, EveryFileTheCodecsWriteIsOwnerOnly) {
+    Umask open(0);
+    ScratchDir dir;
+    fs::create_directories(dir / "attach");
+    const fs::perms owner = fs::perms::owner_read | fs::perms::owner_write;
+
+    const std::string uu = "begin 666 note.txt\n#86)C\n`\nend\n";
+    auto first = UuDecodeText(uu, {dir / "attach", {}, nullptr});
+    auto second = UuDecodeText(uu, {dir / "attach", {}, nullptr});  // 00_note.txt
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(ModeOf(*first), owner);
+    EXPECT_EQ(ModeOf(*second), owner);
+
+    FakeHost host;
+    host.answer = dir / "chosen.txt";
+    WriteFileBytes(*host.answer, "old");
+    fs::permissions(*host.answer, fs::perms::all);
+    auto chosen = UuDecodeText(uu, {{}, dir / "attach", &host});
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(ModeOf(*chosen), owner);
+    EXPECT_EQ(ReadFileBytes(*chosen), "abc");
+
+    WriteFileBytes(dir / "data.bin", RandomBytes(300, 5));
+    auto uue = UuEncodeFile(dir / "data.bin", dir.Path());
+    auto hqx = BinHexEncodeFile(dir / "data.bin", dir.Path());
+    ASSERT_TRUE(uue && hqx);
+    EXPECT_EQ(ModeOf(*uue), owner);
+    EXPECT_EQ(ModeOf(*hqx), owner);
+    auto decoded = BinHexDecodeText(ReadFileBytes(*hqx), {dir / "attach", {}, nullptr}, dir.Path());
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(ModeOf(*decoded), owner);
+    EXPECT_EQ(ReadFileBytes(*decoded), RandomBytes(300, 5));
 }
 
 }  // namespace

@@ -33,7 +33,9 @@ TEST(Base64, DecodeGroupsAndFailures) {
     EXPECT_EQ(Base64DecodeText("Zm9vYmF"), std::nullopt);  // trailing group of three
     EXPECT_EQ(Base64DecodeText("Z==="), std::nullopt);     // padding in the second place
     EXPECT_EQ(Base64DecodeText("=Zm9"), std::nullopt);
-    EXPECT_EQ(Base64DecodeText("Zm9v\r\n"), std::nullopt);  // outside the alphabet
+    // Characters outside the alphabet are skipped, in words as in bodies.
+    EXPECT_EQ(Base64DecodeText("Zm9v\r\n"), "foo");
+    EXPECT_EQ(Base64DecodeText("Zm 9v\tYm*Fy"), "foobar");
 }
 
 TEST(Base64, RoundTripsRandomBytes) {
@@ -44,19 +46,30 @@ TEST(Base64, RoundTripsRandomBytes) {
     }
 }
 
-TEST(Base64, BodyLinesAreCompletedFromTheNextLines) {
-    // "Zm9v" "YmFy" split badly over lines; the completion skips the breaks.
-    std::string body = "Zm9vY\r\nmFy\nZm9v\n";
-    std::size_t pos = 0;
-    EXPECT_EQ(Base64TakeBodyLine(body, pos), "Zm9vYmFy");
-    EXPECT_EQ(Base64TakeBodyLine(body, pos), "Zm9v");
-    EXPECT_EQ(pos, body.size());
-    // A "-" (a boundary) or "." stops the completion.
-    body = "Zm9vY\n--b\n";
-    pos = 0;
-    EXPECT_EQ(Base64TakeBodyLine(body, pos), "Zm9vY");
-    EXPECT_EQ(Base64DecodeBody("Zm9v\nYmFy\n--boundary\nZm9v\n"), "foobar");
-    EXPECT_EQ(Base64DecodeBody("Zm9\nvYmFy\n"), "foobar");
+TEST(Base64, BodiesSkipEverythingOutsideTheAlphabet) {
+    // Groups split over lines, blanks and tabs inside lines, CR LF ends.
+    Base64Decoded d = Base64DecodeBody("Zm9vY\r\nmFy\nZm 9v\t\n  Ym Fy  \r\n");
+    EXPECT_TRUE(d.complete);
+    EXPECT_EQ(d.bytes, "foobarfoobar");
+    // A line beginning with "-" (a boundary, a trailer) ends the data.
+    d = Base64DecodeBody("Zm9v\nYmFy\n--boundary\nZm9v\n");
+    EXPECT_TRUE(d.complete);
+    EXPECT_EQ(d.bytes, "foobar");
+    EXPECT_EQ(Base64DecodeBody("-- \nZm9v\n").bytes, "");
+    // Padded groups end a run; decoding goes on after them.
+    EXPECT_EQ(Base64DecodeBody("Zg==\nZm8=\nZm9v\n").bytes, "ffofoo");
+}
+
+TEST(Base64, ABodyCutShortKeepsWhatDecodesAndSaysSo) {
+    Base64Decoded d = Base64DecodeBody("Zm9vYmF");  // ends inside a group
+    EXPECT_FALSE(d.complete);
+    EXPECT_EQ(d.bytes, "fooba");
+    d = Base64DecodeBody("Zm9vY");
+    EXPECT_FALSE(d.complete);
+    EXPECT_EQ(d.bytes, "foo");
+    d = Base64DecodeBody("Zm9v\nZ===\n");  // padding in the second place
+    EXPECT_FALSE(d.complete);
+    EXPECT_EQ(d.bytes, "foo");
 }
 
 TEST(Base64, EncodeFileWritesLinesOf76) {

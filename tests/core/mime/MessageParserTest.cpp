@@ -496,7 +496,7 @@ TEST(ParseMessage, Base64PartsDecodeLikeTheGeneralBodyDecoder) {
                                  body,
                              "Content-Type: text/plain\n\nx\n"));
         ASSERT_EQ(m.attachments.size(), 1u);
-        EXPECT_EQ(ReadFileBytes(m.attachments[0].path), Base64DecodeBody(body)) << body;
+        EXPECT_EQ(ReadFileBytes(m.attachments[0].path), Base64DecodeBody(body).bytes) << body;
     }
 }
 

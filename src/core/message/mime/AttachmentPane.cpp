@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "common/Bytes.h"
+#include "message/StoreLines.h"
 #include "message/mime/MimeTypeTable.h"
 #include "store/MailMessage.h"
 
@@ -40,6 +41,7 @@ std::optional<std::string> EnclosedMessageText(const std::filesystem::path& file
     std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::string out;
     out.reserve(raw.size() + raw.size() / 64 + 4);
+    StoreLineFilter storeLines;  // the enclosed message came from outside
     std::size_t pos = 0;
     while (pos < raw.size()) {
         std::size_t lf = raw.find('\n', pos);
@@ -48,6 +50,9 @@ std::optional<std::string> EnclosedMessageText(const std::filesystem::path& file
         pos = lf == std::string::npos ? raw.size() : lf + 1;
         if (!line.empty() && line.back() == '\r') {
             line.remove_suffix(1);
+        }
+        if (storeLines.Drops(line)) {
+            continue;
         }
         // The reader ends the text at "." and takes one dot from "..".
         if (!line.empty() && line.front() == '.') {

@@ -78,7 +78,8 @@ bool ReleaseAttachments(MailMessage& message, std::vector<std::size_t> selected,
                         const std::filesystem::path& attachmentDirectory, AttachmentHost& host);
 
 // The text of a message/rfc822 file as the main window's hand-over takes
-// it: line ends made LF, lines starting with "." stuffed, ".\n" appended.
+// it: line ends made LF, the store's own header lines left out, lines
+// starting with "." stuffed, ".\n" appended.
 // nullopt when the file cannot be read.
 std::optional<std::string> EnclosedMessageText(const std::filesystem::path& file);
 

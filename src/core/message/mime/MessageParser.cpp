@@ -9,14 +9,15 @@
 #include "common/Bytes.h"
 #include "common/CodePage.h"
 #include "message/Address.h"
+#include "message/Base64.h"
 #include "message/BinHex.h"
 #include "message/HeaderUnfold.h"
 #include "message/HeaderWords.h"
 #include "message/MessageHost.h"
 #include "message/QuotedPrintable.h"
+#include "message/StoreLines.h"
 #include "message/Uuencode.h"
 #include "message/mime/AttachmentFile.h"
-#include "message/mime/Base64Body.h"
 #include "message/mime/MimeParameters.h"
 #include "message/mime/MimeTypeTable.h"
 #include "store/MailMessage.h"
@@ -117,10 +118,14 @@ std::string_view ValueAfterColon(std::string_view line) {
     return Trim(line.substr(colon + 1));
 }
 
-bool IsStoreLine(std::string_view line) {
-    return StartsWithNoCase(line, "X-MARLO-ATTACHMENT-FILE:") ||
-           StartsWithNoCase(line, "X-MARLO-DECORDED:") ||
-           StartsWithNoCase(line, "X-MARLO-REPLY:") || StartsWithNoCase(line, "X-MARLO-ENCODING:");
+// "From address date" of a UNIX mailbox: "From " and no colon right after
+// the word, which a "From :" header field would have.
+bool IsMboxEnvelopeLine(std::string_view text) {
+    if (!text.starts_with("From ")) {
+        return false;
+    }
+    std::size_t next = text.find_first_not_of(" \t", 5);
+    return next == std::string_view::npos || text[next] != ':';
 }
 
 // "<a> <b> <c>": from the first "<" (or the last for References) to the
@@ -284,12 +289,7 @@ void Parser::HeaderLine(const std::string& line) {
             if (!value.empty()) {
                 AttachmentEntry entry;
                 entry.path = ResolveAttachmentLink(value, options_.mailboxDirectory, cp_);
-                const MimeTypeEntry& row = types_.FindByFileName(std::string(value));
-                entry.type = row.type;
-                entry.subtype = row.subtype;
-                bool sevenBit = EqualNoCase(row.subtype, "mac-binhex40") ||
-                                EqualNoCase(row.subtype, "x-uuencode");
-                entry.encoding = sevenBit ? "7bit" : "base64";
+                TypeAttachmentByFileName(entry, types_);
                 message_.attachments.push_back(std::move(entry));
             }
             result_.storedAttachments = true;
@@ -511,12 +511,20 @@ void Parser::DecodeLeaf(PartHeader part, std::string_view body, bool single) {
     }
 
     if (base64) {
-        std::string bytes = DecodeBase64Body(body);
+        Base64Decoded decoded = Base64DecodeBody(body);
         if (file) {
-            file->Write(bytes);
+            file->Write(decoded.bytes);
         }
         if (shown) {
-            AddShownText(ShownTextToWorking(bytes, part.charset, cp_));
+            AddShownText(ShownTextToWorking(decoded.bytes, part.charset, cp_));
+        }
+        if (!decoded.complete) {
+            // The message is stored decoded, so the encoded text would be
+            // gone for good: keep it in the body for the user to recover.
+            if (message_.bodyLineCount > 0) {
+                message_.AddBodyLine(std::string(kSeparatorWidth, '-'));
+            }
+            AddShownText(body);
         }
     } else if (qp) {
         std::vector<std::string> lines = QpDecodeText(body);
@@ -689,14 +697,9 @@ void Parser::SecondStage() {
             }
         }
         if (out) {
-            const MimeTypeEntry& row = types_.FindByFileName(out->filename().string());
             AttachmentEntry decodedEntry;
             decodedEntry.path = *out;
-            decodedEntry.type = row.type;
-            decodedEntry.subtype = row.subtype;
-            bool sevenBit =
-                EqualNoCase(row.subtype, "mac-binhex40") || EqualNoCase(row.subtype, "x-uuencode");
-            decodedEntry.encoding = sevenBit ? "7bit" : "base64";
+            TypeAttachmentByFileName(decodedEntry, types_);
             message_.attachments.push_back(std::move(decodedEntry));
             result_.createdFiles.push_back(*out);
         }
@@ -707,6 +710,9 @@ void Parser::Run(std::string_view text) {
     std::string storage;
     text_ = NormaliseText(text, storage);
     std::size_t pos = 0;
+    if (IsMboxEnvelopeLine(text_)) {
+        TakeLine(text_, pos);  // the mailbox's separator, not a header field
+    }
 
     while (pos < text_.size() && text_[pos] != '\n') {
         HeaderLine(ReadField(text_, pos, cp_));

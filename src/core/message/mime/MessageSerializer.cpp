@@ -8,9 +8,13 @@ namespace corvina {
 
 namespace {
 
+// The copy is read back trusting its store lines, so a line break inside
+// a value must not start a line of its own: it is written as a blank.
 void AddLine(std::string& out, std::string_view name, std::string_view value) {
     out.append(name);
-    out.append(value);
+    for (char c : value) {
+        out += c == '\r' || c == '\n' ? ' ' : c;
+    }
     out += '\n';
 }
 
@@ -40,12 +44,11 @@ std::string SerializeMessage(const MailMessage& m, const std::filesystem::path& 
     }
     std::string status = m.status;
     if (m.read && status.find('R') == std::string::npos) {
-        status.insert(0, "R");
+        status = "R" + status;
     }
     AddIfSet(out, "Status:", status);
     for (const std::string& line : m.otherHeaders) {
-        out += line;
-        out += '\n';
+        AddLine(out, "", line);
     }
     for (const AttachmentEntry& a : m.attachments) {
         AddLine(out, "X-Marlo-Attachment-File:", AttachmentLinkValue(a.path, mailboxDirectory));

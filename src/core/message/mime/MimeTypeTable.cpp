@@ -4,6 +4,7 @@
 
 #include "common/Bytes.h"
 #include "platform/ConfigStore.h"
+#include "store/MailMessage.h"
 
 namespace corvina {
 
@@ -168,6 +169,15 @@ const MimeTypeEntry& MimeTypeTable::FindByFileName(std::string_view fileName) co
         return fallback_;
     }
     return FindByExtension(fileName.substr(dot + 1));
+}
+
+void TypeAttachmentByFileName(AttachmentEntry& entry, const MimeTypeTable& types) {
+    const MimeTypeEntry& row = types.FindByFileName(entry.path.filename().string());
+    entry.type = row.type;
+    entry.subtype = row.subtype;
+    const bool text =
+        EqualNoCase(row.subtype, "mac-binhex40") || EqualNoCase(row.subtype, "x-uuencode");
+    entry.encoding = text ? "7bit" : "base64";
 }
 
 }  // namespace corvina

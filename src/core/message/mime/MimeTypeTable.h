@@ -11,6 +11,7 @@
 namespace corvina {
 
 class ConfigStore;
+struct AttachmentEntry;
 
 enum class MimeAction : int { Default = 0, Save = 1, Launch = 2 };
 
@@ -60,5 +61,10 @@ private:
     std::vector<MimeTypeEntry> rows_;
     MimeTypeEntry fallback_;
 };
+
+// An attachment known only by its file (a stored link, a decoded file):
+// type and subtype from the table by the file's extension, transfer
+// encoding "7bit" for uuencode and BinHex text, "base64" for the rest.
+void TypeAttachmentByFileName(AttachmentEntry& entry, const MimeTypeTable& types);
 
 }  // namespace corvina

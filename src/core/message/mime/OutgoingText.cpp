@@ -1,9 +1,5 @@
 #include "message/mime/OutgoingText.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <fstream>
@@ -20,8 +16,10 @@
 #include "message/HeaderWords.h"
 #include "message/JapaneseCode.h"
 #include "message/MailDate.h"
+#include "message/PrivateFile.h"
 #include "message/QuotedPrintable.h"
 #include "message/Uuencode.h"
+#include "message/mime/MimeTypeTable.h"
 #include "platform/Paths.h"
 #include "store/MailMessage.h"
 
@@ -120,6 +118,10 @@ public:
           opt_(o),
           cp_(o.codePage ? *o.codePage : CodePage::Working()),
           mode_(mode),
+          // Sending always converts for transport; an export does so too,
+          // except on the Japanese system, whose exports keep Shift_JIS
+          // text as stored.
+          transport_(mode == Mode::Send || !IsJapaneseSystem(cp_)),
           unix_(unixFormat),
           sink_(std::move(sink)) {}
 
@@ -133,8 +135,10 @@ private:
     bool Header(std::string_view line) { return Emit(Flatten(line), Kind::Header); }
     bool EncodedHeader(std::string_view line) {
         std::string flat = Flatten(line);
-        return Emit(mode_ == Mode::Send ? EncodeOrKeep(flat, cp_) : flat, Kind::Header);
+        return Emit(transport_ ? EncodeOrKeep(flat, cp_) : flat, Kind::Header);
     }
+    std::string ContentTypeLine(BodyForm form) const;
+    std::string BodyTransferEncoding(BodyForm form) const;
     bool Headers(BodyForm form);
     bool Body(BodyForm form);
     bool Attachment(AttachmentEntry entry);
@@ -144,6 +148,7 @@ private:
     const OutgoingOptions& opt_;
     const CodePage& cp_;
     Mode mode_;
+    bool transport_;  // charset labels, encoded words, quoted-printable 8-bit text
     bool unix_;
     LineSender sink_;
     TempFiles temp_;
@@ -215,9 +220,74 @@ std::string Assembler::MessageId() {
     return id;
 }
 
+// A signed or encrypted body, kept as it came (its signature covers the
+// bytes): it goes out unchanged.
+bool IsRawMultipart(const MailMessage& m) {
+    return m.attachments.empty() && EqualNoCase(m.contentType, "multipart") &&
+           (EqualNoCase(m.contentSubtype, "signed") || EqualNoCase(m.contentSubtype, "encrypted"));
+}
+
+bool Has8BitText(const MailMessage& m) {
+    for (const MessageLine& line : m.bodyLines) {
+        for (char c : line.Content()) {
+            if (static_cast<unsigned char>(c) >= 0x80) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+std::string Assembler::ContentTypeLine(BodyForm form) const {
+    if (!m_.attachments.empty()) {
+        return "Content-Type: multipart/mixed; boundary=\"" + m_.boundary + "\"";
+    }
+    if (EqualNoCase(m_.contentType, "multipart")) {
+        // Signed and encrypted bodies are kept raw: their own type line
+        // carries the boundary and the protocol. Any other multipart body
+        // was decoded into text when the message arrived.
+        if (IsRawMultipart(m_)) {
+            for (const std::string& line : m_.otherHeaders) {
+                if (StartsWithNoCase(line, "Content-Type:")) {
+                    return Flatten(line);
+                }
+            }
+            if (!m_.boundary.empty()) {
+                return "Content-Type: " + Flatten(m_.contentType) + "/" +
+                       Flatten(m_.contentSubtype) + "; boundary=\"" + Flatten(m_.boundary) + "\"";
+            }
+        }
+        return "Content-Type: text/plain";
+    }
+    std::string line =
+        "Content-Type: " + Flatten(m_.contentType) + "/" + Flatten(m_.contentSubtype);
+    if (form == BodyForm::Jis) {
+        line += "; charset=ISO-2022-JP";
+    } else if (form == BodyForm::QuotedPrintable) {
+        // Without a charset receivers would read the text as US-ASCII.
+        line += std::string("; charset=") + cp_.MimeCharsetName();
+    }
+    return line;
+}
+
+// The body lines are always text as the store keeps it: a base64 or
+// quoted-printable label of the received message no longer describes them.
+std::string Assembler::BodyTransferEncoding(BodyForm form) const {
+    if (!m_.attachments.empty()) {
+        return "7bit";
+    }
+    if (transport_ && form == BodyForm::QuotedPrintable) {
+        return "Quoted-Printable";
+    }
+    std::string encoding = m_.transferEncoding.empty() ? "7bit" : Flatten(m_.transferEncoding);
+    if (EqualNoCase(encoding, "base64") || EqualNoCase(encoding, "quoted-printable")) {
+        encoding = Has8BitText(m_) ? "8bit" : "7bit";
+    }
+    return encoding;
+}
+
 bool Assembler::Headers(BodyForm form) {
     const bool resent = mode_ == Mode::Send && m_.hasResent;
-    const bool multipart = !m_.attachments.empty();
     std::string to = ExpandRecipients(resent ? m_.resentTo : m_.to, opt_.addressBookDirectory);
     std::string cc = ExpandRecipients(resent ? m_.resentCc : m_.cc, opt_.addressBookDirectory);
     const std::string& from = resent ? m_.resentFrom : m_.from;
@@ -270,30 +340,8 @@ bool Assembler::Headers(BodyForm form) {
     if (!Header("MIME-Version: 1.0")) {
         return false;
     }
-    std::string contentType;
-    if (multipart) {
-        contentType = "Content-Type: multipart/mixed; boundary=\"" + m_.boundary + "\"";
-    } else {
-        contentType = "Content-Type: " + m_.contentType + "/" + m_.contentSubtype;
-        if (mode_ == Mode::Send && form == BodyForm::Jis) {
-            contentType += "; charset=ISO-2022-JP";
-        } else if (mode_ == Mode::Send && form == BodyForm::QuotedPrintable) {
-            // Without a charset receivers would read the text as US-ASCII.
-            contentType += std::string("; charset=") + cp_.MimeCharsetName();
-        }
-    }
-    if (!Header(contentType)) {
-        return false;
-    }
-    std::string encoding = m_.transferEncoding.empty() ? "7bit" : m_.transferEncoding;
-    if (mode_ == Mode::Send) {
-        if (multipart) {
-            encoding = "7bit";
-        } else if (form == BodyForm::QuotedPrintable) {
-            encoding = "Quoted-Printable";
-        }
-    }
-    if (!Header("Content-Transfer-Encoding: " + encoding)) {
+    if (!Header(ContentTypeLine(form)) ||
+        !Header("Content-Transfer-Encoding: " + BodyTransferEncoding(form))) {
         return false;
     }
     if (mode_ == Mode::Send) {
@@ -324,11 +372,11 @@ bool Assembler::Body(BodyForm form) {
         if (!Emit("--" + m_.boundary, Kind::Header)) {
             return false;
         }
-        if (mode_ == Mode::Send && form == BodyForm::Jis) {
+        if (form == BodyForm::Jis) {
             if (!Emit("Content-Type: text/plain; charset=ISO-2022-JP", Kind::Header)) {
                 return false;
             }
-        } else if (mode_ == Mode::Send && form == BodyForm::QuotedPrintable) {
+        } else if (form == BodyForm::QuotedPrintable) {
             if (!Emit("Content-Transfer-Encoding: Quoted-Printable", Kind::Header) ||
                 !Emit(std::string("Content-Type: text/plain; charset=") + cp_.MimeCharsetName(),
                       Kind::Header)) {
@@ -343,14 +391,15 @@ bool Assembler::Body(BodyForm form) {
     }
     for (const MessageLine& ml : m_.bodyLines) {
         std::string_view content = ml.Content();
-        if (mode_ == Mode::Export) {
+        if (form == BodyForm::Plain && mode_ == Mode::Export) {
             if (!Emit(content, Kind::Body)) {
                 return false;
             }
             continue;
         }
         std::string line;
-        if (StartsWithFromWord(content)) {
+        // An export quotes "From " lines the mailbox way when it writes them.
+        if (mode_ == Mode::Send && StartsWithFromWord(content)) {
             line = ">";
         }
         line.append(content);
@@ -405,7 +454,7 @@ bool Assembler::Attachment(AttachmentEntry entry) {
         entry.encoding = "7bit";
     }
     std::string name = Flatten(FileNameOf(entry.path));
-    if (mode_ == Mode::Send) {
+    if (transport_) {
         name = EncodeOrKeep(name, cp_);
     }
     if (name.size() > kMaxAttachmentName) {
@@ -474,7 +523,7 @@ bool Assembler::Run() {
     if (!m_.attachments.empty()) {
         m_.boundary = Base64EncodeText(date_);
     }
-    BodyForm form = mode_ == Mode::Send ? ChooseBodyForm(m_, cp_) : BodyForm::Plain;
+    BodyForm form = transport_ && !IsRawMultipart(m_) ? ChooseBodyForm(m_, cp_) : BodyForm::Plain;
     return Headers(form) && Body(form);
 }
 
@@ -595,6 +644,13 @@ bool ExportMessage(const MailMessage& message, const std::filesystem::path& outp
     // The export writer changes nothing in the message; it works on a copy
     // so that the boundary of the run stays out of the original.
     MailMessage copy = message;
+    // The store keeps only an attachment's path; its type and encoding come
+    // from the MIME type table, as for a stored message being sent.
+    static const MimeTypeTable builtIn;
+    const MimeTypeTable& types = options.types ? *options.types : builtIn;
+    for (AttachmentEntry& entry : copy.attachments) {
+        TypeAttachmentByFileName(entry, types);
+    }
     Assembler assembler(copy, options, Mode::Export, unixFormat, sink);
     if (!assembler.Run()) {
         return false;
@@ -606,26 +662,12 @@ bool ExportMessage(const MailMessage& message, const std::filesystem::path& outp
     if (!separator.empty()) {
         sink(sep);
     }
-    int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
-    if (fd < 0) {
+    std::FILE* file = OpenPrivateFile(output, PrivateOpen::kAppend);
+    if (file == nullptr) {
         return false;
     }
-    std::size_t done = 0;
-    bool ok = true;
-    while (done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            ok = false;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::close(fd) != 0) {
-        ok = false;
-    }
+    bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    ok = std::fclose(file) == 0 && ok;
     return ok;
 }
 

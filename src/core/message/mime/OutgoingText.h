@@ -14,6 +14,7 @@ namespace corvina {
 
 class CodePage;
 class MailMessage;
+class MimeTypeTable;
 
 // Receives one physical line without its line end. Lines arrive ready for
 // the SMTP DATA phase: every line that begins with "." is already
@@ -29,6 +30,8 @@ struct OutgoingOptions {
     std::filesystem::path tempDirectory;
     // The date text used for "Date:" and the MIME boundary; empty: now.
     std::string dateText;
+    // Types of exported attachments by extension; null: the built-in rows.
+    const MimeTypeTable* types = nullptr;
 };
 
 struct OutgoingEnvelope {
@@ -57,11 +60,15 @@ OutgoingEnvelope BuildEnvelope(const MailMessage& message, const OutgoingOptions
 bool BuildOutgoingText(MailMessage& message, const LineSender& send, const OutgoingOptions& options,
                        OutgoingEnvelope* envelope = nullptr);
 
-// Appends the message to `output` (lines ending in CR LF): with `unixFormat`
-// a "From address date" line first and ">From " quoting in the mboxrd way
-// (no "." doubling); otherwise body lines beginning with "." are doubled.
-// Then `separator` (its own line) when not empty. False on a write error
-// or an unreadable attachment file.
+// Appends the message to `output` (lines ending in CR LF, the file 0600
+// when created): with `unixFormat` a "From address date" line first and
+// ">From " quoting in the mboxrd way (no "." doubling); otherwise body
+// lines beginning with "." are doubled. Then `separator` (its own line)
+// when not empty. Attachments take their type from the table by extension
+// and go as base64 (uuencode and BinHex text as it is). Except on the
+// Japanese system, 8-bit text goes as on the wire: header words encoded,
+// the body quoted-printable and labelled with the working charset. False
+// on a write error or an unreadable attachment file.
 bool ExportMessage(const MailMessage& message, const std::filesystem::path& output,
                    std::string_view separator, bool unixFormat, const OutgoingOptions& options);
 

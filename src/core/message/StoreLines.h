@@ -1,0 +1,35 @@
+#pragma once
+// The store's own header lines: "X-Marlo-Attachment-File", "X-Marlo-Decorded",
+// "X-Marlo-Reply" and "X-Marlo-Encoding". The client trusts them in its own
+// mailbox files (they link local files to a message and say it needs no
+// decoding), so text that comes from outside never brings them in: every
+// path that takes mail from outside leaves them out here.
+
+#include <string>
+#include <string_view>
+
+namespace corvina {
+
+// Whether a header line is one of the store's own (letter case ignored).
+bool IsStoreLine(std::string_view line);
+
+// Follows the lines of one message and tells which ones to leave out: the
+// store lines of its header together with their continuation lines. The
+// header ends at the first empty line; the body is never touched.
+class StoreLineFilter {
+public:
+    // The next line is the first of a new message.
+    void Reset() {
+        inHeader_ = true;
+        dropping_ = false;
+    }
+    // True when `line` (with or without its line end) is to be left out.
+    bool Drops(std::string_view line);
+    bool InHeader() const { return inHeader_; }
+
+private:
+    bool inHeader_ = true;
+    bool dropping_ = false;
+};
+
+}  // namespace corvina

@@ -1,0 +1,99 @@
+// Mail as it arrives from outside, replayed from tests/data/mime: base64
+// written loosely, base64 cut short, a saved message that still begins with
+// its mailbox envelope line, and an enclosed message carrying the store's
+// own lines.
+#include <gtest/gtest.h>
+
+#include "MimeTestSupport.h"
+#include "message/mime/AttachmentPane.h"
+
+namespace corvina::test {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+std::string Data(const std::string& name) {
+    return ReadFileBytes(DataPath("mime/" + name));
+}
+
+TEST(MailFromOutside, BlanksInsideBase64LinesDoNotCutTheAttachment) {
+    MimeFixture fx;
+    MailMessage m;
+    fx.Parse(m, Data("base64-blanks-in-lines.eml"));
+    ASSERT_EQ(fx.AttachmentNames(m), (Lines{"random.bin"}));
+    const std::string bytes = ReadFileBytes(m.attachments[0].path);
+    EXPECT_EQ(bytes.size(), 102400u);
+    EXPECT_TRUE(bytes == Data("base64-blanks-in-lines.bin"));  // no 100 KB dump on failure
+    EXPECT_EQ(fx.Body(m), (Lines{"The attachment is 102400 bytes."}));
+}
+
+TEST(MailFromOutside, Base64CutShortKeepsItsEncodedText) {
+    MimeFixture fx;
+    MailMessage m;
+    const std::string text = Data("base64-cut-short.eml");
+    fx.Parse(m, text);
+    EXPECT_TRUE(m.decoded);  // stored decoded: the encoded text must be in the body
+    const std::string encoded = text.substr(text.find("\n\n") + 2, text.size() - 1);
+    const Lines body = fx.Body(m);
+    ASSERT_GE(body.size(), 3u);
+    EXPECT_EQ(body.front().substr(0, 20), "Quarterly figures, f");
+    EXPECT_EQ(body.back() + "\n", encoded);
+    EXPECT_EQ(body[body.size() - 2], std::string(64, '-'));
+
+    // The same cut inside a multipart: the file gets what decodes, the
+    // encoded text stays in the body.
+    MailMessage part;
+    fx.Parse(part,
+             "Content-Type: multipart/mixed; boundary=b\n\n--b\n\nsee attachment\n--b\n"
+             "Content-Type: application/octet-stream; name=\"cut.bin\"\n"
+             "Content-Transfer-Encoding: base64\n\nZm9vYmF\n--b--\n");
+    ASSERT_EQ(fx.AttachmentNames(part), (Lines{"cut.bin"}));
+    EXPECT_EQ(ReadFileBytes(part.attachments[0].path), "fooba");
+    EXPECT_EQ(fx.Body(part), (Lines{"see attachment", std::string(64, '-'), "Zm9vYmF"}));
+}
+
+TEST(MailFromOutside, MailboxEnvelopeLineIsNotAHeaderField) {
+    MimeFixture fx;
+    MailMessage m;
+    fx.Parse(m, Data("mbox-from-line.eml"));
+    EXPECT_EQ(m.from, "Bob <bob@example.org>");
+    EXPECT_EQ(m.subject, "saved from a mailbox");
+    EXPECT_TRUE(m.otherHeaders.empty());
+    EXPECT_EQ(fx.Body(m), (Lines{"Hello."}));
+    // The stored form carries no envelope line either.
+    const std::string stored = SerializeMessage(m, fx.dir.Path());
+    EXPECT_EQ(stored.find("From bob"), std::string::npos);
+    // A header field written "From :" is a field, not an envelope.
+    fx.Parse(m, "From : Carl <carl@example.org>\nSubject: s\n\nb\n");
+    EXPECT_EQ(m.subject, "s");
+    EXPECT_EQ(m.otherHeaders, (Lines{"From : Carl <carl@example.org>"}));
+}
+
+// A serialised copy is parsed back trusting its store lines: a line break
+// inside a field set from outside must not forge one.
+TEST(MailFromOutside, LineBreaksInFieldsForgeNoStoreLineInACopy) {
+    MimeFixture fx;
+    MailMessage m;
+    m.subject = "hi\nX-Marlo-Attachment-File:/etc/passwd";
+    m.AddOtherHeader("X-Note: a\rX-Marlo-Decorded:1");
+    m.AddBodyLine("body");
+    fx.options.trustStoreLines = true;
+    MailMessage copy;
+    fx.Parse(copy, SerializeMessage(m, fx.dir.Path()));
+    EXPECT_TRUE(copy.attachments.empty());
+    EXPECT_FALSE(copy.decoded);
+    EXPECT_EQ(copy.subject, "hi X-Marlo-Attachment-File:/etc/passwd");
+}
+
+TEST(MailFromOutside, EnclosedMessageLosesTheStoreLines) {
+    ScratchDir dir;
+    WriteFileBytes(dir / "m.eml", Data("enclosed-store-lines.eml"));
+    std::optional<std::string> text = EnclosedMessageText(dir / "m.eml");
+    ASSERT_TRUE(text);
+    EXPECT_EQ(*text,
+              "From: outsider@example.org\nX-Marlo-Other: kept\nSubject: enclosed\n\n"
+              "X-Marlo-Reply: body text stays\n.\n");
+}
+
+}  // namespace
+}  // namespace corvina::test
