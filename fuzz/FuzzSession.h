@@ -19,6 +19,20 @@ public:
     const MailMessage* StoreMessage(std::string_view, std::unique_ptr<MailMessage>) override {
         return nullptr;
     }
+    bool StoreMessageIn(const std::filesystem::path&, std::string_view,
+                        std::unique_ptr<MailMessage>) override {
+        return false;
+    }
+    std::optional<std::vector<std::string>> TakeOutBox(const std::filesystem::path&,
+                                                       std::string&) override {
+        return std::nullopt;
+    }
+    bool CommitOutBox(const std::filesystem::path&, const std::vector<std::string>&,
+                      std::string&) override {
+        return false;
+    }
+    int RecoverOutBox(const std::filesystem::path&, std::string&) override { return 0; }
+    void ShowNotice(std::string_view) override {}
     bool SyncStore() override { return true; }
     void OutBoxRewritten(std::string_view) override {}
     void FirstNewMessage(std::string_view, const MailMessage*) override {}
