@@ -385,8 +385,11 @@ int RunLoadedCommand(const BatchOptions& options, const BatchStreams& streams,
         case BatchCommand::kRestoreLog:
         case BatchCommand::kExport:
         case BatchCommand::kAddresses:
-        case BatchCommand::kAddAddress:
-            return RunMaintenanceCommand(options, streams, state, tree);
+        case BatchCommand::kAddAddress: {
+            MimeTypeTable types;
+            types.LoadFromConfig(store);
+            return RunMaintenanceCommand(options, streams, state, tree, types);
+        }
     }
     return 1;
 }

@@ -59,7 +59,7 @@ private:
 };
 
 int Export(const BatchOptions& options, const BatchStreams& streams, AppState& state,
-           FolderTree& tree) {
+           FolderTree& tree, const MimeTypeTable& types) {
     MailFolder* folder = UserFolder(tree, options.folder, streams);
     if (!folder) {
         return 1;
@@ -86,6 +86,7 @@ int Export(const BatchOptions& options, const BatchStreams& streams, AppState& s
     settings.unix = options.unixExport ? 1 : 0;
     OutgoingOptions outgoing;
     outgoing.addressBookDirectory = AddressBook::DirectoryUnder(state.homeDirectory);
+    outgoing.types = &types;
     auto writer = [&](const MailMessage& m, const std::filesystem::path& target,
                       std::string_view separator, bool unixFormat) {
         return ExportMessage(m, target, separator, unixFormat, outgoing);
@@ -146,7 +147,7 @@ int AddAddress(const BatchOptions& options, const BatchStreams& streams, AppStat
 }  // namespace
 
 int RunMaintenanceCommand(const BatchOptions& options, const BatchStreams& streams, AppState& state,
-                          FolderTree& tree) {
+                          FolderTree& tree, const MimeTypeTable& types) {
     MaintenanceHost host;
     switch (options.command) {
         case BatchCommand::kCompact: {
@@ -192,7 +193,7 @@ int RunMaintenanceCommand(const BatchOptions& options, const BatchStreams& strea
             return 0;
         }
         case BatchCommand::kExport:
-            return Export(options, streams, state, tree);
+            return Export(options, streams, state, tree, types);
         case BatchCommand::kAddresses:
             return Addresses(options, streams, state);
         case BatchCommand::kAddAddress:
