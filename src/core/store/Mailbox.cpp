@@ -3,9 +3,14 @@
 #include "store/Mailbox.h"
 
 #include <sys/mman.h>
+#include <sys/stat.h>
+
+#include <optional>
 
 #include "common/Bytes.h"
 #include "common/MappedFile.h"
+#include "store/FolderFileCheck.h"
+#include "store/FolderLock.h"
 #include "store/FolderStat.h"
 #include "store/MailFolder.h"
 #include "store/MailMessage.h"
@@ -51,8 +56,13 @@ bool AnswerFromCounts(const MailFolder& folder) {
 
 bool LoadFolder(MailFolder& folder, const StoreContext& context) {
     folder.ClearMessages();
+    // Read under the folder's lock, so never half of another writer's
+    // append or rewrite (without a lock the file is read all the same).
+    const std::optional<FolderLock> lock = FolderLock::Acquire(folder.path);
     MappedFile map;
-    if (!map.Open(folder.path)) {
+    struct stat st {};
+    if (::stat(folder.path.c_str(), &st) != 0 || !map.Open(folder.path)) {
+        RecordFolderFile(folder, {}, 0, nullptr);
         return false;
     }
     AdviseSequential(map);
@@ -60,6 +70,7 @@ bool LoadFolder(MailFolder& folder, const StoreContext& context) {
     MailboxLineReader reader(data, data + map.Size());
     int total = 0;
     int unread = 0;
+    std::int64_t knownEnd = 0;  // end of the last complete message
     while (!reader.AtEnd()) {
         auto message = std::make_unique<MailMessage>();
         message->offset = reader.Position() - data;
@@ -81,6 +92,7 @@ bool LoadFolder(MailFolder& folder, const StoreContext& context) {
             GiveEmptyBody(*message);
         }
         folder.messages.push_back(std::move(message));
+        knownEnd = reader.Position() - data;
         if (++total % kIdleEvery == 0 && context.host != nullptr) {
             context.host->ProcessPendingInput();
         }
@@ -90,6 +102,7 @@ bool LoadFolder(MailFolder& folder, const StoreContext& context) {
     }
     folder.total = total;
     folder.unread = unread;
+    RecordFolderFile(folder, map.View(), knownEnd, &st);
     WriteFolderCounts(folder, total, unread);
     return true;
 }
