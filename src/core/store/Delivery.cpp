@@ -144,6 +144,9 @@ MailMessage* DeliverMessage(const StoreContext& context, std::string_view folder
     const FolderFileIdentity& identity = folder->fileIdentity;
     if (identity.known && sizeBefore == (identity.existed ? identity.knownEnd : 0)) {
         RecordFolderFileOnDisk(*folder, std::numeric_limits<std::int64_t>::max());
+        // The file holds what the index holds: nothing is left to save
+        // unless something else was.
+        folder->modified = oldModified;
     } else if (identity.known) {
         // Bytes no index covered lay before it (an unfinished tail, closed by
         // the append): index them and the message as the file now holds them.
