@@ -2,10 +2,8 @@
 // writer since they were read, foreign or unfinished tails, backups on a
 // full disk, and the modes of the files and directories the store creates.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -13,6 +11,7 @@
 #include <vector>
 
 #include "StoreTestHost.h"
+#include "StoreTestMail.h"
 #include "TestSupport.h"
 #include "common/AtomicFile.h"
 #include "store/Compact.h"
@@ -30,28 +29,15 @@ using test::ScratchDir;
 using test::WriteFileBytes;
 
 std::string Message(std::string_view from, std::string_view body = "x\r\n") {
-    return "From:" + std::string(from) + "\r\nTo:x\r\nSubject:s\r\nX-Priority:3\r\n\r\n" +
-           std::string(body) + ".\r\n";
+    return test::StoredMessage(from, body);
 }
-
-std::unique_ptr<MailMessage> NewMessage(std::string from) {
-    auto m = std::make_unique<MailMessage>(0);
-    m->from = std::move(from);
-    m->to = "to@example.org";
-    m->subject = "s";
-    m->AddBodyLine("body");
-    m->bodyLoaded = true;
-    return m;
+auto NewMessage(std::string from) {
+    return test::NewStoreMessage(std::move(from));
 }
-
-std::vector<std::string> Senders(const fs::path& mbx, const StoreContext& context) {
-    MailFolder folder(mbx);
-    LoadFolder(folder, context);
-    std::vector<std::string> out;
-    for (const auto& m : folder.messages)
-        out.push_back(m->from);
-    return out;
+auto Senders(const fs::path& mbx, const StoreContext& context) {
+    return test::SendersIn(mbx, context);
 }
+using test::FileSizeLimit;
 
 struct Box {
     ScratchDir dir;
@@ -262,23 +248,6 @@ TEST(FolderFileCheck, RewriteFromTheStartKeepsAnUnfinishedTail) {
     ASSERT_TRUE(SaveFolder(box.folder, false, box.context));
     EXPECT_EQ(ReadFileBytes(box.folder.path), tail);
 }
-
-// Makes writes past `bytes` fail with EFBIG while it lives, as a full disk
-// fails them.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &old_);
-        rlimit limit = old_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &old_); }
-
-private:
-    rlimit old_{};
-};
 
 TEST(CompactBackup, AFailedCopyNeverReplacesTheOlderBackup) {
     Box box;

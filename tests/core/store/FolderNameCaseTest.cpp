@@ -8,6 +8,7 @@
 
 #include "FolderTreeTestHost.h"
 #include "StoreTestHost.h"
+#include "StoreTestMail.h"
 #include "TestSupport.h"
 #include "store/FolderNames.h"
 #include "store/FolderOps.h"
@@ -28,16 +29,10 @@ const std::vector<std::string> kEnglishNames = {"InBox", "OutBox",   "Sent",
                                                 "Draft", "Reminder", "Trash"};
 
 std::string Message(std::string_view from) {
-    return "From:" + std::string(from) + "\r\nTo:x\r\nSubject:s\r\nX-Priority:3\r\n\r\nb\r\n.\r\n";
+    return test::StoredMessage(from);
 }
-
-std::unique_ptr<MailMessage> NewMessage(std::string from) {
-    auto m = std::make_unique<MailMessage>(0);
-    m->from = std::move(from);
-    m->subject = "s";
-    m->AddBodyLine("body");
-    m->bodyLoaded = true;
-    return m;
+auto NewMessage(std::string from) {
+    return test::NewStoreMessage(std::move(from));
 }
 
 int Count(const fs::path& mbx, const StoreContext& context) {
