@@ -26,10 +26,65 @@ bool WriteAll(int fd, const char* data, std::size_t length) {
     return true;
 }
 
-mode_t CurrentUmask() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return mask;
+// The mode a replacement of `target` gets.
+mode_t ReplacementMode(const std::filesystem::path& target, int mode) {
+    struct stat st {};
+    if (mode >= 0) {
+        return static_cast<mode_t>(mode) & 07777;
+    }
+    if (::stat(target.c_str(), &st) == 0) {
+        return st.st_mode & 07777;
+    }
+    return 0600;
+}
+
+// The file a link points to, or the path itself.
+bool ResolveTarget(const std::filesystem::path& path, std::filesystem::path& target) {
+    std::error_code ec;
+    target = path;
+    if (std::filesystem::is_symlink(target, ec)) {
+        const std::filesystem::path resolved = std::filesystem::weakly_canonical(target, ec);
+        if (ec) {
+            return false;
+        }
+        target = resolved;
+    }
+    return true;
+}
+
+// Writes a new file beside `target` through `fill`, syncs it and renames it
+// over `target`. The temporary file is gone whatever happens.
+template <typename Fill>
+bool ReplaceWith(const std::filesystem::path& target, mode_t fileMode, Fill fill, int& err) {
+    const std::filesystem::path dir = target.parent_path();
+    std::string pattern = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) {
+        err = errno;
+        return false;
+    }
+    bool ok = ::fchmod(fd, fileMode) == 0 && fill(fd) && ::fsync(fd) == 0;
+    if (!ok && err == 0) {
+        err = errno;
+    }
+    if (::close(fd) != 0 && ok) {
+        err = errno;
+        ok = false;
+    }
+    if (ok && ::rename(pattern.c_str(), target.c_str()) != 0) {
+        err = errno;
+        ok = false;
+    }
+    if (!ok) {
+        ::unlink(pattern.c_str());
+        return false;
+    }
+    // The rename is durable only once the directory is on disk.
+    if (!FsyncDirectory(dir)) {
+        err = errno;
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -56,47 +111,54 @@ bool FsyncFile(const std::filesystem::path& path) {
 }
 
 bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes, int mode) {
-    std::error_code ec;
-    std::filesystem::path target = path;
-    // Replace the file a link points to, not the link.
-    if (std::filesystem::is_symlink(target, ec)) {
-        const std::filesystem::path resolved = std::filesystem::weakly_canonical(target, ec);
-        if (ec) {
-            return false;
-        }
-        target = resolved;
-    }
-
-    mode_t fileMode;
-    struct stat st {};
-    if (mode >= 0) {
-        fileMode = static_cast<mode_t>(mode) & 07777;
-    } else if (::stat(target.c_str(), &st) == 0) {
-        fileMode = st.st_mode & 07777;
-    } else {
-        fileMode = 0666 & ~CurrentUmask();
-    }
-
-    std::filesystem::path dir = target.parent_path();
-    std::string pattern = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0) {
+    std::filesystem::path target;
+    if (!ResolveTarget(path, target)) {
         return false;
     }
-    bool ok =
-        ::fchmod(fd, fileMode) == 0 && WriteAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
-    if (::close(fd) != 0) {
-        ok = false;
-    }
-    if (ok && ::rename(pattern.c_str(), target.c_str()) != 0) {
-        ok = false;
-    }
-    if (!ok) {
-        ::unlink(pattern.c_str());
+    int err = 0;
+    return ReplaceWith(
+        target, ReplacementMode(target, mode),
+        [&](int fd) { return WriteAll(fd, bytes.data(), bytes.size()); }, err);
+}
+
+bool CopyFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to,
+                        int mode, int* err) {
+    int ignored = 0;
+    int& error = err != nullptr ? *err : ignored;
+    error = 0;
+    std::filesystem::path target;
+    if (!ResolveTarget(to, target)) {
+        error = ENOENT;
         return false;
     }
-    // The rename is durable only once the directory is on disk.
-    return FsyncDirectory(dir);
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        error = errno;
+        return false;
+    }
+    const bool ok = ReplaceWith(
+        target, ReplacementMode(target, mode),
+        [&](int out) {
+            char buffer[65536];
+            for (;;) {
+                const ssize_t n = ::read(in, buffer, sizeof buffer);
+                if (n == 0) {
+                    return true;
+                }
+                if (n < 0) {
+                    if (errno == EINTR) {
+                        continue;
+                    }
+                    return false;
+                }
+                if (!WriteAll(out, buffer, static_cast<std::size_t>(n))) {
+                    return false;
+                }
+            }
+        },
+        error);
+    ::close(in);
+    return ok;
 }
 
 }  // namespace corvina

@@ -8,7 +8,8 @@
 
 namespace corvina {
 
-// Mode argument meaning "the existing file's mode, else 0666 less umask".
+// Mode argument meaning "the existing file's mode, else 0600": every file
+// this program writes holds private mail data or settings.
 constexpr int kKeepFileMode = -1;
 
 // Writes bytes as the new contents of path. mode >= 0 sets the file mode
@@ -18,6 +19,14 @@ constexpr int kKeepFileMode = -1;
 // directory sync failed (the new contents are then in place).
 bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                          int mode = kKeepFileMode);
+
+// Replaces `to` with a copy of `from` the same way: the copy is written
+// beside `to`, synced and renamed over it, so a failed copy (a full disk)
+// never leaves `to` shorter or empty; the old `to` stays. mode as above
+// (kKeepFileMode: that of the existing `to`, else 0600). On failure `err`
+// (when given) receives the errno.
+bool CopyFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to,
+                        int mode = kKeepFileMode, int* err = nullptr);
 
 // fsyncs the directory (so a rename or create in it is durable).
 bool FsyncDirectory(const std::filesystem::path& directory);

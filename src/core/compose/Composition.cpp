@@ -233,7 +233,7 @@ bool Composition::Store(std::string_view folderName, const StoreContext& context
     const std::string name = ResolveFolderName(folderName);
     std::unique_ptr<MailFolder> made;
     if (!FindFolder(context.mailboxDir, name)) {
-        const std::filesystem::path path = FolderNameToPath(context.mailboxDir, name);
+        const std::filesystem::path path = FolderFilePath(context.mailboxDir, name);
         std::error_code ec;
         std::filesystem::create_directories(path.parent_path(), ec);
         if (!std::filesystem::exists(path, ec)) {

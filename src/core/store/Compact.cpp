@@ -1,6 +1,12 @@
 #include "store/Compact.h"
 
-#include <system_error>
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "common/AtomicFile.h"
+#include "store/FolderFileCheck.h"
+#include "store/FolderLock.h"
 
 #include "store/CompactHost.h"
 #include "store/MailFolder.h"
@@ -30,6 +36,12 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
         }
     }
     return true;
+}
+
+void Report(const StoreContext& context, const std::string& text) {
+    if (context.host != nullptr) {
+        context.host->ReportError(text);
+    }
 }
 
 }  // namespace
@@ -69,16 +81,33 @@ bool CompactFolder(MailFolder& folder, CompactMode mode, bool backup, const Stor
     if (folder.kind == 0) {
         return false;
     }
-    if (folder.messages.empty() && !folder.modified && !LoadFolder(folder, context)) {
+    // Held from the read of the index to the rewrite: no other writer can
+    // append a message the rewrite would not see.
+    std::string error;
+    const std::optional<FolderLock> lock = FolderLock::Acquire(folder.path, &error);
+    if (!lock) {
+        Report(context, "The folder could not be locked for writing (" + error +
+                            "); it was not compacted: " + folder.path.string());
         return false;
+    }
+    if (!CatchUpFolder(folder, context, &error)) {
+        Report(context, error);
+        return false;
+    }
+    if (folder.messages.empty() && !folder.fileIdentity.existed) {
+        return false;  // no file to compact
     }
     if (host) {
         host->BeginWait();
     }
     if (backup) {
-        std::error_code ec;
-        std::filesystem::copy_file(folder.path, CompactBackupPath(folder.path),
-                                   std::filesystem::copy_options::overwrite_existing, ec);
+        // The older backup is replaced only by a complete copy.
+        const std::filesystem::path bak = CompactBackupPath(folder.path);
+        int err = 0;
+        if (!CopyFileAtomically(folder.path, bak, 0600, &err)) {
+            Report(context, "The backup copy " + bak.string() + " could not be made (" +
+                                std::strerror(err) + "); any older backup was kept.");
+        }
     }
     // Every message's new lines are worked out before any is changed, so a
     // message whose text cannot be read leaves the whole index as it was.

@@ -1,9 +1,17 @@
 // Storing finished messages into folders and making them durable.
+#include <sys/stat.h>
+
+#include <limits>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "common/AtomicFile.h"
+#include "common/MappedFile.h"
+#include "store/FolderFileCheck.h"
+#include "store/FolderLock.h"
 #include "store/FolderNames.h"
 #include "store/MailFolder.h"
 #include "store/MailMessage.h"
@@ -96,20 +104,75 @@ MailMessage* DeliverMessage(const StoreContext& context, std::string_view folder
             return nullptr;
         }
     }
-    if (folder->messages.empty() && !folder->modified) {
+    // The folder's lock is held from the look at the file to the end of the
+    // append, so the index and the file cannot drift apart in between.
+    std::string error;
+    const std::optional<FolderLock> lock = FolderLock::Acquire(folder->path, &error);
+    if (!lock) {
+        if (context.host != nullptr) {
+            context.host->ReportError("The folder could not be locked for writing (" + error +
+                                      "); the message was not stored: " + folder->path.string());
+        }
+        return nullptr;
+    }
+    if (!CatchUpFolder(*folder, context, &error)) {
+        // Another program replaced the file: what the index says is gone.
+        const bool hadChanges = folder->modified;
+        folder->modified = false;
         LoadFolder(*folder, context);
+        if (context.host != nullptr) {
+            context.host->FolderReloaded(*folder);
+            if (hadChanges) {
+                context.host->ReportError(FolderChangedError(
+                    *folder, context, "its unsaved changes were dropped and it was read again."));
+            }
+        }
     }
     const int oldTotal = folder->total;
     const int oldUnread = folder->unread;
     const bool oldModified = folder->modified;
     MailMessage* stored = AddMessage(*folder, std::move(message), context);
-    if (!AppendToFolderFile(*stored, name, context)) {
+    std::int64_t sizeBefore = 0;
+    if (!AppendToFolderPath(*stored, folder->path, context, &sizeBefore)) {
         // Not in the file, so not in the index either.
         folder->messages.pop_back();
         folder->total = oldTotal;
         folder->unread = oldUnread;
         folder->modified = oldModified;
         return nullptr;
+    }
+    const FolderFileIdentity& identity = folder->fileIdentity;
+    if (identity.known && sizeBefore == (identity.existed ? identity.knownEnd : 0)) {
+        RecordFolderFileOnDisk(*folder, std::numeric_limits<std::int64_t>::max());
+        // The file holds what the index holds: nothing is left to save
+        // unless something else was.
+        folder->modified = oldModified;
+    } else if (identity.known) {
+        // Bytes no index covered lay before it (an unfinished tail, closed by
+        // the append): index them and the message as the file now holds them.
+        const std::int64_t offset = stored->offset;
+        folder->messages.pop_back();
+        folder->total = oldTotal;
+        folder->unread = oldUnread;
+        folder->modified = oldModified;
+        stored = nullptr;
+        std::vector<MailMessage*> added;
+        struct stat st {};
+        MappedFile map;
+        if (::stat(folder->path.c_str(), &st) == 0 && map.Open(folder->path)) {
+            IndexAppendedMessages(*folder, map.View(), st, context, &added);
+        }
+        for (MailMessage* m : added) {
+            if (m->offset == offset) {
+                stored = m;
+            } else if (context.host != nullptr) {
+                context.host->MessageDelivered(*folder, *m);
+            }
+        }
+        if (stored == nullptr) {
+            // Stored in the file; the next load indexes it.
+            return added.empty() ? nullptr : added.back();
+        }
     }
     // It is in the file now: its body is read back on demand.
     const bool shown = context.host != nullptr && context.host->ShownFolder() == folder;

@@ -3,10 +3,14 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <optional>
+#include <string>
 #include <system_error>
 
 #include "common/Bytes.h"
+#include "store/FolderFileCheck.h"
 #include "store/FolderHost.h"
+#include "store/FolderLock.h"
 #include "store/FolderNames.h"
 #include "store/FolderStat.h"
 #include "store/FolderTree.h"
@@ -46,10 +50,25 @@ EmptyTrashResult EmptyTrash(FolderTree& tree) {
     MailFolder& trash = *node->folder;
     const StoreContext context = tree.Context();
     FolderHost* host = tree.Host();
+    // Held until the file is emptied: a message another writer appended
+    // meanwhile would be dropped without its attachments being asked about.
+    std::string error;
+    const std::optional<FolderLock> lock = FolderLock::Acquire(trash.path, &error);
+    if (!lock) {
+        if (host)
+            host->ReportError("The Trash could not be locked for writing (" + error +
+                              "); it was not emptied.");
+        return EmptyTrashResult::Failed;
+    }
     // Messages moved in but not saved yet are only in the index: their
     // attachments are asked about too.
-    if (!trash.modified || trash.messages.empty())
+    if (!trash.modified || trash.messages.empty()) {
         LoadFolder(trash, context);
+    } else if (!CatchUpFolder(trash, context, &error)) {
+        if (host)
+            host->ReportError(error);
+        return EmptyTrashResult::Failed;
+    }
 
     bool deleteAll = false;
     for (const auto& message : trash.messages) {
@@ -81,6 +100,7 @@ EmptyTrashResult EmptyTrash(FolderTree& tree) {
     if (fs::exists(trash.path, ec) && ::truncate(trash.path.c_str(), 0) != 0)
         return EmptyTrashResult::Failed;
     trash.ClearMessages();
+    RecordFolderFileOnDisk(trash, 0);
     trash.modified = false;
     trash.total = 0;
     trash.unread = 0;

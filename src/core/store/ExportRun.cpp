@@ -1,7 +1,9 @@
 #include "store/ExportRun.h"
 
+#include <cstdio>
 #include <system_error>
 
+#include "common/AtomicFile.h"
 #include "common/BufferedFile.h"
 #include "platform/ConfigStore.h"
 #include "store/CompactHost.h"
@@ -14,13 +16,28 @@ namespace {
 
 constexpr std::string_view kSection = "Settings";
 
-// Deletes a file the export is about to write; a directory of that name is
-// never removed (writing to it then fails and the message is skipped).
-void DeleteTarget(const std::filesystem::path& target) {
+// An export file is written beside its target and renamed over it only
+// when it is complete, so a failed export (a full disk) never leaves the
+// earlier file cut short; a directory of that name is never replaced.
+std::filesystem::path PartFile(const std::filesystem::path& target) {
+    return target.string() + ".part";
+}
+
+bool Finish(const std::filesystem::path& part, const std::filesystem::path& target, bool ok) {
     std::error_code ec;
-    if (!std::filesystem::is_directory(target, ec)) {
-        std::filesystem::remove(target, ec);
+    ok = ok && !std::filesystem::is_directory(target, ec) && FsyncFile(part) &&
+         ::rename(part.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        std::filesystem::remove(part, ec);
+        return false;
     }
+    FsyncDirectory(target.parent_path());
+    return true;
+}
+
+void StartPart(const std::filesystem::path& part) {
+    std::error_code ec;
+    std::filesystem::remove(part, ec);
 }
 
 }  // namespace
@@ -85,16 +102,16 @@ int RunExport(const std::vector<MailMessage*>& selected, const ExportSettings& s
     if (host) {
         host->BeginWait();
     }
+    const std::filesystem::path single(name.base + name.extension);
+    bool singleOk = true;
     if (settings.each == 0) {
-        const std::filesystem::path target(name.base + name.extension);
-        DeleteTarget(target);
-        if (!separator.empty() && settings.insertTop != 0) {
-            BufferedFile top;
-            if (top.Open(target, BufferedFile::kWrite)) {
-                top.Write(separator);
-                top.Close();
-            }
+        StartPart(PartFile(single));
+        BufferedFile top;
+        singleOk = top.Open(PartFile(single), BufferedFile::kWrite);
+        if (singleOk && !separator.empty() && settings.insertTop != 0) {
+            singleOk = top.Write(separator) != BufferedFile::kWriteFailed;
         }
+        singleOk = top.Close() && singleOk;
     }
     int written = 0;
     const std::size_t count = selected.size();
@@ -103,17 +120,21 @@ int RunExport(const std::vector<MailMessage*>& selected, const ExportSettings& s
         if (message == nullptr) {
             continue;
         }
-        std::filesystem::path target;
+        const std::filesystem::path target =
+            settings.each != 0 ? std::filesystem::path(name.base + "." + std::to_string(k + 1))
+                               : single;
         if (settings.each != 0) {
-            target = name.base + "." + std::to_string(k + 1);
-            DeleteTarget(target);
-        } else {
-            target = name.base + name.extension;
+            StartPart(PartFile(target));
         }
         const bool hadBody = message->bodyLoaded;
         LoadMessageBody(*message);
-        if (write(*message, target, separator, unixFormat)) {
+        const bool ok = write(*message, PartFile(target), separator, unixFormat);
+        if (settings.each != 0) {
+            written += Finish(PartFile(target), target, ok) ? 1 : 0;
+        } else if (ok) {
             ++written;
+        } else {
+            singleOk = false;
         }
         if (!hadBody && message->offset >= 0) {
             ReleaseMessageBody(*message);
@@ -121,6 +142,17 @@ int RunExport(const std::vector<MailMessage*>& selected, const ExportSettings& s
         if (host) {
             host->ProcessPendingInput();
         }
+    }
+    std::error_code ec;
+    if (settings.each == 0 && singleOk && std::filesystem::file_size(PartFile(single), ec) == 0 &&
+        !ec) {
+        // Nothing to export: the earlier file is reset, as by an empty export.
+        std::filesystem::remove(PartFile(single), ec);
+        if (!std::filesystem::is_directory(single, ec)) {
+            std::filesystem::remove(single, ec);
+        }
+    } else if (settings.each == 0 && !Finish(PartFile(single), single, singleOk)) {
+        written = 0;  // the earlier file stays as it was
     }
     if (host) {
         host->EndWait();

@@ -106,6 +106,60 @@ std::filesystem::path FolderNameToPath(const std::filesystem::path& mailboxDir,
     return path;
 }
 
+namespace {
+
+// The entry of `dir` named `name` ignoring case: the exact name when it
+// exists, else the first matching name in byte order (so the choice never
+// depends on the order of the directory); empty when none matches.
+std::string MatchEntry(const std::filesystem::path& dir, const std::string& name,
+                       bool wantDirectory) {
+    std::error_code ec;
+    std::string best;
+    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string entry = it->path().filename().string();
+        if (!FolderNamesEqual(entry, name)) {
+            continue;
+        }
+        std::error_code typeEc;
+        if (it->is_directory(typeEc) != wantDirectory) {
+            continue;
+        }
+        if (entry == name) {
+            return entry;
+        }
+        if (best.empty() || entry < best) {
+            best = entry;
+        }
+    }
+    return best;
+}
+
+}  // namespace
+
+std::filesystem::path FolderFilePath(const std::filesystem::path& mailboxDir,
+                                     std::string_view folderName) {
+    const std::string resolved = ResolveFolderName(folderName);
+    const std::string_view name = resolved;
+    std::filesystem::path path = mailboxDir;
+    size_t start = 0;
+    while (start <= name.size()) {
+        size_t end = name.find_first_of("\\/", start);
+        if (end == std::string_view::npos)
+            end = name.size();
+        const std::string_view level = name.substr(start, end - start);
+        const bool last = end == name.size();
+        if (last || (!level.empty() && level != "." && level != "..")) {
+            const std::string wanted = last ? std::string(level) + ".mbx" : std::string(level);
+            const std::string found = MatchEntry(path, wanted, !last);
+            path /= found.empty() ? wanted : found;
+        }
+        if (last)
+            break;
+        start = end + 1;
+    }
+    return path;
+}
+
 std::optional<std::string> FolderNameOfPath(const std::filesystem::path& mailboxDir,
                                             const std::filesystem::path& mbxPath) {
     const std::filesystem::path base = mailboxDir.lexically_normal();

@@ -48,6 +48,15 @@ std::string ResolveFolderName(std::string_view folderName);
 // empty, "." and ".." directory levels are left out.
 std::filesystem::path FolderNameToPath(const std::filesystem::path& mailboxDir,
                                        std::string_view folderName);
+// The file on disk of a folder name: every level ("A\b\C") is matched
+// against the entries that exist, ignoring case (an exact match first), so
+// "lists" finds Lists.mbx and "work\old" finds Work/Old.mbx; a level that
+// matches nothing keeps the name as given. Sent, Draft and Reminder resolve
+// below OutBox. Every path to a folder file comes from here or from the
+// folder tree's entry, never from FolderNameToPath of a typed name.
+std::filesystem::path FolderFilePath(const std::filesystem::path& mailboxDir,
+                                     std::string_view folderName);
+
 // The folder name of a .mbx below mailboxDir ("Work\Old"), or nothing when
 // the path is not a .mbx inside that directory.
 std::optional<std::string> FolderNameOfPath(const std::filesystem::path& mailboxDir,

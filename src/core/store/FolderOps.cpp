@@ -6,12 +6,15 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "common/Bytes.h"
 #include "common/StringTable.h"
+#include "platform/Paths.h"
 #include "store/FolderFilterLines.h"
 #include "store/FolderHost.h"
+#include "store/FolderLock.h"
 #include "store/FolderNames.h"
 #include "store/FolderStat.h"
 #include "store/FolderTree.h"
@@ -94,7 +97,7 @@ FolderNode* NewFolder(FolderTree& tree, FolderNode* selected) {
         parent = selected;
         dir = ChildDirectoryPath(selected->folder->path);
         std::error_code ec;
-        fs::create_directories(dir, ec);
+        CreateDirectoryPath(dir, 0700);
         if (!fs::is_directory(dir, ec))
             return nullptr;
         parent->folder->kind = 1;
@@ -103,7 +106,7 @@ FolderNode* NewFolder(FolderTree& tree, FolderNode* selected) {
     if (base.empty())
         return nullptr;
     const fs::path mbx = dir / (base + ".mbx");
-    const int fd = ::open(mbx.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const int fd = ::open(mbx.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0)
         return nullptr;
     ::close(fd);
@@ -139,6 +142,14 @@ RenameResult RenameFolder(FolderTree& tree, FolderNode& node, std::string_view n
     const fs::path oldMbx = folder.path;
     const fs::path dir = oldMbx.parent_path();
     const fs::path newMbx = dir / (name + ".mbx");
+    // No other writer may append to the file while it moves, nor create
+    // one under the new name
+    // one (always in the same order, so two renames cannot wait on each other).
+    const bool oldFirst = ToLowerAscii(oldMbx.string()) <= ToLowerAscii(newMbx.string());
+    const std::optional<FolderLock> firstLock = FolderLock::Acquire(oldFirst ? oldMbx : newMbx);
+    const std::optional<FolderLock> secondLock = FolderLock::Acquire(oldFirst ? newMbx : oldMbx);
+    if (!firstLock || !secondLock)
+        return RenameResult::Refused;
     const fs::path oldDir = ChildDirectoryPath(oldMbx);
     const fs::path newDir = dir / name;
     std::error_code ec;
@@ -199,10 +210,15 @@ FolderNode* DeleteFolder(FolderTree& tree, FolderNode& node, bool* deleted) {
         return nullptr;
 
     std::error_code ec;
-    fs::remove(folder.path, ec);
-    if (ec) {
-        host->ReportError("The folder could not be deleted.");
-        return nullptr;
+    {
+        // Not while another writer appends to it.
+        const std::optional<FolderLock> lock = FolderLock::Acquire(folder.path);
+        if (lock)
+            fs::remove(folder.path, ec);
+        if (!lock || ec) {
+            host->ReportError("The folder could not be deleted.");
+            return nullptr;
+        }
     }
     fs::remove(ControlFilePath(folder.path), ec);
     if (folder.kind == 1) {

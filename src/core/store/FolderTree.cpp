@@ -1,11 +1,17 @@
 #include "store/FolderTree.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cstdint>
+#include <set>
 #include <system_error>
+#include <utility>
 
 #include "app/AppState.h"
 #include "common/Bytes.h"
 #include "common/StringTable.h"
+#include "platform/Paths.h"
 #include "store/FolderHost.h"
 #include "store/FolderStat.h"
 
@@ -118,8 +124,36 @@ void FolderTree::SortChildren(FolderNode& node) {
     });
 }
 
+// Directories and folder files already met by one scan, by device and
+// inode: links may lead back to a directory above or to the same file.
+struct FolderTree::ScanSeen {
+    std::set<std::pair<std::uint64_t, std::uint64_t>> directories;
+    std::set<std::pair<std::uint64_t, std::uint64_t>> files;
+
+    // False when `path` was met before (or cannot be examined).
+    static bool Insert(std::set<std::pair<std::uint64_t, std::uint64_t>>& seen,
+                       const fs::path& path) {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0)
+            return false;
+        return seen
+            .emplace(static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino))
+            .second;
+    }
+};
+
 void FolderTree::ScanFolderDirectory(const fs::path& dir, FolderNode& parent) {
-    if (Depth(parent) >= kMaxFolderDepth)
+    ScanSeen seen;
+    // The special folders are added by name beside the scanned ones; a link
+    // to one of their files is not a user folder.
+    for (std::string_view special :
+         {"InBox", "OutBox", "Trash", "OutBox\\Sent", "OutBox\\Draft", "OutBox\\Reminder"})
+        ScanSeen::Insert(seen.files, FolderFilePath(mailboxDir_, special));
+    ScanDirectory(dir, parent, seen);
+}
+
+void FolderTree::ScanDirectory(const fs::path& dir, FolderNode& parent, ScanSeen& seen) {
+    if (Depth(parent) >= kMaxFolderDepth || !ScanSeen::Insert(seen.directories, dir))
         return;
     std::error_code ec;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
@@ -133,13 +167,15 @@ void FolderTree::ScanFolderDirectory(const fs::path& dir, FolderNode& parent) {
         const std::string base = file.substr(0, file.size() - 4);
         if (IsSpecialBaseName(base))
             continue;
+        if (!ScanSeen::Insert(seen.files, path))
+            continue;
         const fs::path childDir = dir / base;
         // The attachment directory is never a folder's child directory.
         const bool attachDir = parent.IsRoot() && EqualNoCase(base, "Attach");
         const int kind = !attachDir && fs::is_directory(childDir, typeEc) ? 1 : 2;
         FolderNode* node = AddFolderNode(parent, path, kind, base);
         if (kind == 1) {
-            ScanFolderDirectory(childDir, *node);
+            ScanDirectory(childDir, *node, seen);
             SortChildren(*node);
         }
     }
@@ -163,9 +199,14 @@ void FolderTree::BuildFolderTree(const fs::path& mailboxDir, const ProfileTable&
         return std::string(SpecialFolderBaseName(which));
     };
 
-    std::error_code ec;
-    fs::create_directories(mailboxDir_ / "Attach", ec);
-    fs::create_directories(mailboxDir_ / "OutBox", ec);
+    // Mail directories are private to their owner.
+    CreateDirectoryPath(mailboxDir_ / "Attach", 0700);
+    // The special folders keep the files that exist, in whatever case.
+    const fs::path inBoxFile = FolderFilePath(mailboxDir_, "InBox");
+    const fs::path trashFile = FolderFilePath(mailboxDir_, "Trash");
+    const fs::path outBoxFile = FolderFilePath(mailboxDir_, "OutBox");
+    const fs::path outDir = FolderFilePath(mailboxDir_, "OutBox\\Sent").parent_path();
+    CreateDirectoryPath(outDir, 0700);
 
     if (current < 0 || current >= kProfileCount)
         current = 0;
@@ -183,15 +224,16 @@ void FolderTree::BuildFolderTree(const fs::path& mailboxDir, const ProfileTable&
     ScanFolderDirectory(mailboxDir_, top);
     SortChildren(top);
 
-    AddFolderNode(top, mailboxDir_ / "Trash.mbx", 2, display(SpecialFolder::Trash), true);
-    FolderNode* outBox =
-        AddFolderNode(top, mailboxDir_ / "OutBox.mbx", 1, display(SpecialFolder::OutBox), true);
+    AddFolderNode(top, trashFile, 2, display(SpecialFolder::Trash), true);
+    FolderNode* outBox = AddFolderNode(top, outBoxFile, 1, display(SpecialFolder::OutBox), true);
     outBox->expanded = ReadFolderStat(*outBox->folder, "Tree", "Expanded", 0) == 1;
-    const fs::path outDir = mailboxDir_ / "OutBox";
-    AddFolderNode(*outBox, outDir / "Reminder.mbx", 2, display(SpecialFolder::Reminder), true);
-    AddFolderNode(*outBox, outDir / "Sent.mbx", 2, display(SpecialFolder::Sent), true);
-    AddFolderNode(*outBox, outDir / "Draft.mbx", 2, display(SpecialFolder::Draft), true);
-    AddFolderNode(top, mailboxDir_ / "InBox.mbx", 2, display(SpecialFolder::InBox), true);
+    AddFolderNode(*outBox, FolderFilePath(mailboxDir_, "OutBox\\Reminder"), 2,
+                  display(SpecialFolder::Reminder), true);
+    AddFolderNode(*outBox, FolderFilePath(mailboxDir_, "OutBox\\Sent"), 2,
+                  display(SpecialFolder::Sent), true);
+    AddFolderNode(*outBox, FolderFilePath(mailboxDir_, "OutBox\\Draft"), 2,
+                  display(SpecialFolder::Draft), true);
+    AddFolderNode(top, inBoxFile, 2, display(SpecialFolder::InBox), true);
 
     for (int i = 0; i < kProfileCount; ++i) {
         if (i == current || !profiles[i].IsConfigured())

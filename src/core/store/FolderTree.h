@@ -51,7 +51,9 @@ public:
     // The same for the application's current profile and mailbox directory.
     void BuildFolderTree(const AppState& app);
     // Adds the user folders of `dir` below `parent`, recursively; special
-    // base names are skipped at every depth.
+    // base names are skipped at every depth. A directory reached twice
+    // (symbolic links that loop) is scanned once, and a folder file reached
+    // through two names is listed once.
     void ScanFolderDirectory(const std::filesystem::path& dir, FolderNode& parent);
 
     void Clear();
@@ -85,6 +87,8 @@ public:
     void RemoveNode(FolderNode& node);
 
 private:
+    struct ScanSeen;
+    void ScanDirectory(const std::filesystem::path& dir, FolderNode& parent, ScanSeen& seen);
     void SetSpecialFlags(MailFolder& folder) const;
 
     FolderHost* host_;

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "store/FolderFileCheck.h"
 #include "store/MailMessage.h"
 
 namespace corvina {
@@ -33,6 +34,10 @@ public:
     std::filesystem::path path;  // the .mbx file
     int total = -1;              // -1 = unknown
     int unread = -1;             // -1 = unknown
+
+    // What the index was read from (device, inode, where its last message
+    // ends); a rewrite checks it under the folder's lock.
+    FolderFileIdentity fileIdentity;
 
     // In file order; empty = not loaded.
     std::vector<std::unique_ptr<MailMessage>> messages;

@@ -2,8 +2,14 @@
 // cheap unread test.
 #include "store/Mailbox.h"
 
+#include <sys/stat.h>
+
+#include <optional>
+
 #include "common/Bytes.h"
 #include "common/MappedFile.h"
+#include "store/FolderFileCheck.h"
+#include "store/FolderLock.h"
 #include "store/FolderStat.h"
 #include "store/MailFolder.h"
 #include "store/MailMessage.h"
@@ -37,8 +43,13 @@ bool AnswerFromCounts(const MailFolder& folder) {
 
 bool LoadFolder(MailFolder& folder, const StoreContext& context) {
     folder.ClearMessages();
+    // Read under the folder's lock, so never half of another writer's
+    // append or rewrite (without a lock the file is read all the same).
+    const std::optional<FolderLock> lock = FolderLock::Acquire(folder.path);
     MappedFile map;
-    if (!map.Open(folder.path)) {
+    struct stat st {};
+    if (::stat(folder.path.c_str(), &st) != 0 || !map.Open(folder.path)) {
+        RecordFolderFile(folder, {}, 0, nullptr);
         return false;
     }
     map.AdviseSequential();
@@ -46,6 +57,7 @@ bool LoadFolder(MailFolder& folder, const StoreContext& context) {
     MailboxLineReader reader(data, data + map.Size());
     int total = 0;
     int unread = 0;
+    std::int64_t knownEnd = 0;  // end of the last complete message
     while (!reader.AtEnd()) {
         auto message = std::make_unique<MailMessage>();
         message->offset = reader.Position() - data;
@@ -67,6 +79,7 @@ bool LoadFolder(MailFolder& folder, const StoreContext& context) {
             GiveEmptyBody(*message);
         }
         folder.messages.push_back(std::move(message));
+        knownEnd = reader.Position() - data;
         // Only the next message is read from here on.
         const std::size_t scanned = static_cast<std::size_t>(reader.Position() - data);
         if (scanned - map.Released() >= kReleaseEvery) {
@@ -81,6 +94,7 @@ bool LoadFolder(MailFolder& folder, const StoreContext& context) {
     }
     folder.total = total;
     folder.unread = unread;
+    RecordFolderFile(folder, map.View(), knownEnd, &st);
     WriteFolderCounts(folder, total, unread);
     return true;
 }

@@ -3,6 +3,7 @@
 // it, append and deliver messages, load bodies on demand, count unread
 // mail cheaply, and make delivered mail durable.
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string_view>
@@ -63,11 +64,17 @@ void ReleaseMessageBody(MailMessage& message);
 // file when they were left there). False if they could not be read.
 bool LoadOtherHeaders(MailMessage& message);
 
-// Appends the message to the end of folder `folderName`'s .mbx (created if
-// missing). Counts and folder objects are untouched. On failure the file is
-// cut back to its old length and false is returned.
+// Appends the message to the end of folder `folderName`'s .mbx: the file of
+// the folder the tree knows by that name, else the file whose name matches
+// at every level ignoring case, else a new file (mode 0600). Counts and
+// folder objects are untouched. On failure the file is cut back to its old
+// length and false is returned.
 bool AppendToFolderFile(MailMessage& message, std::string_view folderName,
                         const StoreContext& context);
+// The same for a folder file given by path, under the folder's lock;
+// `sizeBefore` (when given) receives the file's length before the append.
+bool AppendToFolderPath(MailMessage& message, const std::filesystem::path& path,
+                        const StoreContext& context, std::int64_t* sizeBefore);
 
 // Stores a finished message: into the named folder (Sent, Draft and
 // Reminder resolve below OutBox), or InBox when that folder does not exist.

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -12,6 +13,7 @@
 #include "common/AtomicFile.h"
 #include "common/BufferedFile.h"
 #include "common/MappedFile.h"
+#include "store/FolderFileCheck.h"
 #include "store/FolderLock.h"
 #include "store/FolderNames.h"
 #include "store/FolderStat.h"
@@ -261,19 +263,30 @@ std::string FileTail(const std::filesystem::path& path, off_t size) {
     return tail;
 }
 
-bool AppendToPath(MailMessage& message, const std::filesystem::path& path,
-                  const StoreContext& context) {
-    // A delivery that takes the OutBox holds this lock while it empties the
-    // file: an append that waited for it lands in the emptied file.
+}  // namespace
+
+bool AppendToFolderPath(MailMessage& message, const std::filesystem::path& path,
+                        const StoreContext& context, std::int64_t* sizeBefore) {
     std::string lockError;
-    std::optional<FolderLock> lock = FolderLock::Acquire(path, &lockError);
+    const std::optional<FolderLock> lock = FolderLock::Acquire(path, &lockError);
     if (!lock) {
-        Report(context, "The folder file could not be locked: " + lockError);
+        Report(context, "The folder could not be locked for writing (" + lockError +
+                            "); the message was not stored: " + path.string());
         return false;
     }
     struct stat st {};
     const bool existed = ::stat(path.c_str(), &st) == 0;
     const off_t oldSize = existed ? st.st_size : 0;
+    if (sizeBefore != nullptr) {
+        *sizeBefore = oldSize;
+    }
+    if (!existed) {
+        // Mail files are private to their owner from the start.
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
     BufferedFile file;
     if (!file.Open(path, BufferedFile::kWrite)) {
         Report(context, ErrorText("The folder file could not be opened", path, errno));
@@ -307,8 +320,6 @@ bool AppendToPath(MailMessage& message, const std::filesystem::path& path,
     return true;
 }
 
-}  // namespace
-
 bool WriteMessage(MailMessage& message, BufferedFile& file,
                   const std::filesystem::path& mailboxDir) {
     if (!message.bodyLoaded || !message.otherHeadersLoaded) {
@@ -328,8 +339,13 @@ bool WriteMessage(MailMessage& message, BufferedFile& file,
 
 bool AppendToFolderFile(MailMessage& message, std::string_view folderName,
                         const StoreContext& context) {
-    return AppendToPath(
-        message, FolderNameToPath(context.mailboxDir, ResolveFolderName(folderName)), context);
+    // The file of a folder the tree knows, else the file on disk whose name
+    // matches at every level ignoring case; a new file only when none does.
+    const std::string name = ResolveFolderName(folderName);
+    const MailFolder* folder = FindFolder(context.mailboxDir, name);
+    return AppendToFolderPath(
+        message, folder != nullptr ? folder->path : FolderFilePath(context.mailboxDir, name),
+        context, nullptr);
 }
 
 bool SaveFolder(MailFolder& folder, bool keepBodies, const StoreContext& context,
@@ -360,6 +376,16 @@ bool SaveFolder(MailFolder& folder, bool keepBodies, const StoreContext& context
     }
 
     const std::filesystem::path& path = folder.path;
+    // One writer per folder file: the check of what changed since the
+    // index was read and the rewrite happen under the folder's lock.
+    std::string lockError;
+    const std::optional<FolderLock> lock = FolderLock::Acquire(path, &lockError);
+    if (!lock) {
+        outcome = SaveResult::Failed;
+        Report(context, "The folder could not be locked for writing (" + lockError +
+                            "); it was not saved: " + path.string());
+        return false;
+    }
     struct stat st {};
     const bool existed = ::stat(path.c_str(), &st) == 0;
     MappedFile old;
@@ -369,14 +395,36 @@ bool SaveFolder(MailFolder& folder, bool keepBodies, const StoreContext& context
         return false;
     }
     const std::int64_t oldSize = existed ? static_cast<std::int64_t>(old.Size()) : 0;
-    std::int64_t start = 0;
-    if (first > 0 && first < count) {
-        start = messages[first]->offset >= 0 ? messages[first]->offset : oldSize;
-    } else if (first > 0) {
-        start = oldSize;
+    const FolderFileChange change = CheckFolderFile(folder, old.View(), existed ? &st : nullptr);
+    if (change == FolderFileChange::Changed) {
+        outcome = SaveResult::Failed;
+        Report(context,
+               FolderChangedError(folder, context,
+                                  "it was not saved. Open it again and repeat the change."));
+        return false;
     }
-    if (start > oldSize) {
-        start = oldSize;
+    // The index covers the file up to knownEnd. What lies after it (another
+    // writer's appends, an unfinished or foreign tail) was never parsed: it
+    // is kept, byte for byte, after the rewritten part.
+    const FolderFileIdentity& identity = folder.fileIdentity;
+    const std::int64_t knownEnd = !identity.known    ? oldSize
+                                  : identity.existed ? std::min(identity.knownEnd, oldSize)
+                                                     : 0;
+    const std::string_view tail = change == FolderFileChange::Grew
+                                      ? old.View().substr(static_cast<std::size_t>(knownEnd))
+                                      : std::string_view();
+    // The rewrite starts where the first message it writes again lies in
+    // the file; a new message (no offset) may come before messages that are
+    // in the file already (indexed after it was added), which are rewritten
+    // after it.
+    std::int64_t start = 0;
+    if (first > 0) {
+        start = knownEnd;
+        for (std::size_t i = first; i < count; ++i) {
+            if (messages[i]->offset >= 0) {
+                start = std::min(start, messages[i]->offset);
+            }
+        }
     }
 
     // The new contents go to a file beside the old one; the old file stays
@@ -384,7 +432,8 @@ bool SaveFolder(MailFolder& folder, bool keepBodies, const StoreContext& context
     const std::filesystem::path temp = path.string() + ".saving";
     const mode_t mode = existed ? (st.st_mode & 07777) : 0600;
     int err = 0;
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+    const int fd =
+        ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, mode);
     if (fd < 0) {
         outcome = SaveResult::Failed;
         Report(context, ErrorText("The folder file could not be written", path, errno));
@@ -453,6 +502,12 @@ bool SaveFolder(MailFolder& folder, bool keepBodies, const StoreContext& context
             DropLoadedParts(m, hadBody, hadHeaders);
         }
     }
+    const std::int64_t rewrittenEnd = ok ? out.Tell() : -1;
+    if (ok && !tail.empty()) {
+        out.SetNoCr(true);  // copied as it is
+        ok = out.Write(tail) != BufferedFile::kWriteFailed && !out.Failed();
+        out.SetNoCr(false);
+    }
     if (ok) {
         ok = out.Sync();
     }
@@ -471,6 +526,7 @@ bool SaveFolder(MailFolder& folder, bool keepBodies, const StoreContext& context
         return false;
     }
     FsyncDirectory(path.parent_path());
+    RecordFolderFileOnDisk(folder, rewrittenEnd);
 
     for (std::size_t i = first; i < count; ++i) {
         messages[i]->offset = newOffsets[i - first];

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/Bytes.h"
+#include "platform/Paths.h"
 #include "store/MailFolder.h"
 #include "store/MailMessage.h"
 #include "store/Mailbox.h"
@@ -41,7 +42,7 @@ std::vector<MailMessage*> CopyToProfileInBox(const std::vector<MailMessage*>& me
     std::vector<MailMessage*> stored;
     const fs::path attach = targetMailboxDir / "Attach";
     std::error_code ec;
-    fs::create_directories(attach, ec);
+    CreateDirectoryPath(attach, 0700);
     const StoreContext target{targetMailboxDir, nullptr};
     for (MailMessage* m : messages) {
         LoadMessageBody(*m);

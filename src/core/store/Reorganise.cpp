@@ -2,14 +2,19 @@
 
 #include <algorithm>
 #include <ctime>
+#include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "message/MailDate.h"
 #include "store/CompactHost.h"
+#include "store/FolderFileCheck.h"
+#include "store/FolderLock.h"
 #include "store/MailFolder.h"
 #include "store/MailMessage.h"
 #include "store/Mailbox.h"
+#include "store/StoreHost.h"
 
 namespace corvina {
 
@@ -17,8 +22,21 @@ bool ReorganiseFolder(MailFolder& folder, const StoreContext& context, Maintenan
     if (folder.kind == 0) {
         return false;
     }
-    if (folder.messages.empty() && !folder.modified && !LoadFolder(folder, context)) {
+    // Held from the read of the index to the rewrite: no other writer can
+    // append a message the rewrite would not see.
+    std::string error;
+    const std::optional<FolderLock> lock = FolderLock::Acquire(folder.path, &error);
+    if (!lock || !CatchUpFolder(folder, context, &error)) {
+        if (context.host != nullptr) {
+            context.host->ReportError(
+                lock ? error
+                     : "The folder could not be locked for writing (" + error +
+                           "); it was not reorganised: " + folder.path.string());
+        }
         return false;
+    }
+    if (folder.messages.empty() && !folder.fileIdentity.existed) {
+        return false;  // no file to put in order
     }
     if (host) {
         host->BeginWait();

@@ -39,6 +39,10 @@ public:
     // adds it (or refreshes once the window is restored if minimized); the
     // folder's tree item updates its bold state and counts.
     virtual void MessageDelivered(MailFolder& folder, MailMessage& message) {}
+    // The folder's index was read again from its file because another
+    // program replaced it: a list showing the folder must refill (the old
+    // message records are gone).
+    virtual void FolderReloaded(MailFolder& folder) {}
     // Delivery into a nested folder: expand its parent item in the tree.
     virtual void ExpandParentOf(MailFolder& folder) {}
 };

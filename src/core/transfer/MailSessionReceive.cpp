@@ -33,7 +33,7 @@ private:
 };
 
 bool AppendBytes(const std::filesystem::path& path, std::string_view bytes) {
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     if (fd < 0) {
         return false;
     }

@@ -115,6 +115,31 @@ TEST(ExportRun, OneFilePerMessage) {
     EXPECT_EQ(ReadFileBytes(dir / "out.3"), "c\r\n");
 }
 
+// A write that fails (a full disk) never replaces the earlier export with
+// a shorter one, in either mode, and leaves no part file behind.
+TEST(ExportRun, FailedExportKeepsTheEarlierFile) {
+    ScratchDir dir;
+    Selection sel{"a", "b"};
+    ExportSettings s;
+    s.file = (dir / "out.txt").string();
+    WriteFileBytes(dir / "out.txt", "earlier export");
+    WriteFileBytes(dir / "out.1", "earlier one");
+    int calls = 0;
+    const ExportWriter failSecond = [&](const MailMessage& m, const std::filesystem::path& target,
+                                        std::string_view separator, bool unixFormat) {
+        return ++calls != 2 && WriteForTest(m, target, separator, unixFormat);
+    };
+    EXPECT_EQ(RunExport(sel.list, s, false, failSecond, nullptr), 0);
+    EXPECT_EQ(ReadFileBytes(dir / "out.txt"), "earlier export");
+    s.each = 1;
+    calls = 1;  // the first message fails
+    EXPECT_EQ(RunExport(sel.list, s, true, failSecond, nullptr), 1);
+    EXPECT_EQ(ReadFileBytes(dir / "out.1"), "earlier one");
+    EXPECT_EQ(ReadFileBytes(dir / "out.2"), "b\r\n");
+    for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
+        EXPECT_NE(e.path().extension(), ".part") << e.path();
+}
+
 TEST(ExportRun, NamesControlsAndSettings) {
     EXPECT_EQ(SplitExportName("/home/u/out.txt").base, "/home/u/out");
     EXPECT_EQ(SplitExportName("/home/u/out.txt").extension, ".txt");

@@ -2,12 +2,11 @@
 // changed message, failures that must leave the file alone, appending and
 // delivery.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
-#include <csignal>
 #include <string>
 
 #include "StoreTestHost.h"
+#include "StoreTestMail.h"
 #include "TestSupport.h"
 #include "common/BufferedFile.h"
 #include "store/FolderStat.h"
@@ -53,22 +52,7 @@ std::string Message(std::string_view from, std::string_view body) {
            std::string(body) + ".\r\n";
 }
 
-// Makes writes past `bytes` fail with EFBIG while it lives: a real write
-// error of the file system call, as on a full disk.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &old_);
-        rlimit limit = old_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &old_); }
-
-private:
-    rlimit old_{};
-};
+using test::FileSizeLimit;
 
 TEST(WriteMessage, HeaderBlockOrderAndStoreLines) {
     ScratchDir dir;
