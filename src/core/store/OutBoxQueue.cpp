@@ -217,7 +217,7 @@ std::string StoredMessageId(const std::string& piece) {
 
 std::optional<std::vector<std::string>> TakeOutBox(const std::filesystem::path& mailboxDir,
                                                    std::string* error) {
-    const std::filesystem::path outBox = FolderNameToPath(mailboxDir, "OutBox");
+    const std::filesystem::path outBox = FolderFilePath(mailboxDir, "OutBox");
     const std::filesystem::path backup = mailboxDir / kOutBoxBackupFile;
     bool busy = false;
     std::optional<FolderLock> queue = TryLockQueue(backup, &busy);
@@ -271,7 +271,7 @@ std::optional<std::vector<std::string>> TakeOutBox(const std::filesystem::path& 
 
 bool CommitOutBox(const std::filesystem::path& mailboxDir, const std::vector<std::string>& unsent,
                   std::string* error) {
-    const std::filesystem::path outBox = FolderNameToPath(mailboxDir, "OutBox");
+    const std::filesystem::path outBox = FolderFilePath(mailboxDir, "OutBox");
     const std::filesystem::path backup = mailboxDir / kOutBoxBackupFile;
     // The queue is free again however the commit ends: a backup kept
     // after a failure is then a leftover for recovery.
@@ -298,7 +298,7 @@ bool CommitOutBox(const std::filesystem::path& mailboxDir, const std::vector<std
 }
 
 int RecoverOutBoxBackup(const std::filesystem::path& mailboxDir, std::string* error) {
-    const std::filesystem::path outBox = FolderNameToPath(mailboxDir, "OutBox");
+    const std::filesystem::path outBox = FolderFilePath(mailboxDir, "OutBox");
     const std::filesystem::path backup = mailboxDir / kOutBoxBackupFile;
     std::error_code ec;
     if (!std::filesystem::exists(backup, ec)) {
@@ -325,7 +325,7 @@ int RecoverOutBoxBackup(const std::filesystem::path& mailboxDir, std::string* er
     std::optional<std::string> left = ReadFileText(backup);
     std::optional<std::string> queued = ReadFileText(outBox);
     std::optional<std::string> sent =
-        ReadFileText(FolderNameToPath(mailboxDir, ResolveFolderName("Sent")));
+        ReadFileText(FolderFilePath(mailboxDir, "Sent"));
     if (!left || !queued || !sent) {
         SetError(error, "OutBox.bak, the OutBox or Sent could not be read; OutBox.bak is kept");
         return -1;

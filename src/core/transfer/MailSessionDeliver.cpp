@@ -170,7 +170,7 @@ bool MailSession::DeliverOutBox(int accountIndex, int& writtenBack) {
                          mailboxDirectory_.string() + ")");
     }
     std::error_code ec;
-    if (std::filesystem::file_size(FolderNameToPath(mailboxDirectory_, "OutBox"), ec) == 0 || ec) {
+    if (std::filesystem::file_size(FolderFilePath(mailboxDirectory_, "OutBox"), ec) == 0 || ec) {
         return true;
     }
     if (!ConnectSmtp()) {
@@ -276,7 +276,7 @@ bool MailSession::Deliver() {
                 break;
             }
             int back = 0;
-            std::filesystem::path outBox = FolderNameToPath(mailboxDirectory_, "OutBox");
+            std::filesystem::path outBox = FolderFilePath(mailboxDirectory_, "OutBox");
             bool hadOutBox = std::filesystem::exists(outBox);
             ok = DeliverOutBox(i, back);
             if (hadOutBox) {
