@@ -3,9 +3,6 @@
 // then the same bytes as one multi-line reply through the session's
 // reader, which must end only at a lone "." and never hand on a line that
 // still carries its stuffing dot.
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -20,26 +17,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 65536) {
         return 0;
     }
-    int fds[2];
-    if (socketpair(AF_UNIX, SOCK_STREAM, 0, fds) != 0) {
+    const int lineFd = fuzz::FeedSocket(data, size);
+    if (lineFd < 0) {
         return 0;
     }
-    int buffer = 1 << 20;
-    setsockopt(fds[1], SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
-    const char* p = reinterpret_cast<const char*>(data);
-    size_t left = size;
-    while (left > 0) {
-        ssize_t n = write(fds[1], p, left);
-        if (n <= 0) {
-            break;
-        }
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
-    close(fds[1]);
     LineConnection connection;
     connection.SetTimeout(1);
-    connection.Adopt(fds[0]);
+    connection.Adopt(lineFd);
     const size_t limit = size % 2 ? LineConnection::kDefaultMaxLine : 16;
     while (auto line = connection.ReadLine(limit)) {
         if (line->size() > limit) {

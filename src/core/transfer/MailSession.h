@@ -132,6 +132,10 @@ public:
     // line goes to the status or the transcript.
     MultiLine ReadMultiLine(const std::function<bool(std::string_view)>& onLine, size_t maxLines,
                             long long maxBytes);
+    // Sends "TOP n 0" and hands each line of the header to `onLine`; false
+    // when the command was refused or the reply broke off or passed the
+    // header cap (the session then ends with that error).
+    bool ReadTopHeader(int n, const std::function<bool(std::string_view)>& onLine);
     // Ends the session after a protocol fault: the text goes to lastError_,
     // the transcript and the status line, and the connection is dropped
     // without QUIT (nothing more is said to such a server).

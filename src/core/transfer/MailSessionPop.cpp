@@ -432,6 +432,18 @@ long long MailSession::ReadMessageText(int n, std::string& text, bool deleteMode
     return -1;
 }
 
+bool MailSession::ReadTopHeader(int n, const std::function<bool(std::string_view)>& onLine) {
+    if (!SendFormat("TOP %d 0", n) || !PopReplyOk("TOP")) {
+        return false;
+    }
+    const MultiLine result = ReadMultiLine(onLine, kListingMaxEntries, kHeaderCap);
+    if (result == MultiLine::kOverCap) {
+        EndBroken("The header of message " + std::to_string(n) + " is larger than " +
+                  std::to_string(kHeaderCap) + " bytes");
+    }
+    return result == MultiLine::kDone;
+}
+
 long long MailSession::RetrieveMessage(int n, std::string& text, bool deleteMode) {
     text.clear();
     const long long listed = ListedSize(n);
@@ -448,26 +460,17 @@ long long MailSession::RetrieveMessage(int n, std::string& text, bool deleteMode
         return 0;
     }
     if (!deleteMode && !state_.receiveAll) {
-        if (!SendFormat("TOP %d 0", n) || !PopReplyOk("TOP")) {
-            return -1;
-        }
         std::string messageId;
         std::optional<std::string> status;
-        MultiLine result = ReadMultiLine(
-            [&](std::string_view line) {
-                if (auto id = HeaderValue(line, "Message-Id:")) {
-                    messageId = std::string(id->substr(0, kLineMax));
-                } else if (auto s = HeaderValue(line, "Status:")) {
-                    status = std::string(s->substr(0, 256));
-                }
-                return true;
-            },
-            kListingMaxEntries, kHeaderCap);
-        if (result == MultiLine::kOverCap) {
-            EndBroken("The header of message " + std::to_string(n) + " is larger than " +
-                      std::to_string(kHeaderCap) + " bytes");
-        }
-        if (result != MultiLine::kDone) {
+        const bool ok = ReadTopHeader(n, [&](std::string_view line) {
+            if (auto id = HeaderValue(line, "Message-Id:")) {
+                messageId = std::string(id->substr(0, kLineMax));
+            } else if (auto s = HeaderValue(line, "Status:")) {
+                status = std::string(s->substr(0, 256));
+            }
+            return true;
+        });
+        if (!ok) {
             return -1;
         }
         if (!messageId.empty() && Contains(savedMessageIds_, messageId) &&

@@ -169,22 +169,13 @@ const MailMessage* MailSession::HandOverText(std::string_view text, std::string*
 }
 
 std::optional<std::string> MailSession::FetchHeader(int n) {
-    if (!SendFormat("TOP %d 0", n) || !PopReplyOk("TOP")) {
-        return std::nullopt;
-    }
     std::string header;
-    MultiLine result = ReadMultiLine(
-        [&](std::string_view line) {
-            header += line;
-            header += "\r\n";
-            return true;
-        },
-        kListingMaxEntries, kHeaderCap);
-    if (result == MultiLine::kOverCap) {
-        EndBroken("The header of message " + std::to_string(n) + " is larger than " +
-                  std::to_string(kHeaderCap) + " bytes");
-    }
-    if (result != MultiLine::kDone) {
+    const bool ok = ReadTopHeader(n, [&](std::string_view line) {
+        header += line;
+        header += "\r\n";
+        return true;
+    });
+    if (!ok) {
         return std::nullopt;
     }
     return header;
