@@ -1,7 +1,7 @@
 // The real corvina binary killed (SIGKILL) in the middle of a receive or a
-// delivery against the real Dovecot and Postfix, and a compose running
-// beside a delivery: nothing is lost, and each kill costs at most one
-// message fetched or sent twice.
+// delivery against the real Dovecot and Postfix, a compose running beside a
+// delivery, and a receive beside rewrites of its folder: nothing is lost,
+// and each kill costs at most one message fetched or sent twice.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -233,6 +233,29 @@ TEST_F(Interruption, KilledReceiveKeepingMailOnTheServer) {
 
 TEST_F(Interruption, KilledReceiveDeletingOnTheServer) {
     KilledReceives(*this, 1, "dele");
+}
+
+// Another process rewriting InBox over and over while a receive appends to
+// it: the rewrites wait for the folder's lock and keep what was appended.
+TEST_F(Interruption, ReceiveBesideCompactionAndReorganisationLosesNothing) {
+    const int kMessages = 150;
+    FillMaildrop("frank", "busy", kMessages);
+    User frank("frank", 1);
+    // InBox exists (empty) before the rewrites start.
+    std::filesystem::create_directories(frank.batch.MailboxDir());
+    test::WriteFileBytes(frank.batch.MailboxDir() / "InBox.mbx", "");
+    Running receive(frank.batch, {"--receive"});
+    int rewrites = 0;
+    while (!receive.Ended()) {
+        BatchResult r = frank.batch.Run({rewrites % 2 ? "--reorganize" : "--compact", "InBox"});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        ++rewrites;
+    }
+    EXPECT_EQ(receive.Wait(), 0);
+    EXPECT_GT(rewrites, 1);
+    RecordProperty("rewrites", rewrites);
+    ExpectAllWithAtMost(CountSubjects(frank.Folder("InBox"), "Subject:"), "busy", kMessages, 0);
+    EXPECT_TRUE(Servers().Messages("frank").empty());
 }
 
 TEST_F(Interruption, KilledDeliveryLosesNothing) {
