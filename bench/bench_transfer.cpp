@@ -34,8 +34,8 @@
 #include "store/MailFolder.h"
 #include "store/MailMessage.h"
 #include "store/Mailbox.h"
-#include "transfer/MailSession.h"
 #include "store/OutBoxQueue.h"
+#include "transfer/MailSession.h"
 #include "transfer/TransferHost.h"
 
 namespace {
@@ -216,6 +216,13 @@ AccountProfile BenchAccount() {
     return a;
 }
 
+// A fresh home directory for one round of a benchmark (removed by the
+// round, outside the timing).
+std::filesystem::path NewHome() {
+    char pattern[] = "/tmp/corvina-bench-home-XXXXXX";
+    return mkdtemp(pattern);
+}
+
 void BM_Pop3Retrieve(benchmark::State& state) {
     const int count = static_cast<int>(state.range(0));
     if (!gServers.ok) {
@@ -227,8 +234,7 @@ void BM_Pop3Retrieve(benchmark::State& state) {
         state.PauseTiming();
         ClearMaildir();
         FillMaildir(count);
-        char pattern[] = "/tmp/corvina-bench-home-XXXXXX";
-        std::filesystem::path home = mkdtemp(pattern);
+        std::filesystem::path home = NewHome();
         auto host = std::make_unique<StoreHost>(home);
         TransferState shared;
         MailSession session(shared, *host);
@@ -260,8 +266,7 @@ void BM_SmtpDeliver(benchmark::State& state) {
     int sent = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        char pattern[] = "/tmp/corvina-bench-home-XXXXXX";
-        std::filesystem::path home = mkdtemp(pattern);
+        std::filesystem::path home = NewHome();
         auto host = std::make_unique<StoreHost>(home);
         StoreContext context;
         context.mailboxDir = home;
@@ -400,8 +405,7 @@ void BM_Pop3Fetchmail(benchmark::State& state) {
         state.PauseTiming();
         ClearMaildir();
         FillMaildir(count);
-        char pattern[] = "/tmp/corvina-bench-home-XXXXXX";
-        std::filesystem::path home = mkdtemp(pattern);
+        std::filesystem::path home = NewHome();
         std::filesystem::path rc = home / "fetchmailrc";
         std::filesystem::path bsmtp = home / "fetched.bsmtp";
         std::filesystem::path log = home / "fetchmail.log";
@@ -452,8 +456,7 @@ void BM_SmtpMsmtp(benchmark::State& state) {
     bool failed = false;
     for (auto _ : state) {
         state.PauseTiming();
-        char pattern[] = "/tmp/corvina-bench-home-XXXXXX";
-        std::filesystem::path home = mkdtemp(pattern);
+        std::filesystem::path home = NewHome();
         std::filesystem::path rc = home / "msmtprc";
         bool ok = WritePrivate(rc, "account bench\nhost 127.0.0.1\nport " +
                                        std::to_string(gServers.submission) +
@@ -593,8 +596,7 @@ void BM_Pop3LargeMessagePeak(benchmark::State& state) {
     }
     for (auto _ : state) {
         PutLargeMessage(bytes);
-        char pattern[] = "/tmp/corvina-bench-home-XXXXXX";
-        std::filesystem::path home = mkdtemp(pattern);
+        std::filesystem::path home = NewHome();
         long long baseline = 0;
         long long peak = PeakOfChild(
             [&] {
@@ -629,8 +631,7 @@ void BM_Pop3LargeMessageFetchmailPeak(benchmark::State& state) {
     }
     for (auto _ : state) {
         PutLargeMessage(bytes);
-        char pattern[] = "/tmp/corvina-bench-home-XXXXXX";
-        std::filesystem::path home = mkdtemp(pattern);
+        std::filesystem::path home = NewHome();
         std::filesystem::path rc = home / "fetchmailrc";
         std::filesystem::path bsmtp = home / "fetched.bsmtp";
         long long baseline = 0;

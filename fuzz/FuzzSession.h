@@ -68,4 +68,21 @@ inline int FeedSocket(const uint8_t* data, size_t size) {
     return fds[0];
 }
 
+// A mail session whose server already sent `data` and closed.
+struct FedSession {
+    FedSession(const uint8_t* data, size_t size) : fd(FeedSocket(data, size)) {
+        if (fd >= 0) {
+            session.Connection().SetTimeout(1);
+            session.Connection().Adopt(fd);
+        }
+    }
+    // False when the input does not fit the socket buffer.
+    bool Ok() const { return fd >= 0; }
+
+    TransferState state;
+    SilentHost host;
+    MailSession session{state, host};
+    int fd = -1;
+};
+
 }  // namespace corvina::fuzz

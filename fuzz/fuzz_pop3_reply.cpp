@@ -46,15 +46,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         __builtin_trap();  // the stream ended: the reader must say so
     }
 
-    int fd = fuzz::FeedSocket(data, size);
-    if (fd < 0) {
+    fuzz::FedSession fed(data, size);
+    if (!fed.Ok()) {
         return 0;
     }
-    TransferState state;
-    fuzz::SilentHost host;
-    MailSession session(state, host);
-    session.Connection().SetTimeout(1);
-    session.Connection().Adopt(fd);
+    MailSession& session = fed.session;
     const size_t maxLines = size % 3 ? MailSession::kListingMaxEntries : 4;
     const long long maxBytes = size % 5 ? 0 : 64;
     size_t lines = 0;

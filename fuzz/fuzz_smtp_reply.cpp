@@ -38,15 +38,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     OffersAuth(capabilities, "PLAIN");
     OffersAuth(capabilities, "LOGIN");
 
-    int fd = fuzz::FeedSocket(data, size);
-    if (fd < 0) {
+    fuzz::FedSession fed(data, size);
+    if (!fed.Ok()) {
         return 0;
     }
-    TransferState state;
-    fuzz::SilentHost host;
-    MailSession session(state, host);
-    session.Connection().SetTimeout(1);
-    session.Connection().Adopt(fd);
+    MailSession& session = fed.session;
     std::vector<std::string> lines;
     while (auto last = session.ReadSmtpReply(&lines)) {
         size_t total = 0;

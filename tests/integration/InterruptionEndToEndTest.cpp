@@ -35,16 +35,7 @@ MailServers& Servers() {
 class Running {
 public:
     Running(const BatchProcess& batch, const std::vector<std::string>& args) {
-        std::vector<std::string> env = {"CORVINA_CONFIG=" + batch.ConfigFile().string(),
-                                        "HOME=" + batch.Work().string(),
-                                        "TMPDIR=" + batch.Work().string(),
-                                        "XDG_RUNTIME_DIR=" + batch.Work().string(),
-                                        "PATH=/usr/bin:/bin",
-                                        "LC_ALL=C",
-                                        "TZ=UTC"};
-        if (const char* ssl = std::getenv("SSL_CERT_FILE")) {
-            env.push_back(std::string("SSL_CERT_FILE=") + ssl);
-        }
+        std::vector<std::string> env = batch.Environment();
         std::vector<std::string> argStrings = {CORVINA_BINARY};
         argStrings.insert(argStrings.end(), args.begin(), args.end());
         std::vector<char*> argv, envp;

@@ -32,10 +32,8 @@ BatchResult BatchProcess::Run(const std::vector<std::string>& args,
     return RunProgram(CORVINA_BINARY, args, input);
 }
 
-BatchResult BatchProcess::RunProgram(const std::string& program,
-                                     const std::vector<std::string>& args,
-                                     const std::string& input) const {
-    std::vector<std::string> envStrings = {
+std::vector<std::string> BatchProcess::Environment() const {
+    std::vector<std::string> env = {
         "CORVINA_CONFIG=" + ConfigFile().string(),
         "HOME=" + work_.string(),
         "TMPDIR=" + work_.string(),
@@ -44,9 +42,16 @@ BatchResult BatchProcess::RunProgram(const std::string& program,
         "TZ=UTC",
     };
     if (locale_)
-        envStrings.push_back("LC_ALL=" + *locale_);
+        env.push_back("LC_ALL=" + *locale_);
     if (const char* ssl = std::getenv("SSL_CERT_FILE"))
-        envStrings.push_back(std::string("SSL_CERT_FILE=") + ssl);
+        env.push_back(std::string("SSL_CERT_FILE=") + ssl);
+    return env;
+}
+
+BatchResult BatchProcess::RunProgram(const std::string& program,
+                                     const std::vector<std::string>& args,
+                                     const std::string& input) const {
+    std::vector<std::string> envStrings = Environment();
     std::vector<std::string> argStrings = {program};
     argStrings.insert(argStrings.end(), args.begin(), args.end());
     std::vector<char*> argv, envp;

@@ -34,6 +34,10 @@ public:
     // LC_ALL nor LANG set (a cron job). "C" unless changed.
     void SetLocale(std::optional<std::string> locale) { locale_ = std::move(locale); }
 
+    // The environment of every run: the private settings, home, runtime and
+    // temp directories, the locale, TZ=UTC and SSL_CERT_FILE when set.
+    std::vector<std::string> Environment() const;
+
     BatchResult Run(const std::vector<std::string>& args, const std::string& input = {}) const;
     // The same environment for another program (moutil).
     BatchResult RunProgram(const std::string& program, const std::vector<std::string>& args,
