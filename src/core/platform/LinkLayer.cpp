@@ -73,9 +73,10 @@ std::string LinkLayer::ErrorText(int code) {
         case 8:
             return "NetworkManager is not running";
         case 10:
-            return "The connection does not exist";
+            return "No such connection (nmcli connection show lists the ones there are)";
         case -1:
-            return "The network service tool could not be run";
+            return "NetworkManager's nmcli, which dial-up needs, could not be run; install "
+                   "network-manager or set Dialup to 0 for this account";
         default:
             return "Unknown network service error";
     }
@@ -166,6 +167,7 @@ std::optional<std::vector<LinkEntry>> LinkLayer::ActiveConnections(ProcessHost* 
 
 std::optional<std::string> LinkLayer::Dial(std::string_view entry, std::string_view password,
                                            ProcessHost* host) {
+    lastAttempt_.clear();
     const auto entries = Entries(host);
     if (!entries) {
         return std::nullopt;
@@ -195,6 +197,7 @@ std::optional<std::string> LinkLayer::Dial(std::string_view entry, std::string_v
         args.push_back("passwd-file");
         args.push_back("/dev/fd/3");
     }
+    lastAttempt_ = found->uuid;
     const Output output = RunTool(std::move(args), host, secrets.empty() ? nullptr : &secrets);
     if (!output.ok) {
         return std::nullopt;

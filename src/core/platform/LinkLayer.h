@@ -51,6 +51,11 @@ public:
     // the user name is the profile's own. host may abort the wait.
     std::optional<std::string> Dial(std::string_view entry, std::string_view password,
                                     ProcessHost* host = nullptr);
+    // The handle of the profile the last Dial asked the service to bring
+    // up, whether or not it came up; empty when it never got that far. An
+    // aborted or failed dialling may leave the link coming up behind our
+    // back: this is what to hang up then.
+    const std::string& LastDialAttempt() const { return lastAttempt_; }
     bool HangUp(std::string_view handle, ProcessHost* host = nullptr);
 
     const LinkError& LastError() const { return lastError_; }
@@ -80,6 +85,7 @@ private:
     bool loaded_ = false;
     int dialTimeout_ = 90;
     LinkError lastError_;
+    std::string lastAttempt_;
 };
 
 }  // namespace corvina

@@ -3,16 +3,54 @@
 #include <cstdio>
 
 #include "app/ProfileSelection.h"
+#include "transfer/DialUp.h"
 #include "transfer/MailSession.h"
 
 namespace corvina {
 
-CheckAllResult CheckAllAccounts(const ProfileTable& profiles,
+namespace {
+
+std::filesystem::path DirectoryOf(const std::filesystem::path& home, const AccountProfile& a) {
+    return MailboxDirectoryFor(home, a.mailDirNo);
+}
+
+}  // namespace
+
+CheckAllResult CheckAllAccounts(const ProfileTable& profiles, int currentAccount,
                                 const std::filesystem::path& homeDirectory,
                                 const SessionSettings& settings, TransferState& state,
-                                const std::function<TransferHost&(int accountIndex)>& hostFor) {
+                                const std::function<TransferHost&(int accountIndex)>& hostFor,
+                                DialUp* dialUp) {
     CheckAllResult result;
+    SessionSettings forced = settings;
+    forced.skipError = 1;
+
+    const bool haveCurrent = currentAccount >= 0 && currentAccount < kProfileCount;
+    const int linkAccount = haveCurrent ? currentAccount : 0;
+    const AccountProfile& current = profiles[static_cast<size_t>(linkAccount)];
+    MailSession linkSession(state, hostFor(linkAccount));
+    linkSession.SetAccount(current, linkAccount, DirectoryOf(homeDirectory, current));
+    linkSession.SetSettings(forced);
+    linkSession.SetDialUp(dialUp);
+    DialUpScope link(linkSession.LinkService(), current, true, linkSession.LinkHost());
+    if (!link.Up()) {
+        linkSession.ReportLinkDown();
+        result.lines.push_back(linkSession.LastError());
+        result.ok = false;
+        return result;
+    }
+
+    // The current account comes last, after every other one.
+    std::vector<int> order;
     for (int i = 0; i < kProfileCount; ++i) {
+        if (!haveCurrent || i != currentAccount) {
+            order.push_back(i);
+        }
+    }
+    if (haveCurrent) {
+        order.push_back(currentAccount);
+    }
+    for (int i : order) {
         const AccountProfile& account = profiles[static_cast<size_t>(i)];
         if (!account.IsConfigured() || account.noCheckAll != 0) {
             continue;
@@ -25,15 +63,18 @@ CheckAllResult CheckAllAccounts(const ProfileTable& profiles,
         }
         result.lines.push_back("<<< " + name + " >>>");
         MailSession session(state, hostFor(i));
-        std::filesystem::path mailboxDirectory =
-            MailboxDirectoryFor(homeDirectory, account.mailDirNo);
+        std::filesystem::path mailboxDirectory = DirectoryOf(homeDirectory, account);
         session.SetAccount(account, i, mailboxDirectory);
-        SessionSettings forced = settings;
-        forced.skipError = 1;
         session.SetSettings(forced);
+        session.SetDialUp(dialUp);
         ReceiveOutcome outcome = session.Receive(false, mailboxDirectory / "MailLog.TXT");
         if (!outcome.ok) {
+            // Errors are not shown while all accounts are checked: the list
+            // says what went wrong.
             result.ok = false;
+            result.lines.push_back("Receiving failed" + (session.LastError().empty()
+                                                             ? std::string(".")
+                                                             : ": " + session.LastError()));
         }
         for (const auto& [subject, sender] : outcome.summaries) {
             result.lines.push_back((subject.empty() ? std::string("(non-title)") : subject) +

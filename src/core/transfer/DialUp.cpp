@@ -1,5 +1,7 @@
 #include "transfer/DialUp.h"
 
+#include <algorithm>
+
 #include "common/StringTable.h"
 #include "platform/LinkLayer.h"
 #include "platform/Process.h"
@@ -25,7 +27,18 @@ private:
     DialUpHost& host_;
 };
 
+bool AnyDialUpLink(const std::vector<LinkEntry>& active) {
+    return std::any_of(active.begin(), active.end(),
+                       [](const LinkEntry& e) { return LinkLayer::IsDialUpType(e.type); });
+}
+
 }  // namespace
+
+DialUp& DialUp::Shared() {
+    static LinkLayer link;
+    static DialUp dialUp(link);
+    return dialUp;
+}
 
 bool DialUp::LoadRemoteAccess(DialUpHost& host) {
     if (link_.IsLoaded()) {
@@ -45,32 +58,36 @@ std::optional<bool> DialUp::HasActiveConnection() {
     if (!active) {
         return std::nullopt;
     }
-    for (const LinkEntry& entry : *active) {
-        if (LinkLayer::IsDialUpType(entry.type)) {
-            return true;
-        }
-    }
-    return false;
+    return AnyDialUpLink(*active);
 }
 
-bool DialUp::BringUpLink(const AccountProfile& account, bool skipError, DialUpHost& host) {
+bool DialUp::BringUpLink(const AccountProfile& account, bool skipError, DialUpHost& host,
+                         std::optional<std::string>& hangUp) {
+    hangUp.reset();
     if (account.dialup == 0) {
         return true;
     }
     if (!LoadRemoteAccess(host)) {
+        if (!skipError) {
+            host.ShowSystemError(LinkLayer::ErrorText(-1), -1);
+        }
         return false;
     }
-    std::optional<bool> active = HasActiveConnection();
+    std::optional<std::vector<LinkEntry>> active = link_.ActiveConnections();
     if (!active) {
         if (!skipError) {
             host.ShowSystemError(link_.LastError().text, link_.LastError().code);
         }
         return false;
     }
-    if (*active) {
+    // A link someone else brought up is used and left up. So is the
+    // account's own entry when it is up already, whatever its type: taking
+    // it down afterwards could cut the machine's only network.
+    if (AnyDialUpLink(*active) ||
+        std::any_of(active->begin(), active->end(),
+                    [&](const LinkEntry& e) { return e.name == account.dialupEntry; })) {
         return true;
     }
-    handle_.reset();
 
     // Mode 0 uses what the service keeps with its profile: it asks for
     // nothing here and passes no secret.
@@ -98,8 +115,16 @@ bool DialUp::BringUpLink(const AccountProfile& account, bool skipError, DialUpHo
     std::optional<std::string> handle =
         link_.Dial(account.dialupEntry, credentials.password, &wait);
     if (!handle) {
+        const LinkError error = link_.LastError();
+        // The service may still be bringing the entry up after an abort or
+        // a time-out: what this dialling started is taken down again, or
+        // the next command would take it for a link made elsewhere and
+        // never hang it up.
+        if (!link_.LastDialAttempt().empty()) {
+            link_.HangUp(link_.LastDialAttempt());
+        }
         if (!wait.aborted && !skipError) {
-            host.ShowSystemError(link_.LastError().text, link_.LastError().code);
+            host.ShowSystemError(error.text, error.code);
         }
         host.ShowStatus(LoadString(kStrConnectionAborted));
         return false;
@@ -109,17 +134,27 @@ bool DialUp::BringUpLink(const AccountProfile& account, bool skipError, DialUpHo
     lastTyped_ = credentials;
     haveLastTyped_ = needBoth;
     if (account.autoDisconnect != 0) {
-        handle_ = *handle;
+        hangUp = *handle;
     }
     return true;
 }
 
-void DialUp::HangUpLink(const AccountProfile& account) {
-    if (!handle_ || account.dialup == 0 || !link_.IsLoaded()) {
-        return;
+void DialUp::HangUp(const std::string& handle) {
+    // Not abortable: it runs while the user's abort unwinds a job.
+    link_.HangUp(handle);
+}
+
+DialUpScope::DialUpScope(DialUp& dialUp, const AccountProfile& account, bool skipError,
+                         DialUpHost& host)
+    : dialUp_(dialUp) {
+    up_ = dialUp_.BringUpLink(account, skipError, host, dialled_);
+}
+
+void DialUpScope::Release() {
+    if (dialled_) {
+        dialUp_.HangUp(*dialled_);
+        dialled_.reset();
     }
-    link_.HangUp(*handle_);
-    handle_.reset();
 }
 
 }  // namespace corvina

@@ -2,13 +2,51 @@
 
 #include <cstdio>
 
+#include "transfer/DialUp.h"
 #include "transfer/TransferHost.h"
 #include "transfer/TransferStrings.h"
 
 namespace corvina {
 
+namespace {
+
+class SessionDialHost : public DialUpHost {
+public:
+    SessionDialHost(TransferHost& host, TransferState& state) : host_(host), state_(state) {}
+    void ShowStatus(std::string_view text) override { host_.ShowStatus(text); }
+    std::optional<Credentials> AskLogon(std::string_view entry,
+                                        const Credentials& prefilled) override {
+        return host_.AskLogon(entry, prefilled);
+    }
+    void ShowSystemError(std::string_view text, int code) override {
+        host_.ShowSystemError(text, code);
+    }
+    bool KeepWaiting() override { return !state_.abort.IsRaised(); }
+
+private:
+    TransferHost& host_;
+    TransferState& state_;
+};
+
+}  // namespace
+
 MailSession::MailSession(TransferState& state, TransferHost& host)
-    : state_(state), host_(host), connection_(&state.abort) {}
+    : state_(state),
+      host_(host),
+      dialHost_(std::make_unique<SessionDialHost>(host, state)),
+      connection_(&state.abort) {}
+
+DialUp& MailSession::LinkService() {
+    return dialUp_ ? *dialUp_ : DialUp::Shared();
+}
+
+void MailSession::ReportLinkDown() {
+    lastError_ = "The dial-up link \"" + account_.dialupEntry +
+                 "\" could not be brought up, so nothing was sent or received; check the "
+                 "DialupEntry of this account against the connections nmcli lists";
+    state_.AddTranscript(lastError_ + "\n");
+    PostStatus(lastError_);
+}
 
 MailSession::~MailSession() {
     Disconnect();
@@ -255,7 +293,9 @@ bool MailSession::SendLine(std::string_view text, bool flush) {
     // A line break inside a line would start a command of its own on the
     // server (a user name, an address or a subject smuggling one in).
     if (text.find_first_of("\r\n") != std::string_view::npos) {
-        lastError_ = "refused to send a line holding a line break";
+        lastError_ =
+            "A line for the server held a line break (from a user name, an address or a "
+            "subject) and was not sent; remove the line break from that field";
         return false;
     }
     if (!connection_.WriteLine(text, flush)) {

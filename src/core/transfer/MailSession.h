@@ -22,6 +22,8 @@
 
 namespace corvina {
 
+class DialUp;
+class DialUpHost;
 class MailMessage;
 class MimeTypeTable;
 class TransferHost;
@@ -51,6 +53,18 @@ struct ReceiveOutcome {
     // All Accounts.
     std::vector<std::pair<std::string, std::string>> summaries;
 };
+
+// Whether the account is in use: it has a POP3 or an SMTP server. An
+// account that only sends is in use as much as one that only receives.
+inline bool UsesAnyServer(const AccountProfile& account) {
+    return !account.pop.empty() || !account.smtp.empty();
+}
+
+// Whether Deliver sends the OutBox of `account`, one other than the current
+// account: with SendMode 0 when it has its own SMTP server, with SendMode 1
+// (the current account's server for all) whenever it is in use, with
+// SendMode 2 never.
+bool DeliversOutBoxOf(const AccountProfile& account, int sendMode);
 
 // Which of the account's two servers a connection goes to.
 enum class MailServer { kPop, kSmtp };
@@ -92,6 +106,18 @@ public:
     }
     // The MIME type table for attachments; null: the built-in rows.
     void SetMimeTypes(const MimeTypeTable* types) { mimeTypes_ = types; }
+    // The dial-up service through which every job (Receive, Deliver,
+    // SendOne, CleanupServer, the remote mailbox) brings up the account's
+    // link first and hangs up after what it dialled; null: the program's
+    // own (DialUp::Shared).
+    void SetDialUp(DialUp* dialUp) { dialUp_ = dialUp; }
+    DialUp& LinkService();
+    // The link layer's questions and errors, routed to the host; its wait
+    // ends with the user's abort.
+    DialUpHost& LinkHost() { return *dialHost_; }
+    // Tells the user (status line and transcript) that a job did not start
+    // because the account's dial-up link could not be brought up.
+    void ReportLinkDown();
     const AccountProfile& Account() const { return account_; }
     const SessionSettings& Settings() const { return settings_; }
     const std::filesystem::path& MailboxDirectory() const { return mailboxDirectory_; }
@@ -136,6 +162,10 @@ public:
     // when the command was refused or the reply broke off or passed the
     // header cap (the session then ends with that error).
     bool ReadTopHeader(int n, const std::function<bool(std::string_view)>& onLine);
+    // The header of message n by "TOP n 0", unfolded and decoded as a
+    // retrieved message's header is (ReceivedTextUnfolder), LF line ends;
+    // nullopt as ReadTopHeader fails.
+    std::optional<std::string> ReadTopUnfolded(int n);
     // Ends the session after a protocol fault: the text goes to lastError_,
     // the transcript and the status line, and the connection is dropped
     // without QUIT (nothing more is said to such a server).
@@ -280,7 +310,9 @@ private:
     // notice). With `queued` (a message of the OutBox) a message the user's
     // abort stopped, or a failed one that could not be filed, is neither
     // filed nor noticed: kNotSent, it goes back to the OutBox.
-    SendResult SendAndFile(int accountIndex, std::unique_ptr<MailMessage> message, bool queued);
+    // linkUp false: the dial-up link is down, the message is not tried.
+    SendResult SendAndFile(int accountIndex, std::unique_ptr<MailMessage> message, bool queued,
+                           bool linkUp = true);
     bool FileMessage(int accountIndex, std::string_view folder,
                      std::unique_ptr<MailMessage> message);
     bool DeliverOutBox(int accountIndex, int& writtenBack);
@@ -309,6 +341,8 @@ private:
     std::filesystem::path homeDirectory_;
     std::filesystem::path addressBookDirectory_;
     const MimeTypeTable* mimeTypes_ = nullptr;
+    DialUp* dialUp_ = nullptr;
+    std::unique_ptr<DialUpHost> dialHost_;
 
     bool resolved_ = false;
     std::string user_;

@@ -11,6 +11,7 @@
 #include "store/Mailbox.h"
 #include "store/MailboxParser.h"
 #include "store/OutBoxQueue.h"
+#include "transfer/DialUp.h"
 #include "transfer/MailSession.h"
 #include "transfer/TransferHost.h"
 #include "transfer/TransferStrings.h"
@@ -71,7 +72,7 @@ bool MailSession::SendMail(MailMessage& message) {
                               return BuildOutgoingText(message, send, options);
                           });
     } else {
-        lastError_ = "the message has no recipient";
+        lastError_ = "The message has no recipient (To, Cc or Bcc), so it was not sent";
         state_.AddTranscript(lastError_ + "\n");
     }
     if (opened) {
@@ -93,13 +94,20 @@ int MailSession::SendOne(int accountIndex, std::unique_ptr<MailMessage> message)
     if (!busy.Entered() || !message) {
         return -1;
     }
-    return SendAndFile(accountIndex, std::move(message), false) == SendResult::kSent ? 0 : -1;
+    DialUpScope link(LinkService(), account_, settings_.skipError != 0, LinkHost());
+    if (!link.Up()) {
+        // The message is not lost: it is filed as failed, with the notice.
+        ReportLinkDown();
+    }
+    return SendAndFile(accountIndex, std::move(message), false, link.Up()) == SendResult::kSent
+               ? 0
+               : -1;
 }
 
 MailSession::SendResult MailSession::SendAndFile(int accountIndex,
-                                                 std::unique_ptr<MailMessage> message,
-                                                 bool queued) {
-    bool prepared = Prepare(false);
+                                                 std::unique_ptr<MailMessage> message, bool queued,
+                                                 bool linkUp) {
+    bool prepared = linkUp && Prepare(false);
     std::string now = FormatMailDate();
     if (message->hasResent) {
         message->resentDate = now;
@@ -221,9 +229,26 @@ bool MailSession::DeliverOutBox(int accountIndex, int& writtenBack) {
     return next == pieces->size() && !failed;
 }
 
+bool DeliversOutBoxOf(const AccountProfile& account, int sendMode) {
+    switch (sendMode) {
+        case 0:
+            return !account.smtp.empty();
+        case 1:
+            return UsesAnyServer(account);
+        default:
+            return false;
+    }
+}
+
 bool MailSession::Deliver() {
     BusyGuard busy(state_);
     if (!busy.Entered()) {
+        return false;
+    }
+    DialUpScope link(LinkService(), account_, settings_.skipError != 0, LinkHost());
+    if (!link.Up()) {
+        // Nothing left any OutBox.
+        ReportLinkDown();
         return false;
     }
     const std::string savedUser = user_;
@@ -241,10 +266,7 @@ bool MailSession::Deliver() {
     if (ok && profiles_ && settings_.sendMode != 2) {
         for (int i = 0; i < kProfileCount && ok; ++i) {
             const AccountProfile& other = (*profiles_)[static_cast<size_t>(i)];
-            if (i == accountIndex_ || !other.IsConfigured()) {
-                continue;
-            }
-            if (settings_.sendMode == 0 && other.smtp.empty()) {
+            if (i == accountIndex_ || !DeliversOutBoxOf(other, settings_.sendMode)) {
                 continue;
             }
             AccountProfile switched = other;

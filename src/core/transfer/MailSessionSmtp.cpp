@@ -135,7 +135,9 @@ bool MailSession::SmtpAuthenticate() {
         state_.AddTranscript("(user name and password sent)\n");
         return SmtpExpect(200, 299);
     }
-    lastError_ = "The server offers no supported authentication (PLAIN or LOGIN)";
+    lastError_ =
+        "The SMTP server offers no authentication this program knows (PLAIN or LOGIN); "
+        "set the account's SMTP authentication to none, or ask the provider";
     state_.AddTranscript(lastError_ + "\n");
     return false;
 }
@@ -189,7 +191,9 @@ bool MailSession::ConnectSmtp() {
         if (!ehlo || !HasCapability(capabilities_, "STARTTLS")) {
             // A protected session was asked for: nothing more goes out in
             // clear, least of all a password.
-            lastError_ = "The server does not offer STARTTLS";
+            lastError_ =
+                "The SMTP server does not offer STARTTLS, which this account asks for, so "
+                "nothing was sent; choose another SMTP security setting for the account";
             state_.AddTranscript(lastError_ + "\n");
             QuitSmtp();
             return false;

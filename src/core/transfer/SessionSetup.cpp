@@ -32,7 +32,7 @@ std::vector<std::string> RecoverInterruptedDeliveries(const AppState& state) {
     std::vector<std::string> lines;
     for (size_t i = 0; i < state.profiles.size(); ++i) {
         const AccountProfile& account = state.profiles[i];
-        if (!account.IsConfigured()) {
+        if (!UsesAnyServer(account)) {
             continue;
         }
         const std::filesystem::path dir =

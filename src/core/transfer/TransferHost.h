@@ -93,6 +93,21 @@ public:
     // "No new mail" (string 12) after a receive that stored nothing, when
     // the NoMailNotify setting asks for it.
     virtual void NoNewMail() = 0;
+
+    // The "Logon" dialog of a dial-up entry (User ID, Password), pre-filled.
+    // nullopt = Cancel. Hosts without their own dialog ask as for an
+    // account.
+    virtual std::optional<Credentials> AskLogon(std::string_view entry,
+                                                const Credentials& prefilled) {
+        (void)entry;
+        return AskCredentials(prefilled);
+    }
+
+    // An error of the dial-up service, "%s (%d)" with the caption "System
+    // Error". Not called when SkipError suppresses it.
+    virtual void ShowSystemError(std::string_view text, int code) {
+        ShowNotice("System Error: " + std::string(text) + " (" + std::to_string(code) + ")");
+    }
 };
 
 }  // namespace corvina

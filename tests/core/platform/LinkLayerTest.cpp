@@ -93,9 +93,12 @@ TEST(LinkLayer, ReportsTheServicesFailures) {
     EXPECT_FALSE(link.Dial("Broken", ""));
     EXPECT_EQ(link.LastError().code, 4);
     EXPECT_EQ(link.LastError().text, "Error: Connection activation failed: no secrets.");
+    // What a failed dialling may have left coming up.
+    EXPECT_EQ(link.LastDialAttempt(), "uuid-3");
 
     EXPECT_FALSE(link.Dial("No Such Entry", "pw"));
     EXPECT_EQ(link.LastError().code, 10);
+    EXPECT_EQ(link.LastDialAttempt(), "");
     EXPECT_FALSE(link.Dial("Mobile: Work", "two\nlines"));
     EXPECT_EQ(link.LastError().code, 2);
     EXPECT_FALSE(link.HangUp("uuid-9"));  // the tool says 10 without a message

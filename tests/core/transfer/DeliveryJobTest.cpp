@@ -460,5 +460,27 @@ TEST(DeliverJob, SendModeZeroNeverCarriesALoginToAnotherAccountsServer) {
     EXPECT_EQ(log1.subjects, (std::vector<std::string>{"from other"}));
 }
 
+// An account that only sends (an SMTP server, no POP3 server) has its
+// OutBox delivered with SendMode 0 (through its own server) and 1 (through
+// the current account's); SendMode 2 leaves it alone.
+TEST(DeliverJob, AnAccountWithoutPopServerIsDelivered) {
+    for (int sendMode : {0, 1, 2}) {
+        SCOPED_TRACE(sendMode);
+        SmtpLog log;
+        SmtpScript script;
+        script.log = &log;
+        ScriptedServer server([&](ServerConnection& c) { PlaySmtp(c, script); }, false,
+                              sendMode == 2 ? 1 : 2);
+        TwoAccounts t(1, server.Port(), server.Port(), sendMode);
+        t.profiles[1].pop.clear();
+        EXPECT_TRUE(t.session->Deliver());
+        server.Finish();
+        const bool covered = sendMode != 2;
+        EXPECT_EQ(log.subjects, covered ? (std::vector<std::string>{"from alice", "from other"})
+                                        : (std::vector<std::string>{"from alice"}));
+        EXPECT_EQ(t.other->ReadFolder("OutBox").size(), covered ? 0u : 1u);
+    }
+}
+
 }  // namespace
 }  // namespace corvina
