@@ -7,7 +7,6 @@
 
 #include "common/CodePage.h"
 #include "message/HeaderUnfold.h"
-#include "message/HeaderWords.h"
 #include "message/JapaneseCode.h"
 #include "transfer/ListFile.h"
 #include "transfer/MailSession.h"
@@ -22,12 +21,6 @@ namespace {
 // Headroom reserved beyond a message's listed size: the unfolded and
 // decoded header may come out a little longer than it was sent.
 constexpr long long kTextSlack = 64 * 1024;
-
-std::string DecodeSummaryField(std::string_view value) {
-    const CodePage& cp = CodePage::Working();
-    std::string decoded = DecodeHeaderWords(value, cp).value_or(std::string(value));
-    return JisToWorking(decoded, cp);
-}
 
 bool Contains(const std::vector<std::string>& list, std::string_view value) {
     return std::find(list.begin(), list.end(), value) != list.end();
@@ -76,7 +69,9 @@ bool MailSession::LoginPop(const std::string& user, const std::string& password)
         if (!PopPositive(*reply)) {
             // The account asks for a protected session: never fall back to
             // sending the password in clear.
-            lastError_ = "The server does not offer STLS";
+            lastError_ =
+                "The POP3 server does not offer STLS, which this account asks for, so the "
+                "password was not sent; choose another POP3 security setting for the account";
             state_.AddTranscript(lastError_ + "\n");
             QuitPop();
             return false;
@@ -250,42 +245,15 @@ long long MailSession::NextMessage(std::string* summary, std::string* messageId)
     }
     int number = listNumbers_[listCursor_];
     if (summary && messageId) {
-        if (!SendFormat("TOP %d 0", number)) {
-            listLoaded_ = false;
-            return 0;
-        }
-        if (!PopReplyOk("TOP")) {
+        std::optional<std::string> header = ReadTopUnfolded(number);
+        if (!header) {
             listLoaded_ = false;
             listError_ = true;
             return 0;
         }
-        std::string from;
-        std::string subject;
-        bool haveFrom = false;
-        bool haveSubject = false;
-        MultiLine result = ReadMultiLine(
-            [&](std::string_view line) {
-                if (auto v = HeaderValue(line, "From:"); v && !haveFrom) {
-                    from = DecodeSummaryField(*v);
-                    haveFrom = true;
-                } else if (auto s = HeaderValue(line, "Subject:"); s && !haveSubject) {
-                    subject = DecodeSummaryField(*s);
-                    haveSubject = true;
-                } else if (auto id = HeaderValue(line, "Message-Id:")) {
-                    *messageId = std::string(id->substr(0, kLineMax));
-                }
-                return true;
-            },
-            kListingMaxEntries, kHeaderCap);
-        if (result != MultiLine::kDone) {
-            if (result == MultiLine::kOverCap) {
-                EndBroken("The header of message " + std::to_string(number) + " is larger than " +
-                          std::to_string(kHeaderCap) + " bytes");
-            }
-            listLoaded_ = false;
-            listError_ = true;
-            return 0;
-        }
+        const std::string from = UnfoldedField(*header, "From:", kLineMax).value_or("");
+        const std::string subject = UnfoldedField(*header, "Subject:", kLineMax).value_or("");
+        *messageId = UnfoldedField(*header, "Message-Id:", kLineMax).value_or("");
         *summary = std::to_string(number) + " " + from + " " + subject;
     }
     currentNumber_ = number;
@@ -307,6 +275,11 @@ int MailSession::FetchUidl() {
         return 0;
     }
     if (!PopPositive(*reply)) {
+        const std::string note =
+            "The server refused UIDL (" + std::string(reply->substr(0, 200)) +
+            "): messages are known by their Message-ID this time, and UIDL.DAT is kept as it was";
+        state_.AddTranscript(note + "\n");
+        PostStatus(note);
         return 1;
     }
     // A broken line makes the listing an error; its rest is still read so
@@ -331,6 +304,13 @@ int MailSession::FetchUidl() {
     }
     if (result != MultiLine::kDone || unreadable) {
         serverUids_.clear();
+        if (unreadable) {
+            lastError_ =
+                "The server's UIDL reply has an unreadable line, so the command was stopped; "
+                "UIDL.DAT is kept as it was";
+            state_.AddTranscript(lastError_ + "\n");
+            PostStatus(lastError_);
+        }
         return 0;
     }
     savedUids_ = ReadListFile(mailboxDirectory_ / kUidlFile);
@@ -352,6 +332,14 @@ long long MailSession::ReadMessageText(int n, std::string& text, bool deleteMode
     bool inHeader = true;
     long long received = 0;
     std::string stuffed;
+    // A message kept on the server is known by its Message-ID, read from
+    // the unfolded header exactly as the received-before check reads it.
+    auto recordSeen = [&] {
+        const std::string id = UnfoldedField(text, "Message-Id:", kLineMax).value_or("");
+        if (!deleteMode && !id.empty() && !Contains(seenMessageIds_, id)) {
+            seenMessageIds_.push_back(id);
+        }
+    };
     auto onLine = [&](std::string_view line) {
         received += static_cast<long long>(connection_.LastLineLength()) + 2;
         state_.receivedBytes = received;
@@ -365,16 +353,11 @@ long long MailSession::ReadMessageText(int n, std::string& text, bool deleteMode
             kept = stuffed;
         }
         if (inHeader) {
-            if (auto id = HeaderValue(line, "Message-Id:")) {
-                std::string value(id->substr(0, kLineMax));
-                if (!deleteMode && !value.empty() && !Contains(seenMessageIds_, value)) {
-                    seenMessageIds_.push_back(value);
-                }
-            }
             unfolder.AddLine(kept);
             if (!unfolder.InHeader()) {
                 inHeader = false;
                 text = unfolder.Finish();
+                recordSeen();
                 long long expected = listed > 0 ? listed : 0;
                 if (cap > 0 && expected > cap) {
                     expected = cap;
@@ -402,6 +385,7 @@ long long MailSession::ReadMessageText(int n, std::string& text, bool deleteMode
         result = ReadMultiLine(onLine, static_cast<size_t>(-1), cap);
         if (result == MultiLine::kDone && inHeader) {
             text = unfolder.Finish();
+            recordSeen();
             if (text.empty()) {
                 text = "\n";  // an empty message is still a message
             }
@@ -444,6 +428,17 @@ bool MailSession::ReadTopHeader(int n, const std::function<bool(std::string_view
     return result == MultiLine::kDone;
 }
 
+std::optional<std::string> MailSession::ReadTopUnfolded(int n) {
+    ReceivedTextUnfolder unfolder;
+    if (!ReadTopHeader(n, [&](std::string_view line) {
+            unfolder.AddLine(line);
+            return true;
+        })) {
+        return std::nullopt;
+    }
+    return unfolder.Finish();
+}
+
 long long MailSession::RetrieveMessage(int n, std::string& text, bool deleteMode) {
     text.clear();
     const long long listed = ListedSize(n);
@@ -460,19 +455,12 @@ long long MailSession::RetrieveMessage(int n, std::string& text, bool deleteMode
         return 0;
     }
     if (!deleteMode && !state_.receiveAll) {
-        std::string messageId;
-        std::optional<std::string> status;
-        const bool ok = ReadTopHeader(n, [&](std::string_view line) {
-            if (auto id = HeaderValue(line, "Message-Id:")) {
-                messageId = std::string(id->substr(0, kLineMax));
-            } else if (auto s = HeaderValue(line, "Status:")) {
-                status = std::string(s->substr(0, 256));
-            }
-            return true;
-        });
-        if (!ok) {
+        std::optional<std::string> header = ReadTopUnfolded(n);
+        if (!header) {
             return -1;
         }
+        const std::string messageId = UnfoldedField(*header, "Message-Id:", kLineMax).value_or("");
+        const std::optional<std::string> status = UnfoldedField(*header, "Status:", 256);
         if (!messageId.empty() && Contains(savedMessageIds_, messageId) &&
             (!status || status->find('R') != std::string::npos)) {
             if (!Contains(seenMessageIds_, messageId)) {

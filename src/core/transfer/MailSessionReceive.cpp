@@ -12,8 +12,10 @@
 #include "message/JapaneseCode.h"
 #include "message/mime/MessageParser.h"
 #include "store/MailMessage.h"
+#include "transfer/DialUp.h"
 #include "transfer/ListFile.h"
 #include "transfer/MailSession.h"
+#include "transfer/ReplyParser.h"
 #include "transfer/TransferHost.h"
 #include "transfer/TransferStrings.h"
 
@@ -80,32 +82,7 @@ bool Contains(const std::vector<std::string>& list, const std::string& value) {
 
 // The Message-ID of a retrieved text (its header is unfolded).
 std::string MessageIdOfText(const std::string& text) {
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        std::string_view line(text.data() + pos, end - pos);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
-        if (line.empty()) {
-            break;
-        }
-        if (StartsWithNoCase(line, "Message-Id:")) {
-            line.remove_prefix(11);
-            while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) {
-                line.remove_prefix(1);
-            }
-            while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) {
-                line.remove_suffix(1);
-            }
-            return std::string(line.substr(0, 998));
-        }
-        pos = end + 1;
-    }
-    return {};
+    return UnfoldedField(text, "Message-Id:", MailSession::kLineMax).value_or("");
 }
 
 }  // namespace
@@ -195,6 +172,11 @@ ReceiveOutcome MailSession::Receive(bool all, const std::filesystem::path& logFi
         ~ZeroAtEnd() { s.ZeroProgress(); }
     } zeroAtEnd{state_};
 
+    DialUpScope link(LinkService(), account_, settings_.skipError != 0, LinkHost());
+    if (!link.Up()) {
+        ReportLinkDown();
+        return outcome;
+    }
     if (!Prepare(false)) {
         return outcome;
     }
@@ -342,7 +324,15 @@ ReceiveOutcome MailSession::Receive(bool all, const std::filesystem::path& logFi
 
 bool MailSession::CleanupServer() {
     BusyGuard busy(state_);
-    if (!busy.Entered() || !Prepare(false)) {
+    if (!busy.Entered()) {
+        return false;
+    }
+    DialUpScope link(LinkService(), account_, settings_.skipError != 0, LinkHost());
+    if (!link.Up()) {
+        ReportLinkDown();
+        return false;
+    }
+    if (!Prepare(false)) {
         return false;
     }
     // Messages a killed receive stored are cleaned up too.
@@ -393,7 +383,12 @@ bool MailSession::CleanupServer() {
     savedMessageIds_.clear();
     std::error_code ec;
     std::filesystem::remove(mailboxDirectory_ / kMessageIdFile, ec);
-    std::filesystem::remove(mailboxDirectory_ / kUidlFile, ec);
+    // Without UIDL only messages known by their Message-ID went; those
+    // known by their unique id alone are still on the server, and the list
+    // keeps them from being fetched again.
+    if (uidMode_) {
+        std::filesystem::remove(mailboxDirectory_ / kUidlFile, ec);
+    }
     return true;
 }
 

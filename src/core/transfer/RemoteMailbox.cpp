@@ -5,8 +5,10 @@
 
 #include "message/mime/MessageParser.h"
 #include "store/MailMessage.h"
+#include "transfer/DialUp.h"
 #include "transfer/ListFile.h"
 #include "transfer/MailSession.h"
+#include "transfer/ReplyParser.h"
 #include "transfer/TransferHost.h"
 #include "transfer/TransferStrings.h"
 
@@ -29,8 +31,24 @@ bool Contains(const std::vector<std::string>& list, const std::string& value) {
 
 }  // namespace
 
+RemoteMailbox::RemoteMailbox(MailSession& session) : session_(session) {}
+
+RemoteMailbox::~RemoteMailbox() {
+    Close();
+}
+
 bool RemoteMailbox::List(bool deliverOnReceive) {
     rows_.clear();
+    if (!link_) {
+        link_ =
+            std::make_unique<DialUpScope>(session_.LinkService(), session_.Account(),
+                                          session_.Settings().skipError != 0, session_.LinkHost());
+    }
+    if (!link_->Up()) {
+        link_.reset();
+        session_.ReportLinkDown();
+        return false;
+    }
     if (deliverOnReceive) {
         NestedBusy nested(session_.State());
         session_.Deliver();
@@ -52,14 +70,19 @@ bool RemoteMailbox::List(bool deliverOnReceive) {
     size_t index = 0;
     while (long long size = session_.NextMessage()) {
         int number = session_.CurrentListNumber();
-        std::optional<std::string> header = session_.FetchHeader(number);
+        // Read as a receive reads it, so that the Message-ID matches the
+        // one recorded when the message was received.
+        std::optional<std::string> header = session_.ReadTopUnfolded(number);
         if (!header) {
             return false;
+        }
+        if (!header->ends_with("\n\n")) {
+            *header += "\n";
         }
         MailMessage message;
         ParseOptions options;
         options.mailboxDirectory = session_.MailboxDirectory();
-        ParseMessage(message, *header + "\r\n", options);
+        ParseMessage(message, *header, options);
         RemoteRow row;
         row.number = number;
         row.subject = Trimmed(message.subject);
@@ -69,7 +92,7 @@ bool RemoteMailbox::List(bool deliverOnReceive) {
         row.sender = message.from;
         row.date = message.date;
         row.size = std::to_string(size);
-        row.messageId = message.messageId;
+        row.messageId = UnfoldedField(*header, "Message-Id:", MailSession::kLineMax).value_or("");
         if (index < uids.size()) {
             row.uid = uids[index];
         }
@@ -142,14 +165,21 @@ int RemoteMailbox::Execute() {
     }
     if (!failed) {
         WriteListFile(session_.MailboxDirectory() / kMessageIdFile, savedIds);
-        WriteListFile(session_.MailboxDirectory() / kUidlFile, savedUids);
+        // Without UIDL no row has a unique id: the list of a server that
+        // answers UIDL again next time is kept, or every message would be
+        // fetched again.
+        if (session_.UidMode()) {
+            WriteListFile(session_.MailboxDirectory() / kUidlFile, savedUids);
+        }
     }
     state.ZeroProgress();
+    link_.reset();
     return failed ? -1 : stored;
 }
 
 void RemoteMailbox::Close() {
     session_.EndPop();
+    link_.reset();
 }
 
 }  // namespace corvina

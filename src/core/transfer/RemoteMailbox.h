@@ -3,11 +3,13 @@
 // with a mark per row that the user sets, and the run that carries the
 // marks out. The dialog only draws the rows and sets marks.
 
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace corvina {
 
+class DialUpScope;
 class MailSession;
 
 // Marks of a row.
@@ -29,25 +31,30 @@ struct RemoteRow {
 
 class RemoteMailbox {
 public:
-    explicit RemoteMailbox(MailSession& session) : session_(session) {}
+    explicit RemoteMailbox(MailSession& session);
+    ~RemoteMailbox();
 
-    // The listing (button 130): with deliverOnReceive the OutBox is sent
-    // first. Logs in and keeps the connection for Execute(). False when the
-    // login or a command failed (the rows read so far stay).
+    // The listing (button 130): brings the account's dial-up link up and
+    // keeps it until Execute() or Close(); with deliverOnReceive the OutBox
+    // is sent first. Logs in and keeps the connection for Execute(). False
+    // when the link, the login or a command failed (the rows read so far
+    // stay).
     bool List(bool deliverOnReceive);
     std::vector<RemoteRow>& Rows() { return rows_; }
 
     // The dialog's OK: carries out the marks in list order; a failed
     // command ends the run. "MsgId.DAT" and "UIDL.DAT" are rewritten to
     // name exactly the rows marked V or already received, unless the run
-    // failed. Returns the number of messages stored, -1 on failure.
+    // failed; without UIDL (the server refused it) "UIDL.DAT" stays as it
+    // was. Returns the number of messages stored, -1 on failure.
     int Execute();
-    // The dialog's Cancel: ends the connection.
+    // The dialog's Cancel: ends the connection and the link.
     void Close();
 
 private:
     MailSession& session_;
     std::vector<RemoteRow> rows_;
+    std::unique_ptr<DialUpScope> link_;
 };
 
 }  // namespace corvina

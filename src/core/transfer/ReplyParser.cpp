@@ -128,6 +128,28 @@ std::optional<std::string_view> HeaderValue(std::string_view line, std::string_v
     return rest;
 }
 
+std::optional<std::string> UnfoldedField(std::string_view header, std::string_view name,
+                                         size_t max) {
+    while (!header.empty()) {
+        const size_t end = header.find('\n');
+        std::string_view line = header.substr(0, end);
+        header = end == std::string_view::npos ? std::string_view() : header.substr(end + 1);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        if (line.empty()) {
+            break;
+        }
+        if (std::optional<std::string_view> value = HeaderValue(line, name)) {
+            while (!value->empty() && IsBlank(value->back())) {
+                value->remove_suffix(1);
+            }
+            return std::string(value->substr(0, max));
+        }
+    }
+    return std::nullopt;
+}
+
 int SmtpCode(std::string_view line) {
     if (line.size() < 3) {
         return -1;

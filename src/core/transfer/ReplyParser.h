@@ -46,6 +46,15 @@ std::optional<std::string> ParseUidlLine(std::string_view line);
 // removed. nullopt for other lines.
 std::optional<std::string_view> HeaderValue(std::string_view line, std::string_view name);
 
+// The first field `name` (given with its colon, any case) of a header
+// already unfolded into one line per field (LF or CR LF ends; the first
+// empty line ends the header): its value with blanks trimmed at both ends,
+// cut at `max` bytes. nullopt when the header has no such field. The
+// received-before check, the bookkeeping of received mail and the clean-up
+// all read Message-ID and Status this one way, so that they agree.
+std::optional<std::string> UnfoldedField(std::string_view header, std::string_view name,
+                                         size_t max);
+
 // SMTP: the reply code of a line ("250-...", "354 ..."), or -1.
 int SmtpCode(std::string_view line);
 // True when the line continues a multi-line reply ("250-...").

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "ScriptedServer.h"
@@ -242,6 +243,88 @@ TEST(Receive, RefusedStatLeavesTheListsAlone) {
     EXPECT_FALSE(std::filesystem::exists(r.dir() / "MsgId.DAT"));
 }
 
+// Plays a maildrop of the one message `text` (CR LF lines, no "." line)
+// without UIDL.
+void OneMessageDrop(ServerConnection& c, const std::string& text) {
+    const std::string size = std::to_string(text.size());
+    c.SendLine("+OK ready");
+    while (auto line = c.ReadLine()) {
+        const std::string& l = *line;
+        if (l == "STAT") {
+            c.SendLine("+OK 1 " + size);
+        } else if (l == "LIST") {
+            c.Send("+OK\r\n1 " + size + "\r\n.\r\n");
+        } else if (l == "UIDL") {
+            c.SendLine("-ERR no UIDL here");
+        } else if (l == "TOP 1 0") {
+            c.Send("+OK\r\n" + text.substr(0, text.find("\r\n\r\n") + 4) + ".\r\n");
+        } else if (l == "RETR 1") {
+            c.Send("+OK\r\n" + text + ".\r\n");
+        } else if (l == "QUIT") {
+            c.SendLine("+OK bye");
+            return;
+        } else {
+            c.SendLine("+OK");
+        }
+    }
+}
+
+// A Message-ID and a Status folded onto continuation lines: the receive
+// records the Message-ID as the received-before check reads it, so a
+// server without UIDL does not hand the message over again (unless its
+// Status lacks 'R'), and Clean up Server finds it.
+TEST(Receive, FoldedMessageIdIsKnownTheNextTime) {
+    const std::string mail = test::ReadFileBytes(test::DataPath("pop3/folded-message-id.eml"));
+    std::string unread = mail;
+    unread.replace(unread.find(" RO\r\n"), 5, " O\r\n");
+    test::ScratchDir dir;
+    auto receive = [&](const std::string& text) {
+        ScriptedServer server([&](ServerConnection& c) { OneMessageDrop(c, text); });
+        Receiver r(server.Port(), 0, dir.Path());
+        ReceiveOutcome outcome = r.session.Receive(false);
+        EXPECT_TRUE(outcome.ok) << r.session.LastError();
+        server.Finish();
+        return outcome.stored;
+    };
+    EXPECT_EQ(receive(mail), 1);
+    EXPECT_EQ(ReadListFile(dir / "MsgId.DAT"),
+              (std::vector<std::string>{"<folded.1@example.test>"}));
+    EXPECT_EQ(receive(mail), 0);
+    EXPECT_EQ(receive(unread), 1);
+
+    ScriptedServer server([&](ServerConnection& c) { OneMessageDrop(c, mail); });
+    Receiver r(server.Port(), 0, dir.Path());
+    EXPECT_TRUE(r.session.CleanupServer());
+    EXPECT_TRUE(Has(server.Finish(), "DELE 1"));
+}
+
+// A "-ERR" to UIDL: neither the remote mailbox nor Clean up Server drops
+// the kept UID list (the next receive with UIDL would fetch everything
+// again), and the transcript says why messages go by their Message-ID.
+TEST(Receive, RefusedUidlKeepsTheUidListInEveryJob) {
+    const std::vector<std::pair<const char*, std::function<bool(MailSession&)>>> jobs = {
+        {"remote mailbox",
+         [](MailSession& s) {
+             RemoteMailbox remote(s);
+             return remote.List(false) && remote.Execute() == 0;
+         }},
+        {"clean up", [](MailSession& s) { return s.CleanupServer(); }},
+    };
+    for (const auto& [name, run] : jobs) {
+        SCOPED_TRACE(name);
+        ScriptedServer server([](ServerConnection& c) { Maildrop(c, 2, false); });
+        Receiver r(server.Port(), 0);
+        test::WriteFileBytes(r.dir() / "UIDL.DAT", "kept\r\n");
+        EXPECT_TRUE(run(r.session)) << r.session.LastError();
+        server.Finish();
+        EXPECT_EQ(ReadListFile(r.dir() / "UIDL.DAT"), (std::vector<std::string>{"kept"}));
+        const std::vector<std::string> transcript = r.state.Transcript();
+        EXPECT_TRUE(std::any_of(transcript.begin(), transcript.end(), [](const std::string& l) {
+            return l.rfind("The server refused UIDL (-ERR no UIDL here)", 0) == 0;
+        }));
+    }
+}
+
 // A server that stops answering in the middle of a message, with no
 // timeout: the user's abort ends the receive at once.
 TEST(Receive, AbortEndsABlockedReceive) {
@@ -349,38 +432,42 @@ TEST(RemoteMailboxTest, ListsAndCarriesOutTheMarks) {
     EXPECT_EQ(ReadListFile(r.dir() / "UIDL.DAT"), (std::vector<std::string>{"uid1", "uid4"}));
 }
 
-TEST(CheckAll, ReceivesEveryIncludedAccountAndListsWhatCame) {
+// The other accounts in account order, the current one last; an excluded
+// account is not checked at all.
+TEST(CheckAll, ReceivesEveryIncludedAccountCurrentLast) {
     ScriptedServer first([](ServerConnection& c) { Maildrop(c, 2, true); });
     ScriptedServer second([](ServerConnection& c) { Maildrop(c, 1, true); });
+    ScriptedServer third([](ServerConnection& c) { Maildrop(c, 1, true); });
     test::ScratchDir home;
     ProfileTable profiles;
-    for (int i = 0; i < 3; ++i) {
+    const uint16_t ports[] = {first.Port(), second.Port(), third.Port(), 1};
+    std::vector<std::unique_ptr<StoreBackedHost>> hosts;
+    for (int i = 0; i < 4; ++i) {
         AccountProfile& a = profiles[static_cast<size_t>(i)];
         a.pop = "127.0.0.1";
-        a.pop3Port = i == 0 ? first.Port() : second.Port();
+        a.pop3Port = ports[i];
         a.user = "u";
         a.pass = "p";
         a.mailDirNo = i;
-    }
-    profiles[0].account = "Work";
-    profiles[2].noCheckAll = 1;
-    std::vector<std::unique_ptr<StoreBackedHost>> hosts;
-    for (int i = 0; i < 3; ++i) {
         std::filesystem::path dir = MailboxDirectoryFor(home.Path(), i);
         std::filesystem::create_directories(dir);
         hosts.push_back(std::make_unique<StoreBackedHost>(dir));
     }
+    profiles[0].account = "Work";
+    profiles[3].noCheckAll = 1;
     TransferState state;
     SessionSettings settings;
     settings.leaveLog = 1;
-    CheckAllResult result = CheckAllAccounts(profiles, home.Path(), settings, state,
+    CheckAllResult result = CheckAllAccounts(profiles, 0, home.Path(), settings, state,
                                              [&](int i) -> TransferHost& { return *hosts[i]; });
     EXPECT_TRUE(result.ok);
-    EXPECT_EQ(result.stored, 3);
-    EXPECT_EQ(result.lines, (std::vector<std::string>{
-                                "<<< Work >>>", "s1 / ", "s2 / ", "*",
-                                "2 new messages are received from 127.0.0.1.", "<<< MailBox 02 >>>",
-                                "s1 / ", "*", "1 new messages are received from 127.0.0.1."}));
+    EXPECT_EQ(result.stored, 4);
+    EXPECT_EQ(
+        result.lines,
+        (std::vector<std::string>{
+            "<<< MailBox 02 >>>", "s1 / ", "*", "1 new messages are received from 127.0.0.1.",
+            "<<< MailBox 03 >>>", "s1 / ", "*", "1 new messages are received from 127.0.0.1.",
+            "<<< Work >>>", "s1 / ", "s2 / ", "*", "2 new messages are received from 127.0.0.1."}));
     EXPECT_EQ(hosts[0]->ReadFolder("InBox").size(), 2u);
     EXPECT_EQ(hosts[1]->ReadFolder("InBox").size(), 1u);
     EXPECT_TRUE(std::filesystem::exists(MailboxDirectoryFor(home.Path(), 0) / "MailLog.TXT"));
