@@ -22,6 +22,12 @@ CheckAllResult CheckAllAccounts(const ProfileTable& profiles, int currentAccount
                                 const std::function<TransferHost&(int accountIndex)>& hostFor,
                                 DialUp* dialUp) {
     CheckAllResult result;
+    BusyGuard busy(state);
+    if (!busy.Entered()) {
+        result.ok = false;
+        result.refused = true;
+        return result;
+    }
     SessionSettings forced = settings;
     forced.skipError = 1;
 
@@ -67,7 +73,11 @@ CheckAllResult CheckAllAccounts(const ProfileTable& profiles, int currentAccount
         session.SetAccount(account, i, mailboxDirectory);
         session.SetSettings(forced);
         session.SetDialUp(dialUp);
-        ReceiveOutcome outcome = session.Receive(false, mailboxDirectory / "MailLog.TXT");
+        ReceiveOutcome outcome;
+        {
+            NestedBusy nested(state);
+            outcome = session.Receive(false, mailboxDirectory / "MailLog.TXT");
+        }
         if (!outcome.ok) {
             // Errors are not shown while all accounts are checked: the list
             // says what went wrong.

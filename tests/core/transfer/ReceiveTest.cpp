@@ -458,6 +458,12 @@ TEST(CheckAll, ReceivesEveryIncludedAccountCurrentLast) {
     TransferState state;
     SessionSettings settings;
     settings.leaveLog = 1;
+    {
+        BusyGuard running(state);  // refused while another transfer runs
+        EXPECT_TRUE(CheckAllAccounts(profiles, 0, home.Path(), settings, state,
+                                     [&](int i) -> TransferHost& { return *hosts[i]; })
+                        .refused);
+    }
     CheckAllResult result = CheckAllAccounts(profiles, 0, home.Path(), settings, state,
                                              [&](int i) -> TransferHost& { return *hosts[i]; });
     EXPECT_TRUE(result.ok);
