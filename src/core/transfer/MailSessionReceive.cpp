@@ -146,8 +146,8 @@ const MailMessage* MailSession::HandOverText(std::string_view text, std::string*
         }
     }
     auto message = std::make_unique<MailMessage>();
-    const ParseOptions options = IncomingParseOptions(MimeTypes(), settings_.autoWrap != 0,
-                                                      account_, mailboxDirectory_);
+    const ParseOptions options =
+        IncomingParseOptions(MimeTypes(), settings_.autoWrap != 0, account_, mailboxDirectory_);
     ParseMessage(*message, settings_.eucReceive ? FromEuc(text) : text, options);
     if (release) {
         // Parsed: the text is not held beside the copy the store writes.
