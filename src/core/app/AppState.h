@@ -5,6 +5,7 @@
 // parameter should.
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,8 @@
 #include "app/Settings.h"
 
 namespace corvina {
+
+class MimeTypeTable;
 
 struct AppState {
     Settings settings;
@@ -25,6 +28,9 @@ struct AppState {
     std::filesystem::path mailboxDirectory;      // home / "User%d" (MailDirNo)
     std::filesystem::path addressBookDirectory;  // home / "AddrBook"
     std::string defaultGroup = "!Default";
+    // The MIME type table of the settings, put here by the loader
+    // (LoadContext::buildMimeTypes); null until then (the built-in rows).
+    std::shared_ptr<const MimeTypeTable> mimeTypes;
 
     // Files to delete at shutdown (e.g. attachments opened for viewing).
     std::vector<std::filesystem::path> temporaryFiles;

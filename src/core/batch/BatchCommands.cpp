@@ -18,7 +18,7 @@
 #include "filter/FilterList.h"
 #include "filter/ManualFiltering.h"
 #include "message/HeaderUnfold.h"
-#include "message/mime/MessageParser.h"
+#include "message/mime/MessageOptions.h"
 #include "message/mime/MimeTypeTable.h"
 #include "platform/ConfigStore.h"
 #include "store/FolderNames.h"
@@ -233,10 +233,7 @@ int DeliverFile(const BatchOptions& options, const BatchStreams& streams, AppSta
     if (!options.folder.empty() && !FolderOrComplain(tree, options.folder, streams))
         return 1;
     auto message = std::make_unique<MailMessage>();
-    ParseOptions parse;
-    parse.mailboxDirectory = state.mailboxDirectory;
-    parse.ownAddress = state.current.address;
-    parse.trustStoreLines = false;
+    const ParseOptions parse = IncomingParseOptions(state);
     ParseMessage(*message, ReceivedForm(*raw), parse);
     message->status.clear();
     std::string folder = options.folder;
@@ -299,8 +296,7 @@ int Compose(const BatchOptions& options, const BatchStreams& streams, const Conf
     }
     // A new message gets the account's signature, as a new compose window does.
     composition.AppendSignature(state.homeDirectory, state.current.signature);
-    MimeTypeTable types;
-    types.LoadFromConfig(store);
+    const MimeTypeTable& types = MimeTypesOf(state);
     for (const std::filesystem::path& file : options.attachments) {
         // A file that cannot be added would leave an error line in the
         // message: nothing is saved then.
@@ -386,8 +382,7 @@ int RunLoadedCommand(const BatchOptions& options, const BatchStreams& streams,
         case BatchCommand::kExport:
         case BatchCommand::kAddresses:
         case BatchCommand::kAddAddress: {
-            MimeTypeTable types;
-            types.LoadFromConfig(store);
+            const MimeTypeTable& types = MimeTypesOf(state);
             return RunMaintenanceCommand(options, streams, state, tree, types);
         }
     }

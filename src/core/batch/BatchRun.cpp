@@ -15,6 +15,7 @@
 #include "batch/BatchCommands.h"
 #include "batch/BatchOptions.h"
 #include "common/CodePage.h"
+#include "message/mime/MessageOptions.h"
 #include "platform/ConfigStore.h"
 #include "platform/Paths.h"
 #include "platform/SingleInstance.h"
@@ -136,6 +137,7 @@ int RunBatchCommand(const BatchOptions& givenOptions, BatchStreams streams) {
     TerminalAppHost appHost(streams.in, streams.err);
     LoadContext context;
     context.enterHomeDirectory = false;
+    context.buildMimeTypes = MimeTypesLoader(store);
     if (!LoadSettings(store, appHost, context, state)) {
         std::fprintf(streams.err,
                      "corvina: the settings were not loaded: the local password or the home "

@@ -10,7 +10,7 @@
 #include "app/AppState.h"
 #include "batch/BatchOptions.h"
 #include "batch/BatchRun.h"
-#include "message/mime/MessageParser.h"
+#include "message/mime/MessageOptions.h"
 #include "message/mime/OutgoingText.h"
 #include "store/BackupLog.h"
 #include "store/Compact.h"
@@ -183,9 +183,7 @@ int RunMaintenanceCommand(const BatchOptions& options, const BatchStreams& strea
             }
             std::fclose(log);
             auto parse = [&](MailMessage& m, std::string_view text) {
-                ParseOptions parseOptions;
-                parseOptions.mailboxDirectory = state.mailboxDirectory;
-                parseOptions.ownAddress = state.current.address;
+                const ParseOptions parseOptions = IncomingParseOptions(state);
                 ParseMessage(m, text, parseOptions);
             };
             const int delivered = ReceiveBackupLog(options.file, tree.Context(), parse, &host);

@@ -8,6 +8,7 @@
 #endif
 
 #include "common/Bytes.h"
+#include "message/AttachmentLink.h"
 #include "store/MailMessage.h"
 
 namespace corvina {
@@ -407,7 +408,7 @@ void ApplyIndexLine(HeaderKind kind, std::string_view value, MailMessage& m,
             break;
         case HeaderKind::MarloAttachment: {
             AttachmentEntry entry;
-            entry.path = AttachmentPathFromStored(value, mailboxDir);
+            entry.path = AttachmentLinkPath(value, mailboxDir);
             m.attachments.push_back(std::move(entry));
             break;
         }
@@ -598,26 +599,6 @@ bool ReadMessageBody(MailboxLineReader& reader, MailMessage& message) {
         message.bodyLineCount += static_cast<int>(message.bodyLines.Append(line));
     }
     return false;
-}
-
-std::filesystem::path AttachmentPathFromStored(std::string_view value,
-                                               const std::filesystem::path& mailboxDir) {
-    const bool absolute = (!value.empty() && (value[0] == '/' || value[0] == '\\')) ||
-                          (value.size() > 1 && value[1] == ':');
-    if (absolute) {
-        return std::filesystem::path(std::string(value));
-    }
-    return mailboxDir / "Attach" / std::string(value);
-}
-
-std::string AttachmentPathToStored(const std::filesystem::path& path,
-                                   const std::filesystem::path& mailboxDir) {
-    const std::string full = path.string();
-    const std::string prefix = (mailboxDir / "Attach").string() + "/";
-    if (full.size() > prefix.size() && StartsWithNoCase(full, prefix)) {
-        return full.substr(prefix.size());
-    }
-    return full;
 }
 
 std::string ReferenceFromValue(std::string_view value, bool lastOpening) {

@@ -61,14 +61,6 @@ bool CountMessageBody(MailboxLineReader& reader, int& lineCount);
 // "."), counting them. False when the bytes end first (what was read stays).
 bool ReadMessageBody(MailboxLineReader& reader, MailMessage& message);
 
-// Value of an "X-Marlo-Attachment-File" line as a path: a relative value
-// lies in the mailbox directory's Attach directory.
-std::filesystem::path AttachmentPathFromStored(std::string_view value,
-                                               const std::filesystem::path& mailboxDir);
-// The stored form: without the mailbox directory's "Attach/" prefix.
-std::string AttachmentPathToStored(const std::filesystem::path& path,
-                                   const std::filesystem::path& mailboxDir);
-
 // The parent reference taken from an In-Reply-To or References value.
 std::string ReferenceFromValue(std::string_view value, bool lastOpening);
 

@@ -13,6 +13,7 @@
 #include "common/AtomicFile.h"
 #include "common/BufferedFile.h"
 #include "common/MappedFile.h"
+#include "message/AttachmentLink.h"
 #include "store/FolderFileCheck.h"
 #include "store/FolderLock.h"
 #include "store/FolderNames.h"
@@ -74,7 +75,7 @@ void FormatHeader(const MailMessage& m, const std::filesystem::path& mailboxDir,
         out.push_back('\n');
     }
     for (const AttachmentEntry& a : m.attachments) {
-        AppendField(out, "X-Marlo-Attachment-File:", AttachmentPathToStored(a.path, mailboxDir));
+        AppendField(out, "X-Marlo-Attachment-File:", AttachmentLinkValue(a.path, mailboxDir));
     }
     if (m.decoded) {
         out.append("X-Marlo-Decorded:1\n");

@@ -35,6 +35,7 @@ struct SessionSettings {
     int leaveLog = 0;
     int autoFilter = 1;
     int eucReceive = 0;
+    int autoWrap = 0;  // received long lines are wrapped
     int noMailNotify = 0;
     int sendMode = 0;
     int sendDate = 1;

@@ -10,7 +10,7 @@
 #include "common/CodePage.h"
 #include "filter/FilterList.h"
 #include "message/JapaneseCode.h"
-#include "message/mime/MessageParser.h"
+#include "message/mime/MessageOptions.h"
 #include "store/MailMessage.h"
 #include "transfer/DialUp.h"
 #include "transfer/ListFile.h"
@@ -123,9 +123,8 @@ const MailMessage* MailSession::HandOverText(std::string_view text, std::string*
         }
     }
     auto message = std::make_unique<MailMessage>();
-    ParseOptions options;
-    options.mailboxDirectory = mailboxDirectory_;
-    options.ownAddress = account_.address;
+    const ParseOptions options =
+        IncomingParseOptions(MimeTypes(), settings_.autoWrap != 0, account_, mailboxDirectory_);
     ParseMessage(*message, settings_.eucReceive ? FromEuc(text) : text, options);
     if (release) {
         // Parsed: the text is not held beside the copy the store writes.

@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "app/ProfileSelection.h"
+#include "message/mime/MessageOptions.h"
 #include "store/OutBoxQueue.h"
 #include "transfer/MailSession.h"
 
@@ -14,6 +15,7 @@ SessionSettings SessionSettingsFrom(const Settings& settings) {
     s.leaveLog = settings.leaveLog;
     s.autoFilter = settings.autoFilter;
     s.eucReceive = settings.eucReceive;
+    s.autoWrap = settings.autoWrap;
     s.noMailNotify = settings.noMailNotify;
     s.sendMode = settings.sendMode;
     s.sendDate = settings.sendDate;
@@ -26,6 +28,7 @@ void ConfigureSession(MailSession& session, const AppState& state) {
     session.SetSettings(SessionSettingsFrom(state.settings));
     session.SetProfiles(&state.profiles, state.homeDirectory);
     session.SetAddressBookDirectory(state.addressBookDirectory);
+    session.SetMimeTypes(&MimeTypesOf(state));
 }
 
 std::vector<std::string> RecoverInterruptedDeliveries(const AppState& state) {

@@ -1,7 +1,7 @@
 // Mail as it arrives from outside, replayed from tests/data/mime: base64
 // written loosely, base64 cut short, a saved message that still begins with
-// its mailbox envelope line, and an enclosed message carrying the store's
-// own lines.
+// its mailbox envelope line, an enclosed message carrying the store's own
+// lines, and attachment names whose Shift_JIS trail byte is a backslash.
 #include <gtest/gtest.h>
 
 #include "MimeTestSupport.h"
@@ -93,6 +93,31 @@ TEST(MailFromOutside, EnclosedMessageLosesTheStoreLines) {
     EXPECT_EQ(*text,
               "From: outsider@example.org\nX-Marlo-Other: kept\nSubject: enclosed\n\n"
               "X-Marlo-Reply: body text stays\n.\n");
+}
+
+// Each of the six characters whose Shift_JIS trail byte is 0x5C, in five
+// forms per character: raw Shift_JIS, raw ISO-2022-JP, a Shift_JIS and an
+// ISO-2022-JP encoded word inside quotes, and quoted RFC 2231 sections.
+// The form's number follows the character in each name.
+TEST(MailFromOutside, TrailByteBackslashInQuotedNamesIsNoEscape) {
+    const std::string mail = Data("shift-jis-names-with-backslash-trail-byte.eml");
+    const char* const sjis[] = {"\x95\x5C", "\x83\x5C", "\x97\x5C",
+                                "\x94\x5C", "\x90\x5C", "\x8D\x5C"};
+    const char* const utf8[] = {"\xE8\xA1\xA8", "\xE3\x82\xBD", "\xE4\xBA\x88",
+                                "\xE8\x83\xBD", "\xE7\x94\xB3", "\xE6\xA7\x8B"};
+    for (int page : {CodePage::kShiftJis, CodePage::kUtf8}) {
+        MimeFixture fx(page);
+        MailMessage m;
+        fx.Parse(m, mail);
+        Lines expected;
+        for (int c = 0; c < 6; ++c) {
+            for (int form = 1; form <= 5; ++form) {
+                expected.push_back((page == CodePage::kUtf8 ? utf8[c] : sjis[c]) +
+                                   std::to_string(form) + ".bin");
+            }
+        }
+        EXPECT_EQ(fx.AttachmentNames(m), expected) << "code page " << page;
+    }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "MimeTestSupport.h"
 #include "message/Base64.h"
+#include "store/MailboxParser.h"
 
 namespace corvina::test {
 namespace {
@@ -260,10 +261,20 @@ TEST(ParseMessage, HeaderFieldRules) {
     EXPECT_EQ(m.priority, 3);
     EXPECT_EQ(m.parentReference, "<b@x>");
     EXPECT_FALSE(m.read);
-    fx.Parse(m, "X-MSMail-Priority: Low\nStatus: RO\nIn-Reply-To: no brackets \n\nx\n");
+    // A Status line from outside marks nothing and is not kept; in the
+    // program's own copies it keeps the read mark.
+    const std::string statusRo =
+        "X-MSMail-Priority: Low\nStatus: RO\nIn-Reply-To: no brackets \n\nx\n";
+    fx.Parse(m, statusRo);
     EXPECT_EQ(m.priority, 5);
-    EXPECT_TRUE(m.read);
+    EXPECT_FALSE(m.read);
+    EXPECT_EQ(m.status, "");
+    EXPECT_EQ(m.otherHeaders, (Lines{"X-MSMail-Priority: Low", "In-Reply-To: no brackets "}));
     EXPECT_EQ(m.parentReference, "no brackets");
+    fx.options.trustStoreLines = true;
+    fx.Parse(m, statusRo);
+    EXPECT_TRUE(m.read);
+    EXPECT_EQ(m.status, "RO");
 }
 
 TEST(ParseMessage, StoreLinesAreTrustedOnlyFromOwnFiles) {
@@ -292,6 +303,42 @@ TEST(ParseMessage, StoreLinesAreTrustedOnlyFromOwnFiles) {
     EXPECT_EQ(m.attachments[0].path, fx.Attach() / "sub/x.uue");
     EXPECT_EQ(m.attachments[0].subtype, "x-uuencode");
     EXPECT_EQ(m.attachments[0].encoding, "7bit");
+}
+
+// The mailbox loader and the parser read a stored link as the same file,
+// and the writer gives back the value that was read.
+TEST(AttachmentLink, LoaderAndParserReadOneFileAndWriteItBack) {
+    MimeFixture fx;
+    fx.options.trustStoreLines = true;
+    const std::filesystem::path dir = fx.dir.Path();
+    const struct {
+        std::string value;
+        std::filesystem::path file;
+        std::string written;
+    } cases[] = {
+        {"pic.gif", fx.Attach() / "pic.gif", "pic.gif"},
+        {"sub\\x.uue", fx.Attach() / "sub/x.uue", "sub/x.uue"},
+        {"/elsewhere/doc.pdf", "/elsewhere/doc.pdf", "/elsewhere/doc.pdf"},
+        // Paths on a Windows disk: kept whole, never taken from the
+        // working directory.
+        {"C:\\Mail\\Attach\\x.gif", fx.Attach() / "C:\\Mail\\Attach\\x.gif",
+         "C:\\Mail\\Attach\\x.gif"},
+        {"\\Mail\\x.gif", fx.Attach() / "\\Mail\\x.gif", "\\Mail\\x.gif"},
+    };
+    for (const auto& c : cases) {
+        const std::string line = "X-Marlo-Attachment-File:" + c.value;
+        MailMessage parsed;
+        fx.Parse(parsed, line + "\n\nb\n");
+        const std::string file = line + "\r\n\r\n.\r\n";
+        MailboxLineReader reader(file.data(), file.data() + file.size());
+        MailMessage loaded;
+        ASSERT_TRUE(ReadMessageHeader(reader, loaded, dir, HeaderPass::Index));
+        ASSERT_EQ(parsed.attachments.size(), 1u) << c.value;
+        ASSERT_EQ(loaded.attachments.size(), 1u) << c.value;
+        EXPECT_EQ(parsed.attachments[0].path, c.file) << c.value;
+        EXPECT_EQ(loaded.attachments[0].path, c.file) << c.value;
+        EXPECT_EQ(AttachmentLinkValue(c.file, dir), c.written) << c.value;
+    }
 }
 
 TEST(ParseMessage, DepthAndPartLimitsLeaveTheRestAsText) {

@@ -1,25 +1,21 @@
 #include "message/mime/MessageParser.h"
 
 #include <cstring>
-#include <fstream>
-#include <new>
 #include <optional>
-#include <system_error>
 
 #include "common/Bytes.h"
 #include "common/CodePage.h"
 #include "message/Address.h"
 #include "message/Base64.h"
-#include "message/BinHex.h"
 #include "message/HeaderUnfold.h"
 #include "message/HeaderWords.h"
-#include "message/MessageHost.h"
 #include "message/QuotedPrintable.h"
 #include "message/StoreLines.h"
-#include "message/Uuencode.h"
 #include "message/mime/AttachmentFile.h"
+#include "message/mime/MessageOptions.h"
 #include "message/mime/MimeParameters.h"
 #include "message/mime/MimeTypeTable.h"
+#include "message/mime/SecondStageDecode.h"
 #include "store/MailMessage.h"
 
 namespace corvina {
@@ -82,9 +78,14 @@ std::string DecodeWords(std::string_view line, const CodePage& cp) {
 }
 
 // One header field starting at pos with its continuation lines, joined and
-// decoded. Empty when pos is at the empty line that ends the header.
-std::string ReadField(std::string_view text, std::size_t& pos, const CodePage& cp) {
-    std::string field = DecodeWords(TakeLine(text, pos), cp);
+// (with `decode`) its encoded words decoded. Empty when pos is at the empty
+// line that ends the header.
+std::string ReadField(std::string_view text, std::size_t& pos, const CodePage& cp,
+                      bool decode = true) {
+    auto words = [&](std::string_view line) {
+        return decode ? DecodeWords(line, cp) : std::string(line);
+    };
+    std::string field = words(TakeLine(text, pos));
     if (field.size() > kUnfoldedFieldMax) {
         field.resize(kUnfoldedFieldMax);
     }
@@ -102,7 +103,7 @@ std::string ReadField(std::string_view text, std::size_t& pos, const CodePage& c
         if (cont.empty() || cont.front() != '=') {
             field += ' ';
         }
-        field += DecodeWords(cont, cp);
+        field += words(cont);
         if (field.size() > kUnfoldedFieldMax) {
             field.resize(kUnfoldedFieldMax);
         }
@@ -172,17 +173,12 @@ public:
           options_(options),
           result_(result),
           cp_(options.codePage ? *options.codePage : CodePage::Working()),
-          types_(options.types ? *options.types : BuiltInTypes()),
+          types_(options.types ? *options.types : BuiltInMimeTypes()),
           attachDir_(options.AttachmentDirectory()) {}
 
     void Run(std::string_view text);
 
 private:
-    static const MimeTypeTable& BuiltInTypes() {
-        static const MimeTypeTable table;
-        return table;
-    }
-
     void HeaderLine(const std::string& line);
     void ContentTypeLine(std::string_view value);
     void PriorityLine(std::string_view line);
@@ -203,7 +199,6 @@ private:
     // end of the body before it.
     std::size_t ScanToBoundary(std::size_t& pos) const;
     void DecodeLeaf(PartHeader part, std::string_view body, bool single);
-    void SecondStage();
 
     MailMessage& message_;
     const ParseOptions& options_;
@@ -288,7 +283,7 @@ void Parser::HeaderLine(const std::string& line) {
         if (StartsWithNoCase(l, "X-MARLO-ATTACHMENT-FILE:")) {
             if (!value.empty()) {
                 AttachmentEntry entry;
-                entry.path = ResolveAttachmentLink(value, options_.mailboxDirectory, cp_);
+                entry.path = AttachmentLinkPath(value, options_.mailboxDirectory, cp_);
                 TypeAttachmentByFileName(entry, types_);
                 message_.attachments.push_back(std::move(entry));
             }
@@ -317,7 +312,11 @@ void Parser::HeaderLine(const std::string& line) {
     } else if (StartsWithNoCase(l, "DATE:")) {
         message_.date = ValueAfterColon(l);
     } else if (StartsWithNoCase(l, "STATUS:")) {
-        message_.status = ValueAfterColon(l);
+        // The store's read and sent marks: a sender (or another program's
+        // mailbox) does not set them, so mail from outside arrives unread.
+        if (options_.trustStoreLines) {
+            message_.status = ValueAfterColon(l);
+        }
     } else if (StartsWithNoCase(l, "BCC:")) {
         message_.bcc = ValueAfterColon(l);
     } else if (StartsWithNoCase(l, "REPLY-TO:")) {
@@ -438,7 +437,12 @@ void Parser::ReadPartHeader(std::size_t& pos, PartHeader& part, bool& hitBoundar
                 return;
             }
         }
-        std::string line = ReadField(text_, pos, cp_);
+        // Fields with parameters are read as written: their quoted strings
+        // are unescaped before any encoded word in them is decoded.
+        const std::string_view rest = text_.substr(pos);
+        const bool structured = StartsWithNoCase(rest, "CONTENT-TYPE:") ||
+                                StartsWithNoCase(rest, "CONTENT-DISPOSITION:");
+        std::string line = ReadField(text_, pos, cp_, !structured);
         std::string_view l = line;
         if (StartsWithNoCase(l, "CONTENT-TYPE:")) {
             std::string_view value = l.substr(13);
@@ -456,21 +460,19 @@ void Parser::ReadPartHeader(std::size_t& pos, PartHeader& part, bool& hitBoundar
             if (std::optional<std::string> charset = FindCharset(value)) {
                 part.charset = std::move(*charset);
             }
-            if (std::optional<DecodedParameter> n = FindExtendedParameter(value, "name")) {
-                part.fileName =
-                    n->charset.empty() ? n->bytes : cp_.FromCharset(n->charset, n->bytes);
+            if (std::optional<DecodedParameter> n = FindExtendedParameter(value, "name", cp_)) {
+                part.fileName = ParameterText(*n, cp_);
                 part.fileNameFromExtended = n->extended;
             }
         } else if (StartsWithNoCase(l, "CONTENT-TRANSFER-ENCODING:")) {
             part.encoding = ValueAfterColon(l);
         } else if (StartsWithNoCase(l, "CONTENT-DISPOSITION:")) {
             std::string_view value = l.substr(20);
-            if (std::optional<DecodedParameter> f = FindExtendedParameter(value, "filename")) {
+            if (std::optional<DecodedParameter> f = FindExtendedParameter(value, "filename", cp_)) {
                 const bool extended = f->extended;
                 // A name in the RFC 2231 form wins; a plain one only fills a gap.
                 if (part.fileName.empty() || (extended && !part.fileNameFromExtended)) {
-                    part.fileName =
-                        f->charset.empty() ? f->bytes : cp_.FromCharset(f->charset, f->bytes);
+                    part.fileName = ParameterText(*f, cp_);
                     part.fileNameFromExtended = extended;
                 }
             }
@@ -646,66 +648,6 @@ WalkEnd Parser::DecodeParts(std::size_t& pos, bool single, int depth, std::size_
     }
 }
 
-void Parser::SecondStage() {
-    const std::size_t count = message_.attachments.size();
-    for (std::size_t i = 0; i < count; ++i) {
-        const AttachmentEntry entry = message_.attachments[i];
-        if (!EqualNoCase(entry.type, "application")) {
-            continue;
-        }
-        const bool binhex = EqualNoCase(entry.subtype, "mac-binhex40");
-        const bool uu = EqualNoCase(entry.subtype, "x-uuencode");
-        if (!binhex && !uu) {
-            continue;
-        }
-        std::error_code ec;
-        auto size = std::filesystem::file_size(entry.path, ec);
-        if (ec) {
-            continue;
-        }
-        std::string content;
-        try {
-            if (size > kMaxSecondStageBytes) {
-                throw std::bad_alloc();
-            }
-            content.resize(static_cast<std::size_t>(size));
-        } catch (const std::bad_alloc&) {
-            if (options_.host) {
-                options_.host->ShowStatus(kInsufficientMemoryText);
-            }
-            continue;
-        }
-        std::ifstream in(entry.path, std::ios::binary);
-        if (!in.read(content.data(), static_cast<std::streamsize>(content.size()))) {
-            continue;
-        }
-        DecodeTarget target;
-        target.directory = attachDir_;
-        target.dialogDirectory = attachDir_;
-        target.host = options_.host;
-        std::optional<std::filesystem::path> out;
-        if (binhex) {
-            std::size_t at = content.find(kBinHexFirstLine);
-            if (at != std::string::npos) {
-                out = BinHexDecodeText(std::string_view(content).substr(at), target);
-            }
-        } else {
-            std::size_t at = content.rfind("begin ", 0) == 0 ? 0 : content.find("\nbegin ");
-            if (at != std::string::npos) {
-                at += content[at] == '\n' ? 1 : 0;
-                out = UuDecodeText(std::string_view(content).substr(at), target);
-            }
-        }
-        if (out) {
-            AttachmentEntry decodedEntry;
-            decodedEntry.path = *out;
-            TypeAttachmentByFileName(decodedEntry, types_);
-            message_.attachments.push_back(std::move(decodedEntry));
-            result_.createdFiles.push_back(*out);
-        }
-    }
-}
-
 void Parser::Run(std::string_view text) {
     std::string storage;
     text_ = NormaliseText(text, storage);
@@ -787,7 +729,8 @@ void Parser::Run(std::string_view text) {
     }
 
     if (!result_.storedAttachments) {
-        SecondStage();
+        DecodeTextEncodedAttachments(message_, types_, attachDir_, options_.host,
+                                     result_.createdFiles);
     }
     if (message_.bodyLineCount == 0) {
         message_.AddBodyLine("");

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "message/AttachmentLink.h"  // the stored links, for the serializer
 #include "message/mime/AutoWrap.h"
 
 namespace corvina {
@@ -42,8 +43,9 @@ struct ParseOptions {
     LineBreakSets breakSets;
     // True only for the program's own mailbox files and its own serialised
     // copies: then the store lines X-Marlo-Attachment-File, -Decorded,
-    // -Reply and -Encoding are read. In text from outside they are dropped,
-    // so a sender cannot link a local file to a message.
+    // -Reply and -Encoding and the Status line are read. In text from
+    // outside they are dropped, so a sender cannot link a local file to a
+    // message nor mark it read.
     bool trustStoreLines = false;
     MessageHost* host = nullptr;  // save dialogs of the second-stage decoders, notices
 
@@ -73,16 +75,6 @@ std::vector<std::string> DecodeFormData(std::string_view body);
 // "." gets one more, so that the copy reads back exactly.
 std::string SerializeMessage(const MailMessage& message,
                              const std::filesystem::path& mailboxDirectory);
-
-// A stored attachment link made into a path: absolute values stay, others
-// are taken inside mailboxDirectory / "Attach" ("\" read as "/").
-std::filesystem::path ResolveAttachmentLink(std::string_view value,
-                                            const std::filesystem::path& mailboxDirectory,
-                                            const CodePage& cp);
-// The stored value of a link: relative to mailboxDirectory / "Attach" when
-// inside it, the whole path otherwise.
-std::string AttachmentLinkValue(const std::filesystem::path& path,
-                                const std::filesystem::path& mailboxDirectory);
 
 // Whether a part of this type is shown as text: the type's table row is
 // text/plain, or without a row the type is "text" or "message".

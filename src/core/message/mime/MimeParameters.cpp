@@ -4,10 +4,69 @@
 #include <map>
 
 #include "common/Bytes.h"
+#include "common/CodePage.h"
+#include "message/HeaderWords.h"
+#include "message/JapaneseCode.h"
 
 namespace corvina {
 
 namespace {
+
+bool IsSjisLead(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+bool IsSjisTrail(unsigned char c) {
+    return c >= 0x40 && c <= 0xFC && c != 0x7F;
+}
+
+bool IsValidUtf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        int follow = c < 0x80                 ? 0
+                     : c >= 0xC2 && c <= 0xDF ? 1
+                     : c >= 0xE0 && c <= 0xEF ? 2
+                     : c >= 0xF0 && c <= 0xF4 ? 3
+                                              : -1;
+        if (follow < 0 || i + static_cast<std::size_t>(follow) >= text.size()) {
+            return false;
+        }
+        for (int k = 1; k <= follow; ++k) {
+            if ((static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]) & 0xC0) !=
+                0x80) {
+                return false;
+            }
+        }
+        i += static_cast<std::size_t>(follow) + 1;
+    }
+    return true;
+}
+
+bool IsValidSjis(std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (IsSjisLead(c)) {
+            if (i + 1 >= text.size() || !IsSjisTrail(static_cast<unsigned char>(text[i + 1]))) {
+                return false;
+            }
+            ++i;
+        } else if (c >= 0x80 && !(c >= 0xA1 && c <= 0xDF)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The code page in which the raw 8-bit text of a header value is read: the
+// working one, except that on UTF-8 a value that is not UTF-8 but is
+// Shift_JIS came from a Japanese mailer that wrote it raw.
+const CodePage& RawTextCodePage(std::string_view value, const CodePage& cp) {
+    if (cp.IsUtf8() && !IsValidUtf8(value) && IsValidSjis(value)) {
+        return CodePage::Get(CodePage::kShiftJis);
+    }
+    return cp;
+}
 
 std::string PercentDecode(std::string_view text) {
     std::string out;
@@ -82,6 +141,10 @@ MimeTypeName ParseContentTypeValue(std::string_view value) {
 }
 
 std::vector<MimeParameter> ParseParameters(std::string_view value) {
+    return ParseParameters(value, RawTextCodePage(value, CodePage::Working()));
+}
+
+std::vector<MimeParameter> ParseParameters(std::string_view value, const CodePage& cp) {
     std::vector<MimeParameter> out;
     size_t i = value.find(';');
     if (i == std::string_view::npos) {
@@ -107,12 +170,16 @@ std::vector<MimeParameter> ParseParameters(std::string_view value) {
         std::string text;
         if (i < n && value[i] == '"') {
             ++i;
+            // Character by character, so that a trail byte is never an
+            // escape; an escape takes the whole character after it.
             while (i < n && value[i] != '"') {
                 if (value[i] == '\\' && i + 1 < n) {
                     ++i;
                 }
-                text += value[i];
-                ++i;
+                const std::size_t len = static_cast<std::size_t>(cp.CharLength(value, i));
+                const std::size_t take = len == 0 ? 1 : std::min(len, n - i);
+                text.append(value.substr(i, take));
+                i += take;
             }
             if (i < n) {
                 ++i;  // closing quote
@@ -149,7 +216,20 @@ std::optional<std::string> FindParameter(std::string_view value, std::string_vie
 
 std::optional<DecodedParameter> FindExtendedParameter(std::string_view value,
                                                       std::string_view name) {
-    std::vector<MimeParameter> params = ParseParameters(value);
+    return FindExtendedParameter(value, name, CodePage::Working());
+}
+
+std::optional<DecodedParameter> FindExtendedParameter(std::string_view value, std::string_view name,
+                                                      const CodePage& cp) {
+    // ISO-2022-JP cannot be read byte by byte (its two-byte characters use
+    // the bytes of '"' and '\\'), so a value written in it is converted first.
+    std::string converted;
+    if (value.find("\x1b$") != std::string_view::npos) {
+        converted = JisToWorking(value, cp);
+        value = converted;
+    }
+    const CodePage& raw = RawTextCodePage(value, cp);
+    std::vector<MimeParameter> params = ParseParameters(value, raw);
     std::optional<std::string> plain;
     const MimeParameter* single = nullptr;
     std::map<int, const MimeParameter*> sections;
@@ -207,14 +287,37 @@ std::optional<DecodedParameter> FindExtendedParameter(std::string_view value,
                 out.bytes += p->value;
             }
         }
+        if (out.charset.empty() && &raw != &cp) {
+            out.charset = raw.MimeCharsetName();
+        }
         return out;
     }
     if (plain) {
         DecodedParameter out;
         out.bytes = std::move(*plain);
+        if (&raw != &cp) {
+            out.charset = raw.MimeCharsetName();
+        }
         return out;
     }
     return std::nullopt;
+}
+
+std::string ParameterText(const DecodedParameter& parameter, const CodePage& cp) {
+    std::string text = parameter.bytes;
+    if (!parameter.charset.empty() && !cp.IsCharsetOfW(parameter.charset) &&
+        !EqualNoCase(parameter.charset, "us-ascii")) {
+        text = cp.FromCharset(parameter.charset, text);
+    }
+    if (parameter.extended) {
+        return text;
+    }
+    if (text.find("=?") != std::string::npos) {
+        if (std::optional<std::string> decoded = DecodeHeaderWords(text, cp)) {
+            text = std::move(*decoded);
+        }
+    }
+    return text;
 }
 
 std::optional<std::string> FindBoundary(std::string_view value) {

@@ -171,13 +171,19 @@ const MimeTypeEntry& MimeTypeTable::FindByFileName(std::string_view fileName) co
     return FindByExtension(fileName.substr(dot + 1));
 }
 
+bool IsTextEncodedFileType(std::string_view subtype) {
+    return EqualNoCase(subtype, "mac-binhex40") || EqualNoCase(subtype, "x-uuencode");
+}
+
+std::string_view FileTransferEncoding(std::string_view subtype) {
+    return IsTextEncodedFileType(subtype) ? "7bit" : "base64";
+}
+
 void TypeAttachmentByFileName(AttachmentEntry& entry, const MimeTypeTable& types) {
     const MimeTypeEntry& row = types.FindByFileName(entry.path.filename().string());
     entry.type = row.type;
     entry.subtype = row.subtype;
-    const bool text =
-        EqualNoCase(row.subtype, "mac-binhex40") || EqualNoCase(row.subtype, "x-uuencode");
-    entry.encoding = text ? "7bit" : "base64";
+    entry.encoding = FileTransferEncoding(row.subtype);
 }
 
 }  // namespace corvina

@@ -62,6 +62,15 @@ private:
     MimeTypeEntry fallback_;
 };
 
+// Whether files of this subtype are BinHex or uuencode text
+// ("mac-binhex40", "x-uuencode", letter case ignored): such a file travels
+// as it is, with the transfer encoding "7bit".
+bool IsTextEncodedFileType(std::string_view subtype);
+
+// The transfer encoding of a file of this subtype: "7bit" for BinHex and
+// uuencode text, "base64" for everything else.
+std::string_view FileTransferEncoding(std::string_view subtype);
+
 // An attachment known only by its file (a stored link, a decoded file):
 // type and subtype from the table by the file's extension, transfer
 // encoding "7bit" for uuencode and BinHex text, "base64" for the rest.

@@ -432,10 +432,8 @@ bool Assembler::Attachment(AttachmentEntry entry) {
     if (!Emit("--" + m_.boundary, Kind::Header)) {
         return false;
     }
-    const bool alreadyText =
-        EqualNoCase(entry.subtype, kUuSubtype) || EqualNoCase(entry.subtype, kBinHexSubtype);
-    if (alreadyText) {
-        entry.encoding = "7bit";
+    if (IsTextEncodedFileType(entry.subtype)) {
+        entry.encoding = FileTransferEncoding(entry.subtype);
     } else if (mode_ == Mode::Send && (m_.encoding == 1 || m_.encoding == 2)) {
         std::optional<std::filesystem::path> encoded;
         if (opt_.tempDirectory.empty()) {
