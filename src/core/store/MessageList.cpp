@@ -132,6 +132,7 @@ void MessageList::FillMessageList(MailFolder* folder) {
         MessageListItem item;
         item.message = folder->messages[entry.index].get();
         item.depth = entry.depth;
+        item.threadRow = static_cast<int>(items_.size());
         items_.push_back(std::move(item));
     }
     if (keep != nullptr) {
@@ -257,7 +258,11 @@ void MessageList::ClickColumn(int column) {
 // Child folders stay on top (they compare equal to everything, so any
 // order among messages is consistent with them); messages are sorted stably
 // from the current order. Threaded, the replies are taken out first and put
-// back below the message they belong to.
+// back below the message they belong to. They are taken out in the order of
+// the thread display, not of the rows a former sort left (which put them
+// back the other way up): so the children of a message stand the same way
+// after every sort, ascending or descending, the last of them in the thread
+// display first.
 void MessageList::SortRows() {
     const bool descending = sortKey_ >= kDescending;
     const int column = descending ? sortKey_ - kDescending : sortKey_;
@@ -297,6 +302,8 @@ void MessageList::SortRows() {
         return descending ? c > 0 : c < 0;
     };
     std::stable_sort(top.begin(), top.end(), less);
+    std::stable_sort(taken.begin(), taken.end(),
+                     [](const auto& a, const auto& b) { return a.threadRow < b.threadRow; });
 
     items_ = std::move(folders);
     items_.reserve(items_.size() + top.size() + taken.size());
