@@ -17,6 +17,7 @@
 
 #include "TestSupport.h"
 #include "common/Bytes.h"
+#include "common/CodePage.h"
 #include "message/MailDate.h"
 #include "store/FolderStat.h"
 #include "store/FolderTree.h"
@@ -242,6 +243,20 @@ TEST_F(MessageListTest, ThreeClicksOnAHeaderCycleBackToNaturalOrder) {
     EXPECT_EQ(list.SortKey(), kNaturalOrder);
     EXPECT_EQ(Subjects(), natural);
     EXPECT_EQ(list.ColumnCaptions()[0], "Subject");
+}
+
+TEST_F(MessageListTest, SubjectAndSenderSortIgnoreCaseInEveryScript) {
+    CodePage::SetWorking(CodePage::kUtf8);
+    WriteBox(inbox(), {{.subject = "Zèbre", .from = "Борис"},
+                       {.subject = "ÉCOLE B", .from = "анна"},
+                       {.subject = "école A", .from = "Вера"},
+                       {.subject = "Ábaco", .from = "Аня"}});
+    Open(inbox());
+    list.ClickColumn(0);
+    EXPECT_EQ(Subjects(), (std::vector<std::string>{"Zèbre", "Ábaco", "école A", "ÉCOLE B"}));
+    list.ClickColumn(1);
+    EXPECT_EQ(Column(1), (std::vector<std::string>{"анна", "Аня", "Борис", "Вера"}));
+    CodePage::SetWorking(0);
 }
 
 // Several levels of replies and two top messages with equal keys in every
