@@ -4,6 +4,7 @@
 
 #include <iterator>
 #include <system_error>
+
 #include "common/AtomicFile.h"
 #include "common/Bytes.h"
 #include "common/CaseFold.h"
@@ -18,10 +19,6 @@ constexpr std::uintmax_t kMaxGroupFileBytes = 64u * 1024u * 1024u;
 std::string FieldValue(std::string_view field) {
     return field == "." ? std::string() : std::string(field);
 }
-
-}  // namespace
-
-namespace {
 
 constexpr std::string_view kGroupExtension = ".adr";
 
