@@ -7,33 +7,13 @@
 
 #include "addressbook/AddressBookHost.h"
 #include "common/AtomicFile.h"
+#include "common/CaseFold.h"
 #include "common/StringTable.h"
 #include "platform/ConfigStore.h"
 
 namespace corvina {
 
 namespace {
-
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (Lower(a[i]) != Lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool IsGroupFile(const std::filesystem::path& path) {
-    const std::string name = path.filename().string();
-    return name.size() > 4 && EqualNoCase(std::string_view(name).substr(name.size() - 4), ".adr");
-}
 
 // The first line of a group file, for the nickname of a newly listed group.
 std::string FirstLineNickname(const std::filesystem::path& path) {
@@ -87,7 +67,8 @@ void AddressBook::LoadGroups() {
     for (std::filesystem::directory_iterator it(directory_, ec), end; !ec && it != end;
          it.increment(ec)) {
         std::error_code typeEc;
-        if (IsGroupFile(it->path()) && !it->is_directory(typeEc)) {
+        if (AddressGroup::IsGroupFileName(it->path().filename().string()) &&
+            !it->is_directory(typeEc)) {
             files.push_back(it->path());
         }
     }
@@ -111,12 +92,17 @@ void AddressBook::LoadGroups() {
 }
 
 AddressGroup* AddressBook::FindGroup(std::string_view name) {
+    AddressGroup* folded = nullptr;
     for (auto& group : groups_) {
-        if (EqualNoCase(group->Name(), name)) {
+        const std::string groupName = group->Name();
+        if (groupName == name) {
             return group.get();
         }
+        if (!folded && AddressGroup::SameName(groupName, name)) {
+            folded = group.get();
+        }
     }
-    return nullptr;
+    return folded;
 }
 
 bool AddressBook::SaveAll() {
@@ -131,15 +117,17 @@ std::optional<NicknameMatch> AddressBook::FindNickname(std::string_view nickname
     if (nickname.empty()) {
         return std::nullopt;
     }
+    const CaseFold fold;
+    const std::string key = fold.Key(nickname);
     for (auto& group : groups_) {
-        if (EqualNoCase(group->nickname, nickname)) {
+        if (fold.Key(group->nickname) == key) {
             return NicknameMatch{group.get(), nullptr};
         }
     }
     for (auto& group : groups_) {
         group->LoadIfChanged();
         for (AddressEntry& entry : group->entries) {
-            if (!entry.deleted && EqualNoCase(entry.nickname, nickname)) {
+            if (!entry.deleted && fold.Key(entry.nickname) == key) {
                 return NicknameMatch{group.get(), &entry};
             }
         }
@@ -184,8 +172,9 @@ AddressBook::AddResult AddressBook::AddAddress(std::string_view groupName,
         *target = group;
     }
     group->LoadIfChanged();
+    const CaseFold fold;
     for (AddressEntry& existing : group->entries) {
-        if (!existing.deleted && EqualNoCase(existing.address, entry.address)) {
+        if (!existing.deleted && fold.Equal(existing.address, entry.address)) {
             if (!host_ || !host_->AskYesNo(LoadString(kAddressExistsQuestion))) {
                 return AddResult::kKept;
             }
@@ -233,13 +222,18 @@ AddressGroup* AddressBook::NewGroup(std::string_view name, std::string_view nick
     if (!CheckGroupNickname(nickname)) {
         return nullptr;
     }
-    if (AddressGroup* listed = FindGroup(name)) {
+    AddressGroup* listed = FindGroup(name);
+    if (!listed && AddressGroup::FileFor(directory_, name)) {
+        LoadGroups();  // the file came after the list was read: never write over it
+        listed = FindGroup(name);
+    }
+    if (listed) {
         listed->LoadIfChanged();
         listed->nickname = std::string(nickname);
         listed->changed = true;
         return listed;
     }
-    std::optional<std::filesystem::path> file = AddressGroup::FileFor(directory_, name);
+    std::optional<std::filesystem::path> file = AddressGroup::NewFileFor(directory_, name);
     if (!file) {
         return nullptr;
     }
@@ -263,11 +257,14 @@ bool AddressBook::RenameGroup(AddressGroup& group, std::string_view newName,
         group.changed = true;
     }
     if (group.Name() != newName) {
-        std::optional<std::filesystem::path> file = AddressGroup::FileFor(directory_, newName);
+        // Another group of that name in any case (listed or only on disk)
+        // keeps it; the group itself may change the case of its name.
+        std::optional<std::filesystem::path> file = AddressGroup::NewFileFor(directory_, newName);
+        std::optional<std::filesystem::path> taken = AddressGroup::FileFor(directory_, newName);
         AddressGroup* other = FindGroup(newName);
         std::error_code ec;
         if (!file || (other && other != &group) ||
-            (std::filesystem::exists(*file, ec) && !EqualNoCase(group.Name(), newName))) {
+            (taken && !std::filesystem::equivalent(*taken, group.path, ec))) {
             return false;
         }
         if (!group.Save()) {
@@ -322,7 +319,7 @@ bool AddressBook::DeleteSelected(AddressGroup* shown, const std::vector<AddressE
 std::optional<AddressBook::GroupChoice> AddressBook::GroupChoices(std::string_view callerGroup) {
     LoadGroups();
     if (groups_.empty()) {
-        std::optional<std::filesystem::path> file = AddressGroup::FileFor(
+        std::optional<std::filesystem::path> file = AddressGroup::NewFileFor(
             directory_, callerGroup.empty() ? kDefaultGroupName : callerGroup);
         std::error_code ec;
         std::filesystem::create_directories(directory_, ec);
@@ -332,10 +329,11 @@ std::optional<AddressBook::GroupChoice> AddressBook::GroupChoices(std::string_vi
         LoadGroups();
     }
     GroupChoice choice;
+    const AddressGroup* caller = FindGroup(callerGroup);
     for (const auto& group : groups_) {
         std::string name = group->path.filename().string();
         name = name.substr(0, name.find('.'));
-        if (EqualNoCase(group->Name(), callerGroup)) {
+        if (group.get() == caller) {
             choice.selected = static_cast<int>(choice.names.size());
         }
         choice.names.push_back(std::move(name));

@@ -60,7 +60,9 @@ public:
     void LoadGroups();
     // Pointers to listed groups stay valid while they are listed.
     const std::vector<std::unique_ptr<AddressGroup>>& Groups() const { return groups_; }
-    AddressGroup* FindGroup(std::string_view name);  // name compared ignoring case
+    // The listed group a name means: named exactly so, else the first whose
+    // name is the same without regard to case (AddressGroup::SameName).
+    AddressGroup* FindGroup(std::string_view name);
 
     // Reads the group's entries when its file changed since it was loaded.
     bool LoadGroup(AddressGroup& group) { return group.LoadIfChanged(); }

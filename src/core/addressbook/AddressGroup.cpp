@@ -4,7 +4,10 @@
 
 #include <iterator>
 #include <system_error>
+
 #include "common/AtomicFile.h"
+#include "common/Bytes.h"
+#include "common/CaseFold.h"
 
 namespace corvina {
 
@@ -17,23 +20,71 @@ std::string FieldValue(std::string_view field) {
     return field == "." ? std::string() : std::string(field);
 }
 
+constexpr std::string_view kGroupExtension = ".adr";
+
+bool IsSafeGroupName(std::string_view name) {
+    return !name.empty() && name.find('/') == std::string_view::npos &&
+           name.find('\0') == std::string_view::npos && name != "." && name != "..";
+}
+
 }  // namespace
+
+std::optional<std::filesystem::path> AddressGroup::NewFileFor(
+    const std::filesystem::path& directory, std::string_view groupName) {
+    if (!IsSafeGroupName(groupName)) {
+        return std::nullopt;
+    }
+    return directory / (std::string(groupName) + std::string(kGroupExtension));
+}
 
 std::optional<std::filesystem::path> AddressGroup::FileFor(const std::filesystem::path& directory,
                                                            std::string_view groupName) {
-    if (groupName.empty() || groupName.find('/') != std::string_view::npos ||
-        groupName.find('\0') != std::string_view::npos || groupName == "." || groupName == "..") {
+    if (!IsSafeGroupName(groupName)) {
         return std::nullopt;
     }
-    return directory / (std::string(groupName) + ".adr");
+    // 2: the name exactly, 1: the name without regard to case; the first
+    // file in name order among equals, so the choice does not depend on
+    // the order the directory lists them in.
+    std::optional<std::filesystem::path> best;
+    int bestRank = 0;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(directory, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string file = it->path().filename().string();
+        if (!IsGroupFileName(file)) {
+            continue;
+        }
+        const std::string name = NameOfFile(file);
+        const int rank = name == groupName ? 2 : (SameName(name, groupName) ? 1 : 0);
+        std::error_code typeEc;
+        if (rank == 0 || rank < bestRank || it->is_directory(typeEc)) {
+            continue;
+        }
+        if (rank > bestRank || it->path().filename() < best->filename()) {
+            best = it->path();
+            bestRank = rank;
+        }
+    }
+    return best;
+}
+
+bool AddressGroup::IsGroupFileName(std::string_view fileName) {
+    return fileName.size() > kGroupExtension.size() && EndsWithNoCase(fileName, kGroupExtension);
+}
+
+std::string AddressGroup::NameOfFile(std::string_view fileName) {
+    if (IsGroupFileName(fileName)) {
+        fileName.remove_suffix(kGroupExtension.size());
+    }
+    return std::string(fileName);
+}
+
+bool AddressGroup::SameName(std::string_view a, std::string_view b) {
+    return CaseFold().Equal(a, b);
 }
 
 std::string AddressGroup::Name() const {
-    std::string file = path.filename().string();
-    if (file.size() > 4 && file.compare(file.size() - 4, 4, ".adr") == 0) {
-        file.resize(file.size() - 4);
-    }
-    return file;
+    return NameOfFile(path.filename().string());
 }
 
 std::string AddressGroup::NicknameOfLine(std::string_view line) {

@@ -39,10 +39,28 @@ public:
     AddressGroup() = default;
     explicit AddressGroup(std::filesystem::path file) : path(std::move(file)) {}
 
-    // "<directory>/<name>.adr"; nullopt for a name that could leave the
-    // directory (a "/" or NUL in it, or empty).
+    // The one lookup of a group by the name a user writes ("@friends",
+    // --addresses fam, the Group drop-down): the group file of `directory`
+    // whose name matches `groupName` without regard to case (in every
+    // script of the working code page) and whose ".adr" is in any case. A
+    // file named exactly so wins over one that matches only when folded.
+    // nullopt when there is none, or for a name that could leave the
+    // directory (a "/" or NUL in it, ".", ".." or empty).
     static std::optional<std::filesystem::path> FileFor(const std::filesystem::path& directory,
                                                         std::string_view groupName);
+    // Where a new group file of that name goes: "<directory>/<name>.adr";
+    // nullopt for a name that could leave the directory.
+    static std::optional<std::filesystem::path> NewFileFor(const std::filesystem::path& directory,
+                                                           std::string_view groupName);
+
+    // Whether a file name is a group file's: something before ".adr" in
+    // any case.
+    static bool IsGroupFileName(std::string_view fileName);
+    // The group name of a file name: without its ".adr" in any case.
+    static std::string NameOfFile(std::string_view fileName);
+    // Whether two group names are the same to a user: equal without regard
+    // to case in the working code page.
+    static bool SameName(std::string_view a, std::string_view b);
 
     // The group name: the file name without ".adr".
     std::string Name() const;

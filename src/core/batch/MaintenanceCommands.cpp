@@ -101,8 +101,9 @@ int Addresses(const BatchOptions& options, const BatchStreams& streams, AppState
     AddressBook book(AddressBook::DirectoryUnder(state.homeDirectory), &host);
     book.LoadGroups();
     bool found = options.group.empty();
+    const AddressGroup* wanted = found ? nullptr : book.FindGroup(options.group);
     for (const auto& group : book.Groups()) {
-        if (!options.group.empty() && group->Name() != options.group) {
+        if (!options.group.empty() && group.get() != wanted) {
             continue;
         }
         found = true;

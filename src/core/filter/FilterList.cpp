@@ -5,7 +5,7 @@
 #include <system_error>
 
 #include "common/Bytes.h"
-#include "common/CodePage.h"
+#include "common/CaseFold.h"
 #include "store/FolderNames.h"
 #include "store/MailFolder.h"
 #include "store/MailMessage.h"
@@ -65,7 +65,7 @@ std::string_view FilterHeaderText(const MailMessage& message, std::string_view h
 
 bool FilterTextMatches(const FilterRule& rule, std::string_view text) {
     if (rule.IgnoreCase())
-        return CodePage::Working().FindNoCase(text, rule.find) != std::string_view::npos;
+        return CaseFold().Contains(text, rule.find);
     return text.find(rule.find) != std::string_view::npos;
 }
 

@@ -42,8 +42,8 @@ private:
 // first colon of the first other header line named so. Empty when absent.
 std::string_view FilterHeaderText(const MailMessage& message, std::string_view header);
 
-// Whether `text` holds the rule's find text (ignoring ASCII case with the
-// rule's flag, stepping over multi-byte characters of the working code page).
+// Whether `text` holds the rule's find text; with the rule's flag "I",
+// letter case is ignored in every script of the working code page.
 bool FilterTextMatches(const FilterRule& rule, std::string_view text);
 
 }  // namespace corvina

@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "common/Bytes.h"
+#include "common/CaseFold.h"
 #include "common/CodePage.h"
 #include "common/StringTable.h"
 #include "message/Address.h"
@@ -132,6 +133,7 @@ void MessageList::FillMessageList(MailFolder* folder) {
         MessageListItem item;
         item.message = folder->messages[entry.index].get();
         item.depth = entry.depth;
+        item.threadRow = static_cast<int>(items_.size());
         items_.push_back(std::move(item));
     }
     if (keep != nullptr) {
@@ -257,7 +259,11 @@ void MessageList::ClickColumn(int column) {
 // Child folders stay on top (they compare equal to everything, so any
 // order among messages is consistent with them); messages are sorted stably
 // from the current order. Threaded, the replies are taken out first and put
-// back below the message they belong to.
+// back below the message they belong to. They are taken out in the order of
+// the thread display, not of the rows a former sort left (which put them
+// back the other way up): so the children of a message stand the same way
+// after every sort, ascending or descending, the last of them in the thread
+// display first.
 void MessageList::SortRows() {
     const bool descending = sortKey_ >= kDescending;
     const int column = descending ? sortKey_ - kDescending : sortKey_;
@@ -276,27 +282,50 @@ void MessageList::SortRows() {
             top.push_back(std::move(item));
         }
     }
-    auto less = [&](const MessageListItem& a, const MessageListItem& b) {
-        const MailMessage& x = *a.message;
-        const MailMessage& y = *b.message;
+    // The texts of columns 0 and 1 compare as people read them: folded for
+    // case in every script of the working code page, each folded once.
+    std::vector<std::string> keys;
+    if (column == 0 || column == 1) {
+        const CaseFold fold;
+        keys.reserve(top.size());
+        for (const MessageListItem& item : top) {
+            const MailMessage& m = *item.message;
+            keys.push_back(fold.Key(column == 0 ? m.subject : (countAll ? m.to : m.from)));
+        }
+    }
+    std::vector<int> sorted(top.size());
+    for (std::size_t i = 0; i < sorted.size(); ++i) {
+        sorted[i] = static_cast<int>(i);
+    }
+    auto less = [&](int a, int b) {
+        const MessageListItem& x = top[a];
+        const MessageListItem& y = top[b];
         int c = 0;
         switch (column) {
             case 0:
-                c = CompareNoCase(x.subject, y.subject);
-                break;
             case 1:
-                c = countAll ? CompareNoCase(x.to, y.to) : CompareNoCase(x.from, y.from);
+                c = keys[a].compare(keys[b]);
                 break;
             case 2:
-                c = a.dateValue < b.dateValue ? -1 : (a.dateValue > b.dateValue ? 1 : 0);
+                c = (x.dateValue > y.dateValue) - (x.dateValue < y.dateValue);
                 break;
             default:
-                c = x.bodyLineCount < y.bodyLineCount ? -1
-                                                      : (x.bodyLineCount > y.bodyLineCount ? 1 : 0);
+                c = (x.message->bodyLineCount > y.message->bodyLineCount) -
+                    (x.message->bodyLineCount < y.message->bodyLineCount);
         }
         return descending ? c > 0 : c < 0;
     };
-    std::stable_sort(top.begin(), top.end(), less);
+    std::stable_sort(sorted.begin(), sorted.end(), less);
+    {
+        std::vector<MessageListItem> rows;
+        rows.reserve(top.size());
+        for (int i : sorted) {
+            rows.push_back(std::move(top[i]));
+        }
+        top = std::move(rows);
+    }
+    std::stable_sort(taken.begin(), taken.end(),
+                     [](const auto& a, const auto& b) { return a.threadRow < b.threadRow; });
 
     items_ = std::move(folders);
     items_.reserve(items_.size() + top.size() + taken.size());

@@ -57,6 +57,7 @@ struct MessageListItem {
     MailFolder* folder = nullptr;  // child-folder rows
     std::string label;             // child-folder rows: the tree label
     int depth = 0;                 // thread depth of a message row
+    int threadRow = 0;             // its place in the thread display the list was filled with
     bool selected = false;
     // The Date value parsed once.
     bool dateParsed = false;

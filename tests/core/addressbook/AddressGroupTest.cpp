@@ -51,7 +51,9 @@ TEST(AddressGroup, MissingFilesAndUnsafeNames) {
     EXPECT_TRUE(group.entries.empty());
     EXPECT_FALSE(AddressGroup::FileFor(dir.Path(), "../x").has_value());
     EXPECT_FALSE(AddressGroup::FileFor(dir.Path(), "").has_value());
-    EXPECT_EQ(AddressGroup::FileFor(dir.Path(), "!Default"), dir / "!Default.adr");
+    EXPECT_FALSE(AddressGroup::FileFor(dir.Path(), "!Default").has_value());  // no such file
+    EXPECT_FALSE(AddressGroup::NewFileFor(dir.Path(), "a/b").has_value());
+    EXPECT_EQ(AddressGroup::NewFileFor(dir.Path(), "!Default"), dir / "!Default.adr");
 }
 
 }  // namespace

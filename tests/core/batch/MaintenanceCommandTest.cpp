@@ -112,6 +112,12 @@ TEST_F(Maintenance, AddressBookLines) {
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, "ann@x\tAnn\t\tan\t\t\nbob@x\t\t\t\t\t\n");
     EXPECT_EQ(Run({"--addresses", "Nobody"}).exitCode, 1);
+    // Group names as users write them: any case, the file's ".adr" in any case.
+    EXPECT_EQ(Run({"--addresses", "TEAM"}).out, r.out);
+    WriteFileBytes(batch.Home() / "AddrBook" / "Fam.ADR", "mum@x\r\n");
+    ASSERT_EQ(Run({"--add-address", "fam", "dad@x"}).exitCode, 0);
+    EXPECT_EQ(Run({"--addresses", "FAM"}).out, "mum@x\t\t\t\t\t\ndad@x\t\t\t\t\t\n");
+    EXPECT_FALSE(std::filesystem::exists(batch.Home() / "AddrBook" / "fam.adr"));
 }
 
 }  // namespace

@@ -7,10 +7,14 @@
 
 #include "../store/FolderTreeTestHost.h"
 #include "TestSupport.h"
+#include "common/Bytes.h"
+#include "common/CodePage.h"
 #include "filter/FilterList.h"
 #include "filter/ManualFiltering.h"
 #include "store/FolderTree.h"
+#include "store/MailFolder.h"
 #include "store/MailMessage.h"
+#include "store/Mailbox.h"
 
 namespace corvina {
 namespace {
@@ -60,6 +64,34 @@ TEST_F(FilterMatchTest, CaseFlag) {
     EXPECT_EQ(Choose("Subject\turgent\tWork\t\r\n", m), "InBox");
     EXPECT_EQ(Choose("Subject\turgent\tWork\tI\r\n", m), "Work");
     EXPECT_EQ(Choose("subject\tURGENT\tWork\t\r\n", m), "Work");  // header name: any case
+}
+
+// With the flag "I", letters match in any case in every script of the
+// working code page; a trail byte never matches a letter. Each message of
+// the mailbox names the folder it must go to.
+TEST_F(FilterMatchTest, CaseFlagInEveryScript) {
+    const struct {
+        int codePage;
+        const char* name;
+    } replays[] = {{CodePage::kUtf8, "ignore-case-any-script"},
+                   {CodePage::kShiftJis, "ignore-case-shift-jis"}};
+    for (const auto& r : replays) {
+        CodePage::SetWorking(r.codePage);
+        const std::string name = r.name;
+        WriteFileBytes(box / "Filter.DEF",
+                       ReadFileBytes(test::DataPath("filter/" + name + "-rules.txt")));
+        ASSERT_TRUE(filters.LoadFilters(box));
+        MailFolder replay(box / "Replay.mbx");
+        WriteFileBytes(replay.path, ReadFileBytes(test::DataPath("filter/" + name + ".mbx")));
+        ASSERT_TRUE(LoadFolder(replay, {box, nullptr}));
+        ASSERT_GE(replay.messages.size(), 5u);
+        for (const auto& m : replay.messages) {
+            ASSERT_TRUE(LoadOtherHeaders(*m));
+            const std::string_view expected = Trim(FilterHeaderText(*m, "X-Expected-Folder"));
+            EXPECT_EQ(filters.FilterFolder(*m), expected) << name << ": " << m->subject;
+        }
+    }
+    CodePage::SetWorking(0);
 }
 
 TEST_F(FilterMatchTest, ParsedFieldsAndMissingHeaders) {
