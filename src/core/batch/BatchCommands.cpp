@@ -282,11 +282,12 @@ std::string Joined(const std::vector<std::string>& parts) {
 
 int Compose(const BatchOptions& options, const BatchStreams& streams, const ConfigStore& store,
             AppState& state, FolderTree& tree, BatchHost& host) {
-    Composition composition(nullptr);
+    Composition composition(state.settings);
     MailMessage& message = composition.Message();
     message.to = Joined(options.to);
     message.cc = Joined(options.cc);
     message.bcc = Joined(options.bcc);
+    composition.AddPermanentRecipients(state.current);
     message.subject = options.subject;
     if (!options.bodyFile.empty()) {
         std::optional<std::string> body = ReadWholeFile(options.bodyFile);

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "app/AccountProfile.h"
+#include "app/Settings.h"
 #include "common/Bytes.h"
 #include "message/Address.h"
 #include "message/mime/MimeTypeTable.h"
@@ -15,20 +16,27 @@ namespace corvina {
 
 namespace {
 
-bool HoldsSpecial(std::string_view text) {
-    return text.find_first_of(kNameSpecials) != std::string_view::npos;
-}
-
-std::string QuotedIfSpecial(std::string_view name) {
-    if (!HoldsSpecial(name))
-        return std::string(name);
-    return "\"" + std::string(name) + "\"";
-}
-
-std::string NameWithAddress(std::string_view name, std::string_view address) {
-    if (name.empty())
-        return std::string(address);
-    return QuotedIfSpecial(name) + " <" + std::string(address) + ">";
+// Appends the addresses of `extra` to `field` (joined with ", "), leaving
+// out those already in `present`, which grows with them. Addresses compare
+// without regard to case.
+void AppendNewAddresses(std::string& field, std::string_view extra,
+                        std::vector<std::string>& present) {
+    AddressTokenizer tokens(extra);
+    while (std::optional<std::string> token = tokens.Next()) {
+        std::string address = AddressOf(*token);
+        if (address.empty())
+            continue;
+        bool known = false;
+        for (const std::string& p : present)
+            known = known || EqualNoCase(p, address);
+        if (known)
+            continue;
+        present.push_back(address);
+        std::string_view text = Trim(*token);
+        if (!Trim(field).empty())
+            field += ", ";
+        field.append(text);
+    }
 }
 
 // Reads the file as lines of at most `limit - 1` bytes (a longer line goes
@@ -68,7 +76,7 @@ bool ReadLimitedLines(const std::filesystem::path& path, std::size_t limit,
 }  // namespace
 
 std::string FromValue(const AccountProfile& account) {
-    return NameWithAddress(account.name, account.address);
+    return FormatNameAddress(account.name, account.address);
 }
 
 std::string RewriteAddressField(std::string_view field) {
@@ -86,7 +94,7 @@ std::string RewriteAddressField(std::string_view field) {
             address = "\"" + std::string(local) + "\"" + address.substr(local.size());
         if (!result.empty())
             result += ", ";
-        result += NameWithAddress(split.name, address);
+        result += FormatNameAddress(split.name, address);
     }
     return result;
 }
@@ -118,6 +126,10 @@ Composition::Composition(std::unique_ptr<MailMessage> message) : message_(std::m
     message_->bodyLoaded = true;
     signatureLine_.assign(message_->bodyLines.size(), false);
 }
+
+Composition::Composition(const Settings& settings)
+    : Composition(std::make_unique<MailMessage>(
+          settings.defEncode >= 0 && settings.defEncode <= 2 ? settings.defEncode : 0)) {}
 
 Composition::~Composition() = default;
 
@@ -209,6 +221,20 @@ bool Composition::AddFileToMessage(const std::filesystem::path& path, const Mime
     message_->bodyLoaded = true;
     signatureLine_.resize(message_->bodyLines.size(), false);
     return ok;
+}
+
+void Composition::AddPermanentRecipients(const AccountProfile& account) {
+    MailMessage& m = *message_;
+    std::string& cc = m.hasResent ? m.resentCc : m.cc;
+    std::string& bcc = m.hasResent ? m.resentBcc : m.bcc;
+    std::vector<std::string> present;
+    for (const std::string* field : {m.hasResent ? &m.resentTo : &m.to, &cc, &bcc}) {
+        AddressTokenizer tokens(*field);
+        while (std::optional<std::string> token = tokens.Next())
+            present.push_back(AddressOf(*token));
+    }
+    AppendNewAddresses(cc, account.permanentCc, present);
+    AppendNewAddresses(bcc, account.permanentBcc, present);
 }
 
 void Composition::PrepareForSending(const AccountProfile& account) {

@@ -17,15 +17,15 @@ namespace corvina {
 class MailMessage;
 class MimeTypeTable;
 struct AccountProfile;
+struct Settings;
 
-// Characters that make a display name need double quotes.
-inline constexpr std::string_view kNameSpecials = ",<>():;@/?+*|";
 // Longest signature line read at once, and longest text-file line.
 inline constexpr std::size_t kSignatureLineBytes = 256;
 inline constexpr std::size_t kTextFileLineBytes = 8192;
 
 // "Name <address>" of the account, the name quoted when it holds one of
-// kNameSpecials; the bare address when the account has no name.
+// kDisplayNameSpecials (message/Address.h); the bare address when the
+// account has no name.
 std::string FromValue(const AccountProfile& account);
 
 // Every address of the list as "name <address>" (name quoted when needed,
@@ -38,7 +38,11 @@ std::filesystem::path SignatureFile(const std::filesystem::path& homeDirectory, 
 
 class Composition {
 public:
+    // Edits `message` (a new empty one when null) as it is.
     explicit Composition(std::unique_ptr<MailMessage> message);
+    // A new message: its attachment encoding number is the DefEncode
+    // setting.
+    explicit Composition(const Settings& settings);
     ~Composition();
 
     MailMessage& Message() { return *message_; }
@@ -60,6 +64,12 @@ public:
     // and returns false. A message left without body lines gets one empty
     // line.
     bool AddFileToMessage(const std::filesystem::path& path, const MimeTypeTable& types);
+
+    // Appends the account's PermanentCc and PermanentBcc (each may list
+    // several addresses) to Cc and Bcc, or to Resent-Cc and Resent-Bcc in
+    // resent mode, leaving out every address the message already goes to.
+    // For a new message once its recipients are filled in.
+    void AddPermanentRecipients(const AccountProfile& account);
 
     // From from the account, every address field rewritten, status cleared.
     void PrepareForSending(const AccountProfile& account);

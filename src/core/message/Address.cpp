@@ -20,18 +20,61 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
+// Bytes of the character at i: 2 for a double-byte character of a DBCS
+// code page, else 1. A trail byte may look like '\' (0x5C) or '|'.
+std::size_t Step(std::string_view s, std::size_t i, const CodePage& cp) {
+    if (cp.IsDbcs() && cp.IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) {
+        return 2;
+    }
+    return 1;
+}
+
 // The first "<" outside double quotes (the first "<" at all when every one
-// is quoted).
-std::size_t FindAngle(std::string_view s) {
+// is quoted). Inside quotes a backslash escapes the next character.
+std::size_t FindAngle(std::string_view s, const CodePage& cp) {
     bool quoted = false;
-    for (std::size_t i = 0; i < s.size(); ++i) {
+    for (std::size_t i = 0; i < s.size(); i += Step(s, i, cp)) {
         if (s[i] == '"') {
             quoted = !quoted;
+        } else if (quoted && s[i] == '\\' && i + 1 < s.size()) {
+            ++i;
         } else if (s[i] == '<' && !quoted) {
             return i;
         }
     }
     return s.find('<');
+}
+
+// The phrase before "<" as the name it shows: double quotes dropped,
+// escapes undone.
+std::string PhraseText(std::string_view phrase, const CodePage& cp) {
+    std::string name;
+    bool quoted = false;
+    for (std::size_t i = 0; i < phrase.size();) {
+        std::size_t step = Step(phrase, i, cp);
+        if (step == 1 && phrase[i] == '"') {
+            quoted = !quoted;
+            ++i;
+            continue;
+        }
+        if (step == 1 && quoted && phrase[i] == '\\' && i + 1 < phrase.size()) {
+            ++i;
+            step = Step(phrase, i, cp);
+        }
+        name.append(phrase.substr(i, step));
+        i += step;
+    }
+    return std::string(Trim(name));
+}
+
+bool HoldsSpecial(std::string_view name, const CodePage& cp) {
+    for (std::size_t i = 0; i < name.size(); i += Step(name, i, cp)) {
+        if (Step(name, i, cp) == 1 &&
+            kDisplayNameSpecials.find(name[i]) != std::string_view::npos) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -43,6 +86,14 @@ AddressTokenizer::AddressTokenizer(std::string_view list, const CodePage& cp)
     : list_(list), cp_(&cp) {}
 
 std::optional<std::string> AddressTokenizer::Next() {
+    std::optional<Range> range = NextRange();
+    if (!range) {
+        return std::nullopt;
+    }
+    return list_.substr(range->start, range->length);
+}
+
+std::optional<AddressTokenizer::Range> AddressTokenizer::NextRange() {
     const std::size_t n = list_.size();
     while (!done_) {
         while (pos_ < n && (list_[pos_] == ' ' || list_[pos_] == ',')) {
@@ -74,23 +125,26 @@ std::optional<std::string> AddressTokenizer::Next() {
         }
         if (c == '"') {
             quoted = !quoted;
+        } else if (c == '\\' && quoted) {
+            // An escaped quote or comma stays inside the name.
+            i += 1 + (i + 1 < n ? Step(list_, i + 1, *cp_) : 0);
+            continue;
         } else if (c == '(' && !quoted) {
             std::size_t close = list_.find(')', i + 1);
             i = close == std::string::npos ? n : close + 1;
             continue;
         } else if (c == ',' && !quoted) {
             pos_ = i + 1;
-            return list_.substr(start, i - start);
+            return Range{start, i - start};
         }
         ++i;
     }
     done_ = true;
     pos_ = n;
-    std::string rest = list_.substr(start);
-    if (rest.empty()) {
+    if (start >= n) {
         return std::nullopt;
     }
-    return rest;
+    return Range{start, n - start};
 }
 
 namespace {
@@ -110,28 +164,21 @@ std::optional<std::string> NextAddressToken() {
 }
 
 NameAddress SplitNameAddress(std::string_view text) {
+    return SplitNameAddress(text, CodePage::Working());
+}
+
+NameAddress SplitNameAddress(std::string_view text, const CodePage& cp) {
     NameAddress result;
     while (!text.empty() && IsBlank(text.front())) {
         text.remove_prefix(1);
     }
-    std::size_t angle = FindAngle(text);
+    std::size_t angle = FindAngle(text, cp);
     if (angle != std::string_view::npos) {
         std::size_t close = text.find('>', angle + 1);
         result.address = std::string(text.substr(angle + 1, close == std::string_view::npos
                                                                 ? std::string_view::npos
                                                                 : close - angle - 1));
-        if (angle > 0) {
-            std::string_view before = text.substr(0, angle);
-            std::size_t b = 0;
-            while (b < before.size() && before[b] == '"') {
-                ++b;
-            }
-            std::size_t e = b;
-            while (e < before.size() && before[e] != '"' && before[e] != '<') {
-                ++e;
-            }
-            result.name = std::string(Trim(before.substr(b, e - b)));
-        }
+        result.name = PhraseText(text.substr(0, angle), cp);
         return result;
     }
     std::size_t paren = text.find('(');
@@ -150,24 +197,39 @@ std::string AddressOf(std::string_view text) {
     return SplitNameAddress(text).address;
 }
 
-std::string FormatAddressForList(std::string_view displayName, std::string_view address) {
-    if (displayName.empty()) {
+std::string QuoteDisplayName(std::string_view name, const CodePage& cp) {
+    if (!HoldsSpecial(name, cp)) {
+        return std::string(name);
+    }
+    std::string out = "\"";
+    for (std::size_t i = 0; i < name.size();) {
+        std::size_t step = Step(name, i, cp);
+        if (step == 1 && (name[i] == '"' || name[i] == '\\')) {
+            out += '\\';
+        }
+        out.append(name.substr(i, step));
+        i += step;
+    }
+    out += '"';
+    return out;
+}
+
+std::string QuoteDisplayName(std::string_view name) {
+    return QuoteDisplayName(name, CodePage::Working());
+}
+
+std::string FormatNameAddress(std::string_view name, std::string_view address) {
+    if (name.empty()) {
         return std::string(address);
     }
-    std::string out;
-    bool quote = displayName.front() != '"' &&
-                 displayName.find_first_of(",<>():;@/?+*|") != std::string_view::npos;
-    if (quote) {
-        out += '"';
+    return QuoteDisplayName(name) + " <" + std::string(address) + ">";
+}
+
+std::string FormatAddressForList(std::string_view displayName, std::string_view address) {
+    if (!displayName.empty() && displayName.front() == '"') {
+        return std::string(displayName) + " <" + std::string(address) + ">";
     }
-    out += displayName;
-    if (quote) {
-        out += '"';
-    }
-    out += " <";
-    out += address;
-    out += '>';
-    return out;
+    return FormatNameAddress(displayName, address);
 }
 
 std::string FormatGroupForList(std::string_view groupName) {

@@ -15,13 +15,22 @@ class CodePage;
 // addresses are skipped, a comment in parentheses before an address is
 // skipped, a comma inside double quotes or parentheses does not split.
 // Addresses keep inner comments and trailing blanks.
+// Inside double quotes a backslash escapes the next character.
 class AddressTokenizer {
 public:
     explicit AddressTokenizer(std::string_view list);
     AddressTokenizer(std::string_view list, const CodePage& cp);
 
+    // Where an address lies in the list: its first byte and its length.
+    struct Range {
+        std::size_t start = 0;
+        std::size_t length = 0;
+    };
+
     // The next address, or nullopt when the list is exhausted.
     std::optional<std::string> Next();
+    // The same walk, giving the address's place in the list.
+    std::optional<Range> NextRange();
 
 private:
     std::string list_;
@@ -40,14 +49,34 @@ struct NameAddress {
     std::string address;  // bare address
 };
 
-// "Name <addr>", "\"Name\" <addr>", "addr (Name)" or a bare address.
+// "Name <addr>", "\"Name\" <addr>", "addr (Name)" or a bare address. The
+// name of the angle form is the phrase before "<" with its double quotes
+// removed and its backslash escapes undone.
 NameAddress SplitNameAddress(std::string_view text);
+NameAddress SplitNameAddress(std::string_view text, const CodePage& cp);
 // The address half of SplitNameAddress.
 std::string AddressOf(std::string_view text);
 
+// Characters that make a display name need double quotes: the list
+// separator, the address and comment brackets, and the rest of the
+// specials of an address header (a double quote or backslash in a name is
+// escaped inside the quotes).
+inline constexpr std::string_view kDisplayNameSpecials = ",<>():;@/?+*|\"\\[]";
+
+// The display name as written before "<address>": unchanged when it holds
+// none of kDisplayNameSpecials, otherwise in double quotes with every '"'
+// and '\' escaped. Double-byte characters of `cp` are never split or
+// escaped.
+std::string QuoteDisplayName(std::string_view name, const CodePage& cp);
+std::string QuoteDisplayName(std::string_view name);  // working code page
+
+// "name <address>" with the name quoted as above; the bare address when
+// the name is empty.
+std::string FormatNameAddress(std::string_view name, std::string_view address);
+
 // Address-book entries as inserted into an address field: a person as
-// "name <address>" (the name quoted when it holds one of ",<>():;@/?+*|"),
-// a group as "@\"group\"".
+// "name <address>" (the name quoted as above unless it already begins with
+// a double quote), a group as "@\"group\"".
 std::string FormatAddressForList(std::string_view displayName, std::string_view address);
 std::string FormatGroupForList(std::string_view groupName);
 

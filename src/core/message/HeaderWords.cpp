@@ -2,6 +2,7 @@
 
 #include "common/Bytes.h"
 #include "common/CodePage.h"
+#include "message/Address.h"
 #include "message/Base64.h"
 #include "message/JapaneseCode.h"
 
@@ -87,6 +88,14 @@ bool Is8Bit(std::string_view word) {
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
+}
+
+std::string_view TrailingBlanks(std::string_view text) {
+    std::size_t end = text.size();
+    while (end > 0 && IsBlank(text[end - 1])) {
+        --end;
+    }
+    return text.substr(end);
 }
 
 // The line cut so that its encoded form stays within the work buffer: base64
@@ -278,6 +287,130 @@ std::optional<std::string> EncodeHeaderWords(std::string_view line, const CodePa
 
 std::optional<std::string> EncodeHeaderWords(std::string_view line) {
     return EncodeHeaderWords(line, CodePage::Working());
+}
+
+std::string EncodeWholeText(std::string_view text, const CodePage& cp, bool split) {
+    const bool jis = IsJapaneseSystem(cp);
+    const std::string prefix =
+        std::string("=?") + (jis ? "ISO-2022-JP" : cp.MimeCharsetName()) + "?B?";
+    // Bytes one word carries: its base64 text fills what the frame leaves.
+    const std::size_t room = kEncodedWordMax - prefix.size() - 2;
+    const std::size_t maxBytes = room / 4 * 3;
+    if (!split) {
+        return text.empty()
+                   ? std::string()
+                   : prefix + Base64EncodeText(jis ? SjisToJis(text, true) : std::string(text)) +
+                         "?=";
+    }
+    std::string out;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        // Whole characters while they fit; a word holds at least one. On
+        // 932 each word is a complete JIS run ending in one-byte mode.
+        std::string bytes;
+        std::size_t end = start;
+        while (end < text.size()) {
+            std::size_t next = end + static_cast<std::size_t>(cp.CharLength(text, end));
+            std::string_view piece = text.substr(start, next - start);
+            std::string candidate = jis ? SjisToJis(piece, true) : std::string(piece);
+            if (candidate.size() > maxBytes && end > start) {
+                break;
+            }
+            bytes = std::move(candidate);
+            end = next;
+        }
+        if (!out.empty()) {
+            out += ' ';
+        }
+        out += prefix;
+        out += Base64EncodeText(bytes);
+        out += "?=";
+        start = end;
+    }
+    return out;
+}
+
+std::string EncodePhrase(std::string_view name, const CodePage& cp) {
+    // One word: readers differ over the blank between two encoded words of
+    // a phrase (some keep it), so a name split in words might not read back
+    // as it was written.
+    if (Is8Bit(name)) {
+        return EncodeWholeText(name, cp, false);
+    }
+    return QuoteDisplayName(name, cp);
+}
+
+std::string EncodeAddressList(std::string_view list, const CodePage& cp) {
+    std::string out;
+    std::size_t copied = 0;
+    AddressTokenizer tokens(list, cp);
+    while (std::optional<AddressTokenizer::Range> range = tokens.NextRange()) {
+        std::string_view token = list.substr(range->start, range->length);
+        NameAddress split = SplitNameAddress(token, cp);
+        if (!Is8Bit(split.name) || split.address.empty()) {
+            continue;
+        }
+        // The token keeps its leading blanks and whatever follows its
+        // closing ">" (a trailing comment, blanks).
+        std::size_t lead = token.find_first_not_of(" \t");
+        std::size_t close = token.rfind('>');
+        std::string_view tail =
+            close == std::string_view::npos || token.find('<') == std::string_view::npos
+                ? TrailingBlanks(token)
+                : token.substr(close + 1);
+        out.append(list.substr(copied, range->start - copied));
+        out.append(token.substr(0, lead == std::string_view::npos ? 0 : lead));
+        out += EncodePhrase(split.name, cp);
+        out += " <";
+        out += split.address;
+        out += '>';
+        out.append(tail);
+        copied = range->start + range->length;
+    }
+    out.append(list.substr(copied));
+    return out;
+}
+
+bool IsAddressField(std::string_view name) {
+    static constexpr std::string_view kFields[] = {"From",
+                                                   "To",
+                                                   "Cc",
+                                                   "Bcc",
+                                                   "Reply-To",
+                                                   "Sender",
+                                                   "Return-Receipt-To",
+                                                   "Disposition-Notification-To",
+                                                   "Errors-To",
+                                                   "Mail-Followup-To",
+                                                   "Mail-Reply-To"};
+    name = TrimRight(name);
+    if (StartsWithNoCase(name, "Resent-")) {
+        name.remove_prefix(7);
+    }
+    for (std::string_view field : kFields) {
+        if (EqualNoCase(name, field)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::optional<std::string> EncodeHeaderLine(std::string_view line, const CodePage& cp) {
+    std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos) {
+        return EncodeHeaderWords(line, cp);
+    }
+    // Only the value is encoded: a field written without a blank after its
+    // colon keeps its name.
+    std::string name(line.substr(0, colon + 1));
+    if (IsAddressField(line.substr(0, colon))) {
+        return name + EncodeAddressList(line.substr(colon + 1), cp);
+    }
+    std::optional<std::string> value = EncodeHeaderWords(line.substr(colon + 1), cp);
+    if (!value) {
+        return std::nullopt;
+    }
+    return name + *value;
 }
 
 }  // namespace corvina

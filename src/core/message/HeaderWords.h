@@ -37,4 +37,36 @@ std::optional<std::string> DecodeHeaderWords(std::string_view line);  // working
 std::optional<std::string> EncodeHeaderWords(std::string_view line, const CodePage& cp);
 std::optional<std::string> EncodeHeaderWords(std::string_view line);  // working code page
 
+// Longest encoded word written, "=?" to "?=" (RFC 2047).
+inline constexpr std::size_t kEncodedWordMax = 75;
+
+// The whole text as "B" encoded words: ISO-2022-JP on 932, the MIME charset
+// of `cp` elsewhere. With `split`, a text too long for one word is cut on
+// character boundaries into words of at most kEncodedWordMax characters,
+// parted by one blank, which readers drop within a quoted parameter;
+// without it the text is one word of any length. Empty text gives "".
+std::string EncodeWholeText(std::string_view text, const CodePage& cp, bool split);
+
+// A display name as it goes before "<address>" on the wire: a name with a
+// byte >= 0x80 becomes one encoded word standing for the whole phrase
+// (never inside double quotes); any other name is quoted as
+// QuoteDisplayName does.
+std::string EncodePhrase(std::string_view name, const CodePage& cp);
+
+// The value of an address field for the wire: every address whose display
+// name holds a byte >= 0x80 is written "phrase <address>" with EncodePhrase
+// (also from the "address (name)" form); every other address, and the
+// separators between addresses, stay exactly as written.
+std::string EncodeAddressList(std::string_view list, const CodePage& cp);
+
+// True for the fields whose value is an address list: From, To, Cc, Bcc,
+// Reply-To, Sender, their Resent- forms and the receipt and follow-up
+// address fields. `name` is the text before the colon, any case.
+bool IsAddressField(std::string_view name);
+
+// One header line for the wire: the value of an address field through
+// EncodeAddressList, of any other field through EncodeHeaderWords (nullopt
+// as it fails); the field name stays as it is.
+std::optional<std::string> EncodeHeaderLine(std::string_view line, const CodePage& cp);
+
 }  // namespace corvina

@@ -58,6 +58,13 @@ bool MailSession::SendMail(MailMessage& message) {
     options.addressBookDirectory = addressBookDirectory_;
     options.sendDate = settings_.sendDate != 0;
     OutgoingEnvelope envelope = BuildEnvelope(message, options);
+    // A vanished attachment fails the message before anything is sent,
+    // and the notice names the file.
+    if (std::optional<std::string> problem = CheckAttachmentFiles(message)) {
+        lastError_ = *problem;
+        state_.AddTranscript(lastError_ + "\n");
+        return false;
+    }
     bool opened = false;
     if (!connection_.IsOpen()) {
         if (!ConnectSmtp()) {

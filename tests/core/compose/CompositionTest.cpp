@@ -2,6 +2,7 @@
 
 #include "TestSupport.h"
 #include "app/AccountProfile.h"
+#include "app/Settings.h"
 #include "compose/Composition.h"
 #include "message/mime/MimeTypeTable.h"
 #include "store/FolderNames.h"
@@ -34,6 +35,50 @@ TEST(Composition, FromAndAddressesAreRewritten) {
     EXPECT_EQ(RewriteAddressField("\"Doe, John\" <jd@x.org>"), "\"Doe, John\" <jd@x.org>");
     EXPECT_EQ(RewriteAddressField("jd@x.org (J. Doe: Sales)"), "\"J. Doe: Sales\" <jd@x.org>");
     EXPECT_EQ(RewriteAddressField(""), "");
+
+    // Quotes and backslashes inside a quoted name are escaped, and an
+    // escaped quote or comma does not end the name.
+    account.name = "Anna \"Nan\" Smith";
+    EXPECT_EQ(FromValue(account), "\"Anna \\\"Nan\\\" Smith\" <anna@example.com>");
+    EXPECT_EQ(RewriteAddressField("\"Doe, \\\"JD, Jr\\\" \\\\o/\" <jd@x.org>, b@x.org"),
+              "\"Doe, \\\"JD, Jr\\\" \\\\o/\" <jd@x.org>, b@x.org");
+}
+
+TEST(Composition, NewMessagesTakeDefEncodeAndThePermanentRecipients) {
+    Settings settings;
+    settings.defEncode = 2;
+    EXPECT_EQ(Composition(settings).Message().encoding, 2);
+    settings.defEncode = 9;  // out of range: attachments keep their own encoding
+    EXPECT_EQ(Composition(settings).Message().encoding, 0);
+
+    AccountProfile account;
+    account.permanentCc = "Carol <CAROL@x.org>, dan@x.org, dan@x.org";
+    account.permanentBcc = "bob@x.org, \"Eve, E\" <eve@x.org>";
+    settings.defEncode = 1;
+    Composition c(settings);
+    c.Message().to = "Bob <bob@x.org>";
+    c.Message().cc = "carol@x.org";
+    c.AddPermanentRecipients(account);
+    EXPECT_EQ(c.Message().cc, "carol@x.org, dan@x.org");
+    EXPECT_EQ(c.Message().bcc, "\"Eve, E\" <eve@x.org>");
+
+    Composition resent(settings);
+    resent.Message().hasResent = true;
+    resent.Message().cc = "kept@x.org";
+    resent.AddPermanentRecipients(account);
+    EXPECT_EQ(resent.Message().resentCc, "Carol <CAROL@x.org>, dan@x.org");
+    EXPECT_EQ(resent.Message().resentBcc, "bob@x.org, \"Eve, E\" <eve@x.org>");
+    EXPECT_EQ(resent.Message().cc, "kept@x.org");
+
+    // The encoding number is stored with the message.
+    test::ScratchDir dir;
+    StoreContext context;
+    context.mailboxDir = dir.Path();
+    ASSERT_TRUE(c.SaveToOutbox(account, context));
+    MailFolder outbox(FolderNameToPath(dir.Path(), "OutBox"));
+    LoadFolder(outbox, context);
+    ASSERT_EQ(outbox.messages.size(), 1u);
+    EXPECT_EQ(outbox.messages[0]->encoding, 1);
 }
 
 TEST(Composition, SignatureLinesAreMarkedAndReplacedAlone) {

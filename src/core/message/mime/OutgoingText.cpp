@@ -1,5 +1,6 @@
 #include "message/mime/OutgoingText.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <fstream>
@@ -73,8 +74,96 @@ std::string Flatten(std::string_view text) {
 }
 
 std::string EncodeOrKeep(std::string_view line, const CodePage& cp) {
-    std::optional<std::string> encoded = EncodeHeaderWords(line, cp);
+    std::optional<std::string> encoded = EncodeHeaderLine(line, cp);
     return encoded ? std::move(*encoded) : std::string(line);
+}
+
+bool Has8Bit(std::string_view text) {
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The file name as the name= and filename= parameters carry it: the whole
+// name as encoded words when it holds 8-bit text (and `encode` is set),
+// at most kMaxAttachmentName bytes. A longer name is cut before it is
+// encoded, on a character boundary and before its extension, so that the
+// words stay whole and the receiver still knows the type.
+std::string WireFileName(std::string_view name, const CodePage& cp, bool encode) {
+    auto wire = [&](std::string_view n) {
+        return encode && Has8Bit(n) ? EncodeWholeText(n, cp, true) : std::string(n);
+    };
+    std::string whole = wire(name);
+    if (whole.size() <= kMaxAttachmentName) {
+        return whole;
+    }
+    std::size_t dot = name.rfind('.');
+    std::string_view extension =
+        dot == std::string_view::npos || dot == 0 ? std::string_view() : name.substr(dot);
+    std::string_view stem = name.substr(0, name.size() - extension.size());
+    if (stem.empty() ||
+        wire(std::string(stem.substr(0, static_cast<std::size_t>(cp.CharLength(stem, 0)))) +
+             std::string(extension))
+                .size() > kMaxAttachmentName) {
+        // An extension too long to keep is cut with the rest.
+        stem = name;
+        extension = {};
+    }
+    std::vector<std::size_t> ends;  // end of each character of the stem
+    for (std::size_t i = 0; i < stem.size();) {
+        i += static_cast<std::size_t>(std::max(1, cp.CharLength(stem, i)));
+        ends.push_back(i);
+    }
+    // The longest prefix whose wire form fits; the length only grows with
+    // the characters kept.
+    std::size_t lo = 0, hi = ends.size();
+    std::string best = wire(extension);
+    while (lo < hi) {
+        std::size_t mid = (lo + hi + 1) / 2;
+        std::string candidate =
+            wire(std::string(stem.substr(0, ends[mid - 1])) + std::string(extension));
+        if (candidate.size() <= kMaxAttachmentName) {
+            lo = mid;
+            best = std::move(candidate);
+        } else {
+            hi = mid - 1;
+        }
+    }
+    return best;
+}
+
+// Whether an attached message must leave its own form. RFC 2046 lets
+// message/rfc822 travel only unencoded, so its lines must be lines: no NUL,
+// no CR outside a line end, none over 998 bytes, none that would end the
+// enclosing part. Sets `eightBit` when a byte is >= 0x80. nullopt when the
+// file cannot be read.
+std::optional<bool> NeedsEncoding(const std::filesystem::path& path, std::string_view boundary,
+                                  bool& eightBit) {
+    constexpr std::size_t kMaxLine = 998;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    const std::string delimiter = "--" + std::string(boundary);
+    eightBit = false;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (line.size() > kMaxLine || line.find('\0') != std::string::npos ||
+            line.find('\r') != std::string::npos || line.starts_with(delimiter)) {
+            return true;
+        }
+        eightBit = eightBit || Has8Bit(line);
+    }
+    if (in.bad()) {
+        return std::nullopt;
+    }
+    return false;
 }
 
 bool StartsWithFromWord(std::string_view line) {
@@ -451,13 +540,21 @@ bool Assembler::Attachment(AttachmentEntry entry) {
         entry.subtype = m_.encoding == 1 ? kUuSubtype : kBinHexSubtype;
         entry.encoding = "7bit";
     }
-    std::string name = Flatten(FileNameOf(entry.path));
-    if (transport_) {
-        name = EncodeOrKeep(name, cp_);
+    if (EqualNoCase(entry.type, "message")) {
+        bool eightBit = false;
+        std::optional<bool> encode = NeedsEncoding(entry.path, m_.boundary, eightBit);
+        if (!encode) {
+            return false;
+        }
+        if (*encode) {
+            entry.type = "application";
+            entry.subtype = "octet-stream";
+            entry.encoding = "base64";
+        } else {
+            entry.encoding = eightBit ? "8bit" : "7bit";
+        }
     }
-    if (name.size() > kMaxAttachmentName) {
-        name.resize(kMaxAttachmentName);
-    }
+    std::string name = WireFileName(Flatten(FileNameOf(entry.path)), cp_, transport_);
     std::string quoted;
     for (char c : name) {
         if (c == '"' || c == '\\') {
@@ -594,6 +691,26 @@ OutgoingEnvelope BuildEnvelope(const MailMessage& m, const OutgoingOptions& opti
     }
     env.sender = Flatten(env.sender);
     return env;
+}
+
+std::optional<std::string> CheckAttachmentFiles(const MailMessage& message) {
+    for (const AttachmentEntry& entry : message.attachments) {
+        std::error_code ec;
+        std::filesystem::file_status status = std::filesystem::status(entry.path, ec);
+        std::string reason;
+        if (!std::filesystem::exists(status)) {
+            reason = "it no longer exists";
+        } else if (std::filesystem::is_directory(status)) {
+            reason = "it is a folder";
+        } else if (!std::ifstream(entry.path, std::ios::binary)) {
+            reason = "it cannot be read";
+        }
+        if (!reason.empty()) {
+            return "the attached file \"" + entry.path.string() + "\" cannot be sent: " + reason +
+                   "; attach it again or remove it from the message";
+        }
+    }
+    return std::nullopt;
 }
 
 bool BuildOutgoingText(MailMessage& message, const LineSender& send, const OutgoingOptions& options,

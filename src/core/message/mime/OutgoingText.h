@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,11 @@ std::string ExpandRecipients(std::string_view field,
                              const std::filesystem::path& addressBookDirectory);
 
 OutgoingEnvelope BuildEnvelope(const MailMessage& message, const OutgoingOptions& options);
+
+// Why the message cannot go out, found before a line of it is sent: the
+// first attachment file that is gone or cannot be read, named in a text
+// that says what to do; nullopt when every file can be read.
+std::optional<std::string> CheckAttachmentFiles(const MailMessage& message);
 
 // Sends the message line by line; its other header lines and body must be
 // in memory (loaded from the mailbox first). A message without a Message-Id gets one
