@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <unordered_map>
 
 #include "addressbook/AddressBook.h"
 #include "addressbook/AddressBookHost.h"
@@ -91,9 +92,36 @@ int Export(const BatchOptions& options, const BatchStreams& streams, AppState& s
                       std::string_view separator, bool unixFormat) {
         return ExportMessage(m, target, separator, unixFormat, outgoing);
     };
-    const int written = RunExport(selected, settings, threaded, writer, nullptr);
+    // A message is named by its number in the folder file, as --list and
+    // --show number them, with its subject.
+    bool wholeFileFailed = false;
+    std::unordered_map<const MailMessage*, std::size_t> numbers;
+    auto problem = [&](const MailMessage* message, const std::string& reason) {
+        if (message == nullptr) {
+            wholeFileFailed = true;
+            std::fprintf(streams.err, "corvina: %s\n", reason.c_str());
+            return;
+        }
+        if (numbers.empty()) {
+            for (std::size_t i = 0; i < folder->messages.size(); ++i)
+                numbers.emplace(folder->messages[i].get(), i + 1);
+        }
+        const std::size_t number = numbers[message];
+        const std::string subject = OutputText(message->subject, streams.utf8Out);
+        std::fprintf(streams.err, "corvina: message %zu (\"%s\") was not exported: %s\n", number,
+                     subject.c_str(), reason.c_str());
+    };
+    const int written = RunExport(selected, settings, threaded, writer, nullptr, problem);
     std::fprintf(streams.err, "corvina: %d of %zu message(s) exported\n", written, selected.size());
-    return written == static_cast<int>(selected.size()) ? 0 : 1;
+    if (written == static_cast<int>(selected.size()))
+        return 0;
+    if (!options.each && !wholeFileFailed) {
+        std::fprintf(streams.err,
+                     "corvina: nothing was written to %s (it is as it was before); mend or "
+                     "delete the message(s) named above, or use --each to export the others\n",
+                     options.file.c_str());
+    }
+    return 1;
 }
 
 int Addresses(const BatchOptions& options, const BatchStreams& streams, AppState& state) {
@@ -114,14 +142,19 @@ int Addresses(const BatchOptions& options, const BatchStreams& streams, AppState
             std::fwrite(out.data(), 1, out.size(), streams.out);
         }
     }
-    return found ? 0 : Fail(streams, "no address group " + options.group);
+    return found ? 0
+                 : Fail(streams, "no address group " + options.group +
+                                     " (corvina --addresses lists every entry of every group; "
+                                     "corvina --add-address GROUP ADDRESS makes a group)");
 }
 
 int AddAddress(const BatchOptions& options, const BatchStreams& streams, AppState& state) {
     TerminalBookHost host(streams.err);
     AddressBook book(AddressBook::DirectoryUnder(state.homeDirectory), &host);
     if (!book.Open()) {
-        return Fail(streams, "the address book directory cannot be created");
+        return Fail(streams, "the address book folder " +
+                                 AddressBook::DirectoryUnder(state.homeDirectory).string() +
+                                 " cannot be created (check the home folder's permissions)");
     }
     if (!book.FindGroup(options.group) && !book.NewGroup(options.group, "")) {
         return Fail(streams, "the address group " + options.group + " cannot be created");
