@@ -42,6 +42,12 @@ MailFolder* UserFolder(FolderTree& tree, const std::string& name, const BatchStr
     return node->folder.get();
 }
 
+// A folder nothing was stored in yet has no file: it is empty, not broken.
+bool HasNoFile(const MailFolder& folder) {
+    std::error_code ec;
+    return !std::filesystem::exists(folder.path, ec) && !ec;
+}
+
 // No one to ask: questions are answered No and shown on stderr.
 class TerminalBookHost : public AddressBookHost {
 public:
@@ -65,9 +71,14 @@ int Export(const BatchOptions& options, const BatchStreams& streams, AppState& s
     if (!folder) {
         return 1;
     }
+    std::error_code ec;
+    if (std::filesystem::is_directory(options.file, ec)) {
+        return Fail(streams, options.file.string() + " is a folder; name a file to export into");
+    }
     const StoreContext context = tree.Context();
-    if (folder->messages.empty() && !LoadFolder(*folder, context)) {
-        return Fail(streams, "the folder file cannot be read");
+    if (folder->messages.empty() && !HasNoFile(*folder) && !LoadFolder(*folder, context)) {
+        return Fail(streams, "the folder file " + folder->path.string() +
+                                 " cannot be read (check its permissions)");
     }
     // Every message, as the list would show them all selected.
     const bool threaded = state.settings.msgThread != 0;
@@ -188,6 +199,11 @@ int RunMaintenanceCommand(const BatchOptions& options, const BatchStreams& strea
             if (!folder) {
                 return 1;
             }
+            if (HasNoFile(*folder)) {
+                std::fprintf(streams.err, "corvina: folder %s holds no messages; nothing to do\n",
+                             options.folder.c_str());
+                return 0;
+            }
             const CompactMode mode = options.minimum ? CompactMode::kMinimum : CompactMode::kNormal;
             return CompactFolder(*folder, mode, state.settings.compactBack != 0, tree.Context(),
                                  &host)
@@ -198,6 +214,11 @@ int RunMaintenanceCommand(const BatchOptions& options, const BatchStreams& strea
             MailFolder* folder = UserFolder(tree, options.folder, streams);
             if (!folder) {
                 return 1;
+            }
+            if (HasNoFile(*folder)) {
+                std::fprintf(streams.err, "corvina: folder %s holds no messages; nothing to do\n",
+                             options.folder.c_str());
+                return 0;
             }
             return ReorganiseFolder(*folder, tree.Context(), &host)
                        ? 0

@@ -130,6 +130,37 @@ TEST_F(NewUser, ExportNamesEachSkippedMessageAndWhy) {
     EXPECT_EQ(nowhere.err.find("message 2"), std::string::npos) << nowhere.err;
 }
 
+// A fresh set-up (a home folder, no account, no mail): every command
+// either works on the empty folders or says what to do.
+TEST_F(NewUser, FreshSetUpCommandsWorkOrSayWhatToDo) {
+    batch.WriteConfig("");
+    struct Case {
+        std::vector<std::string> args;
+        int exitCode;
+        const char* says;
+    };
+    const Case cases[] = {
+        {{"--receive"}, 1, "has no POP server to receive from; write POP = "},
+        {{"--cleanup-server"}, 1, "has no POP server"},
+        {{"--deliver"}, 1, "has no SMTP server to send through; write SMTP = "},
+        {{"--show", "InBox", "1"}, 1, "folder InBox holds no messages"},
+        {{"--compact", "InBox"}, 0, "holds no messages; nothing to do"},
+        {{"--reorganize", "Trash"}, 0, "holds no messages; nothing to do"},
+        {{"--export", "InBox", dir.Path().string()}, 1, "is a folder; name a file"},
+        {{"--deliver-file", "absent.eml"}, 1, "absent.eml: No such file or directory"},
+        {{"--compose", "--to", "a@x", "--subject", "s", "--attach", "absent.bin"},
+         1,
+         "absent.bin: No such file or directory; nothing was saved"},
+        {{"--addresses", "Team"}, 1, "corvina --add-address GROUP ADDRESS makes a group"},
+    };
+    for (const Case& c : cases) {
+        BatchResult r = Run(c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.args[0] << ": " << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << c.args[0] << ": " << r.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(batch.MailboxDir() / "OutBox.mbx"));
+}
+
 // Every command of the one table is documented in the README and listed by
 // --help, so neither falls behind the table.
 TEST_F(NewUser, ReadmeAndHelpNameEveryCommand) {
