@@ -37,8 +37,12 @@ EchoOffGuard::EchoOffGuard(int fd) : fd_(fd) {
     struct sigaction action {};
     action.sa_handler = RestoreAndRaise;
     sigemptyset(&action.sa_mask);
-    for (std::size_t i = 0; i < std::size(kRestoredSignals); ++i)
+    for (std::size_t i = 0; i < std::size(kRestoredSignals); ++i) {
         sigaction(kRestoredSignals[i], &action, &gPrevious[i]);
+        // A signal the caller chose to ignore (nohup) stays ignored.
+        if (gPrevious[i].sa_handler == SIG_IGN)
+            sigaction(kRestoredSignals[i], &gPrevious[i], nullptr);
+    }
     termios quiet = saved_;
     quiet.c_lflag &= static_cast<tcflag_t>(~(ECHO | ECHOE | ECHOK | ECHONL));
     active_ = tcsetattr(fd, TCSAFLUSH, &quiet) == 0;
