@@ -28,12 +28,15 @@ void PrintHelp(std::FILE* out) {
                  "When a client is already running, the request is handed to it.\n"
                  "\n"
                  "Batch commands (no window; exit 0 success, 1 failure, 2 usage error):\n"
-                 "  --receive | --receive-all | --deliver | --cleanup-server [--verbose]\n"
-                 "                        transfer mail for the account\n"
+                 "  --receive             receive new mail of the account\n"
+                 "  --receive-all         receive all mail on the server, also what was\n"
+                 "                        received before\n"
+                 "  --deliver             send the OutBox\n"
+                 "  --cleanup-server      delete on the server what was received already\n"
                  "  --folders             folder name, total and unread, one folder a line\n"
                  "  --list FOLDER [--threaded] [--sort COLUMN[:desc]]\n"
                  "                        the messages in display order (COLUMN: subject,\n"
-                 "                        sender, date, lines or 1-4)\n"
+                 "                        sender, recipient, date, lines or 1-4)\n"
                  "  --show FOLDER N       the stored form of message N (file order, from 1)\n"
                  "  --deliver-file FILE [FOLDER]\n"
                  "                        store a message file as received mail\n"
@@ -42,7 +45,8 @@ void PrintHelp(std::FILE* out) {
                  "                        save a new message to OutBox (or Draft)\n"
                  "  --filter              run Manual Filtering on InBox\n"
                  "  --set-password [--smtp | --dialup]\n"
-                 "                        store the password read from standard input\n"
+                 "                        store the account's password: asked without\n"
+                 "                        echo at a terminal, else one line of input\n"
                  "  --compact FOLDER [--minimum]\n"
                  "                        drop Received lines (or all but the references)\n"
                  "  --reorganize FOLDER   rewrite the folder in date order\n"
@@ -55,10 +59,13 @@ void PrintHelp(std::FILE* out) {
                  "  --settings            the settings as a batch run reads them (passwords\n"
                  "                        show as *)\n"
                  "  --account N           use profile N instead of DefUser\n"
+                 "  --verbose             show the server dialogue of a transfer\n"
                  "While the client runs, the commands that change mail, settings or the\n"
                  "address book are refused; --folders, --list, --show, --export,\n"
                  "--addresses and --settings always work.\n"
-                 "The settings file is $CORVINA_CONFIG, else ~/.config/Talvern/Corvina.ini.\n");
+                 "The settings file is $CORVINA_CONFIG, else ~/.config/Talvern/Corvina.ini;\n"
+                 "its [Settings] HomeDir is the folder below which all mail lives. The\n"
+                 "README explains each command, the settings and trusting a server.\n");
 }
 
 int HandOverOrFail(const std::vector<std::string>& args) {

@@ -130,7 +130,11 @@ int main(int argc, char** argv) {
     LoadWorkingCodePage(config, 0, settings);
     std::optional<std::filesystem::path> output = ImportMailboxPath(config);
     if (!output) {
-        std::fprintf(stderr, "moutil: no home directory is set; start corvina once first\n");
+        std::fprintf(stderr,
+                     "moutil: no home folder is set; add a line \"HomeDir = /path/to/your/mail/\" "
+                     "to the [Settings] section of %s, or run corvina --folders once at a "
+                     "terminal to choose one\n",
+                     config.Path().c_str());
         return 1;
     }
     std::optional<std::filesystem::path> temp = PrivateTempDir();
@@ -147,8 +151,8 @@ int main(int argc, char** argv) {
     std::error_code ec;
     if (!std::filesystem::is_directory(output->parent_path(), ec)) {
         std::fprintf(stderr,
-                     "moutil: the mailbox directory %s does not exist; start corvina once to "
-                     "create it\n",
+                     "moutil: the mailbox directory %s does not exist; run corvina --folders "
+                     "once to create it\n",
                      output->parent_path().c_str());
         return 1;
     }

@@ -1,5 +1,7 @@
 #include "app/SettingsLoader.h"
 
+#include <cerrno>
+#include <cstring>
 #include <system_error>
 
 #include "app/AppHost.h"
@@ -16,6 +18,26 @@ namespace {
 constexpr int kWrongPassword = 130;
 constexpr int kFolderUsedByOtherUser = 61450;
 constexpr int kCannotCreateDirectory = 61451;
+
+// The stored home directory made when it is missing; the reason when it
+// cannot be (empty when it is there now).
+std::string MakeStoredHome(const std::string& text) {
+    std::error_code ec;
+    if (text.empty() || std::filesystem::is_directory(text, ec))
+        return {};
+    if (std::filesystem::exists(text, ec))
+        return "it is a file, not a folder";
+    if (CreateDirectoryPath(text, 0700))
+        return {};
+    const int error = errno;
+    // Walk up to the part of the path that is in the way.
+    std::filesystem::path blocking = std::filesystem::path(text);
+    while (blocking.has_relative_path() && !std::filesystem::exists(blocking, ec))
+        blocking = blocking.parent_path();
+    if (!std::filesystem::is_directory(blocking, ec))
+        return blocking.string() + " is a file, not a folder";
+    return std::string(std::strerror(error)) + " (in " + blocking.string() + ")";
+}
 
 bool UsableHome(const std::string& text, bool enter) {
     if (text.empty())
@@ -103,7 +125,13 @@ int LoadWorkingCodePage(const ConfigStore& store, int systemCodePage, Settings& 
     return CodePage::Working().Id();
 }
 
-bool LoadSettings(ConfigStore& store, AppHost& host, const LoadContext& context, AppState& state) {
+bool LoadSettings(ConfigStore& store, AppHost& host, const LoadContext& context, AppState& state,
+                  std::string* why) {
+    auto fail = [&](std::string text) {
+        if (why)
+            *why = std::move(text);
+        return false;
+    };
     Settings& settings = state.settings;
     SettingDefaults defaults;
     defaults.editorWrap = context.editorWrap;
@@ -118,7 +146,9 @@ bool LoadSettings(ConfigStore& store, AppHost& host, const LoadContext& context,
 
     LoadSettingPhase(store, SettingPhase::kPassword, defaults, settings);
     if (!settings.localPass.empty() && !VerifyLocalPassword(host, settings.localPass))
-        return false;
+        return fail(
+            "the local password (LocalPass) was not given or not right; give it as the first "
+            "line of standard input, or run at a terminal to be asked");
 
     LoadSettingPhase(store, SettingPhase::kEarly, defaults, settings);
 
@@ -126,11 +156,28 @@ bool LoadSettings(ConfigStore& store, AppHost& host, const LoadContext& context,
         context.candidateHome.empty() ? CandidateHomeDir() : context.candidateHome;
 
     LoadSettingPhase(store, SettingPhase::kHome, defaults, settings);
+    // A home directory written into the settings by hand is the user's
+    // choice already: it is made, never replaced by the proposal.
+    const std::string notMade = MakeStoredHome(settings.homeDir);
     if (!UsableHome(settings.homeDir, context.enterHomeDirectory)) {
-        std::optional<std::string> chosen =
-            AskHomeDirectory(host, WithTrailingSeparator(candidate.string()));
+        std::string prefill = WithTrailingSeparator(candidate.string());
+        if (!settings.homeDir.empty()) {
+            host.ShowMessage(kCannotCreateDirectory);
+            prefill = WithTrailingSeparator(settings.homeDir);
+        }
+        std::optional<std::string> chosen = AskHomeDirectory(host, prefill);
+        if (!chosen && settings.homeDir.empty())
+            return fail(
+                "no home folder is set, the folder below which all mail lives; add a "
+                "line \"HomeDir = /path/to/your/mail/\" to the [Settings] section of " +
+                store.Path().string() +
+                " (the folder is created if missing), or run once at a terminal to "
+                "choose one");
         if (!chosen)
-            return false;
+            return fail("the home folder " + settings.homeDir + " (HomeDir in " +
+                        store.Path().string() + ") cannot be " +
+                        (notMade.empty() ? std::string("used") : "created: " + notMade) +
+                        "; create it yourself or set HomeDir to a folder you can write");
         settings.homeDir = *chosen;
         store.SetString(kSettingsSection, "HomeDir", settings.homeDir);
         store.Save();

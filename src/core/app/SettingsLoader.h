@@ -44,10 +44,16 @@ struct LoadContext {
 int LoadWorkingCodePage(const ConfigStore& store, int systemCodePage, Settings& settings);
 
 // Loads every value of the settings catalogue, the profiles and the fonts
-// into `state`, and sets the working code page.
+// into `state`, and sets the working code page. A stored HomeDir that does
+// not exist yet is created (mode 0700, with its parents); only when it is
+// empty or cannot be made is the home-directory question asked (after the
+// "This directory cannot be created" message), pre-filled with it.
 // False when the user cancelled the password or the home-directory question;
 // nothing has been written then, except a home directory the user accepted.
-bool LoadSettings(ConfigStore& store, AppHost& host, const LoadContext& context, AppState& state);
+// `why`, when given, then says what went wrong and what to do, naming the
+// settings file and the folder.
+bool LoadSettings(ConfigStore& store, AppHost& host, const LoadContext& context, AppState& state,
+                  std::string* why = nullptr);
 
 // The "Home Folder" question until an acceptable answer or Cancel: the
 // answer gets a trailing "/", a directory whose User0 already holds an

@@ -6,7 +6,10 @@
 #include <utility>
 #include <vector>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <system_error>
 #include "app/AppState.h"
 #include "app/Settings.h"
 #include "batch/BatchHost.h"
@@ -47,6 +50,22 @@ int Failure(const BatchStreams& streams, const std::string& text) {
     return 1;
 }
 
+// "FILE: why it cannot be read", for a file named by the user.
+std::string ReadProblem(const std::filesystem::path& path) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        return path.string() + ": it is a folder, not a file";
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return path.string() + ": " + std::strerror(errno);
+    std::fclose(f);
+    return path.string();
+}
+
+std::string CannotRead(const std::filesystem::path& path) {
+    return "cannot read " + ReadProblem(path);
+}
+
 MailFolder* FolderOrComplain(const FolderTree& tree, const std::string& name,
                              const BatchStreams& streams) {
     FolderNode* node = tree.FindNode(name);
@@ -58,8 +77,25 @@ MailFolder* FolderOrComplain(const FolderTree& tree, const std::string& name,
     return node->folder.get();
 }
 
-int Transfer(const BatchOptions& options, const BatchStreams& streams, AppState& state,
-             BatchHost& host) {
+int Transfer(const BatchOptions& options, const BatchStreams& streams, const ConfigStore& store,
+             AppState& state, BatchHost& host) {
+    const int profile = state.settings.defUser;
+    const std::string section =
+        "[Users\\" + std::to_string(profile) + "] of " + store.Path().string();
+    if (options.command == BatchCommand::kDeliver && state.current.smtp.empty()) {
+        return Failure(streams, "profile " + std::to_string(profile) +
+                                    " has no SMTP server to send through; write SMTP = the "
+                                    "server (and SMTPPort, SMTPSecurity, SMTPAuth as the README "
+                                    "shows) into " +
+                                    section);
+    }
+    if (options.command != BatchCommand::kDeliver && state.current.pop.empty()) {
+        return Failure(streams, "profile " + std::to_string(profile) +
+                                    " has no POP server to receive from; write POP = the "
+                                    "server and User = your login into " +
+                                    section +
+                                    ", then store the password with corvina --set-password");
+    }
     TransferState transferState;
     host.SetEchoStatus(options.verbose);
     MailSession session(transferState, host);
@@ -172,12 +208,20 @@ int Show(const BatchOptions& options, const BatchStreams& streams, AppState& sta
     MailFolder* folder = FolderOrComplain(tree, options.folder, streams);
     if (!folder)
         return 1;
-    if (!LoadFolder(*folder, tree.Context()))
-        return Failure(streams, "cannot read folder " + options.folder);
+    // A folder nothing was stored in yet has no file: it is empty.
+    std::error_code ec;
+    if (!LoadFolder(*folder, tree.Context()) && std::filesystem::exists(folder->path, ec))
+        return Failure(streams, "cannot read folder " + options.folder + " (" +
+                                    ReadProblem(folder->path) + ")");
     const size_t n = static_cast<size_t>(options.messageNumber);
+    if (folder->messages.empty())
+        return Failure(streams, "folder " + options.folder + " holds no messages");
     if (n > folder->messages.size())
         return Failure(streams, "folder " + options.folder + " has " +
-                                    std::to_string(folder->messages.size()) + " message(s)");
+                                    std::to_string(folder->messages.size()) +
+                                    " message(s); give a number from 1 to " +
+                                    std::to_string(folder->messages.size()) + " (corvina --list " +
+                                    options.folder + " shows them)");
     MailMessage& message = *folder->messages[n - 1];
     LoadMessageBody(message);
     Print(streams, SerializeMessage(message, state.mailboxDirectory));
@@ -229,7 +273,7 @@ int DeliverFile(const BatchOptions& options, const BatchStreams& streams, AppSta
                 FolderTree& tree, BatchHost& host) {
     std::optional<std::string> raw = ReadWholeFile(options.file);
     if (!raw)
-        return Failure(streams, "cannot read " + options.file.string());
+        return Failure(streams, CannotRead(options.file));
     if (!options.folder.empty() && !FolderOrComplain(tree, options.folder, streams))
         return 1;
     auto message = std::make_unique<MailMessage>();
@@ -240,7 +284,7 @@ int DeliverFile(const BatchOptions& options, const BatchStreams& streams, AppSta
     if (folder.empty()) {
         FilterList filters;
         if (!filters.LoadFilters(state.mailboxDirectory))
-            return Failure(streams, "cannot read the filter rules");
+            return Failure(streams, CannotRead(state.mailboxDirectory / "Filter.DEF"));
         folder = filters.FilterFolder(*message);
     }
     StoreContext context = tree.Context();
@@ -261,7 +305,7 @@ int Filter(const BatchStreams& streams, AppState& state, FolderTree& tree, Batch
     host.SetShownFolder(inbox->folder.get());
     FilterList filters;
     if (!filters.LoadFilters(state.mailboxDirectory))
-        return Failure(streams, "cannot read the filter rules");
+        return Failure(streams, CannotRead(state.mailboxDirectory / "Filter.DEF"));
     const int errorsBefore = host.ErrorCount();
     const int moved = ManualFiltering(tree, filters);
     if (moved < 0)
@@ -292,7 +336,7 @@ int Compose(const BatchOptions& options, const BatchStreams& streams, const Conf
     if (!options.bodyFile.empty()) {
         std::optional<std::string> body = ReadWholeFile(options.bodyFile);
         if (!body)
-            return Failure(streams, "cannot read " + options.bodyFile.string());
+            return Failure(streams, CannotRead(options.bodyFile) + "; nothing was saved");
         composition.AddBodyText(*body);
     }
     // A new message gets the account's signature, as a new compose window does.
@@ -302,7 +346,7 @@ int Compose(const BatchOptions& options, const BatchStreams& streams, const Conf
         // A file that cannot be added would leave an error line in the
         // message: nothing is saved then.
         if (!composition.AddFileToMessage(file, types))
-            return Failure(streams, "cannot attach " + file.string());
+            return Failure(streams, "cannot attach " + ReadProblem(file) + "; nothing was saved");
     }
     if (message.bodyLines.empty())
         message.AddBodyLine("");
@@ -360,7 +404,7 @@ int RunLoadedCommand(const BatchOptions& options, const BatchStreams& streams,
         case BatchCommand::kReceiveAll:
         case BatchCommand::kDeliver:
         case BatchCommand::kCleanupServer:
-            return Transfer(options, streams, state, host);
+            return Transfer(options, streams, store, state, host);
         case BatchCommand::kFolders:
             return Folders(streams, tree);
         case BatchCommand::kList:

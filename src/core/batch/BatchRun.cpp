@@ -7,6 +7,7 @@
 #include <optional>
 #include <system_error>
 
+#include "app/AccountProfile.h"
 #include "app/AppState.h"
 #include "app/PasswordScrambler.h"
 #include "app/ProfileSelection.h"
@@ -39,25 +40,21 @@ namespace {
 
 int SetPassword(const BatchOptions& options, BatchStreams streams, ConfigStore& store,
                 int profile) {
-    std::string line;
-    int c;
-    bool any = false;
-    while ((c = std::fgetc(streams.in)) != EOF && c != '\n') {
-        line.push_back(static_cast<char>(c));
-        any = true;
-    }
-    if (!any && c == EOF) {
+    const char* key = options.slot == PasswordSlot::kSmtp     ? "SMTPPass"
+                      : options.slot == PasswordSlot::kDialup ? "DialupPass"
+                                                              : "Pass";
+    // At a terminal the password is asked for and not shown; from a file or
+    // a pipe it is the first line, as a script gives it.
+    const std::string prompt =
+        "Password (" + std::string(key) + " of profile " + std::to_string(profile) + "): ";
+    std::optional<std::string> line = ReadInputLine(streams.in, streams.err, true, prompt);
+    if (!line) {
         std::fprintf(streams.err,
                      "corvina: no password on standard input; give it as one line, "
                      "e.g. from a file: corvina --set-password < FILE\n");
         return 1;
     }
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    const char* key = options.slot == PasswordSlot::kSmtp     ? "SMTPPass"
-                      : options.slot == PasswordSlot::kDialup ? "DialupPass"
-                                                              : "Pass";
-    store.SetString(ProfileSection(profile), key, ScramblePassword(line));
+    store.SetString(ProfileSection(profile), key, ScramblePassword(*line));
     if (!store.Save()) {
         std::fprintf(streams.err,
                      "corvina: cannot write the settings file %s; the password was not "
@@ -95,6 +92,33 @@ bool RefuseWhileClientRuns(const BatchOptions& options, const BatchStreams& stre
                  "run: it would change files the running client holds. Commands that only "
                  "read (--folders, --list, --show, --addresses) still work.\n",
                  info.inWindow, info.option);
+    return true;
+}
+
+// A profile named by --account that holds no account at all is almost
+// always a wrong number; running on it would make an empty mailbox
+// directory for it. One whose directory exists already (shared by
+// MailDirNo, or mail imported into it) is used as it is.
+bool RefuseEmptyProfile(const BatchOptions& options, const BatchStreams& streams,
+                        const ConfigStore& store, const AppState& state) {
+    const AccountProfile& p = state.current;
+    std::error_code ec;
+    if (!p.address.empty() || !p.pop.empty() || !p.smtp.empty() ||
+        std::filesystem::exists(state.mailboxDirectory, ec))
+        return false;
+    std::string configured;
+    for (int i = 0; i < kProfileCount; ++i) {
+        const AccountProfile& other = state.profiles[static_cast<std::size_t>(i)];
+        if (!other.address.empty() || !other.pop.empty() || !other.smtp.empty())
+            configured += (configured.empty() ? "" : ", ") + std::to_string(i);
+    }
+    std::fprintf(streams.err,
+                 "corvina: profile %d has no account set up (no Address, POP or SMTP in "
+                 "[Users\\%d] of %s); nothing was done. Set one up by writing those values into "
+                 "that section (the README shows a minimal account), or name a profile that "
+                 "has one%s%s.\n",
+                 options.account, options.account, store.Path().c_str(),
+                 configured.empty() ? "" : ": ", configured.c_str());
     return true;
 }
 
@@ -138,10 +162,9 @@ int RunBatchCommand(const BatchOptions& givenOptions, BatchStreams streams) {
     LoadContext context;
     context.enterHomeDirectory = false;
     context.buildMimeTypes = MimeTypesLoader(store);
-    if (!LoadSettings(store, appHost, context, state)) {
-        std::fprintf(streams.err,
-                     "corvina: the settings were not loaded: the local password or the home "
-                     "folder was not given on standard input; nothing was done\n");
+    std::string why;
+    if (!LoadSettings(store, appHost, context, state, &why)) {
+        std::fprintf(streams.err, "corvina: %s; nothing was done\n", why.c_str());
         return 1;
     }
     const int profile = options.account >= 0 ? options.account : state.settings.defUser;
@@ -150,6 +173,8 @@ int RunBatchCommand(const BatchOptions& givenOptions, BatchStreams streams) {
                      profile);
         return 1;
     }
+    if (options.account >= 0 && RefuseEmptyProfile(options, streams, store, state))
+        return 1;
     return RunLoadedCommand(options, streams, store, state);
 }
 

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <unordered_map>
 
 #include "addressbook/AddressBook.h"
 #include "addressbook/AddressBookHost.h"
@@ -41,6 +42,12 @@ MailFolder* UserFolder(FolderTree& tree, const std::string& name, const BatchStr
     return node->folder.get();
 }
 
+// A folder nothing was stored in yet has no file: it is empty, not broken.
+bool HasNoFile(const MailFolder& folder) {
+    std::error_code ec;
+    return !std::filesystem::exists(folder.path, ec) && !ec;
+}
+
 // No one to ask: questions are answered No and shown on stderr.
 class TerminalBookHost : public AddressBookHost {
 public:
@@ -64,9 +71,14 @@ int Export(const BatchOptions& options, const BatchStreams& streams, AppState& s
     if (!folder) {
         return 1;
     }
+    std::error_code ec;
+    if (std::filesystem::is_directory(options.file, ec)) {
+        return Fail(streams, options.file.string() + " is a folder; name a file to export into");
+    }
     const StoreContext context = tree.Context();
-    if (folder->messages.empty() && !LoadFolder(*folder, context)) {
-        return Fail(streams, "the folder file cannot be read");
+    if (folder->messages.empty() && !HasNoFile(*folder) && !LoadFolder(*folder, context)) {
+        return Fail(streams, "the folder file " + folder->path.string() +
+                                 " cannot be read (check its permissions)");
     }
     // Every message, as the list would show them all selected.
     const bool threaded = state.settings.msgThread != 0;
@@ -91,9 +103,36 @@ int Export(const BatchOptions& options, const BatchStreams& streams, AppState& s
                       std::string_view separator, bool unixFormat) {
         return ExportMessage(m, target, separator, unixFormat, outgoing);
     };
-    const int written = RunExport(selected, settings, threaded, writer, nullptr);
+    // A message is named by its number in the folder file, as --list and
+    // --show number them, with its subject.
+    bool wholeFileFailed = false;
+    std::unordered_map<const MailMessage*, std::size_t> numbers;
+    auto problem = [&](const MailMessage* message, const std::string& reason) {
+        if (message == nullptr) {
+            wholeFileFailed = true;
+            std::fprintf(streams.err, "corvina: %s\n", reason.c_str());
+            return;
+        }
+        if (numbers.empty()) {
+            for (std::size_t i = 0; i < folder->messages.size(); ++i)
+                numbers.emplace(folder->messages[i].get(), i + 1);
+        }
+        const std::size_t number = numbers[message];
+        const std::string subject = OutputText(message->subject, streams.utf8Out);
+        std::fprintf(streams.err, "corvina: message %zu (\"%s\") was not exported: %s\n", number,
+                     subject.c_str(), reason.c_str());
+    };
+    const int written = RunExport(selected, settings, threaded, writer, nullptr, problem);
     std::fprintf(streams.err, "corvina: %d of %zu message(s) exported\n", written, selected.size());
-    return written == static_cast<int>(selected.size()) ? 0 : 1;
+    if (written == static_cast<int>(selected.size()))
+        return 0;
+    if (!options.each && !wholeFileFailed) {
+        std::fprintf(streams.err,
+                     "corvina: nothing was written to %s (it is as it was before); mend or "
+                     "delete the message(s) named above, or use --each to export the others\n",
+                     options.file.c_str());
+    }
+    return 1;
 }
 
 int Addresses(const BatchOptions& options, const BatchStreams& streams, AppState& state) {
@@ -115,14 +154,19 @@ int Addresses(const BatchOptions& options, const BatchStreams& streams, AppState
             std::fwrite(out.data(), 1, out.size(), streams.out);
         }
     }
-    return found ? 0 : Fail(streams, "no address group " + options.group);
+    return found ? 0
+                 : Fail(streams, "no address group " + options.group +
+                                     " (corvina --addresses lists every entry of every group; "
+                                     "corvina --add-address GROUP ADDRESS makes a group)");
 }
 
 int AddAddress(const BatchOptions& options, const BatchStreams& streams, AppState& state) {
     TerminalBookHost host(streams.err);
     AddressBook book(AddressBook::DirectoryUnder(state.homeDirectory), &host);
     if (!book.Open()) {
-        return Fail(streams, "the address book directory cannot be created");
+        return Fail(streams, "the address book folder " +
+                                 AddressBook::DirectoryUnder(state.homeDirectory).string() +
+                                 " cannot be created (check the home folder's permissions)");
     }
     if (!book.FindGroup(options.group) && !book.NewGroup(options.group, "")) {
         return Fail(streams, "the address group " + options.group + " cannot be created");
@@ -156,6 +200,11 @@ int RunMaintenanceCommand(const BatchOptions& options, const BatchStreams& strea
             if (!folder) {
                 return 1;
             }
+            if (HasNoFile(*folder)) {
+                std::fprintf(streams.err, "corvina: folder %s holds no messages; nothing to do\n",
+                             options.folder.c_str());
+                return 0;
+            }
             const CompactMode mode = options.minimum ? CompactMode::kMinimum : CompactMode::kNormal;
             return CompactFolder(*folder, mode, state.settings.compactBack != 0, tree.Context(),
                                  &host)
@@ -166,6 +215,11 @@ int RunMaintenanceCommand(const BatchOptions& options, const BatchStreams& strea
             MailFolder* folder = UserFolder(tree, options.folder, streams);
             if (!folder) {
                 return 1;
+            }
+            if (HasNoFile(*folder)) {
+                std::fprintf(streams.err, "corvina: folder %s holds no messages; nothing to do\n",
+                             options.folder.c_str());
+                return 0;
             }
             return ReorganiseFolder(*folder, tree.Context(), &host)
                        ? 0

@@ -1,6 +1,8 @@
 #include "store/ExportRun.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <system_error>
 
 #include "common/AtomicFile.h"
@@ -38,6 +40,27 @@ bool Finish(const std::filesystem::path& part, const std::filesystem::path& targ
 void StartPart(const std::filesystem::path& part) {
     std::error_code ec;
     std::filesystem::remove(part, ec);
+}
+
+// Why the export file `target` (written through `part`) cannot be
+// written; empty when it can be opened.
+std::string TargetProblem(const std::filesystem::path& part, const std::filesystem::path& target) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(target, ec))
+        return target.string() + " is a folder; name a file";
+    const bool existed = std::filesystem::exists(part, ec);
+    std::FILE* probe = std::fopen(part.c_str(), "ab");
+    if (probe == nullptr) {
+        const int error = errno;
+        const std::filesystem::path dir = target.parent_path();
+        if (error == ENOENT && !dir.empty() && !std::filesystem::is_directory(dir, ec))
+            return "the folder " + dir.string() + " of " + target.string() + " does not exist";
+        return "cannot write " + target.string() + ": " + std::strerror(error);
+    }
+    std::fclose(probe);
+    if (!existed)
+        std::filesystem::remove(part, ec);
+    return {};
 }
 
 }  // namespace
@@ -94,8 +117,30 @@ std::string ExportBrowseDirectory(std::string_view file) {
     return slash == std::string_view::npos ? std::string() : std::string(file.substr(0, slash + 1));
 }
 
+std::string ExportFailureReason(const MailMessage& message, const std::filesystem::path& target) {
+    std::error_code ec;
+    for (const AttachmentEntry& entry : message.attachments) {
+        if (!std::filesystem::exists(entry.path, ec))
+            return "its attachment file " + entry.path.string() + " is missing";
+        std::FILE* file = std::fopen(entry.path.c_str(), "rb");
+        if (file == nullptr)
+            return "its attachment file " + entry.path.string() +
+                   " cannot be read: " + std::strerror(errno);
+        std::fclose(file);
+    }
+    std::string problem = TargetProblem(PartFile(target), target);
+    if (!problem.empty())
+        return problem;
+    return "it could not be written to " + target.string() + " (is the disk full?)";
+}
+
 int RunExport(const std::vector<MailMessage*>& selected, const ExportSettings& settings,
-              bool threadMode, const ExportWriter& write, MaintenanceHost* host) {
+              bool threadMode, const ExportWriter& write, MaintenanceHost* host,
+              const ExportProblem& problem) {
+    auto tell = [&](const MailMessage* message, const std::string& reason) {
+        if (problem)
+            problem(message, reason);
+    };
     const ExportName name = SplitExportName(settings.file);
     const std::string separator = settings.SeparatorText();
     const bool unixFormat = settings.unix != 0;
@@ -112,7 +157,17 @@ int RunExport(const std::vector<MailMessage*>& selected, const ExportSettings& s
             singleOk = top.Write(separator) != BufferedFile::kWriteFailed;
         }
         singleOk = top.Close() && singleOk;
+        if (!singleOk) {
+            // Every message would fail the same way: say it once.
+            std::string why = TargetProblem(PartFile(single), single);
+            tell(nullptr, why.empty() ? "cannot write " + single.string() : why);
+            StartPart(PartFile(single));
+            if (host)
+                host->EndWait();
+            return 0;
+        }
     }
+    std::error_code ec;
     int written = 0;
     const std::size_t count = selected.size();
     for (std::size_t k = 0; k < count && write; ++k) {
@@ -129,8 +184,15 @@ int RunExport(const std::vector<MailMessage*>& selected, const ExportSettings& s
         const bool hadBody = message->bodyLoaded;
         LoadMessageBody(*message);
         const bool ok = write(*message, PartFile(target), separator, unixFormat);
+        if (!ok)
+            tell(message, ExportFailureReason(*message, target));
         if (settings.each != 0) {
-            written += Finish(PartFile(target), target, ok) ? 1 : 0;
+            if (Finish(PartFile(target), target, ok))
+                ++written;
+            else if (ok)
+                tell(message, std::filesystem::is_directory(target, ec)
+                                  ? target.string() + " is a folder; name a file"
+                                  : "cannot replace " + target.string());
         } else if (ok) {
             ++written;
         } else {
@@ -143,7 +205,6 @@ int RunExport(const std::vector<MailMessage*>& selected, const ExportSettings& s
             host->ProcessPendingInput();
         }
     }
-    std::error_code ec;
     if (settings.each == 0 && singleOk && std::filesystem::file_size(PartFile(single), ec) == 0 &&
         !ec) {
         // Nothing to export: the earlier file is reset, as by an empty export.
@@ -152,6 +213,10 @@ int RunExport(const std::vector<MailMessage*>& selected, const ExportSettings& s
             std::filesystem::remove(single, ec);
         }
     } else if (settings.each == 0 && !Finish(PartFile(single), single, singleOk)) {
+        if (singleOk)
+            tell(nullptr, std::filesystem::is_directory(single, ec)
+                              ? single.string() + " is a folder; name a file"
+                              : "cannot replace " + single.string());
         written = 0;  // the earlier file stays as it was
     }
     if (host) {

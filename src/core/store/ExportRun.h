@@ -63,15 +63,27 @@ using ExportWriter =
     std::function<bool(const MailMessage& message, const std::filesystem::path& target,
                        std::string_view separator, bool unixFormat)>;
 
+// Told why a message was not exported, or (message nullptr) why the one
+// export file could not be written at all.
+using ExportProblem = std::function<void(const MailMessage* message, const std::string& reason)>;
+
+// Why `message` could not be written to `target`, as the user can act on
+// it: an attachment file that is missing or cannot be read, a target that
+// is a folder or cannot be written (with the system's reason), else a
+// write that failed (a full disk).
+std::string ExportFailureReason(const MailMessage& message, const std::filesystem::path& target);
+
 // Exports `selected` (the message list's selected messages, in list order;
 // folder items already left out). In thread mode they are written first to
 // last, otherwise last to first. Single-file mode first deletes the target
 // (and starts it with the separator line when that goes on top); per-message
-// mode writes base.1, base.2, ... each deleted first. A target that cannot
-// be written skips that message silently. Bodies are loaded for the writer
-// and released again when they were not loaded before. Returns the number
-// of messages written.
+// mode writes base.1, base.2, ... each deleted first. A message that cannot
+// be written is skipped, and `problem` (when set) is told why; in
+// single-file mode the file is then left as it was, so it never holds a
+// partial export. Bodies are loaded for the writer and released again when
+// they were not loaded before. Returns the number of messages written.
 int RunExport(const std::vector<MailMessage*>& selected, const ExportSettings& settings,
-              bool threadMode, const ExportWriter& write, MaintenanceHost* host);
+              bool threadMode, const ExportWriter& write, MaintenanceHost* host,
+              const ExportProblem& problem = {});
 
 }  // namespace corvina

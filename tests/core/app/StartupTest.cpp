@@ -279,6 +279,32 @@ TEST_F(LoadSettingsTest, StoredHomeAndProfileAreUsedWithoutQuestions) {
     EXPECT_EQ(state.settings.fonts.stat.face, "FixedSys");
 }
 
+// A HomeDir written by hand is the user's choice: a missing one is made
+// without a question; one that cannot be made is asked again pre-filled
+// with it, and a cancel says which folder and why.
+TEST_F(LoadSettingsTest, StoredHomeIsMadeOrItsProblemNamed) {
+    const auto home = dir / "not" / "yet";
+    WriteConfig("[Settings]\nHomeDir=" + home.string() + "\n");
+    ASSERT_TRUE(LoadSettings(store, host, context, state));
+    EXPECT_TRUE(host.events.empty());
+    EXPECT_TRUE(std::filesystem::is_directory(home));
+    EXPECT_EQ(state.settings.homeDir, home.string() + "/");
+
+    test::WriteFileBytes(dir / "file", "x");
+    const auto blocked = dir / "file" / "Mail";
+    WriteConfig("[Settings]\nHomeDir=" + blocked.string() + "\n");
+    RecordingAppHost asked;
+    std::string why;
+    AppState other;
+    EXPECT_FALSE(LoadSettings(store, asked, context, other, &why));
+    EXPECT_EQ(asked.events, (std::vector<std::string>{"msg:61451", "home"}));
+    EXPECT_EQ(asked.homeSuggestions[0], blocked.string() + "/");
+    EXPECT_NE(why.find(blocked.string() + " (HomeDir in " + configPath.string()), std::string::npos)
+        << why;
+    EXPECT_NE(why.find((dir / "file").string() + " is a file, not a folder"), std::string::npos)
+        << why;
+}
+
 TEST_F(LoadSettingsTest, DefUserOutsideTheTableFallsBackToTheFirstProfile) {
     WriteConfig("[Settings]\nHomeDir=" + dir.Path().string() + "\nDefUser=42\n");
     ASSERT_TRUE(LoadSettings(store, host, context, state));
