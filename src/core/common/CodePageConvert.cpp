@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -295,16 +296,12 @@ std::string JisToCp932(std::string_view in) {
 }
 
 // The UTF-8 form of every JIS X 0208 code as JisToCp932 and the Shift_JIS
-// table of 932 read it: up to three bytes, "?" where the table has no
-// character. Built once from the 932 code page itself.
-struct Utf8Char {
-    char bytes[3];
-    unsigned char length;
-};
-
-const Utf8Char* JisUtf8Table() {
-    static const std::unique_ptr<Utf8Char[]> table = [] {
-        auto t = std::make_unique<Utf8Char[]>(94 * 94);
+// table of 932 read it, packed: the bytes in the low three bytes, their
+// count in the top one; "?" where the table has no character. Built once
+// from the 932 code page itself.
+const std::uint32_t* JisUtf8Table() {
+    static const std::unique_ptr<std::uint32_t[]> table = [] {
+        auto t = std::make_unique<std::uint32_t[]>(94 * 94);
         const CodePage& sjis = CodePage::Get(CodePage::kShiftJis);
         for (unsigned j1 = 0x21; j1 <= 0x7E; ++j1) {
             for (unsigned j2 = 0x21; j2 <= 0x7E; ++j2) {
@@ -316,11 +313,14 @@ const Utf8Char* JisUtf8Table() {
                 if (cp == kReplacementChar) {
                     utf8 = "?";
                 } else {
-                    utf8::Append(utf8, cp);
+                    utf8::Append(utf8, cp);  // a 932 character is in the BMP: three bytes at most
                 }
-                Utf8Char& cell = t[(j1 - 0x21) * 94 + (j2 - 0x21)];
-                std::memcpy(cell.bytes, utf8.data(), utf8.size());
-                cell.length = static_cast<unsigned char>(utf8.size());
+                std::uint32_t entry = static_cast<std::uint32_t>(utf8.size()) << 24;
+                for (std::size_t k = 0; k < utf8.size() && k < 3; ++k) {
+                    entry |= static_cast<std::uint32_t>(static_cast<unsigned char>(utf8[k]))
+                             << (8 * k);
+                }
+                t[(j1 - 0x21) * 94 + (j2 - 0x21)] = entry;
             }
         }
         return t;
@@ -334,9 +334,10 @@ const Utf8Char* JisUtf8Table() {
 // that two-step route: false, with `out` unspecified.
 bool JisToUtf8(std::string_view in, std::string& out) {
     enum class Mode { Ascii, Kanji, Kana, Other };
-    const Utf8Char* table = JisUtf8Table();
-    // No byte grows past three (a half-width kana byte).
-    out.resize(in.size() * 3);
+    const std::uint32_t* table = JisUtf8Table();
+    // No byte grows past three (a half-width kana byte); a table entry is
+    // stored four bytes at a time.
+    out.resize(in.size() * 3 + 1);
     char* o = out.data();
     const auto* p = reinterpret_cast<const unsigned char*>(in.data());
     const auto* const end = p + in.size();
@@ -350,6 +351,18 @@ bool JisToUtf8(std::string_view in, std::string& out) {
         *o++ = static_cast<char>(0x80 | (cp & 0x3F));
     };
     while (p < end) {
+        if (mode == Mode::Kanji && !shiftOut) {
+            // Runs of two-byte characters through the table.
+            while (end - p >= 2 && p[0] - 0x21u < 94 && p[1] - 0x21u < 94) {
+                const std::uint32_t entry = table[(p[0] - 0x21) * 94 + (p[1] - 0x21)];
+                std::memcpy(o, &entry, 4);
+                o += entry >> 24;
+                p += 2;
+            }
+            if (p == end) {
+                break;
+            }
+        }
         if (mode == Mode::Ascii && !shiftOut) {
             // Runs of plain ASCII are copied as they are.
             const unsigned char* run = p;
@@ -423,9 +436,9 @@ bool JisToUtf8(std::string_view in, std::string& out) {
             if (mode == Mode::Other) {
                 *o++ = '?';
             } else {
-                const Utf8Char& u = table[(c - 0x21) * 94 + (p[1] - 0x21)];
-                std::memcpy(o, u.bytes, 3);
-                o += u.length;
+                const std::uint32_t entry = table[(c - 0x21) * 94 + (p[1] - 0x21)];
+                std::memcpy(o, &entry, 4);
+                o += entry >> 24;
             }
             p += 2;
             continue;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -41,18 +42,45 @@ char32_t Probe(iconv_t cd, const unsigned char* bytes, std::size_t length) {
            (char32_t(buf[3]) << 24);
 }
 
+// What a byte sequence gives, packed: the UTF-8 bytes in the low three
+// bytes and their count in the top one; a count of 0 marks a refused
+// sequence (kRefusedEntry) or the start of a longer one (kLongerEntry).
+constexpr std::uint32_t kRefusedEntry = 0;
+constexpr std::uint32_t kLongerEntry = 1;
+
+// false for characters beyond the Basic Multilingual Plane, which take four
+// bytes and do not fit an entry.
+bool Pack(char32_t cp, std::uint32_t& entry) {
+    if (cp == kRefused) {
+        entry = kRefusedEntry;
+    } else if (cp == kLonger) {
+        entry = kLongerEntry;
+    } else if (cp < 0x80) {
+        entry = (1u << 24) | cp;
+    } else if (cp < 0x800) {
+        entry = (2u << 24) | (0xC0 | (cp >> 6)) | ((0x80 | (cp & 0x3F)) << 8);
+    } else if (cp < 0x10000) {
+        entry = (3u << 24) | (0xE0 | (cp >> 12)) | ((0x80 | ((cp >> 6) & 0x3F)) << 8) |
+                ((0x80 | (cp & 0x3F)) << 16);
+    } else {
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
-// Byte sequences of up to three bytes. first[b] is the meaning of b alone;
-// a b that starts a longer sequence has a block of 256 in `second`, and a
-// two-byte start one of 256 in `third`.
+// Byte sequences of up to three bytes. first[b] is the entry of b alone; a
+// b that starts a longer sequence has a block of 256 entries in `second`,
+// and a two-byte start one in `third`.
 struct MultiByteDecoder::Tables {
-    char32_t first[256];
+    std::uint32_t first[256];
+    bool asciiSame = true;                 // 0x00-0x7F are themselves
     int growth = 2;                        // most UTF-8 bytes one input byte can become
     unsigned short secondBlock[256] = {};  // 1 + block index, 0 for none
-    std::unique_ptr<char32_t[]> second;
+    std::unique_ptr<std::uint32_t[]> second;
     std::unique_ptr<unsigned short[]> thirdBlock;  // per second-level entry
-    std::unique_ptr<char32_t[]> third;
+    std::unique_ptr<std::uint32_t[]> third;
 };
 
 MultiByteDecoder::MultiByteDecoder(const char* iconvName) : tables_(new Tables) {
@@ -62,24 +90,26 @@ MultiByteDecoder::MultiByteDecoder(const char* iconvName) : tables_(new Tables) 
         return;
     }
     Tables& t = *tables_;
+    bool packed = true;
     int blocks = 0;
     for (int b = 0; b < 256; ++b) {
         const unsigned char byte = static_cast<unsigned char>(b);
         const char32_t cp = Probe(cd, &byte, 1);
-        t.first[b] = cp;
+        packed = Pack(cp, t.first[b]) && packed;
         blocks += cp == kLonger ? 1 : 0;
+        if (b < 0x80 && cp != static_cast<char32_t>(b)) {
+            t.asciiSame = false;
+        }
         if (cp < kLonger) {
-            // Output room per input byte: a sequence of two or more bytes
-            // never needs more than two each.
-            t.growth = std::max(t.growth, cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4);
+            t.growth = std::max(t.growth, static_cast<int>(t.first[b] >> 24));
         }
     }
-    t.second = std::make_unique<char32_t[]>(static_cast<std::size_t>(blocks) * 256);
+    t.second = std::make_unique<std::uint32_t[]>(static_cast<std::size_t>(blocks) * 256);
     t.thirdBlock = std::make_unique<unsigned short[]>(static_cast<std::size_t>(blocks) * 256);
     int block = 0;
     int thirdBlocks = 0;
     for (int b = 0; b < 256; ++b) {
-        if (t.first[b] != kLonger) {
+        if (t.first[b] != kLongerEntry) {
             continue;
         }
         t.secondBlock[b] = static_cast<unsigned short>(++block);
@@ -87,11 +117,11 @@ MultiByteDecoder::MultiByteDecoder(const char* iconvName) : tables_(new Tables) 
             const unsigned char pair[2] = {static_cast<unsigned char>(b),
                                            static_cast<unsigned char>(c)};
             const char32_t cp = Probe(cd, pair, 2);
-            t.second[(block - 1) * 256 + c] = cp;
+            packed = Pack(cp, t.second[(block - 1) * 256 + c]) && packed;
             thirdBlocks += cp == kLonger ? 1 : 0;
         }
     }
-    t.third = std::make_unique<char32_t[]>(static_cast<std::size_t>(thirdBlocks) * 256);
+    t.third = std::make_unique<std::uint32_t[]>(static_cast<std::size_t>(thirdBlocks) * 256);
     int next = 0;
     for (int b = 0; b < 256; ++b) {
         if (t.secondBlock[b] == 0) {
@@ -99,7 +129,7 @@ MultiByteDecoder::MultiByteDecoder(const char* iconvName) : tables_(new Tables) 
         }
         for (int c = 0; c < 256; ++c) {
             const std::size_t at = (t.secondBlock[b] - 1u) * 256u + static_cast<unsigned>(c);
-            if (t.second[at] != kLonger) {
+            if (t.second[at] != kLongerEntry) {
                 continue;
             }
             t.thirdBlock[at] = static_cast<unsigned short>(++next);
@@ -109,11 +139,15 @@ MultiByteDecoder::MultiByteDecoder(const char* iconvName) : tables_(new Tables) 
                                                  static_cast<unsigned char>(d)};
                 const char32_t cp = Probe(cd, triple, 3);
                 // Nothing in these charsets is longer than three bytes.
-                t.third[(next - 1) * 256 + d] = cp == kLonger ? kRefused : cp;
+                packed =
+                    Pack(cp == kLonger ? kRefused : cp, t.third[(next - 1) * 256 + d]) && packed;
             }
         }
     }
     iconv_close(cd);
+    if (!packed) {
+        tables_.reset();  // iconv stays in charge of such a charset
+    }
 }
 
 MultiByteDecoder::~MultiByteDecoder() = default;
@@ -137,45 +171,43 @@ const MultiByteDecoder* MultiByteDecoder::For(std::string_view iconvName) {
 std::string MultiByteDecoder::ToUtf8(std::string_view bytes) const {
     const Tables& t = *tables_;
     std::string out;
-    out.resize(bytes.size() * static_cast<std::size_t>(t.growth));
+    // Entries are stored four bytes at a time: three bytes of slack.
+    out.resize(bytes.size() * static_cast<std::size_t>(t.growth) + 3);
     char* o = out.data();
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto* const end = p + bytes.size();
-    auto put = [&o](char32_t cp) {
-        if (cp < 0x80) {
-            *o++ = static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            *o++ = static_cast<char>(0xC0 | (cp >> 6));
-            *o++ = static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            *o++ = static_cast<char>(0xE0 | (cp >> 12));
-            *o++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            *o++ = static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            *o++ = static_cast<char>(0xF0 | (cp >> 18));
-            *o++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            *o++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            *o++ = static_cast<char>(0x80 | (cp & 0x3F));
-        }
+    auto put = [&o](std::uint32_t entry) {
+        std::memcpy(o, &entry, 4);
+        o += entry >> 24;
     };
     while (p < end) {
-        // Runs of ASCII are copied as they are.
-        const unsigned char* run = p;
-        while (p < end && *p < 0x80 && t.first[*p] == *p) {
-            ++p;
-        }
-        std::memcpy(o, run, static_cast<std::size_t>(p - run));
-        o += p - run;
-        if (p == end) {
-            break;
-        }
-        const char32_t one = t.first[*p];
-        if (one != kLonger) {
-            if (one == kRefused) {
-                *o++ = '?';
-            } else {
-                put(one);
+        if (t.asciiSame) {
+            // ASCII eight bytes at a time, then byte by byte.
+            while (end - p >= 8) {
+                std::uint64_t word;
+                std::memcpy(&word, p, 8);
+                if (word & 0x8080808080808080ull) {
+                    break;
+                }
+                std::memcpy(o, &word, 8);
+                o += 8;
+                p += 8;
             }
+            while (p < end && *p < 0x80) {
+                *o++ = static_cast<char>(*p++);
+            }
+            if (p == end) {
+                break;
+            }
+        }
+        const std::uint32_t one = t.first[*p];
+        if (one > kLongerEntry) {
+            put(one);
+            ++p;
+            continue;
+        }
+        if (one == kRefusedEntry) {
+            *o++ = '?';
             ++p;
             continue;
         }
@@ -184,23 +216,23 @@ std::string MultiByteDecoder::ToUtf8(std::string_view bytes) const {
             break;
         }
         const std::size_t at = (t.secondBlock[*p] - 1u) * 256u + p[1];
-        const char32_t two = t.second[at];
-        if (two != kLonger) {
-            if (two == kRefused) {
-                *o++ = '?';
-                ++p;
-            } else {
-                put(two);
-                p += 2;
-            }
+        const std::uint32_t two = t.second[at];
+        if (two > kLongerEntry) {
+            put(two);
+            p += 2;
+            continue;
+        }
+        if (two == kRefusedEntry) {
+            *o++ = '?';
+            ++p;
             continue;
         }
         if (end - p < 3) {
             *o++ = '?';
             break;
         }
-        const char32_t three = t.third[(t.thirdBlock[at] - 1u) * 256u + p[2]];
-        if (three == kRefused) {
+        const std::uint32_t three = t.third[(t.thirdBlock[at] - 1u) * 256u + p[2]];
+        if (three == kRefusedEntry) {
             *o++ = '?';
             ++p;
         } else {
