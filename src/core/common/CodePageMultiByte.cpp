@@ -71,13 +71,17 @@ bool Pack(char32_t cp, std::uint32_t& entry) {
 }  // namespace
 
 // Byte sequences of up to three bytes. first[b] is the entry of b alone; a
-// b that starts a longer sequence has a block of 256 entries in `second`,
-// and a two-byte start one in `third`.
+// b that starts a longer sequence has a block in `second`, and a two-byte
+// start one of 256 entries in `third`.
 struct MultiByteDecoder::Tables {
     std::uint32_t first[256];
     bool asciiSame = true;                 // 0x00-0x7F are themselves
     int growth = 2;                        // most UTF-8 bytes one input byte can become
     unsigned short secondBlock[256] = {};  // 1 + block index, 0 for none
+    // Blocks hold only the second bytes from trailMin up to trailMin +
+    // width - 1 (the rest are refused), which keeps the table small.
+    unsigned trailMin = 0;
+    unsigned width = 256;
     std::unique_ptr<std::uint32_t[]> second;
     std::unique_ptr<unsigned short[]> thirdBlock;  // per second-level entry
     std::unique_ptr<std::uint32_t[]> third;
@@ -145,6 +149,30 @@ MultiByteDecoder::MultiByteDecoder(const char* iconvName) : tables_(new Tables) 
         }
     }
     iconv_close(cd);
+    // Narrow the blocks to the second bytes that mean anything.
+    unsigned low = 255, high = 0;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(blocks) * 256; ++i) {
+        if (t.second[i] != kRefusedEntry) {
+            low = std::min(low, static_cast<unsigned>(i % 256));
+            high = std::max(high, static_cast<unsigned>(i % 256));
+        }
+    }
+    if (low <= high) {
+        const unsigned width = high - low + 1;
+        auto second = std::make_unique<std::uint32_t[]>(static_cast<std::size_t>(blocks) * width);
+        auto thirdBlock =
+            std::make_unique<unsigned short[]>(static_cast<std::size_t>(blocks) * width);
+        for (std::size_t b = 0; b < static_cast<std::size_t>(blocks); ++b) {
+            for (unsigned c = 0; c < width; ++c) {
+                second[b * width + c] = t.second[b * 256 + low + c];
+                thirdBlock[b * width + c] = t.thirdBlock[b * 256 + low + c];
+            }
+        }
+        t.second = std::move(second);
+        t.thirdBlock = std::move(thirdBlock);
+        t.trailMin = low;
+        t.width = width;
+    }
     if (!packed) {
         tables_.reset();  // iconv stays in charge of such a charset
     }
@@ -181,7 +209,7 @@ std::string MultiByteDecoder::ToUtf8(std::string_view bytes) const {
         o += entry >> 24;
     };
     while (p < end) {
-        if (t.asciiSame) {
+        if (*p < 0x80 && t.asciiSame) {
             // ASCII eight bytes at a time, then byte by byte.
             while (end - p >= 8) {
                 std::uint64_t word;
@@ -196,9 +224,7 @@ std::string MultiByteDecoder::ToUtf8(std::string_view bytes) const {
             while (p < end && *p < 0x80) {
                 *o++ = static_cast<char>(*p++);
             }
-            if (p == end) {
-                break;
-            }
+            continue;
         }
         const std::uint32_t one = t.first[*p];
         if (one > kLongerEntry) {
@@ -215,8 +241,9 @@ std::string MultiByteDecoder::ToUtf8(std::string_view bytes) const {
             *o++ = '?';  // cut short at the end
             break;
         }
-        const std::size_t at = (t.secondBlock[*p] - 1u) * 256u + p[1];
-        const std::uint32_t two = t.second[at];
+        const unsigned trail = p[1] - t.trailMin;
+        const std::size_t at = (t.secondBlock[*p] - 1u) * t.width + trail;
+        const std::uint32_t two = trail < t.width ? t.second[at] : kRefusedEntry;
         if (two > kLongerEntry) {
             put(two);
             p += 2;
