@@ -332,6 +332,10 @@ bool DeclaresCharset(std::string_view text) {
 }  // namespace
 
 std::string EucToWorking(std::string_view message, const CodePage& cp) {
+    if (cp.IsSingleByte()) {
+        // No Japanese character fits: the bytes are kept rather than lost.
+        return std::string(message);
+    }
     // The end of the header: the first empty line.
     std::size_t headerEnd = message.size();
     if (message.starts_with("\n") || message.starts_with("\r\n")) {

@@ -33,8 +33,9 @@ std::string SjisToEucLine(std::string_view line, int& errorCount);
 
 // A received message in EUC-JP that its sender did not label, into the code
 // page `cp` line by line: 932 gets Shift_JIS as EucToSjisLine makes it,
-// any other code page the EUC-JP text converted into it. A line that is not
-// valid EUC-JP stays as it is. The body is converted only when the message
+// UTF-8 the EUC-JP text converted; a single-byte page, which holds no
+// Japanese character, gets the text unchanged. A line that is not valid
+// EUC-JP stays as it is. The body is converted only when the message
 // declares no charset beyond US-ASCII, so labelled text is left to the MIME
 // layer and never converted twice; header lines are always converted.
 std::string EucToWorking(std::string_view message, const CodePage& cp);
