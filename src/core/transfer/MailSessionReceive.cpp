@@ -124,8 +124,7 @@ const MailMessage* MailSession::HandOverText(std::string_view text, std::string*
     ParseOptions options;
     options.mailboxDirectory = mailboxDirectory_;
     options.ownAddress = account_.address;
-    ParseMessage(*message,
-                 settings_.eucReceive ? EucToWorking(text, CodePage::Working()) : text,
+    ParseMessage(*message, settings_.eucReceive ? EucToWorking(text, CodePage::Working()) : text,
                  options);
     if (release) {
         // Parsed: the text is not held beside the copy the store writes.
