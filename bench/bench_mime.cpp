@@ -1,5 +1,6 @@
-// ParseMessage throughput on generated messages of four kinds (plain text,
-// multipart with a base64 attachment, ISO-2022-JP, quoted-printable), with
+// ParseMessage throughput on generated messages of six kinds (plain text,
+// multipart with a base64 attachment, ISO-2022-JP, quoted-printable,
+// EUC-JP, Shift_JIS), with
 // the attachment directory on a RAM-backed temporary directory; and
 // BuildOutgoingText of a message with a 10 MB attachment.
 
@@ -109,7 +110,9 @@ BENCHMARK(BM_GMimeParse)
     ->Arg(kMultipart)
     ->Arg(kJapanese)
     ->Arg(kQuotedPrintable)
-    ->ArgName("kind(0=plain,1=multipart,2=iso2022jp,3=qp)")
+    ->Arg(kEucJp)
+    ->Arg(kShiftJisText)
+    ->ArgName("kind(0=plain,1=multipart,2=iso2022jp,3=qp,4=eucjp,5=sjis)")
     ->Unit(benchmark::kMillisecond);
 #endif
 
@@ -120,8 +123,10 @@ BENCHMARK(BM_ParseMessage)
     ->Args({kMultipart, CodePage::kUtf8})
     ->Args({kJapanese, CodePage::kUtf8})
     ->Args({kQuotedPrintable, CodePage::kUtf8})
+    ->Args({kEucJp, CodePage::kUtf8})
+    ->Args({kShiftJisText, CodePage::kUtf8})
     ->Args({kJapanese, CodePage::kShiftJis})
-    ->ArgNames({"kind(0=plain,1=multipart,2=iso2022jp,3=qp)", "codepage"})
+    ->ArgNames({"kind(0=plain,1=multipart,2=iso2022jp,3=qp,4=eucjp,5=sjis)", "codepage"})
     ->Unit(benchmark::kMillisecond);
 
 void BM_BuildOutgoingText10MB(benchmark::State& state) {

@@ -1,7 +1,8 @@
 #pragma once
 // The generated messages of the MIME benchmarks: plain text, multipart
-// with a base64 attachment, ISO-2022-JP and quoted-printable, 200 of each,
-// with realistic header blocks; and a RAM-backed scratch directory.
+// with a base64 attachment, ISO-2022-JP, quoted-printable, EUC-JP and
+// Shift_JIS, 200 of each, with realistic header blocks; and a RAM-backed
+// scratch directory.
 
 #include <stdlib.h>
 
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "message/Base64.h"
+#include "message/JapaneseCode.h"
 #include "message/QuotedPrintable.h"
 
 namespace corvina::bench {
@@ -67,7 +69,26 @@ inline std::string Prose(std::mt19937& rng, std::size_t bytes) {
     return out;
 }
 
-enum Kind { kPlain, kMultipart, kJapanese, kQuotedPrintable };
+// EUC-JP of the corpus's ISO-2022-JP text: each two-byte pair with its high
+// bits set, the escapes dropped.
+inline std::string JisToEuc(const std::string& jis) {
+    std::string out;
+    bool twoByte = false;
+    for (std::size_t i = 0; i < jis.size(); ++i) {
+        if (jis.compare(i, 3, "\x1b$B") == 0 || jis.compare(i, 3, "\x1b(B") == 0) {
+            twoByte = jis[i + 1] == '$';
+            i += 2;
+        } else if (twoByte && i + 1 < jis.size() && jis[i] != '\n') {
+            out += static_cast<char>(jis[i] | 0x80);
+            out += static_cast<char>(jis[++i] | 0x80);
+        } else {
+            out += jis[i];
+        }
+    }
+    return out;
+}
+
+enum Kind { kPlain, kMultipart, kJapanese, kQuotedPrintable, kEucJp, kShiftJisText };
 
 inline std::vector<std::string> Corpus(Kind kind) {
     std::mt19937 rng(42 + kind);
@@ -101,7 +122,9 @@ inline std::vector<std::string> Corpus(Kind kind) {
                        "--\n";
                 break;
             }
-            case kJapanese: {
+            case kJapanese:
+            case kEucJp:
+            case kShiftJisText: {
                 // JIS lines: hiragana and kanji pairs between escapes.
                 std::string body;
                 for (int l = 0; l < 120; ++l) {
@@ -112,10 +135,23 @@ inline std::vector<std::string> Corpus(Kind kind) {
                     }
                     body += "\x1b(B abc\n";
                 }
-                text = Header(i,
-                              "Content-Type: text/plain; charset=ISO-2022-JP\n"
-                              "Content-Transfer-Encoding: 7bit\n") +
-                       body;
+                if (kind == kJapanese) {
+                    text = Header(i,
+                                  "Content-Type: text/plain; charset=ISO-2022-JP\n"
+                                  "Content-Transfer-Encoding: 7bit\n") +
+                           body;
+                    break;
+                }
+                // The same text as 8-bit Shift_JIS or EUC-JP.
+                text = kind == kShiftJisText
+                           ? Header(i,
+                                    "Content-Type: text/plain; charset=Shift_JIS\n"
+                                    "Content-Transfer-Encoding: 8bit\n") +
+                                 JisToSjis(body)
+                           : Header(i,
+                                    "Content-Type: text/plain; charset=EUC-JP\n"
+                                    "Content-Transfer-Encoding: 8bit\n") +
+                                 JisToEuc(body);
                 break;
             }
             case kQuotedPrintable: {

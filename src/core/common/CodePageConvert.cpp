@@ -1,10 +1,13 @@
 // CodePage's conversions: W to and from UTF-8, and between W and any
 // MIME charset through iconv (descriptors cached per thread).
 
-#include <algorithm>
 #include <iconv.h>
+#include <algorithm>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <unordered_map>
 
@@ -292,6 +295,161 @@ std::string JisToCp932(std::string_view in) {
     return out;
 }
 
+// The UTF-8 form of every JIS X 0208 code as JisToCp932 and the Shift_JIS
+// table of 932 read it, packed: the bytes in the low three bytes, their
+// count in the top one; "?" where the table has no character. Built once
+// from the 932 code page itself.
+const std::uint32_t* JisUtf8Table() {
+    static const std::unique_ptr<std::uint32_t[]> table = [] {
+        auto t = std::make_unique<std::uint32_t[]>(94 * 94);
+        const CodePage& sjis = CodePage::Get(CodePage::kShiftJis);
+        for (unsigned j1 = 0x21; j1 <= 0x7E; ++j1) {
+            for (unsigned j2 = 0x21; j2 <= 0x7E; ++j2) {
+                const unsigned s1 = ((j1 + 1) >> 1) + (j1 <= 0x5E ? 0x70 : 0xB0);
+                const unsigned s2 = j2 + ((j1 & 1) ? (j2 >= 0x60 ? 0x20 : 0x1F) : 0x7E);
+                const char pair[2] = {static_cast<char>(s1), static_cast<char>(s2)};
+                const char32_t cp = sjis.Decode(pair, pair + 2);
+                std::string utf8;
+                if (cp == kReplacementChar) {
+                    utf8 = "?";
+                } else {
+                    utf8::Append(utf8, cp);  // a 932 character is in the BMP: three bytes at most
+                }
+                std::uint32_t entry = static_cast<std::uint32_t>(utf8.size()) << 24;
+                for (std::size_t k = 0; k < utf8.size() && k < 3; ++k) {
+                    entry |= static_cast<std::uint32_t>(static_cast<unsigned char>(utf8[k]))
+                             << (8 * k);
+                }
+                t[(j1 - 0x21) * 94 + (j2 - 0x21)] = entry;
+            }
+        }
+        return t;
+    }();
+    return table.get();
+}
+
+// ISO-2022-JP straight into UTF-8, in one pass: the same text as
+// Get(932).ToUtf8(JisToCp932(in)). Stray 8-bit bytes, which JisToCp932
+// passes on as Shift_JIS to be read together with what follows, are left to
+// that two-step route: false, with `out` unspecified.
+bool JisToUtf8(std::string_view in, std::string& out) {
+    enum class Mode { Ascii, Kanji, Kana, Other };
+    const std::uint32_t* table = JisUtf8Table();
+    // No byte grows past three (a half-width kana byte); a table entry is
+    // stored four bytes at a time.
+    out.resize(in.size() * 3 + 1);
+    char* o = out.data();
+    const auto* p = reinterpret_cast<const unsigned char*>(in.data());
+    const auto* const end = p + in.size();
+    Mode mode = Mode::Ascii;
+    bool shiftOut = false;
+    auto kana = [&o](unsigned c) {
+        // U+FF61 + (c - 0x21): EF BD A1 ... EF BE 9F.
+        const unsigned cp = 0xFF61 + (c - 0x21);
+        *o++ = static_cast<char>(0xEF);
+        *o++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *o++ = static_cast<char>(0x80 | (cp & 0x3F));
+    };
+    while (p < end) {
+        if (mode == Mode::Kanji && !shiftOut) {
+            // Runs of two-byte characters through the table.
+            while (end - p >= 2 && p[0] - 0x21u < 94 && p[1] - 0x21u < 94) {
+                const std::uint32_t entry = table[(p[0] - 0x21) * 94 + (p[1] - 0x21)];
+                std::memcpy(o, &entry, 4);
+                o += entry >> 24;
+                p += 2;
+            }
+            if (p == end) {
+                break;
+            }
+        }
+        if (mode == Mode::Ascii && !shiftOut) {
+            // Runs of plain ASCII are copied as they are.
+            const unsigned char* run = p;
+            while (p < end && *p != 0x1B && *p != 0x0E && *p != 0x0F && *p < 0x80) {
+                ++p;
+            }
+            std::memcpy(o, run, static_cast<std::size_t>(p - run));
+            o += p - run;
+            if (p == end) {
+                break;
+            }
+        }
+        const unsigned c = *p;
+        if (c >= 0x80) {
+            return false;
+        }
+        if (c == 0x1B) {
+            const std::size_t left = static_cast<std::size_t>(end - p) - 1;
+            const unsigned a = left >= 1 ? p[1] : 0;
+            const unsigned b = left >= 2 ? p[2] : 0;
+            if (a == '$' && (b == 'B' || b == '@')) {
+                mode = Mode::Kanji;
+                p += 3;
+                continue;
+            }
+            if (a == '(' && (b == 'B' || b == 'J')) {
+                mode = Mode::Ascii;
+                p += 3;
+                continue;
+            }
+            if (a == '(' && b == 'I') {
+                mode = Mode::Kana;
+                p += 3;
+                continue;
+            }
+            if (a == '$' && b == '(' && left >= 3 && (p[3] == 'D' || p[3] == 'O' || p[3] == 'Q')) {
+                mode = Mode::Other;
+                p += 4;
+                continue;
+            }
+            *o++ = static_cast<char>(c);
+            ++p;
+            continue;
+        }
+        if (c == 0x0E || c == 0x0F) {
+            shiftOut = c == 0x0E;
+            ++p;
+            continue;
+        }
+        if (c == '\n' || c == '\r') {
+            mode = Mode::Ascii;
+            shiftOut = false;
+            *o++ = static_cast<char>(c);
+            ++p;
+            continue;
+        }
+        if ((shiftOut || mode == Mode::Kana) && c >= 0x21 && c <= 0x5F) {
+            kana(c);
+            ++p;
+            continue;
+        }
+        if ((mode == Mode::Kanji || mode == Mode::Other) && c >= 0x21 && c <= 0x7E) {
+            if (end - p < 2 || p[1] < 0x21 || p[1] > 0x7E) {
+                if (end - p >= 2 && p[1] >= 0x80) {
+                    return false;
+                }
+                *o++ = '?';
+                ++p;
+                continue;
+            }
+            if (mode == Mode::Other) {
+                *o++ = '?';
+            } else {
+                const std::uint32_t entry = table[(c - 0x21) * 94 + (p[1] - 0x21)];
+                std::memcpy(o, &entry, 4);
+                o += entry >> 24;
+            }
+            p += 2;
+            continue;
+        }
+        *o++ = static_cast<char>(c);
+        ++p;
+    }
+    out.resize(static_cast<std::size_t>(o - out.data()));
+    return true;
+}
+
 }  // namespace
 
 std::string CodePage::IconvCharsetName(std::string_view charset) {
@@ -373,8 +531,8 @@ std::string CodePage::ToUtf8(std::string_view bytes) const {
             break;
         }
         int len = 1;
-        const char32_t cp = IsDbcs() ? Decode(p, end, &len)
-                                     : tables_->decode[static_cast<unsigned char>(*p)];
+        const char32_t cp =
+            IsDbcs() ? Decode(p, end, &len) : tables_->decode[static_cast<unsigned char>(*p)];
         if (cp == kReplacementChar) {
             out += '?';
         } else {
@@ -468,8 +626,18 @@ std::string CodePage::FromCharset(std::string_view charset, std::string_view byt
         if (const int page = SingleBytePageOf(from); page != 0) {
             return Get(page).ToUtf8(bytes);
         }
+        // Japanese 8-bit charsets through tables read from iconv.
+        if (const MultiByteDecoder* decoder = MultiByteDecoder::For(from)) {
+            return decoder->ToUtf8(bytes);
+        }
     }
     if (from == "ISO-2022-JP") {
+        if (IsUtf8()) {
+            std::string out;
+            if (JisToUtf8(bytes, out)) {
+                return out;
+            }
+        }
         std::string sjis = JisToCp932(bytes);
         if (IsDbcs()) {
             return sjis;

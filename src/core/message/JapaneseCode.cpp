@@ -1,5 +1,8 @@
 #include "message/JapaneseCode.h"
 
+#include <cstring>
+
+#include "common/Bytes.h"
 #include "common/CodePage.h"
 
 namespace corvina {
@@ -115,37 +118,52 @@ std::string WidenHalfWidthKatakana(unsigned char b) {
 }
 
 std::string JisToSjis(std::string_view jis) {
+    // Escapes are dropped and a pair stays a pair: the text never grows.
     std::string out;
-    out.reserve(jis.size());
+    out.resize(jis.size());
+    char* o = out.data();
+    const auto* p = reinterpret_cast<const unsigned char*>(jis.data());
+    const auto* const end = p + jis.size();
     bool twoByte = false;
-    std::size_t i = 0;
-    const std::size_t n = jis.size();
-    while (i < n) {
-        unsigned char c = static_cast<unsigned char>(jis[i]);
-        if (c == kEsc && i + 2 < n) {
-            char a = jis[i + 1], b = jis[i + 2];
+    while (p < end) {
+        if (!twoByte) {
+            // One-byte mode copies everything up to the next ESC in one piece.
+            const void* esc = std::memchr(p, kEsc, static_cast<std::size_t>(end - p));
+            const auto* runEnd = esc ? static_cast<const unsigned char*>(esc) : end;
+            std::memcpy(o, p, static_cast<std::size_t>(runEnd - p));
+            o += runEnd - p;
+            p = runEnd;
+            if (p == end) {
+                break;
+            }
+        }
+        const unsigned c = *p;
+        if (c == static_cast<unsigned char>(kEsc) && end - p > 2) {
+            const unsigned char a = p[1], b = p[2];
             if (a == '$' && (b == 'B' || b == '@')) {
                 twoByte = true;
-                i += 3;
+                p += 3;
                 continue;
             }
             if (a == '(' && (b == 'B' || b == 'J')) {
                 twoByte = false;
-                i += 3;
+                p += 3;
                 continue;
             }
         }
-        if (twoByte && i + 1 < n) {
-            unsigned char d = static_cast<unsigned char>(jis[i + 1]);
+        if (twoByte && end - p > 1) {
+            const unsigned d = p[1];
             if (c >= 0x21 && c <= 0x7E && d >= 0x21 && d <= 0x7E) {
-                JisPairToSjis(c, d, out);
-                i += 2;
+                *o++ = static_cast<char>(((c + 1) >> 1) + (c < 0x5F ? 0x70 : 0xB0));
+                *o++ = static_cast<char>(d + ((c & 1) ? (d >= 0x60 ? 0x20 : 0x1F) : 0x7E));
+                p += 2;
                 continue;
             }
         }
-        out += static_cast<char>(c);
-        ++i;
+        *o++ = static_cast<char>(c);
+        ++p;
     }
+    out.resize(static_cast<std::size_t>(o - out.data()));
     return out;
 }
 
@@ -276,6 +294,97 @@ std::string SjisToEucLine(std::string_view line, int& errorCount) {
         out += static_cast<char>(code & 0xFF);
         ++i;
     }
+    return out;
+}
+
+namespace {
+
+// Whether the text names a charset other than US-ASCII in a "charset="
+// parameter (any case, blanks and quotes allowed).
+bool DeclaresCharset(std::string_view text) {
+    for (std::size_t at = FindNoCase(text, "charset"); at != std::string_view::npos;
+         at = FindNoCase(text, "charset", at + 7)) {
+        std::size_t i = at + 7;
+        while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) {
+            ++i;
+        }
+        if (i >= text.size() || text[i] != '=') {
+            continue;
+        }
+        ++i;
+        while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '"')) {
+            ++i;
+        }
+        std::size_t end = i;
+        while (end < text.size() &&
+               (IsAsciiAlpha(text[end]) || IsAsciiDigit(text[end]) || text[end] == '-' ||
+                text[end] == '_' || text[end] == '.' || text[end] == ':')) {
+            ++end;
+        }
+        const std::string_view label = text.substr(i, end - i);
+        if (!label.empty() && !EqualNoCase(label, "us-ascii") && !EqualNoCase(label, "ascii")) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string EucToWorking(std::string_view message, const CodePage& cp) {
+    if (cp.IsSingleByte()) {
+        // No Japanese character fits: the bytes are kept rather than lost.
+        return std::string(message);
+    }
+    // The end of the header: the first empty line.
+    std::size_t headerEnd = message.size();
+    if (message.starts_with("\n") || message.starts_with("\r\n")) {
+        headerEnd = 0;
+    } else if (std::size_t blank = message.find("\n\n"); blank != std::string_view::npos) {
+        headerEnd = blank + 1;
+    }
+    if (std::size_t blank = message.find("\n\r\n");
+        blank != std::string_view::npos && blank + 1 < headerEnd) {
+        headerEnd = blank + 1;
+    }
+    const std::size_t convertEnd = DeclaresCharset(message) ? headerEnd : message.size();
+
+    std::string out;
+    out.reserve(message.size() + message.size() / 2);
+    const bool sjis = IsJapaneseSystem(cp);
+    // Valid lines are gathered into runs and converted a run at a time.
+    std::size_t runStart = 0;
+    std::string_view run;
+    auto flushRun = [&] {
+        if (!run.empty()) {
+            out += cp.FromCharset("EUC-JP", run);
+            run = {};
+        }
+    };
+    std::size_t pos = 0;
+    while (pos < convertEnd) {
+        const std::size_t lf = message.find('\n', pos);
+        const std::size_t end = lf == std::string_view::npos ? message.size() : lf;
+        const std::size_t next = lf == std::string_view::npos ? message.size() : lf + 1;
+        const std::string_view line = message.substr(pos, end - pos);
+        int errors = 0;
+        std::string converted = EucToSjisLine(line, errors);
+        if (sjis) {
+            out += errors == 0 ? converted : std::string(line);
+            out.append(message.substr(end, next - end));
+        } else if (errors == 0) {
+            if (run.empty()) {
+                runStart = pos;
+            }
+            run = message.substr(runStart, next - runStart);
+        } else {
+            flushRun();
+            out.append(message.substr(pos, next - pos));
+        }
+        pos = next;
+    }
+    flushRun();
+    out.append(message.substr(pos));
     return out;
 }
 

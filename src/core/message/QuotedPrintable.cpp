@@ -8,10 +8,61 @@ namespace corvina {
 
 namespace {
 
+// Whether the "=" at `eq` (before `end`, the line's LF or its last byte)
+// is a soft break: the last or next-to-last byte of the line, or followed
+// only by blanks and CR (padding some senders leave).
+bool IsSoftBreak(const char* eq, const char* end) {
+    if (end - eq <= 2) {
+        return true;
+    }
+    for (const char* k = eq + 1; k < end; ++k) {
+        if (*k != ' ' && *k != '\t' && *k != '\r') {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Decodes one line [p, lineEnd) (plus its LF at lineEnd when `withLf`) into
+// `out`, which has room for every byte of it. Returns the end of the
+// written bytes; `soft` tells that the line ended in a soft break.
+char* DecodeLineInto(const char* p, const char* lineEnd, bool withLf, char* out, bool& soft) {
+    soft = false;
+    while (p < lineEnd) {
+        // Literal bytes are copied in runs up to the next "=".
+        const char* eq = static_cast<const char*>(std::memchr(p, '=', lineEnd - p));
+        const char* runEnd = eq ? eq : lineEnd;
+        std::memcpy(out, p, runEnd - p);
+        out += runEnd - p;
+        p = runEnd;
+        if (eq == nullptr) {
+            break;
+        }
+        if (IsSoftBreak(eq, lineEnd)) {
+            soft = true;
+            return out;
+        }
+        const int hi = HexDigitValue(eq[1]);
+        const int lo = HexDigitValue(eq[2]);
+        if (hi >= 0 && lo >= 0) {
+            *out++ = static_cast<char>(hi * 16 + lo);
+            p = eq + 3;
+        } else {
+            *out++ = '=';
+            p = eq + 1;
+        }
+    }
+    if (withLf) {
+        *out++ = '\n';
+    }
+    return out;
+}
+
 }  // namespace
 
 std::string QpEncodeLine(std::string_view line) {
-    static constexpr char kHex[] = "0123456789abcdef";
+    // RFC 2045 asks for upper-case hexadecimal digits.
+    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(line.size() + line.size() / 8 + 8);
     int column = 0;
@@ -36,70 +87,79 @@ std::string QpEncodeLine(std::string_view line) {
 
 QpDecodedLine QpDecodeLine(std::string_view line) {
     QpDecodedLine result;
-    std::string& out = result.bytes;
-    out.reserve(line.size());
-    std::size_t end = line.find('\n');
-    if (end == std::string_view::npos) {
-        end = line.size();
+    const char* begin = line.data();
+    const char* lf = static_cast<const char*>(std::memchr(begin, '\n', line.size()));
+    const char* lineEnd = lf ? lf : begin + line.size();
+    result.bytes.resize(line.size());
+    char* out = result.bytes.data();
+    char* written = DecodeLineInto(begin, lineEnd, lf != nullptr, out, result.softBreak);
+    if (!result.softBreak && lf != nullptr) {
+        // Bytes after the LF (not normally there) are copied as they are.
+        const std::size_t rest = begin + line.size() - (lf + 1);
+        std::memcpy(written, lf + 1, rest);
+        written += rest;
     }
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        // Copy up to the next "=" in one piece: most bytes are literal.
-        const void* eq = i < end ? std::memchr(line.data() + i, '=', end - i) : nullptr;
-        const std::size_t at = eq ? static_cast<const char*>(eq) - line.data() : line.size();
-        out.append(line.data() + i, at - i);
-        i = at;
-        if (i >= line.size()) {
-            break;
-        }
-        // A soft break: "=" as the last or next-to-last byte, or followed
-        // only by blanks and CR (padding some senders leave).
-        bool soft = end - i <= 2;
-        if (!soft) {
-            soft = true;
-            for (std::size_t k = i + 1; k < end; ++k) {
-                if (line[k] != ' ' && line[k] != '\t' && line[k] != '\r') {
-                    soft = false;
-                    break;
-                }
-            }
-        }
-        if (soft) {
-            result.softBreak = true;
-            return result;
-        }
-        int hi = HexDigitValue(line[i + 1]);
-        int lo = HexDigitValue(line[i + 2]);
-        if (hi >= 0 && lo >= 0) {
-            out += static_cast<char>(hi * 16 + lo);
-            i += 2;
-        } else {
-            out += '=';
-        }
-    }
+    result.bytes.resize(static_cast<std::size_t>(written - out));
     return result;
 }
 
-std::vector<std::string> QpDecodeText(std::string_view text) {
-    std::vector<std::string> lines;
-    std::string logical;
-    bool joining = false;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t lf = text.find('\n', pos);
-        std::size_t next = lf == std::string_view::npos ? text.size() : lf + 1;
-        QpDecodedLine d = QpDecodeLine(text.substr(pos, next - pos));
-        pos = next;
-        if (logical.size() < kQpMaxLogicalLine) {
-            logical.append(d.bytes, 0, kQpMaxLogicalLine - logical.size());
+namespace {
+
+// The decoder under QpDecodeBody and QpDecodeText: the logical lines of the
+// text one after another, each capped at kQpMaxLogicalLine bytes (its LF
+// included). `lineEnds`, when given, receives where each logical line ends.
+std::string DecodeLogicalLines(std::string_view text, std::vector<std::size_t>* lineEnds) {
+    std::string out;
+    // Decoding never makes text longer: one allocation for the whole body.
+    out.resize(text.size());
+    char* const base = out.data();
+    char* o = base;
+    std::size_t logicalStart = 0;
+    bool soft = false;
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p < end) {
+        const char* lf = static_cast<const char*>(std::memchr(p, '\n', end - p));
+        const char* lineEnd = lf ? lf : end;
+        o = DecodeLineInto(p, lineEnd, lf != nullptr, o, soft);
+        p = lf ? lf + 1 : end;
+        if (static_cast<std::size_t>(o - base) - logicalStart > kQpMaxLogicalLine) {
+            // Cut; a finished line keeps its LF so it does not run into the next.
+            const bool ended = !soft && lf != nullptr;
+            o = base + logicalStart + kQpMaxLogicalLine - (ended ? 1 : 0);
+            if (ended) {
+                *o++ = '\n';
+            }
         }
-        joining = d.softBreak;
-        if (!joining) {
-            lines.push_back(std::move(logical));
-            logical.clear();
+        if (!soft) {
+            logicalStart = static_cast<std::size_t>(o - base);
+            if (lineEnds) {
+                lineEnds->push_back(logicalStart);
+            }
         }
     }
-    if (joining) {
-        lines.push_back(std::move(logical));
+    if (soft && lineEnds) {
+        lineEnds->push_back(static_cast<std::size_t>(o - base));
+    }
+    out.resize(static_cast<std::size_t>(o - base));
+    return out;
+}
+
+}  // namespace
+
+std::string QpDecodeBody(std::string_view text) {
+    return DecodeLogicalLines(text, nullptr);
+}
+
+std::vector<std::string> QpDecodeText(std::string_view text) {
+    std::vector<std::size_t> ends;
+    const std::string joined = DecodeLogicalLines(text, &ends);
+    std::vector<std::string> lines;
+    lines.reserve(ends.size());
+    std::size_t start = 0;
+    for (std::size_t e : ends) {
+        lines.emplace_back(joined, start, e - start);
+        start = e;
     }
     return lines;
 }

@@ -51,31 +51,6 @@ bool AppendBytes(const std::filesystem::path& path, std::string_view bytes) {
     return close(fd) == 0 && ok;
 }
 
-// EUC text of a server that sends it undeclared, made into Shift_JIS line by
-// line. Only the Japanese system stores Shift_JIS; elsewhere the bytes would
-// be wrong for the working code page, so the text is left to the charset
-// conversion of the MIME layer.
-std::string FromEuc(std::string_view text) {
-    if (CodePage::Working().Id() != CodePage::kShiftJis) {
-        return std::string(text);
-    }
-    std::string out;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        int errors = 0;
-        out += EucToSjisLine(text.substr(pos, end - pos), errors);
-        if (end < text.size()) {
-            out += '\n';
-        }
-        pos = end + 1;
-    }
-    return out;
-}
-
 bool Contains(const std::vector<std::string>& list, const std::string& value) {
     return !value.empty() && std::find(list.begin(), list.end(), value) != list.end();
 }
@@ -125,7 +100,8 @@ const MailMessage* MailSession::HandOverText(std::string_view text, std::string*
     auto message = std::make_unique<MailMessage>();
     const ParseOptions options =
         IncomingParseOptions(MimeTypes(), settings_.autoWrap != 0, account_, mailboxDirectory_);
-    ParseMessage(*message, settings_.eucReceive ? FromEuc(text) : text, options);
+    ParseMessage(*message, settings_.eucReceive ? EucToWorking(text, CodePage::Working()) : text,
+                 options);
     if (release) {
         // Parsed: the text is not held beside the copy the store writes.
         std::string().swap(*release);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <iterator>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -220,6 +222,85 @@ TEST(CodePageConvert, FromMimeCharsets) {
               "a?b");
     EXPECT_EQ(Latin().FromCharset("EUC-JP", "\xA4"), "?") << "cut short";
     EXPECT_EQ(Utf8().FromCharset("iso-2022-jp", std::string()), "");
+}
+
+// Random ISO-2022-JP-like text over the units that change the decoder's
+// state: every escape it knows (whole and cut at the end), SO/SI, line
+// ends, graphic bytes, and now and then a stray 8-bit byte.
+std::string RandomJis(std::mt19937& rng) {
+    static const char* const kUnits[] = {
+        "\x1B$B",   "\x1B$@",   "\x1B(B",   "\x1B(J",   "\x1B(I",   "\x1B$(D", "\x1B$(Q", "\x1B$",
+        "\x1B(",    "\x1B",     "\x0E",     "\x0F",     "\r",       "\n",      " ",       "\x7F",
+        "\x30\x21", "\x24\x22", "\x2D\x21", "\x74\x26", "\x7E\x7E", "\x21",    "A",       "\x5F"};
+    std::string text;
+    const int units = static_cast<int>(rng() % 24);
+    for (int i = 0; i < units; ++i) {
+        text += rng() % 50 == 0 ? std::string(1, static_cast<char>(0x80 + rng() % 0x80))
+                                : std::string(kUnits[rng() % std::size(kUnits)]);
+    }
+    return text;
+}
+
+// The one-pass ISO-2022-JP to UTF-8 conversion gives exactly what the
+// route through Windows Shift_JIS gives: every JIS X 0208 cell, full
+// rows, and random text with escapes cut anywhere.
+TEST(CodePageConvert, IsoJpToUtf8AgreesWithTheShiftJisRoute) {
+    auto viaSjis = [](const std::string& jis) {
+        return Sjis().ToUtf8(Sjis().FromCharset("ISO-2022-JP", jis));
+    };
+    for (int j1 = 0x21; j1 <= 0x7E; ++j1) {
+        std::string row = "\x1B$B";
+        for (int j2 = 0x21; j2 <= 0x7E; ++j2) {
+            const std::string pair{static_cast<char>(j1), static_cast<char>(j2)};
+            row += pair;
+            const std::string one = "a\x1B$B" + pair + "\x1B(Bz";
+            ASSERT_EQ(Utf8().FromCharset("ISO-2022-JP", one), viaSjis(one)) << j1 << " " << j2;
+        }
+        row += "\x1B(I\x21\x5F\x1B(B\n";
+        ASSERT_EQ(Utf8().FromCharset("ISO-2022-JP", row), viaSjis(row)) << j1;
+    }
+    std::mt19937 rng(11);
+    for (int round = 0; round < 20000; ++round) {
+        const std::string jis = RandomJis(rng);
+        ASSERT_EQ(Utf8().FromCharset("iso-2022-jp", jis), viaSjis(jis))
+            << ::testing::PrintToString(jis);
+    }
+    EXPECT_EQ(Utf8().FromCharset("ISO-2022-JP", "\x1B$B\x30\x21\x1B(B \x0E\x31\x0F"),
+              "\xE4\xBA\x9C \xEF\xBD\xB1");
+}
+
+// Shift_JIS and EUC-JP into UTF-8 through our tables give what iconv gives
+// (CodePage::Convert goes through iconv): every sequence of one and two
+// bytes, every three-byte EUC-JP sequence, and random text with sequences
+// cut short at the end.
+TEST(CodePageConvert, JapaneseCharsetsToUtf8AgreeWithIconv) {
+    std::mt19937 rng(17);
+    for (const char* charset : {"Shift_JIS", "EUC-JP"}) {
+        auto check = [&](const std::string& text) {
+            std::string expected;
+            ASSERT_TRUE(CodePage::Convert(charset, "UTF-8", text, expected));
+            ASSERT_EQ(Utf8().FromCharset(charset, text), expected)
+                << charset << " " << ::testing::PrintToString(text);
+        };
+        for (int a = 0x80; a <= 0xFF; ++a) {
+            for (int b = 0; b <= 0xFF; ++b) {
+                check(std::string{static_cast<char>(a), static_cast<char>(b), 'z'});
+                if (a == 0x8F && b >= 0xA0) {
+                    for (int c = 0; c <= 0xFF; ++c) {
+                        check(std::string{static_cast<char>(a), static_cast<char>(b),
+                                          static_cast<char>(c), 'z'});
+                    }
+                }
+            }
+        }
+        for (int round = 0; round < 3000; ++round) {
+            std::string text(rng() % 12, '\0');
+            for (char& c : text) {
+                c = static_cast<char>(rng() % 3 == 0 ? 0x20 + rng() % 0x60 : 0x80 + rng() % 0x80);
+            }
+            check(text);
+        }
+    }
 }
 
 TEST(CodePageConvert, ToMimeCharsets) {

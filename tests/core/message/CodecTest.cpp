@@ -3,6 +3,7 @@
 #include <random>
 
 #include "TestSupport.h"
+#include "common/Bytes.h"
 #include "message/Base64.h"
 #include "message/QuotedPrintable.h"
 
@@ -96,10 +97,11 @@ TEST(Base64, EncodeFileWritesLinesOf76) {
     EXPECT_FALSE(Base64EncodeFile(dir / "f.bin", [](std::string_view) { return false; }));
 }
 
-TEST(QuotedPrintable, SoftBreaksAndLowerCaseHex) {
+TEST(QuotedPrintable, SoftBreaksAndUpperCaseHex) {
     std::string encoded = QpEncodeLine(std::string(80, 'a'));
     EXPECT_EQ(encoded, std::string(75, 'a') + "=\r\n" + std::string(5, 'a'));
-    EXPECT_EQ(QpEncodeLine("a=b\xE9"), "a=3db=e9");
+    // RFC 2045: the hexadecimal digits are upper case.
+    EXPECT_EQ(QpEncodeLine("a=b\xE9\xC3\xA9\x7F\xFF"), "a=3Db=E9=C3=A9\x7F=FF");
     EXPECT_EQ(QpEncodeLine("tab\there \x01"), "tab\there =01");
     // Encoded triples break earlier so that no line passes 76 characters.
     std::string e9 = QpEncodeLine(std::string(30, '\xE9'));
@@ -151,7 +153,93 @@ TEST(QuotedPrintable, LogicalLinesAreCapped) {
     std::vector<std::string> lines = QpDecodeText(text);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0].size(), kQpMaxLogicalLine);
+    // The cut line keeps its end, so it does not run into the next line.
+    EXPECT_EQ(lines[0].back(), '\n');
     EXPECT_EQ(lines[1], "next\n");
+    EXPECT_EQ(QpDecodeBody(text), lines[0] + lines[1]);
+}
+
+// The decoder as it read one line at a time, kept as the reference for the
+// whole-text decoders.
+QpDecodedLine ReferenceDecodeLine(std::string_view line) {
+    QpDecodedLine r;
+    std::size_t end = std::min(line.find('\n'), line.size());
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (i >= end || line[i] != '=') {
+            r.bytes += line[i];
+            continue;
+        }
+        bool soft = true;
+        for (std::size_t k = i + 1; k < end && end - i > 2; ++k) {
+            soft = soft && (line[k] == ' ' || line[k] == '\t' || line[k] == '\r');
+        }
+        if (soft) {
+            r.softBreak = true;
+            return r;
+        }
+        const int hi = HexDigitValue(line[i + 1]), lo = HexDigitValue(line[i + 2]);
+        if (hi >= 0 && lo >= 0) {
+            r.bytes += static_cast<char>(hi * 16 + lo);
+            i += 2;
+        } else {
+            r.bytes += '=';
+        }
+    }
+    return r;
+}
+
+// Whole texts decode as their lines decoded one by one and joined over soft
+// breaks: a soft break, a bad escape and every line end form at every
+// position of a line, and random texts over the bytes that matter.
+TEST(QuotedPrintable, WholeTextDecodersAgreeWithLineByLine) {
+    std::vector<std::string> texts;
+    const char* const kPieces[] = {"=",   "=\n", "=\r\n", "= \t\n", "=3D", "=e9",  "=E",
+                                   "=G1", "\r",  "\r\n",  "\n",     "=\r", "= x\n"};
+    for (const char* piece : kPieces) {
+        for (std::size_t at = 0; at <= 12; ++at) {
+            std::string line = "abcdefghijkl";
+            line.insert(at, piece);
+            texts.push_back(line + "\n" + line + "\r\n" + line);
+        }
+    }
+    std::mt19937 rng(5);
+    const std::string kAlphabet = "=\n\r \t3DdEeg0a\xE9";
+    for (int round = 0; round < 3000; ++round) {
+        std::string text(rng() % 40, ' ');
+        for (char& c : text) {
+            c = kAlphabet[rng() % kAlphabet.size()];
+        }
+        texts.push_back(text);
+    }
+    for (const std::string& text : texts) {
+        std::vector<std::string> expected;
+        std::string logical;
+        bool joining = false;
+        for (std::size_t pos = 0; pos < text.size();) {
+            const std::size_t next = std::min(text.find('\n', pos), text.size() - 1) + 1;
+            const std::string_view piece = std::string_view(text).substr(pos, next - pos);
+            QpDecodedLine d = ReferenceDecodeLine(piece);
+            QpDecodedLine fast = QpDecodeLine(piece);
+            ASSERT_EQ(fast.bytes, d.bytes) << text;
+            ASSERT_EQ(fast.softBreak, d.softBreak) << text;
+            logical += d.bytes;
+            joining = d.softBreak;
+            if (!joining) {
+                expected.push_back(std::move(logical));
+                logical.clear();
+            }
+            pos = next;
+        }
+        if (joining) {
+            expected.push_back(logical);
+        }
+        ASSERT_EQ(QpDecodeText(text), expected) << text;
+        std::string joined;
+        for (const std::string& l : expected) {
+            joined += l;
+        }
+        ASSERT_EQ(QpDecodeBody(text), joined) << text;
+    }
 }
 
 }  // namespace

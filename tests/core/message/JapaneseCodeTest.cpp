@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 #include <iconv.h>
 
+#include <iterator>
+#include <random>
 #include <string>
+
+#include "TestSupport.h"
+#include "common/CodePage.h"
 
 #include "message/JapaneseCode.h"
 
@@ -88,6 +93,81 @@ TEST(JapaneseCode, JisEscapesAndStrayBytes) {
     EXPECT_EQ(JisToSjis("x\x1B%Gy"), "x\x1B%Gy");
     EXPECT_EQ(JisToSjis("\x1B$B\x30"), "\x30");  // a half pair at the end
     EXPECT_EQ(JisToSjis("\x1B"), "\x1B");
+}
+
+// JisToSjis as it went a byte at a time: the reference for the run-copying
+// converter.
+std::string ReferenceJisToSjis(std::string_view jis) {
+    std::string out;
+    bool twoByte = false;
+    for (std::size_t i = 0; i < jis.size();) {
+        const unsigned char c = static_cast<unsigned char>(jis[i]);
+        if (c == 0x1B && i + 2 < jis.size()) {
+            const std::string_view esc = jis.substr(i + 1, 2);
+            if (esc == "$B" || esc == "$@" || esc == "(B" || esc == "(J") {
+                twoByte = esc[0] == '$';
+                i += 3;
+                continue;
+            }
+        }
+        const unsigned char d = i + 1 < jis.size() ? static_cast<unsigned char>(jis[i + 1]) : 0;
+        if (twoByte && c >= 0x21 && c <= 0x7E && d >= 0x21 && d <= 0x7E) {
+            out += static_cast<char>(((c + 1) >> 1) + (c < 0x5F ? 0x70 : 0xB0));
+            out += static_cast<char>(d + ((c & 1) ? (d >= 0x60 ? 0x20 : 0x1F) : 0x7E));
+            i += 2;
+            continue;
+        }
+        out += static_cast<char>(c);
+        ++i;
+    }
+    return out;
+}
+
+TEST(JapaneseCode, JisToSjisAgreesWithTheByteByByteReference) {
+    static const char* const kUnits[] = {"\x1B$B",   "\x1B$@",   "\x1B(B", "\x1B(J", "\x1B$",
+                                         "\x1B(",    "\x1B",     "\n",     "\r\n",   " ",
+                                         "\x30\x21", "\x7E\x7E", "\x21",   "A",      "\xB0\xA1"};
+    std::mt19937 rng(3);
+    for (int round = 0; round < 20000; ++round) {
+        std::string jis;
+        for (int u = static_cast<int>(rng() % 20); u > 0; --u) {
+            jis += kUnits[rng() % std::size(kUnits)];
+        }
+        ASSERT_EQ(JisToSjis(jis), ReferenceJisToSjis(jis)) << ::testing::PrintToString(jis);
+    }
+}
+
+// Undeclared EUC-JP mail becomes text of the working code page whatever it
+// is; a line that is not EUC-JP stays as it came.
+TEST(JapaneseCode, UndeclaredEucReachesEveryWorkingCodePage) {
+    const std::string mail = test::ReadFileBytes(test::DataPath("mime/undeclared-euc-jp.eml"));
+    ASSERT_FALSE(mail.empty());
+    struct Case {
+        int codePage;
+        std::string subject, body, kana;
+    } const cases[] = {
+        {CodePage::kShiftJis, "Subject: \x89\xEF\x8B\x63\x82\xCC\x97\x5C\x92\xE8\n",
+         "\x96\xBE\x93\xFA\x82\xCC", "\xCA\xDD\xB6\xB8 kana"},
+        {CodePage::kUtf8, "Subject: 会議の予定\n", "明日の", "ﾊﾝｶｸ kana"},
+    };
+    for (const Case& c : cases) {
+        const std::string text = EucToWorking(mail, CodePage::Get(c.codePage));
+        EXPECT_NE(text.find(c.subject), std::string::npos) << c.codePage;
+        EXPECT_NE(text.find("\n\n" + c.body), std::string::npos) << c.codePage;
+        EXPECT_NE(text.find("\n" + c.kana), std::string::npos) << c.codePage;
+        EXPECT_NE(text.find("\nraw \xFF line stays\n"), std::string::npos) << c.codePage;
+    }
+    // A message that labels its charset keeps its body for the MIME layer;
+    // its header is still converted.
+    const std::size_t blank = mail.find("\n\n");
+    const std::string body = mail.substr(blank + 1);
+    const std::string labelled =
+        mail.substr(0, blank + 1) + "Content-Type: text/plain; charset=\"EUC-JP\"\n" + body;
+    const std::string text = EucToWorking(labelled, CodePage::Get(CodePage::kUtf8));
+    EXPECT_NE(text.find("Subject: 会議の予定\n"), std::string::npos);
+    EXPECT_TRUE(text.ends_with(body));
+    // A single-byte page holds no Japanese: the bytes are kept, not lost.
+    EXPECT_EQ(EucToWorking(mail, CodePage::Get(1252)), mail);
 }
 
 TEST(JapaneseCode, SjisToJisClosesTwoByteModeAndWidensKatakana) {

@@ -143,7 +143,7 @@ TEST(ExportMailbox, TextFormFollowsTheWorkingCodePage) {
               "To: bob@example.org\r\nFrom: ann@example.org\r\n"
               "Subject: =?windows-1252?B?Q2Fm6Q==?=\r\nMIME-Version: 1.0\r\n"
               "Content-Type: text/plain; charset=windows-1252\r\n"
-              "Content-Transfer-Encoding: Quoted-Printable\r\n\r\ncr=e8me\r\n");
+              "Content-Transfer-Encoding: Quoted-Printable\r\n\r\ncr=E8me\r\n");
 
     // A signed body stays byte for byte under its own type line.
     MailMessage signedMessage = EightBitMessage("s", "--b");

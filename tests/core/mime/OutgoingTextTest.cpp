@@ -158,7 +158,7 @@ TEST(BuildOutgoingText, EightBitTextGoesQuotedPrintableWithItsCharset) {
     ASSERT_TRUE(out.Build(m));
     EXPECT_TRUE(out.Has("Content-Type: text/plain; charset=UTF-8"));
     EXPECT_TRUE(out.Has("Content-Transfer-Encoding: Quoted-Printable"));
-    EXPECT_TRUE(out.Has("caf=c3=a9 =3d " + std::string(61, 'x') + "="));
+    EXPECT_TRUE(out.Has("caf=C3=A9 =3D " + std::string(61, 'x') + "="));
     for (const std::string& l : out.lines) {
         EXPECT_LE(l.size(), 76u);
         EXPECT_EQ(l.find('\r'), std::string::npos);

@@ -529,15 +529,10 @@ void Parser::DecodeLeaf(PartHeader part, std::string_view body, bool single) {
             AddShownText(body);
         }
     } else if (qp) {
-        std::vector<std::string> lines = QpDecodeText(body);
         if (shown) {
-            std::string joined;
-            for (const std::string& l : lines) {
-                joined += l;
-            }
-            AddShownText(ShownTextToWorking(joined, part.charset, cp_));
+            AddShownText(ShownTextToWorking(QpDecodeBody(body), part.charset, cp_));
         } else if (file) {
-            for (const std::string& l : lines) {
+            for (const std::string& l : QpDecodeText(body)) {
                 if (!l.empty() && l.back() == '\n') {
                     file->Write(std::string_view(l).substr(0, l.size() - 1));
                     file->Write("\r\n");
