@@ -39,4 +39,11 @@ std::filesystem::path DataPath(std::string_view name) {
     return std::filesystem::path(CORVINA_TEST_DATA_DIR) / name;
 }
 
+ExecStrings::ExecStrings(std::vector<std::string> strings) : strings_(std::move(strings)) {
+    for (std::string& s : strings_) {
+        pointers_.push_back(s.data());
+    }
+    pointers_.push_back(nullptr);
+}
+
 }  // namespace corvina::test

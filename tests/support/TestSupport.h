@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace corvina::test {
 
@@ -27,6 +28,21 @@ private:
 
 std::string ReadFileBytes(const std::filesystem::path& path);
 void WriteFileBytes(const std::filesystem::path& path, std::string_view bytes);
+
+// The argv or envp array of an exec call: the strings and the null-ended
+// pointers into them, alive together.
+class ExecStrings {
+public:
+    explicit ExecStrings(std::vector<std::string> strings);
+    ExecStrings(const ExecStrings&) = delete;
+    ExecStrings& operator=(const ExecStrings&) = delete;
+
+    char** Data() { return pointers_.data(); }
+
+private:
+    std::vector<std::string> strings_;
+    std::vector<char*> pointers_;
+};
 
 // tests/data/<name>
 std::filesystem::path DataPath(std::string_view name);

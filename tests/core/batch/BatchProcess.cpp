@@ -54,13 +54,8 @@ BatchResult BatchProcess::RunProgram(const std::string& program,
     std::vector<std::string> envStrings = Environment();
     std::vector<std::string> argStrings = {program};
     argStrings.insert(argStrings.end(), args.begin(), args.end());
-    std::vector<char*> argv, envp;
-    for (auto& s : argStrings)
-        argv.push_back(s.data());
-    argv.push_back(nullptr);
-    for (auto& s : envStrings)
-        envp.push_back(s.data());
-    envp.push_back(nullptr);
+    ExecStrings argv(std::move(argStrings));
+    ExecStrings envp(std::move(envStrings));
     const std::string inPath = (work_ / "stdin.txt").string();
     const std::string outPath = (work_ / "stdout.txt").string();
     const std::string errPath = (work_ / "stderr.txt").string();
@@ -76,7 +71,7 @@ BatchResult BatchProcess::RunProgram(const std::string& program,
             dup2(err, 2) < 0 || chdir(cwd.c_str()) != 0) {
             _exit(127);
         }
-        execve(argv[0], argv.data(), envp.data());
+        execve(argv.Data()[0], argv.Data(), envp.Data());
         _exit(127);
     }
     BatchResult result;

@@ -219,13 +219,8 @@ TerminalRun RunAtTerminal(const BatchProcess& batch, const std::vector<std::stri
     std::vector<std::string> envStrings = batch.Environment();
     std::vector<std::string> argStrings = {CORVINA_BINARY};
     argStrings.insert(argStrings.end(), args.begin(), args.end());
-    std::vector<char*> argv, envp;
-    for (auto& s : argStrings)
-        argv.push_back(s.data());
-    argv.push_back(nullptr);
-    for (auto& s : envStrings)
-        envp.push_back(s.data());
-    envp.push_back(nullptr);
+    ExecStrings argv(std::move(argStrings));
+    ExecStrings envp(std::move(envStrings));
     const pid_t pid = fork();
     if (pid == 0) {
         setsid();
@@ -238,7 +233,7 @@ TerminalRun RunAtTerminal(const BatchProcess& batch, const std::vector<std::stri
         signal(SIGINT, SIG_DFL);
         if (chdir(batch.Work().c_str()) != 0)
             _exit(127);
-        execve(argv[0], argv.data(), envp.data());
+        execve(argv.Data()[0], argv.Data(), envp.Data());
         _exit(127);
     }
     // The prompt shows once the echo is off; the typing follows it.

@@ -48,13 +48,8 @@ protected:
         };
         std::vector<std::string> argStrings = {CORVINA_BINARY};
         argStrings.insert(argStrings.end(), args.begin(), args.end());
-        std::vector<char*> argv, envp;
-        for (auto& s : argStrings)
-            argv.push_back(s.data());
-        argv.push_back(nullptr);
-        for (auto& s : envStrings)
-            envp.push_back(s.data());
-        envp.push_back(nullptr);
+        test::ExecStrings argv(std::move(argStrings));
+        test::ExecStrings envp(std::move(envStrings));
         const std::string outPath = (work / "stdout.txt").string();
         const std::string errPath = (work / "stderr.txt").string();
         const std::string cwd = work.Path().string();
@@ -67,7 +62,7 @@ protected:
                 chdir(cwd.c_str()) != 0) {
                 _exit(127);
             }
-            execve(argv[0], argv.data(), envp.data());
+            execve(argv.Data()[0], argv.Data(), envp.Data());
             _exit(127);
         }
         EXPECT_GT(pid, 0);
