@@ -31,15 +31,6 @@ std::string JisToWorking(std::string_view text, const CodePage& cp);
 std::string EucToSjisLine(std::string_view line, int& errorCount);
 std::string SjisToEucLine(std::string_view line, int& errorCount);
 
-// A received message in EUC-JP that its sender did not label, into the code
-// page `cp` line by line: 932 gets Shift_JIS as EucToSjisLine makes it,
-// UTF-8 the EUC-JP text converted; a single-byte page, which holds no
-// Japanese character, gets the text unchanged. A line that is not valid
-// EUC-JP stays as it is. The body is converted only when the message
-// declares no charset beyond US-ASCII, so labelled text is left to the MIME
-// layer and never converted twice; header lines are always converted.
-std::string EucToWorking(std::string_view message, const CodePage& cp);
-
 // The full-width Shift_JIS character for a half-width katakana byte
 // 0xA1-0xDF (two bytes); empty for any other byte.
 std::string WidenHalfWidthKatakana(unsigned char b);

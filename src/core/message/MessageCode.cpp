@@ -8,16 +8,35 @@ namespace corvina {
 
 namespace {
 
-std::string ConvertLine(std::string_view line, CodeDirection direction, int& errors) {
-    return direction == CodeDirection::EucToSjis ? EucToSjisLine(line, errors)
-                                                 : SjisToEucLine(line, errors);
+// Whether the working code page can take the direction at all. EUC-JP text
+// becomes any multi-byte W; Shift_JIS to EUC-JP exists only where the text
+// is Shift_JIS, so on a UTF-8 system that direction is refused rather than
+// writing EUC bytes that the store and the viewer would show as garbage.
+bool Converts(CodeDirection direction, const CodePage& cp) {
+    return direction == CodeDirection::EucToSjis ? !cp.IsSingleByte() : IsJapaneseSystem(cp);
+}
+
+// One line in the direction; an invalid line counts in `errors` and comes
+// back unchanged. EUC-JP is validated by the Shift_JIS converter on every
+// W, so a line fails the same way whatever the system is.
+std::string ConvertLine(std::string_view line, CodeDirection direction, const CodePage& cp,
+                        int& errors) {
+    if (direction == CodeDirection::SjisToEuc) {
+        return SjisToEucLine(line, errors);
+    }
+    const int before = errors;
+    std::string sjis = EucToSjisLine(line, errors);
+    if (errors != before || cp.IsDbcs()) {
+        return sjis;
+    }
+    return cp.FromCharset("EUC-JP", line);
 }
 
 }  // namespace
 
 bool ConvertMessageCode(ConvertibleMessage& message, CodeDirection direction, bool force,
                         const CodePage& cp) {
-    if (!IsJapaneseSystem(cp)) {
+    if (!Converts(direction, cp)) {
         return false;
     }
     const std::string copy = message.Serialize();
@@ -25,7 +44,7 @@ bool ConvertMessageCode(ConvertibleMessage& message, CodeDirection direction, bo
     for (ConvertedField field :
          {ConvertedField::From, ConvertedField::To, ConvertedField::Cc, ConvertedField::Subject}) {
         std::string value = message.FieldValue(field);
-        std::string converted = ConvertLine(value, direction, errors);
+        std::string converted = ConvertLine(value, direction, cp, errors);
         if (errors == 0) {
             message.SetFieldValue(field, std::move(converted));
         }
@@ -34,7 +53,7 @@ bool ConvertMessageCode(ConvertibleMessage& message, CodeDirection direction, bo
     const std::size_t lines = message.BodyLineCount();
     for (std::size_t i = 0; i < lines; ++i) {
         int lineErrors = 0;
-        std::string converted = ConvertLine(message.BodyLine(i), direction, lineErrors);
+        std::string converted = ConvertLine(message.BodyLine(i), direction, cp, lineErrors);
         if (lineErrors != 0) {
             errors += lineErrors;
             if (!force) {
@@ -60,7 +79,7 @@ bool RunCodeConversionCommand(ConvertibleMessage& message, CodeDirection directi
     if (ConvertMessageCode(message, direction, false, cp)) {
         return true;
     }
-    if (!IsJapaneseSystem(cp)) {
+    if (!Converts(direction, cp)) {
         return false;
     }
     const char* question =

@@ -1,5 +1,6 @@
 #pragma once
-// Converting a whole message between EUC-JP and Shift_JIS.
+// Converting a whole message from EUC-JP into the working code page, and
+// between Shift_JIS and EUC-JP on a Japanese system.
 
 #include <cstddef>
 #include <string>
@@ -10,6 +11,8 @@ namespace corvina {
 class CodePage;
 class MessageHost;
 
+// EucToSjis: EUC-JP into W (Shift_JIS on 932, UTF-8 on 65001).
+// SjisToEuc: Shift_JIS into EUC-JP, on 932 only.
 enum class CodeDirection { EucToSjis, SjisToEuc };
 
 // The header values the conversion touches, in the order it converts them.
@@ -35,8 +38,10 @@ public:
 // Converts From, To, Cc, Subject (each kept when it fails) and the body
 // lines in order. Without `force` the first failing body line stops it and
 // the message is restored from its copy: result false. With `force` failing
-// lines stay as they were and the result is true. Only on 932; elsewhere
-// false at once with nothing changed.
+// lines stay as they were and the result is true. A line is valid EUC-JP
+// by the same test on every W. Where W cannot take the direction (EUC-JP
+// on a single-byte W, Shift_JIS to EUC-JP off 932) the result is false at
+// once with nothing changed.
 bool ConvertMessageCode(ConvertibleMessage& message, CodeDirection direction, bool force,
                         const CodePage& cp);
 bool ConvertMessageCode(ConvertibleMessage& message, CodeDirection direction, bool force);

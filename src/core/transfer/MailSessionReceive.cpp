@@ -9,7 +9,7 @@
 #include "common/Bytes.h"
 #include "common/CodePage.h"
 #include "filter/FilterList.h"
-#include "message/JapaneseCode.h"
+#include "message/mime/MailMessageCode.h"
 #include "message/mime/MessageOptions.h"
 #include "store/MailMessage.h"
 #include "transfer/DialUp.h"
@@ -100,8 +100,12 @@ const MailMessage* MailSession::HandOverText(std::string_view text, std::string*
     auto message = std::make_unique<MailMessage>();
     const ParseOptions options =
         IncomingParseOptions(MimeTypes(), settings_.autoWrap != 0, account_, mailboxDirectory_);
-    ParseMessage(*message, settings_.eucReceive ? EucToWorking(text, CodePage::Working()) : text,
-                 options);
+    const ParseResult parsed = ParseMessage(*message, text, options);
+    if (settings_.eucReceive && !parsed.charsetDeclared) {
+        // Text the sender labelled was made W by the parse; the rest may be
+        // EUC-JP. A message that is not valid EUC-JP stays as parsed.
+        ConvertMailMessageCode(*message, CodeDirection::EucToSjis, false, CodePage::Working());
+    }
     if (release) {
         // Parsed: the text is not held beside the copy the store writes.
         std::string().swap(*release);

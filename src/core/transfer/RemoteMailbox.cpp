@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "common/CodePage.h"
+#include "message/mime/MailMessageCode.h"
 #include "message/mime/MessageParser.h"
 #include "store/MailMessage.h"
 #include "transfer/DialUp.h"
@@ -82,7 +84,10 @@ bool RemoteMailbox::List(bool deliverOnReceive) {
         MailMessage message;
         ParseOptions options;
         options.mailboxDirectory = session_.MailboxDirectory();
-        ParseMessage(message, *header, options);
+        const ParseResult parsed = ParseMessage(message, *header, options);
+        if (session_.Settings().eucReceive && !parsed.charsetDeclared) {
+            ConvertMailMessageCode(message, CodeDirection::EucToSjis, false, CodePage::Working());
+        }
         RemoteRow row;
         row.number = number;
         row.subject = Trimmed(message.subject);

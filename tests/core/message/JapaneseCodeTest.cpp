@@ -137,39 +137,6 @@ TEST(JapaneseCode, JisToSjisAgreesWithTheByteByByteReference) {
     }
 }
 
-// Undeclared EUC-JP mail becomes text of the working code page whatever it
-// is; a line that is not EUC-JP stays as it came.
-TEST(JapaneseCode, UndeclaredEucReachesEveryWorkingCodePage) {
-    const std::string mail = test::ReadFileBytes(test::DataPath("mime/undeclared-euc-jp.eml"));
-    ASSERT_FALSE(mail.empty());
-    struct Case {
-        int codePage;
-        std::string subject, body, kana;
-    } const cases[] = {
-        {CodePage::kShiftJis, "Subject: \x89\xEF\x8B\x63\x82\xCC\x97\x5C\x92\xE8\n",
-         "\x96\xBE\x93\xFA\x82\xCC", "\xCA\xDD\xB6\xB8 kana"},
-        {CodePage::kUtf8, "Subject: 会議の予定\n", "明日の", "ﾊﾝｶｸ kana"},
-    };
-    for (const Case& c : cases) {
-        const std::string text = EucToWorking(mail, CodePage::Get(c.codePage));
-        EXPECT_NE(text.find(c.subject), std::string::npos) << c.codePage;
-        EXPECT_NE(text.find("\n\n" + c.body), std::string::npos) << c.codePage;
-        EXPECT_NE(text.find("\n" + c.kana), std::string::npos) << c.codePage;
-        EXPECT_NE(text.find("\nraw \xFF line stays\n"), std::string::npos) << c.codePage;
-    }
-    // A message that labels its charset keeps its body for the MIME layer;
-    // its header is still converted.
-    const std::size_t blank = mail.find("\n\n");
-    const std::string body = mail.substr(blank + 1);
-    const std::string labelled =
-        mail.substr(0, blank + 1) + "Content-Type: text/plain; charset=\"EUC-JP\"\n" + body;
-    const std::string text = EucToWorking(labelled, CodePage::Get(CodePage::kUtf8));
-    EXPECT_NE(text.find("Subject: 会議の予定\n"), std::string::npos);
-    EXPECT_TRUE(text.ends_with(body));
-    // A single-byte page holds no Japanese: the bytes are kept, not lost.
-    EXPECT_EQ(EucToWorking(mail, CodePage::Get(1252)), mail);
-}
-
 TEST(JapaneseCode, SjisToJisClosesTwoByteModeAndWidensKatakana) {
     // Text ending inside two-byte mode closes with ESC ( B.
     EXPECT_EQ(SjisToJis("ab\x88\x9F", true), "ab\x1B$B\x30\x21\x1B(B");

@@ -105,13 +105,40 @@ TEST(ConvertMessageCode, FailingLineRestoresTheMessageUnlessForced) {
     EXPECT_EQ(clean.fields[ConvertedField::Subject], kEuc);
 }
 
-TEST(ConvertMessageCode, OnlyOnAJapaneseSystem) {
+// EUC-JP reaches every multi-byte W; a page or direction that cannot take
+// the text refuses at once and leaves the message alone.
+TEST(ConvertMessageCode, EveryMultiByteWorkingCodePage) {
+    struct Case {
+        int codePage;
+        CodeDirection direction;
+        bool converts;
+        std::string body;  // the first body line afterwards
+    } const cases[] = {
+        {CodePage::kShiftJis, CodeDirection::EucToSjis, true, "line " + kSjis},
+        {CodePage::kUtf8, CodeDirection::EucToSjis, true, "line 日本"},
+        {CodePage::kUtf8, CodeDirection::SjisToEuc, false, "line " + kEuc},
+        {1252, CodeDirection::EucToSjis, false, "line " + kEuc},
+    };
+    for (const Case& c : cases) {
+        FakeMessage m = Sample();
+        m.body = {"line " + kEuc, "\x8E\xB1 \x8F\xB0\xA1"};
+        m.fields[ConvertedField::To] = "";
+        const std::string before = m.Serialize();
+        EXPECT_EQ(ConvertMessageCode(m, c.direction, false, CodePage::Get(c.codePage)), c.converts)
+            << c.codePage;
+        EXPECT_EQ(m.body[0], c.body) << c.codePage;
+        EXPECT_EQ(m.restores, 0) << c.codePage;
+        if (!c.converts) {
+            EXPECT_EQ(m.Serialize(), before) << c.codePage;
+        }
+    }
+    // Without force one invalid line keeps the whole message on UTF-8 too.
     FakeMessage m = Sample();
     const std::string before = m.Serialize();
     EXPECT_FALSE(
-        ConvertMessageCode(m, CodeDirection::EucToSjis, true, CodePage::Get(CodePage::kUtf8)));
+        ConvertMessageCode(m, CodeDirection::EucToSjis, false, CodePage::Get(CodePage::kUtf8)));
     EXPECT_EQ(m.Serialize(), before);
-    EXPECT_EQ(m.restores, 0);
+    EXPECT_EQ(m.restores, 1);
 }
 
 TEST(RunCodeConversionCommand, AsksAndReports) {

@@ -235,8 +235,11 @@ void Parser::ContentTypeLine(std::string_view value) {
         if (std::optional<std::string> charset = FindCharset(value)) {
             if (EqualNoCase(*charset, "US-ASCII")) {
                 result_.charsetJis = false;
-            } else if (EqualNoCase(*charset, "ISO-2022-JP")) {
-                result_.charsetJis = true;
+            } else {
+                result_.charsetDeclared = true;
+                if (EqualNoCase(*charset, "ISO-2022-JP")) {
+                    result_.charsetJis = true;
+                }
             }
             bodyCharset_ = std::move(*charset);
         }
@@ -458,6 +461,9 @@ void Parser::ReadPartHeader(std::size_t& pos, PartHeader& part, bool& hitBoundar
             part.type = name.type;
             part.subtype = name.subtype;
             if (std::optional<std::string> charset = FindCharset(value)) {
+                if (EqualNoCase(name.type, "text") && !EqualNoCase(*charset, "US-ASCII")) {
+                    result_.charsetDeclared = true;
+                }
                 part.charset = std::move(*charset);
             }
             if (std::optional<DecodedParameter> n = FindExtendedParameter(value, "name", cp_)) {

@@ -53,10 +53,11 @@ struct ParseOptions {
 };
 
 struct ParseResult {
-    bool charsetJis = false;                          // the charset flag: ISO-2022-JP declared
-    bool storedAttachments = false;                   // X-Marlo-Attachment-File lines were read
-    bool limitReached = false;                        // depth or part limit hit
-    int partCount = 0;                                // MIME parts walked
+    bool charsetJis = false;         // the charset flag: ISO-2022-JP declared
+    bool charsetDeclared = false;    // a text body or part names a charset other than US-ASCII
+    bool storedAttachments = false;  // X-Marlo-Attachment-File lines were read
+    bool limitReached = false;       // depth or part limit hit
+    int partCount = 0;               // MIME parts walked
     std::vector<std::filesystem::path> createdFiles;  // files this parse wrote
 };
 
