@@ -233,8 +233,11 @@ std::size_t GroupColon(std::string_view text, const CodePage& cp) {
         }
         if (c == '"') {
             quoted = !quoted;
-        } else if (quoted && c == '\\') {
-            ++i;  // the escaped byte is never a quote or a colon
+        } else if (quoted && c == '\\' && i + 1 < text.size()) {
+            // The escaped character is never a quote or a colon.
+            const unsigned char next = static_cast<unsigned char>(text[i + 1]);
+            i += cp.IsDbcs() && cp.IsLeadByte(next) ? 3 : 2;
+            continue;
         } else if (!quoted && (c == '<' || c == '(' || c == '@')) {
             return std::string_view::npos;
         } else if (!quoted && c == ':') {
