@@ -45,9 +45,19 @@ std::size_t FindAngle(std::string_view s, const CodePage& cp) {
     return s.find('<');
 }
 
-// The phrase before "<" as the name it shows: double quotes dropped,
-// escapes undone.
-std::string PhraseText(std::string_view phrase, const CodePage& cp) {
+bool HoldsSpecial(std::string_view name, const CodePage& cp) {
+    for (std::size_t i = 0; i < name.size(); i += Step(name, i, cp)) {
+        if (Step(name, i, cp) == 1 &&
+            kDisplayNameSpecials.find(name[i]) != std::string_view::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string UnquotePhrase(std::string_view phrase, const CodePage& cp) {
     std::string name;
     bool quoted = false;
     for (std::size_t i = 0; i < phrase.size();) {
@@ -66,18 +76,6 @@ std::string PhraseText(std::string_view phrase, const CodePage& cp) {
     }
     return std::string(Trim(name));
 }
-
-bool HoldsSpecial(std::string_view name, const CodePage& cp) {
-    for (std::size_t i = 0; i < name.size(); i += Step(name, i, cp)) {
-        if (Step(name, i, cp) == 1 &&
-            kDisplayNameSpecials.find(name[i]) != std::string_view::npos) {
-            return true;
-        }
-    }
-    return false;
-}
-
-}  // namespace
 
 AddressTokenizer::AddressTokenizer(std::string_view list)
     : AddressTokenizer(list, CodePage::Working()) {}
@@ -178,7 +176,7 @@ NameAddress SplitNameAddress(std::string_view text, const CodePage& cp) {
         result.address = std::string(text.substr(angle + 1, close == std::string_view::npos
                                                                 ? std::string_view::npos
                                                                 : close - angle - 1));
-        result.name = PhraseText(text.substr(0, angle), cp);
+        result.name = UnquotePhrase(text.substr(0, angle), cp);
         return result;
     }
     std::size_t paren = text.find('(');

@@ -56,6 +56,9 @@ NameAddress SplitNameAddress(std::string_view text);
 NameAddress SplitNameAddress(std::string_view text, const CodePage& cp);
 // The address half of SplitNameAddress.
 std::string AddressOf(std::string_view text);
+// A phrase as the name it shows: double quotes dropped, backslash escapes
+// inside them undone, outer blanks trimmed.
+std::string UnquotePhrase(std::string_view phrase, const CodePage& cp);
 
 // Characters that make a display name need double quotes: the list
 // separator, the address and comment brackets, and the rest of the

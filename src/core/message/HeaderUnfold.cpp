@@ -56,6 +56,7 @@ void ReceivedTextUnfolder::AddLine(std::string_view line) {
         return;
     }
     if (line.empty()) {
+        DecodeAddressField();
         if (openLine_) {
             text_ += '\n';
             openLine_ = false;
@@ -72,20 +73,40 @@ void ReceivedTextUnfolder::AddLine(std::string_view line) {
         }
         line.remove_prefix(skip);
         std::string piece = line.substr(0, 2) == "=?" ? std::string() : std::string(" ");
-        piece += JisToWorking(DecodeOrKeep(line, *cp_), *cp_);
+        piece +=
+            addressField_ ? JisToWorking(line, *cp_) : JisToWorking(DecodeOrKeep(line, *cp_), *cp_);
         AppendWithin(text_, piece, lineStart_ + kUnfoldedFieldMax, *cp_);
         return;
     }
     if (openLine_) {
+        DecodeAddressField();
         text_ += '\n';
     }
     lineStart_ = text_.size();
-    AppendWithin(text_, JisToWorking(DecodeOrKeep(line, *cp_), *cp_),
-                 lineStart_ + kUnfoldedFieldMax, *cp_);
+    const std::size_t colon = line.find(':');
+    addressField_ = colon != std::string_view::npos && IsAddressField(line.substr(0, colon));
+    AppendWithin(
+        text_,
+        addressField_ ? JisToWorking(line, *cp_) : JisToWorking(DecodeOrKeep(line, *cp_), *cp_),
+        lineStart_ + kUnfoldedFieldMax, *cp_);
     openLine_ = true;
 }
 
+// An address field is decoded once it is whole, so that a name folded over
+// lines is quoted as one when it needs quotes.
+void ReceivedTextUnfolder::DecodeAddressField() {
+    if (!addressField_) {
+        return;
+    }
+    addressField_ = false;
+    std::string field = text_.substr(lineStart_);
+    text_.resize(lineStart_);
+    std::optional<std::string> decoded = DecodeHeaderLine(field, *cp_);
+    AppendWithin(text_, decoded ? *decoded : field, lineStart_ + kUnfoldedFieldMax, *cp_);
+}
+
 std::string ReceivedTextUnfolder::Finish() {
+    DecodeAddressField();
     if (openLine_) {
         text_ += '\n';
         openLine_ = false;

@@ -19,7 +19,8 @@ inline constexpr std::size_t kContinuationMax = 8192;
 // previous one: its leading bytes <= 32 are dropped and the line break
 // becomes one blank, or nothing when the continuation begins with "=?".
 // Every header line is decoded (DecodeHeaderWords, then raw ISO-2022-JP into
-// the code page) before it is joined. The first empty line ends the header;
+// the code page) before it is joined; an address field is joined first and
+// then decoded whole (DecodeHeaderLine). The first empty line ends the header;
 // on 932 each body line goes through JisToSjis, elsewhere it is kept as is
 // (text parts are converted by their charset later).
 class ReceivedTextUnfolder {
@@ -33,10 +34,13 @@ public:
     bool InHeader() const { return inHeader_; }
 
 private:
+    void DecodeAddressField();
+
     const CodePage* cp_;
     std::string text_;
     bool inHeader_ = true;
-    bool openLine_ = false;  // a header line waits for its LF
+    bool openLine_ = false;      // a header line waits for its LF
+    bool addressField_ = false;  // the open line is an address field, not yet decoded
     std::size_t lineStart_ = 0;
 };
 

@@ -217,6 +217,113 @@ std::string EncodeOther(std::string_view line, const CodePage& cp) {
     return out;
 }
 
+bool HasEncodedWord(std::string_view text) {
+    return text.find("=?") != std::string_view::npos;
+}
+
+// Where a group's name ends: the first ':' outside double quotes before
+// any '<', '(' or '@' of an address; npos when the text is no group.
+std::size_t GroupColon(std::string_view text, const CodePage& cp) {
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (cp.IsDbcs() && cp.IsLeadByte(c) && i + 1 < text.size()) {
+            i += 2;
+            continue;
+        }
+        if (c == '"') {
+            quoted = !quoted;
+        } else if (quoted && c == '\\' && i + 1 < text.size()) {
+            // The escaped character is never a quote or a colon.
+            const unsigned char next = static_cast<unsigned char>(text[i + 1]);
+            i += cp.IsDbcs() && cp.IsLeadByte(next) ? 3 : 2;
+            continue;
+        } else if (!quoted && (c == '<' || c == '(' || c == '@')) {
+            return std::string_view::npos;
+        } else if (!quoted && c == ':') {
+            return i;
+        }
+        ++i;
+    }
+    return std::string_view::npos;
+}
+
+// A name (its quotes already undone) decoded as it is stored: quoted when
+// it needs quotes, otherwise nullopt (the decoded text stays as written).
+std::optional<std::string> QuotedDecodedName(std::string_view rawName, const CodePage& cp) {
+    std::optional<std::string> name = DecodeHeaderWords(rawName, cp);
+    if (!name) {
+        return std::nullopt;
+    }
+    std::string quoted = QuoteDisplayName(*name, cp);
+    if (quoted == *name) {
+        return std::nullopt;
+    }
+    return quoted;
+}
+
+std::string DecodeOrKeep(std::string_view text, const CodePage& cp) {
+    std::optional<std::string> decoded = DecodeHeaderWords(text, cp);
+    return decoded ? std::move(*decoded) : std::string(text);
+}
+
+// One address of a list (with its leading blanks and anything after it).
+std::string DecodeAddress(std::string_view token, const CodePage& cp) {
+    if (!HasEncodedWord(token)) {
+        return std::string(token);
+    }
+    std::string out;
+    const std::size_t colon = GroupColon(token, cp);
+    if (colon != std::string_view::npos) {
+        std::string_view group = token.substr(0, colon);
+        std::optional<std::string> quoted = QuotedDecodedName(UnquotePhrase(group, cp), cp);
+        if (quoted) {
+            out.append(group.substr(0, group.find_first_not_of(" \t")));
+            out += *quoted;
+        } else {
+            out += DecodeOrKeep(group, cp);
+        }
+        out += ':';
+        token.remove_prefix(colon + 1);
+        if (!HasEncodedWord(token)) {
+            out.append(token);
+            return out;
+        }
+    }
+    const std::string_view lead = token.substr(0, token.find_first_not_of(" \t"));
+    const NameAddress split = SplitNameAddress(token, cp);
+    const std::size_t open = token.find('<');
+    const std::size_t close = token.rfind('>');
+    std::optional<std::string> quoted;
+    std::string_view tail;
+    if (open != std::string_view::npos) {
+        // "phrase <address>": the phrase is everything before the address.
+        quoted = QuotedDecodedName(split.name, cp);
+        tail = close == std::string_view::npos || close < open ? std::string_view()
+                                                               : token.substr(close + 1);
+    } else if (token.find('(') != std::string_view::npos && !split.address.empty()) {
+        // "address (name)": a comment that decodes to a bracket or a quote
+        // would end early, so such a name moves before the address.
+        std::optional<std::string> name = DecodeHeaderWords(split.name, cp);
+        if (name && name->find_first_of("()\"\\") != std::string::npos) {
+            quoted = QuoteDisplayName(*name, cp);
+            std::size_t end = token.find(')', token.find('('));
+            tail = end == std::string_view::npos ? std::string_view() : token.substr(end + 1);
+        }
+    }
+    if (!quoted || split.address.empty()) {
+        out += DecodeOrKeep(token, cp);
+        return out;
+    }
+    out.append(lead);
+    out += *quoted;
+    out += " <";
+    out += split.address;
+    out += '>';
+    out += DecodeOrKeep(tail, cp);
+    return out;
+}
+
 }  // namespace
 
 std::optional<std::string> DecodeHeaderWords(std::string_view line, const CodePage& cp) {
@@ -369,6 +476,31 @@ std::string EncodeAddressList(std::string_view list, const CodePage& cp) {
     }
     out.append(list.substr(copied));
     return out;
+}
+
+std::string DecodeAddressList(std::string_view list, const CodePage& cp) {
+    if (!HasEncodedWord(list)) {
+        return std::string(list);
+    }
+    std::string out;
+    std::size_t copied = 0;
+    AddressTokenizer tokens(list, cp);
+    while (std::optional<AddressTokenizer::Range> range = tokens.NextRange()) {
+        // Between two addresses: separators and perhaps a comment.
+        out += DecodeOrKeep(list.substr(copied, range->start - copied), cp);
+        out += DecodeAddress(list.substr(range->start, range->length), cp);
+        copied = range->start + range->length;
+    }
+    out += DecodeOrKeep(list.substr(copied), cp);
+    return out;
+}
+
+std::optional<std::string> DecodeHeaderLine(std::string_view line, const CodePage& cp) {
+    const std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos || !IsAddressField(line.substr(0, colon))) {
+        return DecodeHeaderWords(line, cp);
+    }
+    return std::string(line.substr(0, colon + 1)) + DecodeAddressList(line.substr(colon + 1), cp);
 }
 
 bool IsAddressField(std::string_view name) {

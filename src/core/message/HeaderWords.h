@@ -27,6 +27,20 @@ inline constexpr std::size_t kHeaderWorkBufferMax = 65536;
 std::optional<std::string> DecodeHeaderWords(std::string_view line, const CodePage& cp);
 std::optional<std::string> DecodeHeaderWords(std::string_view line);  // working code page
 
+// The value of an address field as stored: its encoded words decoded, and
+// every display name or group name whose decoded text needs quotes (a
+// comma, a quote, brackets...) written as QuoteDisplayName does, so that
+// the stored list still splits into the addresses the sender wrote. A name
+// that needs no quotes, and every address without encoded words, comes out
+// as DecodeHeaderWords gives it. An address with a malformed word is kept
+// as it was.
+std::string DecodeAddressList(std::string_view list, const CodePage& cp);
+
+// One received header line as stored: the value of an address field (see
+// IsAddressField) through DecodeAddressList, any other line through
+// DecodeHeaderWords; nullopt as that fails.
+std::optional<std::string> DecodeHeaderLine(std::string_view line, const CodePage& cp);
+
 // Turns the non-ASCII text of one header line into encoded words.
 // On 932: the line goes through SjisToJis and every ESC $ B ... ESC ( B run
 // becomes one "=?ISO-2022-JP?B?...?=" word. Elsewhere: every run of

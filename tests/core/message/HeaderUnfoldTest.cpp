@@ -31,6 +31,21 @@ TEST(ReceivedTextUnfolder, JoinsContinuations) {
     EXPECT_EQ(text, "Subject: abcdef\nTo: a@x, b@x\n\nbody\n");
 }
 
+// Address fields are decoded whole: a name folded over two lines that
+// decodes to a comma is quoted as one name, the last field included.
+TEST(ReceivedTextUnfolder, QuotesFoldedEncodedNamesOfAddressFields) {
+    std::string text =
+        Received({"From: =?us-ascii?Q?Doe=2C?=", " =?us-ascii?Q?_J?= <j@x>",
+                  "Cc: ", "  =?us-ascii?Q?a=22b?= <a@x>",
+                  "Subject: =?us-ascii?Q?x=2C_y?=", "To: =?us-ascii?Q?(c)?= <c@x>", "", "b"},
+                 Western());
+    EXPECT_EQ(text,
+              "From: \"Doe, J\" <j@x>\nCc: \"a\\\"b\" <a@x>\nSubject: x, y\n"
+              "To: \"(c)\" <c@x>\n\nb\n");
+    EXPECT_EQ(Received({"Reply-To: =?us-ascii?Q?a=3B_b?= <a@x>"}, Western()),
+              "Reply-To: \"a; b\" <a@x>\n");
+}
+
 TEST(ReceivedTextUnfolder, ConvertsJisInHeaderAndBodyOnJapaneseSystem) {
     std::string jis = "\x1B$BF|K\\\x1B(B";
     std::string sjis = "\x93\xFA\x96\x7B";

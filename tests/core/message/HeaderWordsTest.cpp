@@ -81,6 +81,46 @@ TEST(DecodeHeaderWords, LongInputIsCutAtTheWorkBuffer) {
     EXPECT_EQ(DecodeHeaderWords(longCharset, Western()), "ok");
 }
 
+// The stored form of an address field: a decoded name that needs quotes
+// is quoted and escaped; everything else is decoded as before.
+TEST(DecodeAddressList, QuotesDecodedNamesThatNeedIt) {
+    struct Case {
+        const CodePage& cp;
+        std::string raw;
+        std::string stored;
+    };
+    // "表\ソ": both characters end in the byte 0x5C on 932.
+    const std::string hyoSjis = "\x95\x5C\\\x83\x5C";
+    const std::string hyoUtf8Word =
+        "=?UTF-8?B?" + Base64EncodeText("\xE8\xA1\xA8\\\xE3\x82\xBD") + "?=";
+    const Case cases[] = {
+        {Utf8(), " =?UTF-8?Q?M=C3=BCller=2C_J=C3=BCrgen?= <jm@x>",
+         " \"M\xC3\xBCller, J\xC3\xBCrgen\" <jm@x>"},
+        {Utf8(), "=?UTF-8?Q?a_=22b=22_c=5Cd?= <a@x> (note), =?UTF-8?Q?Plain?= <p@x>",
+         "\"a \\\"b\\\" c\\\\d\" <a@x> (note), Plain <p@x>"},
+        // A sloppy sender's encoded word inside quotes.
+        {Western(), "\"=?ISO-8859-1?Q?Doe=2C_J?=\" <j@x>", "\"Doe, J\" <j@x>"},
+        {Western(), "\"=?ISO-8859-1?Q?Doe_J?=\" <j@x>", "\"Doe J\" <j@x>"},
+        // A comment that decodes to a bracket moves before the address.
+        {Western(), "j@x (=?ISO-8859-1?Q?J_=28home=29?=)", "\"J (home)\" <j@x>"},
+        {Western(), "j@x (=?ISO-8859-1?Q?J=2C_home?=)", "j@x (J, home)"},
+        {Western(), "=?ISO-8859-1?Q?A=3A_B?=: c@x, d@x;", "\"A: B\": c@x, d@x;"},
+        {Western(), "=?ISO-8859-1?Q?Broken <b@x>, =?ISO-8859-1?Q?Ok?= <o@x>",
+         "=?ISO-8859-1?Q?Broken <b@x>, Ok <o@x>"},
+        {Sjis(), hyoUtf8Word + " <h@x>",
+         "\"" + hyoSjis.substr(0, 2) + "\\\\" + hyoSjis.substr(3) + "\" <h@x>"},
+        {Sjis(), "=?ISO-2022-JP?B?" + Base64EncodeText(kNihonJis) + "?= <n@x>",
+         kNihonSjis + " <n@x>"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(DecodeAddressList(c.raw, c.cp), c.stored) << c.raw;
+    }
+    // Only address fields are read as lists.
+    EXPECT_EQ(DecodeHeaderLine("Resent-Cc: =?UTF-8?Q?a=2C_b?= <a@x>", Utf8()),
+              "Resent-Cc: \"a, b\" <a@x>");
+    EXPECT_EQ(DecodeHeaderLine("Subject: =?UTF-8?Q?a=2C_b?= <a@x>", Utf8()), "Subject: a, b <a@x>");
+}
+
 TEST(EncodeHeaderWords, JapaneseSystem) {
     EXPECT_EQ(EncodeHeaderWords("From: Taro <taro@example.jp>", Sjis()),
               "From: Taro <taro@example.jp>");

@@ -1,10 +1,13 @@
 // Mail as it arrives from outside, replayed from tests/data/mime: base64
 // written loosely, base64 cut short, a saved message that still begins with
 // its mailbox envelope line, an enclosed message carrying the store's own
-// lines, and attachment names whose Shift_JIS trail byte is a backslash.
+// lines, attachment names whose Shift_JIS trail byte is a backslash, and
+// encoded display names that decode to commas, quotes and brackets.
 #include <gtest/gtest.h>
 
 #include "MimeTestSupport.h"
+#include "message/Address.h"
+#include "message/HeaderWords.h"
 #include "message/mime/AttachmentPane.h"
 
 namespace corvina::test {
@@ -117,6 +120,70 @@ TEST(MailFromOutside, TrailByteBackslashInQuotedNamesIsNoEscape) {
             }
         }
         EXPECT_EQ(fx.AttachmentNames(m), expected) << "code page " << page;
+    }
+}
+
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+Pairs NamesAndAddresses(std::string_view list, const CodePage& cp) {
+    Pairs out;
+    AddressTokenizer tokens(list, cp);
+    while (std::optional<std::string> token = tokens.Next()) {
+        NameAddress split = SplitNameAddress(*token, cp);
+        out.emplace_back(split.name, split.address);
+    }
+    return out;
+}
+
+// Each stored address field reads back as the addresses the sender wrote,
+// with their names exactly as meant (the names Python's email package reads
+// from the same file); a reply that encodes the stored field again for the
+// wire gives the same names once more.
+TEST(MailFromOutside, EncodedNamesWithSpecialsStayWhole) {
+    const std::string mail = Data("encoded-names-with-specials.eml");
+    const std::string hyoji =
+        "\xE8\xA1\xA8\xE7\xA4\xBA, \xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88("
+        "\xE6\x8A\x80\xE8\xA1\x93)";
+    const std::string hyo = "\xE8\xA1\xA8\\\xE3\x82\xBD";  // trail bytes 0x5C on 932
+    const Pairs from = {{"M\xC3\xBCller, J\xC3\xBCrgen", "jm@example.org"}};
+    const Pairs to = {{"Ren\xC3\xA9"
+                       "e \"Ren\" O'Hara",
+                       "renee@example.org"},
+                      {"Smith (Sales)", "smith@example.org"},
+                      {"", "plain@example.org"},
+                      {"Sloppy, S\xC3\xA9rgio", "sergio@example.org"},
+                      {hyoji, "hyoji@example.jp"}};
+    // A group's name stays before its first member, as in any group list.
+    const Pairs cc = {{"Team: North: A;b <@>", "ab@example.org"},
+                      {"", "c@example.org;"},
+                      {"Back\\slash", "bs@example.org"},
+                      {hyo, "hyo@example.jp"}};
+    const Pairs replyTo = {{"M\xC3\xBCller (home)", "jm@example.org"}};
+    const Pairs resentFrom = {{"Folded, Name", "folded@example.org"}};
+    for (int page : {CodePage::kUtf8, CodePage::kShiftJis}) {
+        const CodePage& cp = CodePage::Get(page);
+        auto inW = [&](Pairs pairs) {
+            for (auto& [name, address] : pairs) {
+                name = cp.FromCharset("UTF-8", name);
+            }
+            return pairs;
+        };
+        MimeFixture fx(page);
+        MailMessage m;
+        fx.Parse(m, mail);
+        const std::pair<const std::string*, Pairs> fields[] = {{&m.from, inW(from)},
+                                                               {&m.to, inW(to)},
+                                                               {&m.cc, inW(cc)},
+                                                               {&m.replyTo, inW(replyTo)},
+                                                               {&m.resentFrom, inW(resentFrom)}};
+        for (const auto& [stored, expected] : fields) {
+            SCOPED_TRACE("code page " + std::to_string(page) + ": " + *stored);
+            EXPECT_EQ(NamesAndAddresses(*stored, cp), expected);
+            const std::string wire = EncodeAddressList(*stored, cp);
+            EXPECT_EQ(NamesAndAddresses(DecodeAddressList(wire, cp), cp), expected) << wire;
+        }
+        // The subject is no address list: its comma is left alone.
+        EXPECT_EQ(m.subject, "Hello, world");
     }
 }
 

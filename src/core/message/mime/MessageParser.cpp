@@ -78,14 +78,19 @@ std::string DecodeWords(std::string_view line, const CodePage& cp) {
 }
 
 // One header field starting at pos with its continuation lines, joined and
-// (with `decode`) its encoded words decoded. Empty when pos is at the empty
-// line that ends the header.
+// (with `decode`) its encoded words decoded. An address field is decoded
+// once it is whole, so that a name folded over lines is quoted as one.
+// Empty when pos is at the empty line that ends the header.
 std::string ReadField(std::string_view text, std::size_t& pos, const CodePage& cp,
                       bool decode = true) {
+    const std::string_view first = TakeLine(text, pos);
+    const std::size_t colon = first.find(':');
+    const bool addresses =
+        decode && colon != std::string_view::npos && IsAddressField(first.substr(0, colon));
     auto words = [&](std::string_view line) {
-        return decode ? DecodeWords(line, cp) : std::string(line);
+        return decode && !addresses ? DecodeWords(line, cp) : std::string(line);
     };
-    std::string field = words(TakeLine(text, pos));
+    std::string field = words(first);
     if (field.size() > kUnfoldedFieldMax) {
         field.resize(kUnfoldedFieldMax);
     }
@@ -107,6 +112,10 @@ std::string ReadField(std::string_view text, std::size_t& pos, const CodePage& c
         if (field.size() > kUnfoldedFieldMax) {
             field.resize(kUnfoldedFieldMax);
         }
+    }
+    if (addresses && field.find("=?") != std::string::npos) {
+        field = field.substr(0, colon + 1) +
+                DecodeAddressList(std::string_view(field).substr(colon + 1), cp);
     }
     return field;
 }
