@@ -140,7 +140,7 @@ Pairs NamesAndAddresses(std::string_view list, const CodePage& cp) {
 // from the same file); a reply that encodes the stored field again for the
 // wire gives the same names once more.
 TEST(MailFromOutside, EncodedNamesWithSpecialsStayWhole) {
-    const std::string mail = Data("encoded-names-with-specials.eml");
+    const std::string mail = Data("encoded-names-with-commas-and-quotes.eml");
     const std::string hyoji =
         "\xE8\xA1\xA8\xE7\xA4\xBA, \xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88("
         "\xE6\x8A\x80\xE8\xA1\x93)";

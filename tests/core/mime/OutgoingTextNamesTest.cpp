@@ -89,7 +89,7 @@ TEST(OutgoingNames, DisplayNamesArriveWholeInEveryAddressField) {
         const std::vector<NamedAddress>* expected;
     };
     for (const Case& c :
-         {Case{"outgoing/display-names-with-specials.eml", CodePage::kUtf8, &utf8},
+         {Case{"outgoing/display-names-with-commas-and-quotes.eml", CodePage::kUtf8, &utf8},
           Case{"outgoing/display-names-shift-jis.eml", CodePage::kShiftJis, &sjis}}) {
         SCOPED_TRACE(c.file);
         MimeFixture fx(c.codePage);
