@@ -31,6 +31,9 @@ void AppendWithin(std::string& out, std::string_view piece, std::size_t limit, c
 }
 
 std::string DecodeOrKeep(std::string_view line, const CodePage& cp) {
+    if (line.find("=?") == std::string_view::npos) {
+        return std::string(line);
+    }
     if (auto decoded = DecodeHeaderWords(line, cp)) {
         return std::move(*decoded);
     }
@@ -114,7 +117,8 @@ std::string ReceivedTextUnfolder::Finish() {
     return std::move(text_);
 }
 
-std::string UnfoldStoredField(std::string_view text, std::size_t& pos, const CodePage& cp) {
+std::string UnfoldStoredField(std::string_view text, std::size_t& pos, const CodePage& cp,
+                              bool decode) {
     const std::size_t n = text.size();
     auto takeLine = [&]() {
         std::size_t lf = text.find('\n', pos);
@@ -131,7 +135,14 @@ std::string UnfoldStoredField(std::string_view text, std::size_t& pos, const Cod
         pos = n;
         return field;
     }
-    AppendWithin(field, takeLine(), kUnfoldedFieldMax, cp);
+    const std::string_view first = takeLine();
+    const std::size_t colon = first.find(':');
+    const bool addresses =
+        decode && colon != std::string_view::npos && IsAddressField(first.substr(0, colon));
+    auto words = [&](std::string_view line) {
+        return decode && !addresses ? DecodeOrKeep(line, cp) : std::string(line);
+    };
+    AppendWithin(field, words(first), kUnfoldedFieldMax, cp);
     while (pos < n && (text[pos] == ' ' || text[pos] == '\t')) {
         std::string_view line = takeLine();
         while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) {
@@ -140,10 +151,17 @@ std::string UnfoldStoredField(std::string_view text, std::size_t& pos, const Cod
         if (line.size() > kContinuationMax) {
             line = line.substr(0, kContinuationMax);
         }
+        if (field.size() >= kUnfoldedFieldMax) {
+            continue;
+        }
         if (line.empty() || line.front() != '=') {
             AppendWithin(field, " ", kUnfoldedFieldMax, cp);
         }
-        AppendWithin(field, DecodeOrKeep(line, cp), kUnfoldedFieldMax, cp);
+        AppendWithin(field, words(line), kUnfoldedFieldMax, cp);
+    }
+    if (addresses && field.find("=?") != std::string::npos) {
+        field = field.substr(0, colon + 1) +
+                DecodeAddressList(std::string_view(field).substr(colon + 1), cp);
     }
     return field;
 }

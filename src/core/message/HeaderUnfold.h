@@ -48,11 +48,14 @@ private:
 // begins at `pos` of `text` (lines ended by LF or CR LF) with all its
 // continuation lines (beginning with blank or tab), and returns it as one
 // line without line end. Each continuation loses its leading blanks and
-// tabs, gets one blank before it unless it begins with "=", is read up to
-// kContinuationMax bytes and is decoded with DecodeHeaderWords before it is
-// appended; the field is cut at kUnfoldedFieldMax bytes. `pos` moves past
-// the field's last line.
-std::string UnfoldStoredField(std::string_view text, std::size_t& pos, const CodePage& cp);
+// tabs, gets one blank before it unless it begins with "=" and is read up to
+// kContinuationMax bytes; the field is cut at kUnfoldedFieldMax bytes on a
+// character boundary. With `decode`, each line's encoded words are decoded
+// (DecodeHeaderWords), except in an address field, which is decoded once it
+// is whole (DecodeAddressList) so that a name folded over lines is quoted as
+// one. `pos` moves past the field's last line.
+std::string UnfoldStoredField(std::string_view text, std::size_t& pos, const CodePage& cp,
+                              bool decode = true);
 std::string UnfoldStoredField(std::string_view text, std::size_t& pos);
 
 }  // namespace corvina

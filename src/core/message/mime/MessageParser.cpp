@@ -69,57 +69,6 @@ std::string_view TakeLine(std::string_view text, std::size_t& pos) {
     return line;
 }
 
-std::string DecodeWords(std::string_view line, const CodePage& cp) {
-    if (line.find("=?") == std::string_view::npos) {
-        return std::string(line);
-    }
-    std::optional<std::string> decoded = DecodeHeaderWords(line, cp);
-    return decoded ? std::move(*decoded) : std::string(line);
-}
-
-// One header field starting at pos with its continuation lines, joined and
-// (with `decode`) its encoded words decoded. An address field is decoded
-// once it is whole, so that a name folded over lines is quoted as one.
-// Empty when pos is at the empty line that ends the header.
-std::string ReadField(std::string_view text, std::size_t& pos, const CodePage& cp,
-                      bool decode = true) {
-    const std::string_view first = TakeLine(text, pos);
-    const std::size_t colon = first.find(':');
-    const bool addresses =
-        decode && colon != std::string_view::npos && IsAddressField(first.substr(0, colon));
-    auto words = [&](std::string_view line) {
-        return decode && !addresses ? DecodeWords(line, cp) : std::string(line);
-    };
-    std::string field = words(first);
-    if (field.size() > kUnfoldedFieldMax) {
-        field.resize(kUnfoldedFieldMax);
-    }
-    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) {
-        std::string_view cont = TakeLine(text, pos);
-        while (!cont.empty() && (cont.front() == ' ' || cont.front() == '\t')) {
-            cont.remove_prefix(1);
-        }
-        if (cont.size() > kContinuationMax) {
-            cont = cont.substr(0, kContinuationMax);
-        }
-        if (field.size() >= kUnfoldedFieldMax) {
-            continue;
-        }
-        if (cont.empty() || cont.front() != '=') {
-            field += ' ';
-        }
-        field += words(cont);
-        if (field.size() > kUnfoldedFieldMax) {
-            field.resize(kUnfoldedFieldMax);
-        }
-    }
-    if (addresses && field.find("=?") != std::string::npos) {
-        field = field.substr(0, colon + 1) +
-                DecodeAddressList(std::string_view(field).substr(colon + 1), cp);
-    }
-    return field;
-}
-
 std::string_view ValueAfterColon(std::string_view line) {
     std::size_t colon = line.find(':');
     if (colon == std::string_view::npos) {
@@ -454,7 +403,7 @@ void Parser::ReadPartHeader(std::size_t& pos, PartHeader& part, bool& hitBoundar
         const std::string_view rest = text_.substr(pos);
         const bool structured = StartsWithNoCase(rest, "CONTENT-TYPE:") ||
                                 StartsWithNoCase(rest, "CONTENT-DISPOSITION:");
-        std::string line = ReadField(text_, pos, cp_, !structured);
+        std::string line = UnfoldStoredField(text_, pos, cp_, !structured);
         std::string_view l = line;
         if (StartsWithNoCase(l, "CONTENT-TYPE:")) {
             std::string_view value = l.substr(13);
@@ -667,7 +616,7 @@ void Parser::Run(std::string_view text) {
     }
 
     while (pos < text_.size() && text_[pos] != '\n') {
-        HeaderLine(ReadField(text_, pos, cp_));
+        HeaderLine(UnfoldStoredField(text_, pos, cp_));
     }
     if (pos < text_.size()) {
         ++pos;  // the empty line
