@@ -22,7 +22,7 @@
 
 #include "store/FolderStat.h"
 #include "store/MailFolder.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 #include "store/MessageList.h"
 #include "store/ThreadOrder.h"
 

@@ -22,7 +22,7 @@
 #include "message/mime/MessageParser.h"
 #include "message/mime/MimeTypeTable.h"
 #include "message/mime/OutgoingText.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 
 #ifdef CORVINA_HAVE_GMIME
 #include <gmime/gmime.h>

@@ -25,7 +25,7 @@
 #include "store/FolderNames.h"
 #include "store/FolderStat.h"
 #include "store/MailFolder.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 
 namespace fs = std::filesystem;

@@ -32,7 +32,7 @@
 
 #include "store/FolderNames.h"
 #include "store/MailFolder.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 #include "store/OutBoxQueue.h"
 #include "transfer/MailSession.h"

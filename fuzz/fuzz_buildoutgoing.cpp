@@ -15,7 +15,7 @@
 #include "message/mime/MessageParser.h"
 #include "message/mime/MimeTypeTable.h"
 #include "message/mime/OutgoingText.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 
 #include "FuzzScratch.h"
 

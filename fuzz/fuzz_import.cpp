@@ -14,7 +14,7 @@
 #include "common/CodePage.h"
 #include "importer/MailImport.h"
 #include "store/MailFolder.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 
 #include "FuzzScratch.h"

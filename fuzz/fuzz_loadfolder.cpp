@@ -10,7 +10,7 @@
 #include <string>
 
 #include "store/MailFolder.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 
 #include "FuzzScratch.h"

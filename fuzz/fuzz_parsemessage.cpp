@@ -13,7 +13,7 @@
 #include "common/CodePage.h"
 #include "message/mime/MessageParser.h"
 #include "message/mime/MimeTypeTable.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 
 #include "FuzzScratch.h"
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 #include "store/ThreadOrder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -9,7 +9,7 @@
 #include "StoreBackedHost.h"
 #include "TestSupport.h"
 #include "app/ProfileSelection.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 #include "transfer/ListFile.h"
 #include "transfer/MailSession.h"
 

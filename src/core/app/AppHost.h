@@ -5,10 +5,11 @@
 #include <optional>
 #include <string>
 
+#include "common/UserPrompt.h"
+
 namespace corvina {
 
 // Texts of the start-up questions, exactly as the user sees them.
-inline constexpr const char* kMessageCaption = "Message from Marlo!";
 inline constexpr const char* kPasswordDialogTitle = "Password Input";
 inline constexpr const char* kHomeDialogTitle = "Home Folder";
 inline constexpr const char* kHomeDialogPrompt = "Specify the folder name as the root mailbox.";

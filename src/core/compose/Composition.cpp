@@ -10,7 +10,7 @@
 #include "message/mime/MimeTypeTable.h"
 #include "store/FolderNames.h"
 #include "store/MailFolder.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 
 namespace corvina {
 

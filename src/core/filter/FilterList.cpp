@@ -8,7 +8,7 @@
 #include "common/CaseFold.h"
 #include "store/FolderNames.h"
 #include "store/MailFolder.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 
 namespace corvina {

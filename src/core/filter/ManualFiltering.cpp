@@ -8,7 +8,7 @@
 #include "store/FolderOps.h"
 #include "store/FolderTree.h"
 #include "store/MailFolder.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 
 namespace corvina {

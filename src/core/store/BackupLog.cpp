@@ -5,7 +5,7 @@
 
 #include "common/BufferedFile.h"
 #include "store/CompactHost.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 
 namespace corvina {

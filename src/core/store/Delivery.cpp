@@ -14,7 +14,7 @@
 #include "store/FolderLock.h"
 #include "store/FolderNames.h"
 #include "store/MailFolder.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 #include "store/MailboxParser.h"
 #include "store/StoreHost.h"

@@ -6,7 +6,7 @@
 #include "store/FolderHost.h"
 #include "store/FolderTree.h"
 #include "store/MailFolder.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 
 namespace corvina {

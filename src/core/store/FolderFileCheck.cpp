@@ -6,7 +6,7 @@
 #include "common/MappedFile.h"
 #include "store/FolderNames.h"
 #include "store/MailFolder.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 #include "store/MailboxParser.h"
 #include "store/StoreHost.h"

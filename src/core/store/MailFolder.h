@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "store/FolderFileCheck.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 
 namespace corvina {
 

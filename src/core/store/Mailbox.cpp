@@ -12,7 +12,7 @@
 #include "store/FolderLock.h"
 #include "store/FolderStat.h"
 #include "store/MailFolder.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 #include "store/MailboxParser.h"
 #include "store/StoreHost.h"
 

@@ -9,7 +9,7 @@
 
 #include "common/Bytes.h"
 #include "message/AttachmentLink.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 
 namespace corvina {
 

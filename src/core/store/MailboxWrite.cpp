@@ -19,7 +19,7 @@
 #include "store/FolderNames.h"
 #include "store/FolderStat.h"
 #include "store/MailFolder.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 #include "store/MailboxParser.h"
 #include "store/StoreHost.h"

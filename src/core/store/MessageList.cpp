@@ -14,7 +14,7 @@
 #include "store/FolderStat.h"
 #include "store/FolderTree.h"
 #include "store/MailFolder.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 #include "store/MessageListHost.h"
 #include "store/ThreadOrder.h"
 

@@ -8,7 +8,7 @@
 #include "common/Bytes.h"
 #include "platform/Paths.h"
 #include "store/MailFolder.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 #include "store/MessageList.h"
 

@@ -12,7 +12,7 @@
 #include "common/StringTable.h"
 #include "store/FolderNames.h"
 #include "store/MailFolder.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 #include "store/MessageList.h"
 #include "store/MessageListHost.h"
 

@@ -12,7 +12,7 @@
 #include "store/FolderFileCheck.h"
 #include "store/FolderLock.h"
 #include "store/MailFolder.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 #include "store/StoreHost.h"
 

@@ -5,13 +5,12 @@
 
 #include <string_view>
 
+#include "common/UserPrompt.h"
+
 namespace corvina {
 
 class MailFolder;
 class MailMessage;
-
-enum class ConfirmButtons { Ok, OkCancel, YesNo, YesNoCancel, YesAllNoCancel };
-enum class ConfirmAnswer { Ok, Cancel, Yes, No, YesToAll };
 
 class StoreHost {
 public:

@@ -4,7 +4,7 @@
 #include <unordered_map>
 
 #include "common/Bytes.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 
 namespace corvina {
 

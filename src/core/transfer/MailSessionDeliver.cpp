@@ -7,7 +7,7 @@
 #include "message/mime/MimeTypeTable.h"
 #include "message/mime/OutgoingText.h"
 #include "store/FolderNames.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 #include "store/MailboxParser.h"
 #include "store/OutBoxQueue.h"

@@ -11,7 +11,7 @@
 #include "filter/FilterList.h"
 #include "message/mime/MailMessageCode.h"
 #include "message/mime/MessageOptions.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 #include "transfer/DialUp.h"
 #include "transfer/ListFile.h"
 #include "transfer/MailSession.h"

@@ -6,7 +6,7 @@
 #include "common/CodePage.h"
 #include "message/mime/MailMessageCode.h"
 #include "message/mime/MessageParser.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 #include "transfer/DialUp.h"
 #include "transfer/ListFile.h"
 #include "transfer/MailSession.h"

@@ -14,7 +14,7 @@
 #include "common/CodePage.h"
 #include "message/mime/MessageParser.h"
 #include "message/mime/OutgoingText.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 
 namespace corvina {
 namespace {

@@ -12,7 +12,7 @@
 #include "importer/MailImport.h"
 #include "platform/ConfigStore.h"
 #include "store/MailFolder.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 
 namespace corvina {

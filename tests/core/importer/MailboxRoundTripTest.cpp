@@ -18,7 +18,7 @@
 #include "store/BackupLog.h"
 #include "store/ExportRun.h"
 #include "store/MailFolder.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 
 namespace corvina {

@@ -9,7 +9,7 @@
 #include "store/Compact.h"
 #include "store/CompactHost.h"
 #include "store/MailFolder.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 #include "store/Reorganise.h"
 

@@ -15,7 +15,7 @@
 #include "TestSupport.h"
 #include "store/Compact.h"
 #include "store/MailFolder.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 #include "store/Reorganise.h"
 

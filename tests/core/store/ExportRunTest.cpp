@@ -10,7 +10,7 @@
 #include "TestSupport.h"
 #include "platform/ConfigStore.h"
 #include "store/ExportRun.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 
 namespace corvina {
 namespace {

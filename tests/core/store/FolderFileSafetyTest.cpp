@@ -16,7 +16,7 @@
 #include "common/AtomicFile.h"
 #include "store/Compact.h"
 #include "store/MailFolder.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 
 namespace corvina {

@@ -12,7 +12,7 @@
 #include "store/FolderDrop.h"
 #include "store/FolderOps.h"
 #include "store/FolderTree.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 
 namespace corvina {
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "store/FolderHost.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 
 namespace corvina::test {
 

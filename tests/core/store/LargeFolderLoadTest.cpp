@@ -11,7 +11,7 @@
 #include "TestSupport.h"
 #include "store/FolderStat.h"
 #include "store/MailFolder.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 
 namespace corvina {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "store/MailFolder.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 
 namespace corvina::test {

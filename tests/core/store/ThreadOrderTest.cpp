@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 #include "store/ThreadOrder.h"
 
 namespace corvina {

@@ -11,7 +11,7 @@
 #include "ScriptedServer.h"
 #include "TestSupport.h"
 #include "message/Base64.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 
 namespace corvina {
 namespace {

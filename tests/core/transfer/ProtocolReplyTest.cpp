@@ -18,7 +18,7 @@
 #include "ScriptedServer.h"
 #include "StoreBackedHost.h"
 #include "TestSupport.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 #include "transfer/ListFile.h"
 #include "transfer/MailSession.h"
 

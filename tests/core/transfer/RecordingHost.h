@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 #include "store/OutBoxQueue.h"
 #include "transfer/TransferHost.h"

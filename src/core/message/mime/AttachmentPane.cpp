@@ -8,7 +8,7 @@
 #include "common/Bytes.h"
 #include "message/StoreLines.h"
 #include "message/mime/MimeTypeTable.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 
 namespace corvina {
 

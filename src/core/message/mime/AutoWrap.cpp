@@ -2,7 +2,7 @@
 
 #include "common/Bytes.h"
 #include "common/CodePage.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 
 namespace corvina {
 

@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 
 namespace corvina {
 

@@ -16,7 +16,7 @@
 #include "message/mime/MimeParameters.h"
 #include "message/mime/MimeTypeTable.h"
 #include "message/mime/SecondStageDecode.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 
 namespace corvina {
 

@@ -4,7 +4,7 @@
 
 #include "common/Bytes.h"
 #include "platform/ConfigStore.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 
 namespace corvina {
 

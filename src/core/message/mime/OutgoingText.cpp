@@ -22,7 +22,7 @@
 #include "message/Uuencode.h"
 #include "message/mime/MimeTypeTable.h"
 #include "platform/Paths.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 
 namespace corvina {
 

@@ -12,7 +12,7 @@
 #include "message/Uuencode.h"
 #include "message/mime/MessageParser.h"
 #include "message/mime/MimeTypeTable.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 
 namespace corvina {
 

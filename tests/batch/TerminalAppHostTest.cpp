@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "app/TerminalAppHost.h"
+#include "batch/TerminalAppHost.h"
 
 namespace corvina {
 namespace {

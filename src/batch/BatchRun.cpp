@@ -12,7 +12,7 @@
 #include "app/PasswordScrambler.h"
 #include "app/ProfileSelection.h"
 #include "app/SettingsLoader.h"
-#include "app/TerminalAppHost.h"
+#include "batch/TerminalAppHost.h"
 #include "batch/BatchCommands.h"
 #include "batch/BatchOptions.h"
 #include "common/CodePage.h"

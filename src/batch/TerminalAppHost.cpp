@@ -1,4 +1,4 @@
-#include "app/TerminalAppHost.h"
+#include "batch/TerminalAppHost.h"
 
 #include <signal.h>
 #include <unistd.h>

@@ -1,7 +1,7 @@
 #include "batch/BatchHost.h"
 
 #include "common/StringTable.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 #include "store/OutBoxQueue.h"
 

@@ -1,4 +1,4 @@
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 
 #include <atomic>
 #include <cstdlib>

@@ -19,7 +19,7 @@
 #include "store/ExportRun.h"
 #include "store/FolderTree.h"
 #include "store/MailFolder.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 #include "store/Reorganise.h"
 #include "store/ThreadOrder.h"

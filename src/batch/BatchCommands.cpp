@@ -29,7 +29,7 @@
 #include "store/FolderStat.h"
 #include "store/FolderTree.h"
 #include "store/MailFolder.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 #include "store/MessageList.h"
 #include "transfer/MailSession.h"

@@ -10,7 +10,7 @@
 #include "common/CodePage.h"
 #include "message/mime/MessageParser.h"
 #include "message/mime/MimeTypeTable.h"
-#include "store/MailMessage.h"
+#include "message/MailMessage.h"
 
 namespace corvina::test {
 
