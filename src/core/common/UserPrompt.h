@@ -34,7 +34,7 @@ struct FileChoice {
     std::string filterName = "All Files";  // shown beside the pattern
     std::string filterPattern = "*.*";
     std::filesystem::path startDirectory;
-    std::string suggestedName;              // Save: the name filled in
+    std::string suggestedName;  // Save: the name filled in
 };
 
 class UserPrompt {

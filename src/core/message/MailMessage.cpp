@@ -272,6 +272,14 @@ void MailMessage::SetDefaultEncoding(int encodingNumber) {
     defaultEncoding.store(encodingNumber, std::memory_order_relaxed);
 }
 
+namespace {
+std::atomic<std::uint64_t> nextMessageKey{1};
+}  // namespace
+
+MessageKey::MessageKey() : value_(nextMessageKey.fetch_add(1, std::memory_order_relaxed)) {}
+
+MessageKey::MessageKey(const MessageKey&) : MessageKey() {}
+
 MailMessage::MailMessage() : encoding(DefaultEncoding()) {}
 
 MailMessage::MailMessage(int encodingNumber) : encoding(encodingNumber) {}

@@ -100,6 +100,35 @@ struct AttachmentEntry {
     std::string encoding = "7bit";
 };
 
+// A message's identity for as long as the program runs: given when the
+// message is made, never reused, and new for a copy. Together with the
+// folder's name it lets another thread or a window refer to a message
+// without holding a pointer into the store.
+class MessageKey {
+public:
+    MessageKey();
+    MessageKey(const MessageKey&);
+    MessageKey(MessageKey&&) noexcept = default;
+    // An assigned message keeps its own identity.
+    MessageKey& operator=(const MessageKey&) { return *this; }
+    MessageKey& operator=(MessageKey&&) noexcept { return *this; }
+
+    std::uint64_t Value() const { return value_; }
+
+private:
+    std::uint64_t value_;
+};
+
+// A stored message as seen from outside the store: the folder's name (as
+// the folder tree spells it, levels separated by a backslash) and the
+// message's key.
+struct MessageRef {
+    std::string folder;
+    std::uint64_t key = 0;
+
+    bool operator==(const MessageRef&) const = default;
+};
+
 class MailMessage {
 public:
     // A new, empty message: strings empty, offset -1, priority 3, encoding
@@ -112,6 +141,7 @@ public:
     static int DefaultEncoding();
     static void SetDefaultEncoding(int encodingNumber);
 
+    MessageKey key;
     char tag = 'M';            // tells a message from a folder (tag 'F')
     int bodyLineCount = 0;     // also the size column of the list
     int otherHeaderCount = 0;  // lines in the other-header list
