@@ -8,23 +8,10 @@
 #include <string>
 #include <system_error>
 
+#include "common/FdWrite.h"
+
 namespace corvina {
 namespace {
-
-bool WriteAll(int fd, const char* data, std::size_t length) {
-    while (length > 0) {
-        const ssize_t n = ::write(fd, data, length);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data += n;
-        length -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 // The mode a replacement of `target` gets.
 mode_t ReplacementMode(const std::filesystem::path& target, int mode) {
@@ -118,7 +105,7 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::string_view byt
     int err = 0;
     return ReplaceWith(
         target, ReplacementMode(target, mode),
-        [&](int fd) { return WriteAll(fd, bytes.data(), bytes.size()); }, err);
+        [&](int fd) { return WriteAll(fd, bytes); }, err);
 }
 
 bool CopyFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to,
@@ -151,7 +138,7 @@ bool CopyFileAtomically(const std::filesystem::path& from, const std::filesystem
                     }
                     return false;
                 }
-                if (!WriteAll(out, buffer, static_cast<std::size_t>(n))) {
+                if (!WriteAll(out, std::string_view(buffer, static_cast<std::size_t>(n)))) {
                     return false;
                 }
             }

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "common/CodePage.h"
+#include "common/FdWrite.h"
 
 namespace corvina {
 namespace {
@@ -116,25 +117,6 @@ void BufferedFile::Fail(int err) {
     failed_ = true;
 }
 
-bool BufferedFile::WriteAll(int fd, const char* data, std::size_t length) {
-    while (length > 0) {
-        const ssize_t n = ::write(fd, data, length);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        if (n == 0) {
-            errno = ENOSPC;
-            return false;
-        }
-        data += n;
-        length -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 bool BufferedFile::Flush() {
     if (handle_ < 0 || openMode_ != kWrite) {
         return false;
@@ -142,9 +124,9 @@ bool BufferedFile::Flush() {
     if (cursor_ == 0) {
         return true;
     }
-    bool ok = WriteAll(handle_, buffer_.get(), cursor_);
+    bool ok = WriteAll(handle_, std::string_view(buffer_.get(), cursor_));
     const int err = errno;
-    if (mirror_ >= 0 && !WriteAll(mirror_, buffer_.get(), cursor_)) {
+    if (mirror_ >= 0 && !WriteAll(mirror_, std::string_view(buffer_.get(), cursor_))) {
         ::close(mirror_);
         mirror_ = -1;
     }
@@ -164,7 +146,7 @@ void BufferedFile::CloseMirror(bool writeRest) {
     if (mirror_ < 0) {
         return;
     }
-    if (writeRest && cursor_ > 0 && !WriteAll(mirror_, buffer_.get(), cursor_)) {
+    if (writeRest && cursor_ > 0 && !WriteAll(mirror_, std::string_view(buffer_.get(), cursor_))) {
         ::close(mirror_);
         mirror_ = -1;
         return;

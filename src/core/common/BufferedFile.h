@@ -122,7 +122,6 @@ private:
     // has them (moving the unread rest to the buffer's start).
     bool Ensure(std::size_t count);
     bool Flush();
-    bool WriteAll(int fd, const char* data, std::size_t length);
     void Fail(int err);
     void CloseMirror(bool writeRest);
     void Release();

@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "common/AtomicFile.h"
+#include "common/FdWrite.h"
 
 namespace corvina {
 
@@ -68,15 +69,7 @@ bool ReceiveJournal::Record(std::string_view uid, std::string_view messageId) {
             text += "\r\n";
         }
     }
-    std::string_view rest(text);
-    while (!rest.empty()) {
-        ssize_t n = write(fd_, rest.data(), rest.size());
-        if (n <= 0) {
-            return false;
-        }
-        rest.remove_prefix(static_cast<size_t>(n));
-    }
-    return fdatasync(fd_) == 0;
+    return WriteAll(fd_, text) && fdatasync(fd_) == 0;
 }
 
 JournalEntries ReceiveJournal::Read(const std::filesystem::path& mailboxDir) {

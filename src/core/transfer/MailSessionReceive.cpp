@@ -8,6 +8,7 @@
 
 #include "common/Bytes.h"
 #include "common/CodePage.h"
+#include "common/FdWrite.h"
 #include "filter/FilterList.h"
 #include "message/mime/MailMessageCode.h"
 #include "message/mime/MessageOptions.h"
@@ -39,15 +40,7 @@ bool AppendBytes(const std::filesystem::path& path, std::string_view bytes) {
     if (fd < 0) {
         return false;
     }
-    bool ok = true;
-    while (!bytes.empty()) {
-        ssize_t n = write(fd, bytes.data(), bytes.size());
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        bytes.remove_prefix(static_cast<size_t>(n));
-    }
+    const bool ok = WriteAll(fd, bytes);
     return close(fd) == 0 && ok;
 }
 

@@ -9,6 +9,7 @@
 
 #include "common/Bytes.h"
 #include "common/CodePage.h"
+#include "common/FdWrite.h"
 #include "message/mime/MimeTypeTable.h"
 
 namespace corvina {
@@ -174,18 +175,8 @@ AttachmentFile::~AttachmentFile() {
 }
 
 bool AttachmentFile::Flush() {
-    std::size_t done = 0;
-    while (!failed_ && done < buffer_.size()) {
-        ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            failed_ = true;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
+    if (!failed_ && !WriteAll(fd_, std::string_view(buffer_.data(), buffer_.size())))
+        failed_ = true;
     buffer_.clear();
     return !failed_;
 }
