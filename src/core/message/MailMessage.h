@@ -142,7 +142,6 @@ public:
     static void SetDefaultEncoding(int encodingNumber);
 
     MessageKey key;
-    char tag = 'M';            // tells a message from a folder (tag 'F')
     int bodyLineCount = 0;     // also the size column of the list
     int otherHeaderCount = 0;  // lines in the other-header list
     int encoding = 0;          // 0 = own transfer encodings, 1 = uuencode, 2 = BinHex
@@ -151,8 +150,6 @@ public:
     bool replied = false;      // X-Marlo-Reply
     bool bodyLoaded = false;   // bodyLines holds the body
     MailFolder* owner = nullptr;
-    // Parsed MIME tree, built on demand by the MIME layer (its own type).
-    std::shared_ptr<void> mimeStructure;
     bool read = false;
 
     std::string subject, from, to, date, cc, replyTo, bcc;

@@ -23,7 +23,6 @@ public:
     MailFolder(const MailFolder&) = delete;
     MailFolder& operator=(const MailFolder&) = delete;
 
-    char tag = 'F';         // tells a folder from a message (tag 'M')
     int kind = 2;           // 0 = account root (no file), 1 = has a child directory, 2 = has none
     int profileIndex = -1;  // account roots: the profile they stand for
     void* treeItem = nullptr;

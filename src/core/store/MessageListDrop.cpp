@@ -52,7 +52,6 @@ std::vector<MailMessage*> CopyToProfileInBox(const std::vector<MailMessage*>& me
         MailMessage copy(*m);
         copy.owner = nullptr;
         copy.offset = -1;
-        copy.mimeStructure.reset();
         std::vector<fs::path> copied;
         bool ok = true;
         for (AttachmentEntry& entry : copy.attachments) {

@@ -733,7 +733,6 @@ void ResetMessage(MailMessage& m) {
     m.boundary.clear();
     m.attachments.clear();
     m.bodyLines.Clear();
-    m.mimeStructure.reset();
 }
 
 }  // namespace
