@@ -11,6 +11,7 @@
 #include "app/AppState.h"
 #include "batch/BatchOptions.h"
 #include "batch/BatchRun.h"
+#include "message/MailMessage.h"
 #include "message/mime/MessageOptions.h"
 #include "message/mime/OutgoingText.h"
 #include "store/BackupLog.h"
@@ -19,7 +20,6 @@
 #include "store/ExportRun.h"
 #include "store/FolderTree.h"
 #include "store/MailFolder.h"
-#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 #include "store/Reorganise.h"
 #include "store/ThreadOrder.h"
@@ -99,10 +99,6 @@ int Export(const BatchOptions& options, const BatchStreams& streams, AppState& s
     OutgoingOptions outgoing;
     outgoing.addressBookDirectory = AddressBook::DirectoryUnder(state.homeDirectory);
     outgoing.types = &types;
-    auto writer = [&](const MailMessage& m, const std::filesystem::path& target,
-                      std::string_view separator, bool unixFormat) {
-        return ExportMessage(m, target, separator, unixFormat, outgoing);
-    };
     // A message is named by its number in the folder file, as --list and
     // --show number them, with its subject.
     bool wholeFileFailed = false;
@@ -122,7 +118,7 @@ int Export(const BatchOptions& options, const BatchStreams& streams, AppState& s
         std::fprintf(streams.err, "corvina: message %zu (\"%s\") was not exported: %s\n", number,
                      subject.c_str(), reason.c_str());
     };
-    const int written = RunExport(selected, settings, threaded, writer, nullptr, problem);
+    const int written = RunExport(selected, settings, threaded, outgoing, nullptr, problem);
     std::fprintf(streams.err, "corvina: %d of %zu message(s) exported\n", written, selected.size());
     if (written == static_cast<int>(selected.size()))
         return 0;
@@ -237,11 +233,8 @@ int RunMaintenanceCommand(const BatchOptions& options, const BatchStreams& strea
                                          "; nothing was restored");
             }
             std::fclose(log);
-            auto parse = [&](MailMessage& m, std::string_view text) {
-                const ParseOptions parseOptions = IncomingParseOptions(state);
-                ParseMessage(m, text, parseOptions);
-            };
-            const int delivered = ReceiveBackupLog(options.file, tree.Context(), parse, &host);
+            const int delivered =
+                ReceiveBackupLog(options.file, tree.Context(), IncomingParseOptions(state), &host);
             std::fprintf(streams.err, "corvina: %d message(s) delivered to InBox\n", delivered);
             return 0;
         }

@@ -4,8 +4,9 @@
 #include <string>
 
 #include "common/BufferedFile.h"
-#include "store/CompactHost.h"
 #include "message/MailMessage.h"
+#include "message/mime/MessageParser.h"
+#include "store/CompactHost.h"
 #include "store/Mailbox.h"
 
 namespace corvina {
@@ -26,9 +27,9 @@ std::string BackupLogFileName(std::time_t when) {
 }
 
 int ReceiveBackupLog(const std::filesystem::path& log, const StoreContext& context,
-                     const MessageTextParser& parse, MaintenanceHost* host) {
+                     const ParseOptions& options, MaintenanceHost* host) {
     BufferedFile in;
-    if (!parse || !in.Open(log, BufferedFile::kRead)) {
+    if (!in.Open(log, BufferedFile::kRead)) {
         return 0;
     }
     int delivered = 0;
@@ -40,7 +41,7 @@ int ReceiveBackupLog(const std::filesystem::path& log, const StoreContext& conte
             continue;
         }
         auto message = std::make_unique<MailMessage>();
-        parse(*message, text);
+        ParseMessage(*message, text, options);
         text.clear();
         message->read = false;
         message->status.erase(std::remove(message->status.begin(), message->status.end(), 'R'),

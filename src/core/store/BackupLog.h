@@ -6,21 +6,14 @@
 
 #include <ctime>
 #include <filesystem>
-#include <functional>
-#include <memory>
+#include <string>
 #include <string_view>
 
 namespace corvina {
 
-class MailMessage;
 class MaintenanceHost;
+struct ParseOptions;
 struct StoreContext;
-
-// Turns the text of one retrieved message (lines ending in LF, ending with
-// the "." line) into `message`. The store does not parse MIME itself; the
-// caller binds the message parser with the options of received mail (so the
-// store's own lines are not trusted).
-using MessageTextParser = std::function<void(MailMessage& message, std::string_view text)>;
 
 // "%Y%m%d.mol" of the local date of `when`.
 std::string BackupLogFileName(std::time_t when);
@@ -30,12 +23,13 @@ inline constexpr std::string_view kBackupLogFilterName = "Backup Logs (*.mol)";
 inline constexpr std::string_view kBackupLogFilterPattern = "*.mol";
 
 // Delivers every message of the log to InBox (DeliverMessage), unread, in
-// log order, letting the interface catch up after each one; stops after
-// the current message once host->StopRequested(). A trailing part without
+// log order, each parsed with `options` (those of received mail, so the
+// store's own lines are not trusted), letting the interface catch up after
+// each one; stops after the current message once host->StopRequested(). A trailing part without
 // its "." line is ignored. Returns the number of messages delivered (0 for
 // a log that cannot be opened or is empty); delivered messages stay when a
 // later one cannot be stored.
 int ReceiveBackupLog(const std::filesystem::path& log, const StoreContext& context,
-                     const MessageTextParser& parse, MaintenanceHost* host);
+                     const ParseOptions& options, MaintenanceHost* host);
 
 }  // namespace corvina

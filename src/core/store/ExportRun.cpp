@@ -7,9 +7,10 @@
 
 #include "common/AtomicFile.h"
 #include "common/BufferedFile.h"
+#include "message/MailMessage.h"
+#include "message/mime/OutgoingText.h"
 #include "platform/ConfigStore.h"
 #include "store/CompactHost.h"
-#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 
 namespace corvina {
@@ -135,7 +136,7 @@ std::string ExportFailureReason(const MailMessage& message, const std::filesyste
 }
 
 int RunExport(const std::vector<MailMessage*>& selected, const ExportSettings& settings,
-              bool threadMode, const ExportWriter& write, MaintenanceHost* host,
+              bool threadMode, const OutgoingOptions& outgoing, MaintenanceHost* host,
               const ExportProblem& problem) {
     auto tell = [&](const MailMessage* message, const std::string& reason) {
         if (problem)
@@ -170,7 +171,7 @@ int RunExport(const std::vector<MailMessage*>& selected, const ExportSettings& s
     std::error_code ec;
     int written = 0;
     const std::size_t count = selected.size();
-    for (std::size_t k = 0; k < count && write; ++k) {
+    for (std::size_t k = 0; k < count; ++k) {
         MailMessage* message = selected[threadMode ? k : count - 1 - k];
         if (message == nullptr) {
             continue;
@@ -183,7 +184,7 @@ int RunExport(const std::vector<MailMessage*>& selected, const ExportSettings& s
         }
         const bool hadBody = message->bodyLoaded;
         LoadMessageBody(*message);
-        const bool ok = write(*message, PartFile(target), separator, unixFormat);
+        const bool ok = ExportMessage(*message, PartFile(target), separator, unixFormat, outgoing);
         if (!ok)
             tell(message, ExportFailureReason(*message, target));
         if (settings.each != 0) {

@@ -14,6 +14,7 @@ namespace corvina {
 class ConfigStore;
 class MailMessage;
 class MaintenanceHost;
+struct OutgoingOptions;
 
 struct ExportSettings {
     std::string file;       // "ExportFile"
@@ -55,14 +56,6 @@ ExportControls ExportControlStates(const ExportSettings& settings);
 std::string ExportBrowseDirectory(std::string_view file);
 inline constexpr std::string_view kExportDefaultName = "Export.TXT";
 
-// Appends one message to a file (the export writer of the outgoing
-// assembly, bound by the caller): the separator text after it when not
-// empty, a "From " line before it when `unixFormat`. False when the file
-// could not be opened or written.
-using ExportWriter =
-    std::function<bool(const MailMessage& message, const std::filesystem::path& target,
-                       std::string_view separator, bool unixFormat)>;
-
 // Told why a message was not exported, or (message nullptr) why the one
 // export file could not be written at all.
 using ExportProblem = std::function<void(const MailMessage* message, const std::string& reason)>;
@@ -77,13 +70,15 @@ std::string ExportFailureReason(const MailMessage& message, const std::filesyste
 // folder items already left out). In thread mode they are written first to
 // last, otherwise last to first. Single-file mode first deletes the target
 // (and starts it with the separator line when that goes on top); per-message
-// mode writes base.1, base.2, ... each deleted first. A message that cannot
-// be written is skipped, and `problem` (when set) is told why; in
-// single-file mode the file is then left as it was, so it never holds a
-// partial export. Bodies are loaded for the writer and released again when
-// they were not loaded before. Returns the number of messages written.
+// mode writes base.1, base.2, ... each deleted first. Each message goes
+// through the export writer of the outgoing assembly (ExportMessage with
+// `outgoing`): the separator text after it, and with "ExportUnix" a "From "
+// line before it. A message that cannot be written is skipped, and
+// `problem` (when set) is told why; in single-file mode the file is then
+// left as it was, so it never holds a partial export. Bodies are loaded for the writer and released
+// again when they were not loaded before. Returns the number of messages written.
 int RunExport(const std::vector<MailMessage*>& selected, const ExportSettings& settings,
-              bool threadMode, const ExportWriter& write, MaintenanceHost* host,
+              bool threadMode, const OutgoingOptions& outgoing, MaintenanceHost* host,
               const ExportProblem& problem = {});
 
 }  // namespace corvina

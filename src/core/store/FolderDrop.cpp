@@ -3,10 +3,11 @@
 #include "common/Bytes.h"
 #include "common/StringTable.h"
 #include "message/Address.h"
+#include "message/MailMessage.h"
+#include "message/mime/MessageParser.h"
 #include "store/FolderHost.h"
 #include "store/FolderTree.h"
 #include "store/MailFolder.h"
-#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 
 namespace corvina {
@@ -51,11 +52,12 @@ DropDecision DropMessageOnFolder(FolderTree& tree, MailFolder& target,
 }
 
 DropDecision DropRawMessageOnFolder(FolderTree& tree, MailFolder& target, std::string_view raw,
-                                    const RawMessageParser& parse,
-                                    std::string_view profileAddress) {
-    if (!parse)
+                                    const ParseOptions& options, std::string_view profileAddress) {
+    if (raw.empty())
         return DropDecision::NoTarget;
-    return DropMessageOnFolder(tree, target, parse(raw), profileAddress);
+    auto message = std::make_unique<MailMessage>();
+    ParseMessage(*message, raw, options);
+    return DropMessageOnFolder(tree, target, std::move(message), profileAddress);
 }
 
 }  // namespace corvina

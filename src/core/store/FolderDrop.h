@@ -1,9 +1,8 @@
 #pragma once
 // A message dropped onto a folder of the tree (window message WM_USER+1004
-// with the raw text). The window parses the raw text into a MailMessage with
-// the MIME layer and hands the result here; this decides what happens.
+// with the raw text): the raw text is parsed into a MailMessage and this
+// decides what happens to it.
 
-#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -12,6 +11,7 @@ namespace corvina {
 class FolderTree;
 class MailFolder;
 class MailMessage;
+struct ParseOptions;
 
 inline constexpr int kMsgDropMessage = 1004;  // WM_USER + 1004
 inline constexpr int kNotYoursStringId = 61454;
@@ -34,11 +34,10 @@ DropDecision DropMessageOnFolder(FolderTree& tree, MailFolder& target,
                                  std::unique_ptr<MailMessage> message,
                                  std::string_view profileAddress);
 
-// The seam for the raw text of message 1004: `parse` is the MIME layer's
-// parser (raw text to a new message, null when nothing could be parsed).
-using RawMessageParser = std::function<std::unique_ptr<MailMessage>(std::string_view raw)>;
-
+// The raw text of message 1004, parsed with `options` (mail from outside:
+// the caller leaves the store's own lines untrusted), then dropped as
+// above. An empty text drops nothing (NoTarget).
 DropDecision DropRawMessageOnFolder(FolderTree& tree, MailFolder& target, std::string_view raw,
-                                    const RawMessageParser& parse, std::string_view profileAddress);
+                                    const ParseOptions& options, std::string_view profileAddress);
 
 }  // namespace corvina

@@ -13,12 +13,12 @@
 #include "addressbook/AddressBook.h"
 #include "common/CodePage.h"
 #include "importer/MailImport.h"
+#include "message/MailMessage.h"
 #include "message/mime/MessageParser.h"
 #include "message/mime/OutgoingText.h"
 #include "store/BackupLog.h"
 #include "store/ExportRun.h"
 #include "store/MailFolder.h"
-#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 
 namespace corvina {
@@ -144,11 +144,7 @@ TEST(MailboxRoundTrip, PythonMboxThroughImportAndUnixExport) {
     OutgoingOptions options;
     options.codePage = &CodePage::Get(CodePage::kUtf8);
     options.tempDirectory = dir.Path();
-    auto writer = [&](const MailMessage& m, const std::filesystem::path& target,
-                      std::string_view separator, bool unixFormat) {
-        return ExportMessage(m, target, separator, unixFormat, options);
-    };
-    EXPECT_EQ(RunExport(all, settings, true, writer, nullptr), kMessages);
+    EXPECT_EQ(RunExport(all, settings, true, options, nullptr), kMessages);
 
     const std::string read = "python3 '" + (dir / "reader.py").string() + "' '" +
                              (dir / "out.mbox").string() + "' '" + (dir / "bodies.txt").string() +
@@ -202,14 +198,11 @@ TEST(BackupLogRestore, ParsesAsReceivedMailWithoutTrustingStoreLines) {
                    "From: x@example.org\nSubject: cut off\n\npart");
     MailFolder inbox(dir / "InBox.mbx");
     StoreContext context{dir.Path(), nullptr};
-    auto parse = [&](MailMessage& m, std::string_view text) {
-        ParseOptions options;
-        options.mailboxDirectory = dir.Path();
-        options.ownAddress = "me@example.org";
-        options.codePage = &CodePage::Get(CodePage::kUtf8);
-        ParseMessage(m, text, options);
-    };
-    ASSERT_EQ(ReceiveBackupLog(dir / "19981207.mol", context, parse, nullptr), 2);
+    ParseOptions options;
+    options.mailboxDirectory = dir.Path();
+    options.ownAddress = "me@example.org";
+    options.codePage = &CodePage::Get(CodePage::kUtf8);
+    ASSERT_EQ(ReceiveBackupLog(dir / "19981207.mol", context, options, nullptr), 2);
     MailFolder check(dir / "InBox.mbx");
     ASSERT_TRUE(LoadFolder(check, context));
     ASSERT_EQ(check.messages.size(), 2u);

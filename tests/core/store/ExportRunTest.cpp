@@ -1,16 +1,17 @@
 // The export run: target names, separators, order, per-message files,
 // skipped targets, the dialog's enable rules and the stored settings. The
-// per-message writer is a recording stand-in here; the real writer is
-// exercised by the mailbox round trip of the importer tests.
+// files are read back as an outline of subjects, "From " lines and
+// separators; the writer's own text is tested with the outgoing assembly.
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <string>
 
 #include "TestSupport.h"
+#include "message/MailMessage.h"
+#include "message/mime/OutgoingText.h"
 #include "platform/ConfigStore.h"
 #include "store/ExportRun.h"
-#include "message/MailMessage.h"
 
 namespace corvina {
 namespace {
@@ -19,22 +20,33 @@ using test::ReadFileBytes;
 using test::ScratchDir;
 using test::WriteFileBytes;
 
-// Appends "[From ]subject" and the separator line, in the CR LF form of
-// the real writer.
-bool WriteForTest(const MailMessage& m, const std::filesystem::path& target,
-                  std::string_view separator, bool unixFormat) {
-    std::ofstream out(target, std::ios::binary | std::ios::app);
-    if (!out) {
-        return false;
+// The export file line by line, reduced to what the run decides: each
+// message's subject, its "From " line and the separator lines, joined by
+// ",".
+std::string Outline(const std::filesystem::path& file, std::string_view separator = "-----") {
+    const std::string text = ReadFileBytes(file);
+    std::string out;
+    for (std::size_t pos = 0; pos < text.size();) {
+        std::size_t end = text.find("\r\n", pos);
+        const std::string_view line = std::string_view(text).substr(pos, end - pos);
+        pos = end == std::string::npos ? text.size() : end + 2;
+        std::string_view shown;
+        if (line.starts_with("Subject: "))
+            shown = line.substr(9);
+        else if (line.starts_with("From "))
+            shown = "From";
+        else if (line == separator)
+            shown = line;
+        else
+            continue;
+        out += out.empty() ? "" : ",";
+        out += shown;
     }
-    out << (unixFormat ? "From " : "") << m.subject << "\r\n";
-    if (!separator.empty()) {
-        out << separator.substr(0, separator.size() - 1) << "\r\n";
-    }
-    return static_cast<bool>(out);
+    return out;
 }
 
 struct Selection {
+    OutgoingOptions outgoing;
     std::vector<std::unique_ptr<MailMessage>> owned;
     std::vector<MailMessage*> list;
     explicit Selection(std::initializer_list<const char*> subjects) {
@@ -56,24 +68,23 @@ TEST(ExportRun, SingleFileSeparatorsAndOrder) {
     s.useSeparator = 1;
     WriteFileBytes(dir / "out.txt", "old content\r\n");
     // Not threaded: last to first; the separator follows every message.
-    EXPECT_EQ(RunExport(sel.list, s, false, WriteForTest, nullptr), 3);
+    EXPECT_EQ(RunExport(sel.list, s, false, sel.outgoing, nullptr), 3);
     const std::string once = ReadFileBytes(dir / "out.txt");
-    EXPECT_EQ(once, "c\r\n-----\r\nb\r\n-----\r\na\r\n-----\r\n");
+    EXPECT_EQ(Outline(dir / "out.txt"), "c,-----,b,-----,a,-----");
     // The file is deleted first, so a second run gives the same file.
-    EXPECT_EQ(RunExport(sel.list, s, false, WriteForTest, nullptr), 3);
+    EXPECT_EQ(RunExport(sel.list, s, false, sel.outgoing, nullptr), 3);
     EXPECT_EQ(ReadFileBytes(dir / "out.txt"), once);
 
     // Threaded: first to last; with the separator on top as well.
     s.insertTop = 1;
     s.unix = 1;
-    EXPECT_EQ(RunExport(sel.list, s, true, WriteForTest, nullptr), 3);
-    EXPECT_EQ(ReadFileBytes(dir / "out.txt"),
-              "-----\r\nFrom a\r\n-----\r\nFrom b\r\n-----\r\nFrom c\r\n-----\r\n");
+    EXPECT_EQ(RunExport(sel.list, s, true, sel.outgoing, nullptr), 3);
+    EXPECT_EQ(Outline(dir / "out.txt"), "-----,From,a,-----,From,b,-----,From,c,-----");
 
     // "No Separator" ignores the separator text.
     s.useSeparator = 0;
-    EXPECT_EQ(RunExport(sel.list, s, true, WriteForTest, nullptr), 3);
-    EXPECT_EQ(ReadFileBytes(dir / "out.txt"), "From a\r\nFrom b\r\nFrom c\r\n");
+    EXPECT_EQ(RunExport(sel.list, s, true, sel.outgoing, nullptr), 3);
+    EXPECT_EQ(Outline(dir / "out.txt"), "From,a,From,b,From,c");
 }
 
 TEST(ExportRun, EmptySelectionStillResetsTheFile) {
@@ -81,12 +92,12 @@ TEST(ExportRun, EmptySelectionStillResetsTheFile) {
     ExportSettings s;
     s.file = (dir / "out.txt").string();
     WriteFileBytes(dir / "out.txt", "old");
-    EXPECT_EQ(RunExport({}, s, false, WriteForTest, nullptr), 0);
+    EXPECT_EQ(RunExport({}, s, false, OutgoingOptions{}, nullptr), 0);
     EXPECT_FALSE(std::filesystem::exists(dir / "out.txt"));
     s.separator = "==";
     s.useSeparator = 1;
     s.insertTop = 1;
-    EXPECT_EQ(RunExport({}, s, false, WriteForTest, nullptr), 0);
+    EXPECT_EQ(RunExport({}, s, false, OutgoingOptions{}, nullptr), 0);
     EXPECT_EQ(ReadFileBytes(dir / "out.txt"), "==\r\n");
 }
 
@@ -101,22 +112,23 @@ TEST(ExportRun, OneFilePerMessage) {
     s.insertTop = 1;
     WriteFileBytes(dir / "out.2", "older export");
     WriteFileBytes(dir / "out.txt", "untouched");
-    EXPECT_EQ(RunExport(sel.list, s, false, WriteForTest, nullptr), 3);
-    EXPECT_EQ(ReadFileBytes(dir / "out.1"), "c\r\n");
-    EXPECT_EQ(ReadFileBytes(dir / "out.2"), "b\r\n");
-    EXPECT_EQ(ReadFileBytes(dir / "out.3"), "a\r\n");
+    EXPECT_EQ(RunExport(sel.list, s, false, sel.outgoing, nullptr), 3);
+    EXPECT_EQ(Outline(dir / "out.1"), "c");
+    EXPECT_EQ(Outline(dir / "out.2"), "b");
+    EXPECT_EQ(Outline(dir / "out.3"), "a");
     EXPECT_EQ(ReadFileBytes(dir / "out.txt"), "untouched");
 
     // A target that cannot be opened skips its message only.
     std::filesystem::remove(dir / "out.2");
     std::filesystem::create_directory(dir / "out.2");
-    EXPECT_EQ(RunExport(sel.list, s, true, WriteForTest, nullptr), 2);
-    EXPECT_EQ(ReadFileBytes(dir / "out.1"), "a\r\n");
-    EXPECT_EQ(ReadFileBytes(dir / "out.3"), "c\r\n");
+    EXPECT_EQ(RunExport(sel.list, s, true, sel.outgoing, nullptr), 2);
+    EXPECT_EQ(Outline(dir / "out.1"), "a");
+    EXPECT_EQ(Outline(dir / "out.3"), "c");
 }
 
-// A write that fails (a full disk) never replaces the earlier export with
-// a shorter one, in either mode, and leaves no part file behind.
+// A message that cannot be written (here: its attachment file is gone)
+// never replaces the earlier export with a shorter one, in either mode,
+// and leaves no part file behind.
 TEST(ExportRun, FailedExportKeepsTheEarlierFile) {
     ScratchDir dir;
     Selection sel{"a", "b"};
@@ -124,18 +136,15 @@ TEST(ExportRun, FailedExportKeepsTheEarlierFile) {
     s.file = (dir / "out.txt").string();
     WriteFileBytes(dir / "out.txt", "earlier export");
     WriteFileBytes(dir / "out.1", "earlier one");
-    int calls = 0;
-    const ExportWriter failSecond = [&](const MailMessage& m, const std::filesystem::path& target,
-                                        std::string_view separator, bool unixFormat) {
-        return ++calls != 2 && WriteForTest(m, target, separator, unixFormat);
-    };
-    EXPECT_EQ(RunExport(sel.list, s, false, failSecond, nullptr), 0);
+    AttachmentEntry gone;
+    gone.path = dir / "gone.pdf";
+    sel.owned[0]->attachments.push_back(gone);  // "a": written second, last to first
+    EXPECT_EQ(RunExport(sel.list, s, false, sel.outgoing, nullptr), 0);
     EXPECT_EQ(ReadFileBytes(dir / "out.txt"), "earlier export");
-    s.each = 1;
-    calls = 1;  // the first message fails
-    EXPECT_EQ(RunExport(sel.list, s, true, failSecond, nullptr), 1);
+    s.each = 1;  // threaded: "a" first
+    EXPECT_EQ(RunExport(sel.list, s, true, sel.outgoing, nullptr), 1);
     EXPECT_EQ(ReadFileBytes(dir / "out.1"), "earlier one");
-    EXPECT_EQ(ReadFileBytes(dir / "out.2"), "b\r\n");
+    EXPECT_EQ(Outline(dir / "out.2"), "b");
     for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
         EXPECT_NE(e.path().extension(), ".part") << e.path();
 }
