@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "common/CodePage.h"
+#include "compose/RecipientGroups.h"
 #include "message/mime/MessageParser.h"
 #include "message/mime/MimeTypeTable.h"
 #include "message/mime/OutgoingText.h"
@@ -38,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     OutgoingOptions out;
     out.codePage = &cp;
-    out.addressBookDirectory = corvina::fuzz::ScratchDir() / "AddrBook";
+    out.groups = AddressBookGroups(corvina::fuzz::ScratchDir() / "AddrBook");
     out.tempDirectory = corvina::fuzz::ScratchDir() / "tmp";
     out.sendDate = (selector & 0x20) != 0;
     out.dateText = "Mon, 07 Dec 1998 09:45:03 +0900";

@@ -11,6 +11,7 @@
 #include "app/AppState.h"
 #include "batch/BatchOptions.h"
 #include "batch/BatchRun.h"
+#include "compose/RecipientGroups.h"
 #include "message/MailMessage.h"
 #include "message/mime/MessageOptions.h"
 #include "message/mime/OutgoingText.h"
@@ -97,7 +98,7 @@ int Export(const BatchOptions& options, const BatchStreams& streams, AppState& s
     settings.insertTop = options.separatorTop ? 1 : 0;
     settings.unix = options.unixExport ? 1 : 0;
     OutgoingOptions outgoing;
-    outgoing.addressBookDirectory = AddressBook::DirectoryUnder(state.homeDirectory);
+    outgoing.groups = AddressBookGroups(AddressBook::DirectoryUnder(state.homeDirectory));
     outgoing.types = &types;
     // A message is named by its number in the folder file, as --list and
     // --show number them, with its subject.

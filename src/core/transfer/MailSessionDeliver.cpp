@@ -3,6 +3,7 @@
 
 #include "app/ProfileSelection.h"
 #include "common/IniFile.h"
+#include "compose/RecipientGroups.h"
 #include "message/MailDate.h"
 #include "message/mime/MimeTypeTable.h"
 #include "message/mime/OutgoingText.h"
@@ -55,7 +56,7 @@ bool MailSession::SendMail(MailMessage& message) {
         return false;
     }
     OutgoingOptions options;
-    options.addressBookDirectory = addressBookDirectory_;
+    options.groups = AddressBookGroups(addressBookDirectory_);
     options.sendDate = settings_.sendDate != 0;
     OutgoingEnvelope envelope = BuildEnvelope(message, options);
     // A vanished attachment fails the message before anything is sent,

@@ -12,6 +12,7 @@
 #include "addressbook/AddressBook.h"
 #include "addressbook/AddressGroup.h"
 #include "common/CodePage.h"
+#include "compose/RecipientGroups.h"
 #include "message/mime/MessageParser.h"
 #include "message/mime/OutgoingText.h"
 #include "message/MailMessage.h"
@@ -87,10 +88,10 @@ TEST_F(GroupNameCase, RecipientExpansionOfAMessage) {
     MailMessage m;
     ParseMessage(m, ReadFileBytes(test::DataPath("addressbook/to-groups-in-other-case.eml")), {});
     OutgoingOptions options;
-    options.addressBookDirectory = dir.Path();
+    options.groups = AddressBookGroups(dir.Path());
     EXPECT_EQ(BuildEnvelope(m, options).recipients,
               (std::vector<std::string>{"ann@x", "ben@x", "cy@x", "dee@x", "mum@x"}));
-    EXPECT_EQ(ExpandRecipients("@nobody, @\"team\"", dir.Path()), "dee@x");
+    EXPECT_EQ(ExpandRecipients("@nobody, @\"team\"", options.groups), "dee@x");
 }
 
 TEST_F(GroupNameCase, AddressBookListsFindsAndCreatesByTheSameName) {

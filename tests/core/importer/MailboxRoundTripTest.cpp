@@ -12,6 +12,7 @@
 #include "TestSupport.h"
 #include "addressbook/AddressBook.h"
 #include "common/CodePage.h"
+#include "compose/RecipientGroups.h"
 #include "importer/MailImport.h"
 #include "message/MailMessage.h"
 #include "message/mime/MessageParser.h"
@@ -184,7 +185,7 @@ TEST(AddressBookDelivery, GroupRecipientExpandsToTheGroup) {
     AddressEntry item;
     item.kind = AddressEntry::Kind::Group;
     item.name = "My Team";
-    EXPECT_EQ(ExpandRecipients(FormatRecipient(item), dir / "AddrBook"),
+    EXPECT_EQ(ExpandRecipients(FormatRecipient(item), AddressBookGroups(dir / "AddrBook")),
               "ann@example.org,ben@example.org");
 }
 

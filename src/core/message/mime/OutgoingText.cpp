@@ -8,7 +8,6 @@
 #include <random>
 #include <system_error>
 
-#include "addressbook/AddressGroup.h"
 #include "common/Bytes.h"
 #include "common/CodePage.h"
 #include "message/Address.h"
@@ -17,12 +16,12 @@
 #include "message/HeaderWords.h"
 #include "message/JapaneseCode.h"
 #include "message/MailDate.h"
+#include "message/MailMessage.h"
 #include "message/PrivateFile.h"
 #include "message/QuotedPrintable.h"
 #include "message/Uuencode.h"
 #include "message/mime/MimeTypeTable.h"
 #include "platform/Paths.h"
-#include "message/MailMessage.h"
 
 namespace corvina {
 
@@ -377,8 +376,8 @@ std::string Assembler::BodyTransferEncoding(BodyForm form) const {
 
 bool Assembler::Headers(BodyForm form) {
     const bool resent = mode_ == Mode::Send && m_.hasResent;
-    std::string to = ExpandRecipients(resent ? m_.resentTo : m_.to, opt_.addressBookDirectory);
-    std::string cc = ExpandRecipients(resent ? m_.resentCc : m_.cc, opt_.addressBookDirectory);
+    std::string to = ExpandRecipients(resent ? m_.resentTo : m_.to, opt_.groups);
+    std::string cc = ExpandRecipients(resent ? m_.resentCc : m_.cc, opt_.groups);
     const std::string& from = resent ? m_.resentFrom : m_.from;
 
     if (mode_ == Mode::Send && opt_.sendDate) {
@@ -633,8 +632,7 @@ std::string OutgoingEnvelope::RecipientText() const {
     return out;
 }
 
-std::string ExpandRecipients(std::string_view field,
-                             const std::filesystem::path& addressBookDirectory) {
+std::string ExpandRecipients(std::string_view field, const GroupAddresses& groups) {
     std::string out;
     auto add = [&](std::string_view address) {
         if (!out.empty()) {
@@ -658,16 +656,10 @@ std::string ExpandRecipients(std::string_view field,
         } else {
             name = rest.substr(0, rest.find_first_of(", \t"));
         }
-        std::optional<std::filesystem::path> file =
-            AddressGroup::FileFor(addressBookDirectory, name);
-        if (!file) {
+        if (!groups) {
             continue;
         }
-        AddressGroup group(*file);
-        if (!group.Load()) {
-            continue;  // an unreadable group contributes nothing
-        }
-        for (const std::string& address : group.Addresses()) {
+        for (const std::string& address : groups(name)) {
             add(address);
         }
     }
@@ -680,7 +672,7 @@ OutgoingEnvelope BuildEnvelope(const MailMessage& m, const OutgoingOptions& opti
     env.sender = AddressOf(resent ? m.resentFrom : m.from);
     for (const std::string* field : {resent ? &m.resentTo : &m.to, resent ? &m.resentCc : &m.cc,
                                      resent ? &m.resentBcc : &m.bcc}) {
-        std::string expanded = ExpandRecipients(*field, options.addressBookDirectory);
+        std::string expanded = ExpandRecipients(*field, options.groups);
         AddressTokenizer tokens(expanded);
         while (std::optional<std::string> token = tokens.Next()) {
             std::string address = Flatten(AddressOf(*token));

@@ -22,10 +22,15 @@ class MimeTypeTable;
 // dot-stuffed. Returning false stops the assembly.
 using LineSender = std::function<bool(std::string_view line)>;
 
+// The mail addresses of the address-book group a recipient field names
+// ("@name"), in the group's order; empty when there is no such group or it
+// cannot be read. The caller's layer knows where groups are kept.
+using GroupAddresses = std::function<std::vector<std::string>(std::string_view groupName)>;
+
 struct OutgoingOptions {
-    const CodePage* codePage = nullptr;          // null: the working code page
-    std::filesystem::path addressBookDirectory;  // group files "<name>.adr"
-    bool sendDate = false;                       // the SendDate setting
+    const CodePage* codePage = nullptr;  // null: the working code page
+    GroupAddresses groups;               // unset: group references expand to nothing
+    bool sendDate = false;               // the SendDate setting
     // Work directory of the uuencode and BinHex steps; empty: the private
     // temp directory.
     std::filesystem::path tempDirectory;
@@ -43,10 +48,9 @@ struct OutgoingEnvelope {
 };
 
 // The field with every group reference ("@name" or "@\"name\"") replaced
-// by the first fields of that group file's entry lines, joined with ","
-// (no blank). A group file that cannot be read contributes nothing.
-std::string ExpandRecipients(std::string_view field,
-                             const std::filesystem::path& addressBookDirectory);
+// by the group's addresses, joined with "," (no blank). A group that cannot
+// be found or read contributes nothing.
+std::string ExpandRecipients(std::string_view field, const GroupAddresses& groups);
 
 OutgoingEnvelope BuildEnvelope(const MailMessage& message, const OutgoingOptions& options);
 

@@ -19,10 +19,8 @@ struct Outgoing {
 
     explicit Outgoing(int codePage = CodePage::kUtf8) {
         options.codePage = &CodePage::Get(codePage);
-        options.addressBookDirectory = dir / "AddrBook";
         options.tempDirectory = dir / "tmp";
         options.dateText = "Mon, 07 Dec 1998 09:45:03 +0900";
-        std::filesystem::create_directories(options.addressBookDirectory);
         std::filesystem::create_directories(options.tempDirectory);
     }
 
@@ -263,14 +261,25 @@ TEST(BuildOutgoingText, FailuresStopTheAssembly) {
 
 TEST(ExpandRecipients, GroupReferencesAreReplacedByTheGroupsAddresses) {
     Outgoing out;
-    WriteFileBytes(out.options.addressBookDirectory / "My Friends.adr",
-                   "(friends)\r\nann@x\tAnn\t.\t.\t.\t.\r\n(ignored\r\n.\tno address\r\nben@y\r\n");
-    WriteFileBytes(out.options.addressBookDirectory / "team.adr", "cat@z\tCat\r\n");
-    const auto& dir = out.options.addressBookDirectory;
-    EXPECT_EQ(ExpandRecipients("@\"My Friends\", dan@w", dir), "ann@x,ben@y,dan@w");
-    EXPECT_EQ(ExpandRecipients("@team", dir), "cat@z");
-    EXPECT_EQ(ExpandRecipients("@missing, eve@v", dir), "eve@v");
-    EXPECT_EQ(ExpandRecipients("@../team", dir), "");
+    out.options.groups = [](std::string_view name) {
+        if (name == "My Friends")
+            return Lines{"ann@x", "ben@y"};
+        return name == "team" ? Lines{"cat@z"} : Lines{};
+    };
+    const struct {
+        const char* field;
+        const char* expanded;
+    } cases[] = {
+        {"@\"My Friends\", dan@w", "ann@x,ben@y,dan@w"},
+        {"@team", "cat@z"},
+        {"dan@w, @team,eve@v", "dan@w,cat@z,eve@v"},
+        {"@missing, eve@v", "eve@v"},
+        {"@\"team", "cat@z"},  // an unclosed quote takes the rest as the name
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ExpandRecipients(c.field, out.options.groups), c.expanded) << c.field;
+    }
+    EXPECT_EQ(ExpandRecipients("@team, eve@v", {}), "eve@v");
 
     MailMessage m = Simple();
     m.to = "@\"My Friends\"";
