@@ -1,8 +1,6 @@
 #pragma once
-// The value of a stored attachment link ("X-Marlo-Attachment-File:"), read
-// and written in one place for every reader of the stored form (the
-// mailbox loader, the MIME parser) and every writer (the mailbox writer,
-// the serializer).
+// The value of a stored attachment link, the part of the stored form
+// (message/StoredForm.h) that names a file.
 //
 // Stored form: a file inside the mailbox directory's "Attach" directory is
 // written relative to it, any other file as its full path. Links written on

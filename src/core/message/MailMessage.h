@@ -92,7 +92,7 @@ private:
     std::vector<MessageLine> lines_;
 };
 
-// A file extracted from a message and linked to it ("X-Marlo-Attachment-File").
+// A file extracted from a message and linked to it (a stored attachment link).
 struct AttachmentEntry {
     std::filesystem::path path;
     std::string type = "text";

@@ -1,18 +1,11 @@
 #include "message/StoreLines.h"
 
-#include "common/Bytes.h"
+#include "message/StoredForm.h"
 
 namespace corvina {
 
 bool IsStoreLine(std::string_view line) {
-    static constexpr std::string_view kStoreLines[] = {
-        "X-Marlo-Attachment-File:", "X-Marlo-Decorded:", "X-Marlo-Reply:", "X-Marlo-Encoding:"};
-    for (std::string_view name : kStoreLines) {
-        if (StartsWithNoCase(line, name)) {
-            return true;
-        }
-    }
-    return false;
+    return IsOwnStoreField(ClassifyStoredLine(line).field);
 }
 
 bool StoreLineFilter::Drops(std::string_view line) {

@@ -1,9 +1,9 @@
 #pragma once
-// The store's own header lines: "X-Marlo-Attachment-File", "X-Marlo-Decorded",
-// "X-Marlo-Reply" and "X-Marlo-Encoding". The client trusts them in its own
-// mailbox files (they link local files to a message and say it needs no
-// decoding), so text that comes from outside never brings them in: every
-// path that takes mail from outside leaves them out here.
+// Leaving the store's own header lines out of text that comes from outside.
+// The client trusts them in its own mailbox files (they link local files to
+// a message and say it needs no decoding), so every path that takes mail
+// from outside drops them here; which lines they are is the stored form's
+// table (message/StoredForm.h).
 
 #include <string>
 #include <string_view>

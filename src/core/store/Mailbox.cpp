@@ -6,13 +6,13 @@
 
 #include <optional>
 
-#include "common/Bytes.h"
 #include "common/MappedFile.h"
+#include "message/MailMessage.h"
+#include "message/StoredForm.h"
 #include "store/FolderFileCheck.h"
 #include "store/FolderLock.h"
 #include "store/FolderStat.h"
 #include "store/MailFolder.h"
-#include "message/MailMessage.h"
 #include "store/MailboxParser.h"
 #include "store/StoreHost.h"
 
@@ -228,9 +228,10 @@ bool FolderHasUnread(MailFolder& folder, const StoreContext& context) {
                     return true;  // a message without Status is unread
                 }
                 inHeader = false;
-            } else if (!piece && line.size() >= 7 && StartsWithNoCase(line, "Status:")) {
+            } else if (const StoredName name = ClassifyStoredLine(line);
+                       !piece && name.field == StoredField::Status) {
                 sawStatus = true;
-                if (folder.countAll || line.find('R', 7) == std::string_view::npos) {
+                if (folder.countAll || line.find('R', name.valueStart) == std::string_view::npos) {
                     ++unread;
                 }
             }

@@ -8,8 +8,10 @@
 #endif
 
 #include "common/Bytes.h"
-#include "message/AttachmentLink.h"
+#include "common/CodePage.h"
+#include "message/HeaderUnfold.h"
 #include "message/MailMessage.h"
+#include "message/StoredForm.h"
 
 namespace corvina {
 
@@ -17,8 +19,6 @@ namespace {
 
 // Longest text of one line without its LF.
 constexpr std::size_t kMaxLineText = kMaxLineBytes - 1;
-// Longest part of one continuation line joined to its header line.
-constexpr std::size_t kMaxContinuation = 8192;
 
 const char* FindLineEndTail(const char* p, const char* end) {
     for (; p < end; ++p) {
@@ -134,318 +134,10 @@ __attribute__((target("avx2,bmi"))) BodyScan CountBodyAvx2(const char*& at, cons
 const bool kHaveAvx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi");
 #endif
 
-enum class HeaderKind {
-    Other,
-    Received,
-    From,
-    To,
-    Subject,
-    Date,
-    Status,
-    Cc,
-    Bcc,
-    ReplyTo,
-    ResentFrom,
-    ResentTo,
-    ResentDate,
-    ResentCc,
-    ResentBcc,
-    ResentReplyTo,
-    ResentOther,
-    MarloAttachment,
-    MarloDecoded,
-    MarloReply,
-    MarloEncoding,
-    MarloOther,
-    Priority,
-    ContentType,
-    TransferEncoding,
-    MessageId,
-    InReplyTo,
-    References,
-};
-
-struct Classified {
-    HeaderKind kind;
-    std::size_t nameLength;  // up to and including the colon; 0 when none
-};
-
-// Case-insensitive test of a header name; `name` is ASCII.
-bool Prefix(std::string_view line, std::string_view name) {
-    if (line.size() < name.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        if (AsciiLower(line[i]) != AsciiLower(name[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// The name table in its order; the first match wins. Dispatching on the
-// first letter keeps the common case (Received, DKIM-Signature...) cheap.
-Classified Classify(std::string_view line) {
-    if (line.empty()) {
-        return {HeaderKind::Other, 0};
-    }
-    switch (AsciiLower(line[0])) {
-        case 'r':
-            if (Prefix(line, "Received:"))
-                return {HeaderKind::Received, 9};
-            if (Prefix(line, "Reply-To:"))
-                return {HeaderKind::ReplyTo, 9};
-            if (Prefix(line, "Resent-")) {
-                if (Prefix(line, "Resent-From:"))
-                    return {HeaderKind::ResentFrom, 12};
-                if (Prefix(line, "Resent-To:"))
-                    return {HeaderKind::ResentTo, 10};
-                if (Prefix(line, "Resent-Date:"))
-                    return {HeaderKind::ResentDate, 12};
-                if (Prefix(line, "Resent-Cc:"))
-                    return {HeaderKind::ResentCc, 10};
-                if (Prefix(line, "Resent-Bcc:"))
-                    return {HeaderKind::ResentBcc, 11};
-                if (Prefix(line, "Resent-Reply-To:"))
-                    return {HeaderKind::ResentReplyTo, 16};
-                return {HeaderKind::ResentOther, 0};
-            }
-            if (Prefix(line, "References:"))
-                return {HeaderKind::References, 11};
-            break;
-        case 'f':
-            if (Prefix(line, "From:"))
-                return {HeaderKind::From, 5};
-            break;
-        case 't':
-            if (Prefix(line, "To:"))
-                return {HeaderKind::To, 3};
-            break;
-        case 's':
-            if (Prefix(line, "Subject:"))
-                return {HeaderKind::Subject, 8};
-            if (Prefix(line, "Status:"))
-                return {HeaderKind::Status, 7};
-            break;
-        case 'd':
-            if (Prefix(line, "Date:"))
-                return {HeaderKind::Date, 5};
-            break;
-        case 'c':
-            if (Prefix(line, "Cc:"))
-                return {HeaderKind::Cc, 3};
-            if (Prefix(line, "Content-Type:"))
-                return {HeaderKind::ContentType, 13};
-            if (Prefix(line, "Content-Transfer-Encoding:"))
-                return {HeaderKind::TransferEncoding, 26};
-            break;
-        case 'b':
-            if (Prefix(line, "Bcc:"))
-                return {HeaderKind::Bcc, 4};
-            break;
-        case 'x':
-            if (Prefix(line, "X-Marlo-")) {
-                if (Prefix(line, "X-Marlo-Attachment-File:"))
-                    return {HeaderKind::MarloAttachment, 24};
-                if (Prefix(line, "X-Marlo-Decorded:"))
-                    return {HeaderKind::MarloDecoded, 17};
-                if (Prefix(line, "X-Marlo-Reply:"))
-                    return {HeaderKind::MarloReply, 14};
-                if (Prefix(line, "X-Marlo-Encoding:"))
-                    return {HeaderKind::MarloEncoding, 17};
-                return {HeaderKind::MarloOther, 0};
-            }
-            if (Prefix(line, "X-Priority:"))
-                return {HeaderKind::Priority, 11};
-            break;
-        case 'm':
-            if (Prefix(line, "Message-Id:"))
-                return {HeaderKind::MessageId, 11};
-            break;
-        case 'i':
-            if (Prefix(line, "In-Reply-To:"))
-                return {HeaderKind::InReplyTo, 12};
-            break;
-        default:
-            break;
-    }
-    return {HeaderKind::Other, 0};
-}
-
-// Lines that belong to the other-header list.
-bool KeepsLine(HeaderKind kind) {
-    switch (kind) {
-        case HeaderKind::Other:
-        case HeaderKind::Received:
-        case HeaderKind::ReplyTo:
-        case HeaderKind::ResentReplyTo:
-        case HeaderKind::ResentOther:
-        case HeaderKind::MarloOther:
-        case HeaderKind::ContentType:
-        case HeaderKind::TransferEncoding:
-        case HeaderKind::MessageId:
-        case HeaderKind::InReplyTo:
-        case HeaderKind::References:
-            return true;
-        default:
-            return false;
-    }
-}
-
-// Lines whose value the index needs.
-bool IndexNeedsValue(HeaderKind kind) {
-    return kind != HeaderKind::Other && kind != HeaderKind::Received &&
-           kind != HeaderKind::MarloOther;
-}
-
-std::string_view ValueOf(std::string_view line, std::size_t nameLength) {
-    std::string_view value = line.substr(std::min(nameLength, line.size()));
-    while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) {
-        value.remove_prefix(1);
-    }
-    return value;
-}
-
-bool EndsWord(char c) {
-    return c == ' ' || c == ';' || c == '\t';
-}
-
-void ParseContentType(std::string_view value, MailMessage& message) {
-    std::size_t i = 0;
-    while (i < value.size() && value[i] != '/' && !EndsWord(value[i])) {
-        ++i;
-    }
-    const std::string_view type = value.substr(0, i);
-    if (type.empty()) {
-        return;
-    }
-    message.contentType.assign(type);
-    if (i >= value.size() || value[i] != '/') {
-        return;
-    }
-    const std::size_t subStart = ++i;
-    while (i < value.size() && !EndsWord(value[i])) {
-        ++i;
-    }
-    message.contentSubtype.assign(value.substr(subStart, i - subStart));
-    if (!EqualNoCase(type, "multipart")) {
-        return;
-    }
-    // Only a first parameter named "boundary" counts.
-    while (i < value.size() && (EndsWord(value[i]))) {
-        ++i;
-    }
-    const std::size_t eq = value.find('=', i);
-    if (eq == std::string_view::npos || !EqualNoCase(Trim(value.substr(i, eq - i)), "boundary")) {
-        return;
-    }
-    std::string_view rest = TrimLeft(value.substr(eq + 1));
-    if (!rest.empty() && rest.front() == '"') {
-        rest.remove_prefix(1);
-        message.boundary.assign(rest.substr(0, rest.find('"')));
-    } else {
-        std::size_t end = 0;
-        while (end < rest.size() && !EndsWord(rest[end])) {
-            ++end;
-        }
-        message.boundary.assign(rest.substr(0, end));
-    }
-}
-
-void ApplyIndexLine(HeaderKind kind, std::string_view value, MailMessage& m,
-                    const std::filesystem::path& mailboxDir) {
-    switch (kind) {
-        case HeaderKind::From:
-            m.from.assign(value);
-            break;
-        case HeaderKind::To:
-            m.to.assign(value);
-            break;
-        case HeaderKind::Subject:
-            m.subject.assign(value);
-            break;
-        case HeaderKind::Date:
-            m.date.assign(value);
-            break;
-        case HeaderKind::Status:
-            m.status.assign(value);
-            break;
-        case HeaderKind::Cc:
-            m.cc.assign(value);
-            break;
-        case HeaderKind::Bcc:
-            m.bcc.assign(value);
-            break;
-        case HeaderKind::ReplyTo:
-            m.replyTo.assign(value);
-            break;
-        case HeaderKind::ResentFrom:
-            m.hasResent = true;
-            m.resentFrom.assign(value);
-            break;
-        case HeaderKind::ResentTo:
-            m.hasResent = true;
-            m.resentTo.assign(value);
-            break;
-        case HeaderKind::ResentDate:
-            m.hasResent = true;
-            m.resentDate.assign(value);
-            break;
-        case HeaderKind::ResentCc:
-            m.hasResent = true;
-            m.resentCc.assign(value);
-            break;
-        case HeaderKind::ResentBcc:
-            m.hasResent = true;
-            m.resentBcc.assign(value);
-            break;
-        case HeaderKind::ResentReplyTo:
-            m.hasResent = true;
-            m.resentReplyTo.assign(value);
-            break;
-        case HeaderKind::ResentOther:
-            m.hasResent = true;
-            break;
-        case HeaderKind::MarloAttachment: {
-            AttachmentEntry entry;
-            entry.path = AttachmentLinkPath(value, mailboxDir);
-            m.attachments.push_back(std::move(entry));
-            break;
-        }
-        case HeaderKind::MarloDecoded:
-            m.decoded = true;
-            break;
-        case HeaderKind::MarloReply:
-            m.replied = true;
-            break;
-        case HeaderKind::MarloEncoding:
-            m.encoding = AtoI(value);
-            break;
-        case HeaderKind::Priority: {
-            const int p = AtoI(value);
-            m.priority = p == 0 ? 3 : p;
-            break;
-        }
-        case HeaderKind::ContentType:
-            ParseContentType(value, m);
-            break;
-        case HeaderKind::TransferEncoding:
-            m.transferEncoding.assign(Trim(value));
-            break;
-        case HeaderKind::MessageId:
-            m.messageId.assign(TrimRight(value));
-            break;
-        case HeaderKind::InReplyTo:
-            if (m.parentReference.empty()) {
-                m.parentReference = ReferenceFromValue(value, false);
-            }
-            break;
-        case HeaderKind::References:
-            m.parentReference = ReferenceFromValue(value, true);
-            break;
-        default:
-            break;
-    }
+// Lines whose value the index needs: every field but the ones only kept.
+bool IndexNeedsValue(StoredField field) {
+    return field != StoredField::Other && field != StoredField::Received &&
+           field != StoredField::OwnOther;
 }
 
 bool IsBlank(int b) {
@@ -479,6 +171,8 @@ bool MailboxLineReader::Next(std::string_view& line, bool& piece) {
 
 bool ReadMessageHeader(MailboxLineReader& reader, MailMessage& message,
                        const std::filesystem::path& mailboxDir, HeaderPass pass) {
+    // The program's own files: the store's own lines are read.
+    StoredFieldReader fields(mailboxDir, CodePage::Working(), true);
     std::string joined;
     std::string_view line;
     bool piece = false;
@@ -489,9 +183,9 @@ bool ReadMessageHeader(MailboxLineReader& reader, MailMessage& message,
         if (line.empty()) {
             return true;
         }
-        const Classified c = Classify(line);
-        const bool keep = KeepsLine(c.kind);
-        const bool wantText = pass == HeaderPass::Index ? IndexNeedsValue(c.kind) : keep;
+        const StoredName name = ClassifyStoredLine(line);
+        const bool keep = KeepsStoredLine(name.field);
+        const bool wantText = pass == HeaderPass::Index ? IndexNeedsValue(name.field) : keep;
         if (wantText) {
             joined.assign(line);
         }
@@ -524,15 +218,15 @@ bool ReadMessageHeader(MailboxLineReader& reader, MailMessage& message,
                 if (more.empty() || more.front() != '=') {
                     joined.push_back(' ');
                 }
-                const std::string_view part = more.substr(0, kMaxContinuation);
+                const std::string_view part = more.substr(0, kContinuationMax);
                 joined.append(part);
                 used = part.size();
             }
             // Pieces of an over-long continuation count against its limit.
             while (!reader.AtEnd() && reader.NextIsPiece()) {
                 reader.Next(more, morePiece);
-                if (wantText && used < kMaxContinuation) {
-                    const std::string_view part = more.substr(0, kMaxContinuation - used);
+                if (wantText && used < kContinuationMax) {
+                    const std::string_view part = more.substr(0, kContinuationMax - used);
                     joined.append(part);
                     used += part.size();
                 }
@@ -543,7 +237,7 @@ bool ReadMessageHeader(MailboxLineReader& reader, MailMessage& message,
                 ++message.otherHeaderCount;
             }
             if (wantText) {
-                ApplyIndexLine(c.kind, ValueOf(joined, c.nameLength), message, mailboxDir);
+                fields.Apply(name, joined, message);
             }
         } else if (keep) {
             message.otherHeaders.push_back(joined);
@@ -599,15 +293,6 @@ bool ReadMessageBody(MailboxLineReader& reader, MailMessage& message) {
         message.bodyLineCount += static_cast<int>(message.bodyLines.Append(line));
     }
     return false;
-}
-
-std::string ReferenceFromValue(std::string_view value, bool lastOpening) {
-    const std::size_t open = lastOpening ? value.rfind('<') : value.find('<');
-    const std::size_t close = value.rfind('>');
-    if (open == std::string_view::npos || close == std::string_view::npos || close < open) {
-        return std::string(Trim(value));
-    }
-    return std::string(value.substr(open, close - open + 1));
 }
 
 }  // namespace corvina

@@ -1,7 +1,7 @@
 #pragma once
 // The reading side of the mailbox format, shared by loading the index,
 // loading bodies, rewriting and counting: line splitting over a block of
-// file bytes and the header-line rules.
+// file bytes and the header block, read through the stored form's codec.
 
 #include <cstddef>
 #include <filesystem>
@@ -60,9 +60,6 @@ bool CountMessageBody(MailboxLineReader& reader, int& lineCount);
 // Appends body lines up to the terminator ("..." stored as ".." becomes
 // "."), counting them. False when the bytes end first (what was read stays).
 bool ReadMessageBody(MailboxLineReader& reader, MailMessage& message);
-
-// The parent reference taken from an In-Reply-To or References value.
-std::string ReferenceFromValue(std::string_view value, bool lastOpening);
 
 }  // namespace corvina
 

@@ -13,13 +13,13 @@
 #include "common/AtomicFile.h"
 #include "common/BufferedFile.h"
 #include "common/MappedFile.h"
-#include "message/AttachmentLink.h"
+#include "message/MailMessage.h"
+#include "message/StoredForm.h"
 #include "store/FolderFileCheck.h"
 #include "store/FolderLock.h"
 #include "store/FolderNames.h"
 #include "store/FolderStat.h"
 #include "store/MailFolder.h"
-#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 #include "store/MailboxParser.h"
 #include "store/StoreHost.h"
@@ -28,64 +28,10 @@ namespace corvina {
 
 namespace {
 
-// A CR or LF inside a header value would end the line early and could
-// forge header lines or a terminator; they are written as blanks.
-void AppendClean(std::string& out, std::string_view text) {
-    for (char c : text) {
-        out.push_back(c == '\r' || c == '\n' ? ' ' : c);
-    }
-}
-
-void AppendField(std::string& out, std::string_view name, std::string_view value) {
-    out.append(name);
-    AppendClean(out, value);
-    out.push_back('\n');
-}
-
-void AppendIfSet(std::string& out, std::string_view name, std::string_view value) {
-    if (!value.empty()) {
-        AppendField(out, name, value);
-    }
-}
-
 // The header block and the empty line after it, with LF line ends (the
 // file layer adds the CRs).
 void FormatHeader(const MailMessage& m, const std::filesystem::path& mailboxDir, std::string& out) {
-    AppendField(out, "From:", m.from);
-    AppendField(out, "To:", m.to);
-    AppendIfSet(out, "Cc:", m.cc);
-    AppendIfSet(out, "Bcc:", m.bcc);
-    AppendIfSet(out, "Resent-From:", m.resentFrom);
-    AppendIfSet(out, "Resent-To:", m.resentTo);
-    AppendIfSet(out, "Resent-Cc:", m.resentCc);
-    AppendIfSet(out, "Resent-Bcc:", m.resentBcc);
-    AppendIfSet(out, "Resent-Date:", m.resentDate);
-    AppendField(out, "Subject:", m.subject);
-    AppendIfSet(out, "Date:", m.date);
-    if (m.priority != 0) {
-        AppendField(out, "X-Priority:", std::to_string(m.priority));
-    }
-    if (m.read && m.status.find('R') == std::string::npos) {
-        AppendField(out, "Status:", "R" + m.status);
-    } else {
-        AppendIfSet(out, "Status:", m.status);
-    }
-    for (const std::string& line : m.otherHeaders) {
-        AppendClean(out, line);
-        out.push_back('\n');
-    }
-    for (const AttachmentEntry& a : m.attachments) {
-        AppendField(out, "X-Marlo-Attachment-File:", AttachmentLinkValue(a.path, mailboxDir));
-    }
-    if (m.decoded) {
-        out.append("X-Marlo-Decorded:1\n");
-    }
-    if (m.replied) {
-        out.append("X-Marlo-Reply:1\n");
-    }
-    if (m.encoding != 0) {
-        AppendField(out, "X-Marlo-Encoding:", std::to_string(m.encoding));
-    }
+    AppendStoredHeader(m, mailboxDir, out);
     out.push_back('\n');
 }
 

@@ -7,9 +7,9 @@
 #include "StoreTestHost.h"
 #include "TestSupport.h"
 #include "common/IniFile.h"
+#include "message/MailMessage.h"
 #include "store/FolderStat.h"
 #include "store/MailFolder.h"
-#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 
 namespace corvina {
@@ -88,6 +88,17 @@ TEST(MailboxLoad, SummaryFieldsAndTheNameTable) {
     EXPECT_EQ(m.otherHeaders[0], "Received: from a by b");
     EXPECT_EQ(m.otherHeaders[1], "Reply-To: r@example.org");
     EXPECT_EQ(m.otherHeaders[3], "X-Marlo-ReplyFolder:Work\\Old");
+}
+
+// A priority is 1 to 5 whatever the file says, and an empty attachment
+// link names no file (not the attachment directory itself).
+TEST(MailboxLoad, ValuesOutsideTheirRange) {
+    Box box;
+    ASSERT_TRUE(box.Load(ReadFileBytes(test::DataPath("store/out-of-range-values.mbx"))));
+    ASSERT_EQ(box.folder.messages.size(), 3u);
+    EXPECT_EQ(box.At(0).priority, 5);
+    EXPECT_EQ(box.At(1).priority, 3);
+    EXPECT_TRUE(box.At(2).attachments.empty());
 }
 
 TEST(MailboxLoad, ContentTypeBoundaryOnlyAsFirstParameterOfMultipart) {

@@ -9,9 +9,9 @@
 #include "StoreTestMail.h"
 #include "TestSupport.h"
 #include "common/BufferedFile.h"
+#include "message/MailMessage.h"
 #include "store/FolderStat.h"
 #include "store/MailFolder.h"
-#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 
 namespace corvina {
@@ -91,6 +91,18 @@ TEST(WriteMessage, HeaderBlockOrderAndStoreLines) {
               "\r\n..\r\n.x\r\n.\r\n");
     EXPECT_EQ(m.offset, 0);
     EXPECT_FALSE(m.dirty);
+}
+
+// Two To lines are one list of addresses: a rewrite keeps both.
+TEST(SaveFolder, RewriteKeepsTheAddressesOfRepeatedToLines) {
+    Box box;
+    ASSERT_TRUE(box.Load(ReadFileBytes(test::DataPath("store/two-to-lines.mbx"))));
+    box.At(0).dirty = true;
+    box.folder.modified = true;
+    ASSERT_TRUE(SaveFolder(box.folder, false, box.context));
+    EXPECT_NE(ReadFileBytes(box.folder.path).find("\r\nTo:bob@example.org, carol@example.org\r\n"),
+              std::string::npos)
+        << ReadFileBytes(box.folder.path);
 }
 
 TEST(SaveFolder, RoundTripKeepsEveryField) {

@@ -9,14 +9,14 @@
 #include "message/Base64.h"
 #include "message/HeaderUnfold.h"
 #include "message/HeaderWords.h"
+#include "message/MailMessage.h"
 #include "message/QuotedPrintable.h"
-#include "message/StoreLines.h"
+#include "message/StoredForm.h"
 #include "message/mime/AttachmentFile.h"
 #include "message/mime/MessageOptions.h"
 #include "message/mime/MimeParameters.h"
 #include "message/mime/MimeTypeTable.h"
 #include "message/mime/SecondStageDecode.h"
-#include "message/MailMessage.h"
 
 namespace corvina {
 
@@ -87,17 +87,6 @@ bool IsMboxEnvelopeLine(std::string_view text) {
     return next == std::string_view::npos || text[next] != ':';
 }
 
-// "<a> <b> <c>": from the first "<" (or the last for References) to the
-// last ">"; the trimmed value when there are no brackets.
-std::string ReferenceValue(std::string_view value, bool lastOpening) {
-    std::size_t open = lastOpening ? value.rfind('<') : value.find('<');
-    std::size_t close = value.rfind('>');
-    if (open == std::string_view::npos || close == std::string_view::npos || close < open) {
-        return std::string(Trim(value));
-    }
-    return std::string(value.substr(open, close - open + 1));
-}
-
 // Whether a plain (not encoded) body in `charset` must be converted into
 // W: on 932 only UTF-8 and EUC-JP (JIS was converted on receipt), elsewhere
 // any known charset that is not W itself.
@@ -132,15 +121,14 @@ public:
           result_(result),
           cp_(options.codePage ? *options.codePage : CodePage::Working()),
           types_(options.types ? *options.types : BuiltInMimeTypes()),
-          attachDir_(options.AttachmentDirectory()) {}
+          attachDir_(options.AttachmentDirectory()),
+          fields_(options.mailboxDirectory, cp_, options.trustStoreLines) {}
 
     void Run(std::string_view text);
 
 private:
     void HeaderLine(const std::string& line);
     void ContentTypeLine(std::string_view value);
-    void PriorityLine(std::string_view line);
-    void AppendAddressField(std::string& field, std::string_view value);
 
     void AddShownLine(std::string_view line);
     void AddShownText(std::string_view text);
@@ -167,23 +155,11 @@ private:
 
     std::string_view text_;
     std::vector<std::string> boundaries_;
+    StoredFieldReader fields_;
     bool toSplit_ = false;
-    bool priorityFixed_ = false;
     std::string bodyCharset_;
     bool limitHit_ = false;
 };
-
-void Parser::AppendAddressField(std::string& field, std::string_view value) {
-    while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) {
-        value.remove_prefix(1);
-    }
-    if (field.empty()) {
-        field = value;
-    } else if (value != field) {
-        field += ", ";
-        field += value;
-    }
-}
 
 void Parser::ContentTypeLine(std::string_view value) {
     MimeTypeName name = ParseContentTypeValue(value);
@@ -214,114 +190,34 @@ void Parser::ContentTypeLine(std::string_view value) {
     }
 }
 
-void Parser::PriorityLine(std::string_view line) {
-    if (priorityFixed_) {
+void Parser::HeaderLine(const std::string& line) {
+    const StoredName name = ClassifyStoredLine(line);
+    const std::size_t linked = message_.attachments.size();
+    const bool keep = fields_.Apply(name, line, message_);
+    if (!fields_.Reads(name.field)) {
         return;
     }
-    std::string value = ToUpperAscii(ValueAfterColon(line));
-    if (value.find("HIGH") != std::string::npos) {
-        message_.priority = 1;
-    } else if (value.find("LOW") != std::string::npos) {
-        message_.priority = 5;
-    } else {
-        int number = AtoI(value);
-        if (number <= 0) {
-            message_.priority = 3;
-        } else {
-            message_.priority = number > 5 ? 5 : number;
-            priorityFixed_ = true;
-        }
+    if (keep) {
+        message_.AddOtherHeader(line);
     }
-}
-
-void Parser::HeaderLine(const std::string& line) {
-    std::string_view l = line;
-    if (IsStoreLine(l)) {
-        if (!options_.trustStoreLines) {
-            return;  // a sender may not set the store's own lines
-        }
-        std::string_view value = ValueAfterColon(l);
-        if (StartsWithNoCase(l, "X-MARLO-ATTACHMENT-FILE:")) {
-            if (!value.empty()) {
-                AttachmentEntry entry;
-                entry.path = AttachmentLinkPath(value, options_.mailboxDirectory, cp_);
-                TypeAttachmentByFileName(entry, types_);
-                message_.attachments.push_back(std::move(entry));
+    switch (name.field) {
+        case StoredField::From:
+            if (!options_.ownAddress.empty() &&
+                EqualNoCase(AddressOf(message_.from), options_.ownAddress)) {
+                message_.read = true;
+            }
+            break;
+        case StoredField::AttachmentFile:
+            for (std::size_t i = linked; i < message_.attachments.size(); ++i) {
+                TypeAttachmentByFileName(message_.attachments[i], types_);
             }
             result_.storedAttachments = true;
-        } else if (StartsWithNoCase(l, "X-MARLO-REPLY:")) {
-            message_.replied = true;
-        } else if (StartsWithNoCase(l, "X-MARLO-DECORDED:")) {
-            message_.decoded = true;
-        } else {
-            message_.encoding = AtoI(value);
-        }
-        return;
-    }
-    if (StartsWithNoCase(l, "FROM:")) {
-        message_.from = ValueAfterColon(l);
-        if (!options_.ownAddress.empty() &&
-            EqualNoCase(AddressOf(message_.from), options_.ownAddress)) {
-            message_.read = true;
-        }
-    } else if (StartsWithNoCase(l, "TO:")) {
-        AppendAddressField(message_.to, l.substr(3));
-    } else if (StartsWithNoCase(l, "CC:")) {
-        AppendAddressField(message_.cc, l.substr(3));
-    } else if (StartsWithNoCase(l, "SUBJECT:")) {
-        message_.subject = ValueAfterColon(l);
-    } else if (StartsWithNoCase(l, "DATE:")) {
-        message_.date = ValueAfterColon(l);
-    } else if (StartsWithNoCase(l, "STATUS:")) {
-        // The store's read and sent marks: a sender (or another program's
-        // mailbox) does not set them, so mail from outside arrives unread.
-        if (options_.trustStoreLines) {
-            message_.status = ValueAfterColon(l);
-        }
-    } else if (StartsWithNoCase(l, "BCC:")) {
-        message_.bcc = ValueAfterColon(l);
-    } else if (StartsWithNoCase(l, "REPLY-TO:")) {
-        message_.replyTo = ValueAfterColon(l);
-        message_.AddOtherHeader(l);
-    } else if (StartsWithNoCase(l, "RESENT-")) {
-        message_.hasResent = true;
-        std::string_view rest = l.substr(7);
-        if (StartsWithNoCase(rest, "FROM:")) {
-            message_.resentFrom = ValueAfterColon(rest);
-        } else if (StartsWithNoCase(rest, "TO:")) {
-            message_.resentTo = ValueAfterColon(rest);
-        } else if (StartsWithNoCase(rest, "DATE:")) {
-            message_.resentDate = ValueAfterColon(rest);
-        } else if (StartsWithNoCase(rest, "CC:")) {
-            message_.resentCc = ValueAfterColon(rest);
-        } else if (StartsWithNoCase(rest, "BCC:")) {
-            message_.resentBcc = ValueAfterColon(rest);
-        } else if (StartsWithNoCase(rest, "REPLY-TO:")) {
-            message_.resentReplyTo = ValueAfterColon(rest);
-            message_.AddOtherHeader(l);
-        } else {
-            message_.AddOtherHeader(l);
-        }
-    } else if (FindNoCase(l, "Priority:") != std::string_view::npos) {
-        PriorityLine(l);
-        if (!StartsWithNoCase(l, "X-PRIORITY:")) {
-            message_.AddOtherHeader(l);
-        }
-    } else {
-        message_.AddOtherHeader(l);
-        if (StartsWithNoCase(l, "CONTENT-TYPE:")) {
-            ContentTypeLine(l.substr(13));
-        } else if (StartsWithNoCase(l, "CONTENT-TRANSFER-ENCODING:")) {
-            message_.transferEncoding = ValueAfterColon(l);
-        } else if (StartsWithNoCase(l, "MESSAGE-ID:")) {
-            message_.messageId = ValueAfterColon(l);
-        } else if (StartsWithNoCase(l, "IN-REPLY-TO:")) {
-            if (message_.parentReference.empty()) {
-                message_.parentReference = ReferenceValue(ValueAfterColon(l), false);
-            }
-        } else if (StartsWithNoCase(l, "REFERENCES:")) {
-            message_.parentReference = ReferenceValue(ValueAfterColon(l), true);
-        }
+            break;
+        case StoredField::ContentType:
+            ContentTypeLine(std::string_view(line).substr(name.valueStart));
+            break;
+        default:
+            break;
     }
 }
 

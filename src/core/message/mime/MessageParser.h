@@ -42,8 +42,8 @@ struct ParseOptions {
     bool autoWrap = false;   // the AutoWrap setting
     LineBreakSets breakSets;
     // True only for the program's own mailbox files and its own serialised
-    // copies: then the store lines X-Marlo-Attachment-File, -Decorded,
-    // -Reply and -Encoding and the Status line are read. In text from
+    // copies: then the store's own lines (attachment links, decoded and
+    // replied flags, encoding number) and the Status line are read. In text from
     // outside they are dropped, so a sender cannot link a local file to a
     // message nor mark it read.
     bool trustStoreLines = false;
@@ -55,7 +55,7 @@ struct ParseOptions {
 struct ParseResult {
     bool charsetJis = false;         // the charset flag: ISO-2022-JP declared
     bool charsetDeclared = false;    // a text body or part names a charset other than US-ASCII
-    bool storedAttachments = false;  // X-Marlo-Attachment-File lines were read
+    bool storedAttachments = false;  // stored attachment link lines were read
     bool limitReached = false;       // depth or part limit hit
     int partCount = 0;               // MIME parts walked
     std::vector<std::filesystem::path> createdFiles;  // files this parse wrote

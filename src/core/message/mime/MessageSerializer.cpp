@@ -1,67 +1,15 @@
 #include <cstdio>
 
 #include "common/Bytes.h"
-#include "message/mime/MessageParser.h"
 #include "message/MailMessage.h"
+#include "message/StoredForm.h"
+#include "message/mime/MessageParser.h"
 
 namespace corvina {
 
-namespace {
-
-// The copy is read back trusting its store lines, so a line break inside
-// a value must not start a line of its own: it is written as a blank.
-void AddLine(std::string& out, std::string_view name, std::string_view value) {
-    out.append(name);
-    for (char c : value) {
-        out += c == '\r' || c == '\n' ? ' ' : c;
-    }
-    out += '\n';
-}
-
-void AddIfSet(std::string& out, std::string_view name, std::string_view value) {
-    if (!value.empty()) {
-        AddLine(out, name, value);
-    }
-}
-
-}  // namespace
-
 std::string SerializeMessage(const MailMessage& m, const std::filesystem::path& mailboxDirectory) {
     std::string out;
-    AddLine(out, "From:", m.from);
-    AddLine(out, "To:", m.to);
-    AddIfSet(out, "Cc:", m.cc);
-    AddIfSet(out, "Bcc:", m.bcc);
-    AddIfSet(out, "Resent-From:", m.resentFrom);
-    AddIfSet(out, "Resent-To:", m.resentTo);
-    AddIfSet(out, "Resent-Cc:", m.resentCc);
-    AddIfSet(out, "Resent-Bcc:", m.resentBcc);
-    AddIfSet(out, "Resent-Date:", m.resentDate);
-    AddLine(out, "Subject:", m.subject);
-    AddIfSet(out, "Date:", m.date);
-    if (m.priority != 0) {
-        AddLine(out, "X-Priority:", std::to_string(m.priority));
-    }
-    std::string status = m.status;
-    if (m.read && status.find('R') == std::string::npos) {
-        status = "R" + status;
-    }
-    AddIfSet(out, "Status:", status);
-    for (const std::string& line : m.otherHeaders) {
-        AddLine(out, "", line);
-    }
-    for (const AttachmentEntry& a : m.attachments) {
-        AddLine(out, "X-Marlo-Attachment-File:", AttachmentLinkValue(a.path, mailboxDirectory));
-    }
-    if (m.decoded) {
-        out += "X-Marlo-Decorded:1\n";
-    }
-    if (m.replied) {
-        out += "X-Marlo-Reply:1\n";
-    }
-    if (m.encoding != 0) {
-        AddLine(out, "X-Marlo-Encoding:", std::to_string(m.encoding));
-    }
+    AppendStoredHeader(m, mailboxDirectory, out);
     out += '\n';
     for (const MessageLine& line : m.bodyLines) {
         std::string_view text = line.Text();

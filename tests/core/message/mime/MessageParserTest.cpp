@@ -341,6 +341,50 @@ TEST(AttachmentLink, LoaderAndParserReadOneFileAndWriteItBack) {
     }
 }
 
+// The mailbox loader and the parser read every stored field of one file
+// alike.
+TEST(StoredForm, LoaderAndParserReadEveryFieldAlike) {
+    MimeFixture fx;
+    fx.options.trustStoreLines = true;
+    const std::string file = ReadFileBytes(DataPath("store/every-stored-field.mbx"));
+    MailMessage parsed;
+    fx.Parse(parsed, file);
+    MailboxLineReader reader(file.data(), file.data() + file.size());
+    MailMessage loaded;
+    ASSERT_TRUE(ReadMessageHeader(reader, loaded, fx.dir.Path(), HeaderPass::Index));
+    auto fields = [](const MailMessage& m) {
+        Lines out = {m.from,
+                     m.to,
+                     m.cc,
+                     m.bcc,
+                     m.resentFrom,
+                     m.resentTo,
+                     m.resentCc,
+                     m.resentBcc,
+                     m.resentDate,
+                     m.resentReplyTo,
+                     m.subject,
+                     m.date,
+                     m.replyTo,
+                     m.status,
+                     m.messageId,
+                     m.parentReference,
+                     m.contentType,
+                     m.contentSubtype,
+                     m.transferEncoding};
+        for (int flag :
+             {m.priority, int{m.hasResent}, int{m.decoded}, int{m.replied}, m.encoding}) {
+            out.push_back(std::to_string(flag));
+        }
+        for (const AttachmentEntry& a : m.attachments) {
+            out.push_back(a.path.string());
+        }
+        return out;
+    };
+    EXPECT_EQ(fields(loaded), fields(parsed));
+    EXPECT_EQ(loaded.otherHeaderCount, static_cast<int>(parsed.otherHeaders.size()));
+}
+
 TEST(ParseMessage, DepthAndPartLimitsLeaveTheRestAsText) {
     MimeFixture fx;
     std::string text = "Content-Type: multipart/mixed; boundary=b0\n\n--b0\n";
