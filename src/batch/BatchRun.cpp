@@ -12,9 +12,10 @@
 #include "app/PasswordScrambler.h"
 #include "app/ProfileSelection.h"
 #include "app/SettingsLoader.h"
-#include "batch/TerminalAppHost.h"
 #include "batch/BatchCommands.h"
 #include "batch/BatchOptions.h"
+#include "batch/TerminalInput.h"
+#include "batch/TerminalPrompt.h"
 #include "common/CodePage.h"
 #include "message/mime/MessageOptions.h"
 #include "platform/ConfigStore.h"
@@ -158,12 +159,12 @@ int RunBatchCommand(const BatchOptions& givenOptions, BatchStreams streams) {
         return SetPassword(options, streams, store, profile);
     }
 
-    TerminalAppHost appHost(streams.in, streams.err);
+    TerminalPrompt prompt(streams.in, streams.err);
     LoadContext context;
     context.enterHomeDirectory = false;
     context.buildMimeTypes = MimeTypesLoader(store);
     std::string why;
-    if (!LoadSettings(store, appHost, context, state, &why)) {
+    if (!LoadSettings(store, prompt, context, state, &why)) {
         std::fprintf(streams.err, "corvina: %s; nothing was done\n", why.c_str());
         return 1;
     }

@@ -9,7 +9,6 @@
 
 namespace corvina {
 
-class AppHost;
 struct BatchOptions;
 
 struct BatchStreams {

@@ -7,10 +7,10 @@
 #include <unordered_map>
 
 #include "addressbook/AddressBook.h"
-#include "addressbook/AddressBookHost.h"
 #include "app/AppState.h"
 #include "batch/BatchOptions.h"
 #include "batch/BatchRun.h"
+#include "batch/TerminalPrompt.h"
 #include "compose/RecipientGroups.h"
 #include "message/MailMessage.h"
 #include "message/mime/MessageOptions.h"
@@ -48,23 +48,6 @@ bool HasNoFile(const MailFolder& folder) {
     std::error_code ec;
     return !std::filesystem::exists(folder.path, ec) && !ec;
 }
-
-// No one to ask: questions are answered No and shown on stderr.
-class TerminalBookHost : public AddressBookHost {
-public:
-    explicit TerminalBookHost(std::FILE* err) : err_(err) {}
-    bool AskYesNo(std::string_view text) override {
-        std::fprintf(err_, "corvina: %.*s (answered No)\n", static_cast<int>(text.size()),
-                     text.data());
-        return false;
-    }
-    void Notify(std::string_view text) override {
-        std::fprintf(err_, "corvina: %.*s\n", static_cast<int>(text.size()), text.data());
-    }
-
-private:
-    std::FILE* err_;
-};
 
 int Export(const BatchOptions& options, const BatchStreams& streams, AppState& state,
            FolderTree& tree, const MimeTypeTable& types) {
@@ -133,8 +116,8 @@ int Export(const BatchOptions& options, const BatchStreams& streams, AppState& s
 }
 
 int Addresses(const BatchOptions& options, const BatchStreams& streams, AppState& state) {
-    TerminalBookHost host(streams.err);
-    AddressBook book(AddressBook::DirectoryUnder(state.homeDirectory), &host);
+    TerminalPrompt prompt(streams.in, streams.err);
+    AddressBook book(AddressBook::DirectoryUnder(state.homeDirectory), &prompt);
     book.LoadGroups();
     bool found = options.group.empty();
     const AddressGroup* wanted = found ? nullptr : book.FindGroup(options.group);
@@ -158,8 +141,8 @@ int Addresses(const BatchOptions& options, const BatchStreams& streams, AppState
 }
 
 int AddAddress(const BatchOptions& options, const BatchStreams& streams, AppState& state) {
-    TerminalBookHost host(streams.err);
-    AddressBook book(AddressBook::DirectoryUnder(state.homeDirectory), &host);
+    TerminalPrompt prompt(streams.in, streams.err);
+    AddressBook book(AddressBook::DirectoryUnder(state.homeDirectory), &prompt);
     if (!book.Open()) {
         return Fail(streams, "the address book folder " +
                                  AddressBook::DirectoryUnder(state.homeDirectory).string() +

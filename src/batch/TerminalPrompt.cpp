@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "batch/TerminalAppHost.h"
+#include "batch/TerminalInput.h"
 
 namespace corvina {
 
@@ -38,6 +38,23 @@ std::vector<Choice> ChoicesOf(ConfirmButtons buttons) {
     return {};
 }
 
+const char* LabelOf(const std::vector<Choice>& choices, ConfirmAnswer answer) {
+    for (const Choice& c : choices) {
+        if (c.answer == answer)
+            return c.label;
+    }
+    return "Cancel";
+}
+
+// A box on one line, led by its caption; a box without one by the
+// program's name, as its other messages on the error stream are.
+std::string BoxText(std::string_view caption, std::string_view text) {
+    std::string line(caption.empty() ? std::string_view("corvina") : caption);
+    line += ": ";
+    line += text;
+    return line;
+}
+
 }  // namespace
 
 ConfirmAnswer TerminalPrompt::CautiousAnswer(ConfirmButtons buttons) {
@@ -52,23 +69,33 @@ ConfirmAnswer TerminalPrompt::CautiousAnswer(ConfirmButtons buttons) {
 }
 
 ConfirmAnswer TerminalPrompt::Ask(const Question& question) {
+    const std::string boxText = BoxText(question.caption, question.text);
     const ConfirmAnswer cautious = CautiousAnswer(question.buttons);
-    if (!IsTerminal(in_) || question.buttons == ConfirmButtons::Ok) {
-        std::fprintf(out_, "%s\n", question.text.c_str());
+    if (question.buttons == ConfirmButtons::Ok) {
+        std::fprintf(out_, "%s\n", boxText.c_str());
         std::fflush(out_);
         return cautious;
     }
     const std::vector<Choice> choices = ChoicesOf(question.buttons);
+    if (!IsTerminal(in_)) {
+        std::fprintf(out_, "%s (answered %s: nobody at a terminal)\n", boxText.c_str(),
+                     LabelOf(choices, cautious));
+        std::fflush(out_);
+        return cautious;
+    }
+    // "[y/N]": the keys, the one Enter gives in capitals.
     std::string menu;
     for (const Choice& c : choices) {
         if (!menu.empty())
-            menu += ", ";
-        menu += c.key;
-        menu += '=';
-        menu += c.label;
+            menu += '/';
+        const bool preset = c.answer == question.preset;
+        menu += preset ? static_cast<char>(std::toupper(static_cast<unsigned char>(c.key))) : c.key;
+        if (std::tolower(static_cast<unsigned char>(c.label[0])) != c.key) {
+            menu += '=';
+            menu += c.label;
+        }
     }
-    std::fprintf(out_, "%s: %s [%s] ", question.caption.c_str(), question.text.c_str(),
-                 menu.c_str());
+    std::fprintf(out_, "%s [%s] ", boxText.c_str(), menu.c_str());
     std::fflush(out_);
     std::optional<std::string> line = ReadInputLine(in_, out_, false);
     if (!line)
@@ -84,7 +111,7 @@ ConfirmAnswer TerminalPrompt::Ask(const Question& question) {
 }
 
 void TerminalPrompt::Notify(std::string_view text, std::string_view caption) {
-    std::fprintf(out_, "corvina: %.*s\n", static_cast<int>(text.size()), text.data());
+    std::fprintf(out_, "%s\n", BoxText(caption, text).c_str());
     std::fflush(out_);
 }
 

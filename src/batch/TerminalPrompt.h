@@ -1,10 +1,12 @@
 #pragma once
 // The user's side of a run without windows. At a terminal every question
 // is asked there; with input from a file or a pipe a question is written
-// out and takes the cautious answer (nothing is deleted or overwritten on a
-// guess), and notices go to the error stream. A password is read without
-// echo at a terminal, and still read as a line from a pipe so a script can
-// give it.
+// out with the cautious answer it takes (nothing is deleted or overwritten
+// on a guess), a text or a file is never taken from it, and notices go to
+// the error stream. A password is read without echo at a terminal, and
+// still read as a line from a pipe so a script can give it. A box shows as
+// "<caption>: <text>"; Enter gives the box's preset answer and, for a text,
+// takes what was filled in.
 
 #include <cstdio>
 

@@ -5,10 +5,10 @@
 #include <set>
 #include <system_error>
 
-#include "addressbook/AddressBookHost.h"
 #include "common/AtomicFile.h"
 #include "common/CaseFold.h"
 #include "common/StringTable.h"
+#include "common/UserPrompt.h"
 #include "platform/ConfigStore.h"
 
 namespace corvina {
@@ -28,6 +28,20 @@ std::string FirstLineNickname(const std::filesystem::path& path) {
     }
     std::fclose(f);
     return AddressGroup::NicknameOfLine(first);
+}
+
+// The address book's questions change or delete entries: without a user,
+// or on Enter, nothing is changed.
+bool SaysYes(UserPrompt* prompt, int stringId) {
+    return prompt != nullptr && AskById(*prompt, stringId, ConfirmButtons::YesNo,
+                                        ConfirmAnswer::No) == ConfirmAnswer::Yes;
+}
+
+// A notice; the dialog that caused it stays open.
+void Tell(UserPrompt* prompt, std::string_view text) {
+    if (prompt != nullptr) {
+        prompt->Notify(text, kMessageCaption);
+    }
 }
 
 }  // namespace
@@ -140,9 +154,7 @@ bool AddressBook::CheckNickname(std::string_view nickname, const NicknameMatch& 
     if (!found || (found->group == self.group && found->entry == self.entry)) {
         return true;
     }
-    if (host_) {
-        host_->Notify(LoadString(kNicknameExistsText));
-    }
+    Tell(prompt_, LoadString(kNicknameExistsText));
     return false;
 }
 
@@ -175,7 +187,7 @@ AddressBook::AddResult AddressBook::AddAddress(std::string_view groupName,
     const CaseFold fold;
     for (AddressEntry& existing : group->entries) {
         if (!existing.deleted && fold.Equal(existing.address, entry.address)) {
-            if (!host_ || !host_->AskYesNo(LoadString(kAddressExistsQuestion))) {
+            if (!SaysYes(prompt_, kAddressExistsQuestion)) {
                 return AddResult::kKept;
             }
             existing.address = entry.address;
@@ -201,9 +213,7 @@ bool AddressBook::CheckEntry(const AddressEntry& entry) {
     if (problem.empty()) {
         return true;
     }
-    if (host_) {
-        host_->Notify(problem);
-    }
+    Tell(prompt_, problem);
     return false;
 }
 
@@ -212,9 +222,7 @@ bool AddressBook::CheckGroupNickname(std::string_view nickname) {
     if (problem.empty()) {
         return true;
     }
-    if (host_) {
-        host_->Notify(problem);
-    }
+    Tell(prompt_, problem);
     return false;
 }
 
@@ -285,7 +293,7 @@ bool AddressBook::DeleteSelected(AddressGroup* shown, const std::vector<AddressE
     if (entries.empty() && groupNames.empty()) {
         return false;
     }
-    if (!host_ || !host_->AskYesNo(LoadString(kAddressDeleteQuestion))) {
+    if (!SaysYes(prompt_, kAddressDeleteQuestion)) {
         return false;
     }
     bool groupDeleted = false;

@@ -16,8 +16,8 @@
 
 namespace corvina {
 
-class AddressBookHost;
 class ConfigStore;
+class UserPrompt;
 
 inline constexpr std::string_view kDefaultGroupName = "!Default";
 
@@ -43,8 +43,10 @@ class AddressBook {
 public:
     enum class AddResult { kAdded, kOverwritten, kKept, kFailed };
 
-    AddressBook(std::filesystem::path directory, AddressBookHost* host)
-        : directory_(std::move(directory)), host_(host) {}
+    // `prompt` asks the questions and gives the notices; without one every
+    // question is answered No and notices are dropped.
+    AddressBook(std::filesystem::path directory, UserPrompt* prompt)
+        : directory_(std::move(directory)), prompt_(prompt) {}
 
     // home / "AddrBook".
     static std::filesystem::path DirectoryUnder(const std::filesystem::path& home);
@@ -81,7 +83,7 @@ public:
     // null), or nothing for a new item.
     bool CheckNickname(std::string_view nickname, const NicknameMatch& self = {});
 
-    // Whether the entry can be kept in a group file; otherwise the host is
+    // Whether the entry can be kept in a group file; otherwise the user is
     // told why (AddressGroup::EntryProblem) and false returned, so the
     // dialog stays open.
     bool CheckEntry(const AddressEntry& entry);
@@ -91,20 +93,20 @@ public:
     // mail address (ignoring case) is overwritten only when the user says
     // Yes to "The mail address already exists...". The group is marked
     // changed, not saved. An entry that fails CheckEntry is refused
-    // (kFailed, the host told why).
+    // (kFailed, the user told why).
     AddResult AddAddress(std::string_view groupName, const AddressEntry& entry,
                          AddressGroup** target = nullptr);
 
     // New group: a listed group only gets the new nickname; otherwise its
     // file is created with the line "(nickname)". The list is reloaded.
     // Returns the group, or nullptr for a name that cannot be a file name, a
-    // nickname the group line cannot hold (the host is told why) or a file
+    // nickname the group line cannot hold (the user is told why) or a file
     // that cannot be created.
     AddressGroup* NewGroup(std::string_view name, std::string_view nickname);
 
     // Properties of a group: a new name renames its file (first saving any
     // pending change). False when the name is taken, the nickname cannot be
-    // held (the host is told why) or the move fails.
+    // held (the user is told why) or the move fails.
     bool RenameGroup(AddressGroup& group, std::string_view newName, std::string_view nickname);
 
     // Delete: asks "Are you sure you want to delete the selected item";
@@ -127,7 +129,7 @@ private:
     bool CheckGroupNickname(std::string_view nickname);
 
     std::filesystem::path directory_;
-    AddressBookHost* host_;
+    UserPrompt* prompt_;
     std::vector<std::unique_ptr<AddressGroup>> groups_;
 };
 

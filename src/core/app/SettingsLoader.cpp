@@ -4,10 +4,10 @@
 #include <cstring>
 #include <system_error>
 
-#include "app/AppHost.h"
 #include "app/AppState.h"
 #include "app/ProfileSelection.h"
 #include "common/CodePage.h"
+#include "common/UserPrompt.h"
 #include "platform/ConfigStore.h"
 #include "platform/Paths.h"
 
@@ -74,14 +74,14 @@ std::string ResolveTyped(const std::string& typed) {
 
 }  // namespace
 
-bool VerifyLocalPassword(AppHost& host, const std::string& expected) {
+bool VerifyLocalPassword(UserPrompt& prompt, const std::string& expected) {
     for (;;) {
-        std::optional<std::string> typed = host.AskPassword();
+        std::optional<std::string> typed = prompt.AskPassword(kPasswordDialogTitle, "");
         if (!typed)
             return false;
         if (*typed == expected)
             return true;
-        host.ShowMessage(kWrongPassword);
+        NotifyById(prompt, kWrongPassword);
     }
 }
 
@@ -91,25 +91,27 @@ std::string WithTrailingSeparator(std::string text) {
     return text;
 }
 
-std::optional<std::string> AskHomeDirectory(AppHost& host, const std::string& suggestion) {
+std::optional<std::string> AskHomeDirectory(UserPrompt& prompt, const std::string& suggestion) {
     std::string prefill = suggestion;
     for (;;) {
-        std::optional<std::string> answer = host.AskHomeDirectory(prefill);
+        std::optional<std::string> answer =
+            prompt.AskText(kHomeDialogTitle, kHomeDialogPrompt, prefill);
         if (!answer)
             return std::nullopt;
         std::string text = ResolveTyped(*answer);
         if (text.empty()) {
-            host.ShowMessage(kCannotCreateDirectory);
+            NotifyById(prompt, kCannotCreateDirectory);
             continue;
         }
         prefill = text;
         std::error_code ec;
         if (std::filesystem::exists(std::filesystem::path(text) / "User0" / "InBox.mbx", ec) &&
-            !host.AskYesNo(kFolderUsedByOtherUser)) {
+            AskById(prompt, kFolderUsedByOtherUser, ConfirmButtons::YesNo, ConfirmAnswer::No) !=
+                ConfirmAnswer::Yes) {
             continue;
         }
         if (!CreateDirectoryPath(text)) {
-            host.ShowMessage(kCannotCreateDirectory);
+            NotifyById(prompt, kCannotCreateDirectory);
             continue;
         }
         return text;
@@ -125,8 +127,8 @@ int LoadWorkingCodePage(const ConfigStore& store, int systemCodePage, Settings& 
     return CodePage::Working().Id();
 }
 
-bool LoadSettings(ConfigStore& store, AppHost& host, const LoadContext& context, AppState& state,
-                  std::string* why) {
+bool LoadSettings(ConfigStore& store, UserPrompt& prompt, const LoadContext& context,
+                  AppState& state, std::string* why) {
     auto fail = [&](std::string text) {
         if (why)
             *why = std::move(text);
@@ -145,7 +147,7 @@ bool LoadSettings(ConfigStore& store, AppHost& host, const LoadContext& context,
     LoadWorkingCodePage(store, defaults.systemCodePage, settings);
 
     LoadSettingPhase(store, SettingPhase::kPassword, defaults, settings);
-    if (!settings.localPass.empty() && !VerifyLocalPassword(host, settings.localPass))
+    if (!settings.localPass.empty() && !VerifyLocalPassword(prompt, settings.localPass))
         return fail(
             "the local password (LocalPass) was not given or not right; give it as the first "
             "line of standard input, or run at a terminal to be asked");
@@ -162,10 +164,10 @@ bool LoadSettings(ConfigStore& store, AppHost& host, const LoadContext& context,
     if (!UsableHome(settings.homeDir, context.enterHomeDirectory)) {
         std::string prefill = WithTrailingSeparator(candidate.string());
         if (!settings.homeDir.empty()) {
-            host.ShowMessage(kCannotCreateDirectory);
+            NotifyById(prompt, kCannotCreateDirectory);
             prefill = WithTrailingSeparator(settings.homeDir);
         }
-        std::optional<std::string> chosen = AskHomeDirectory(host, prefill);
+        std::optional<std::string> chosen = AskHomeDirectory(prompt, prefill);
         if (!chosen && settings.homeDir.empty())
             return fail(
                 "no home folder is set, the folder below which all mail lives; add a "

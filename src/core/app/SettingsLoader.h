@@ -14,9 +14,14 @@
 
 namespace corvina {
 
-class AppHost;
 class ConfigStore;
+class UserPrompt;
 struct AppState;
+
+// The titles and the text of the start-up questions.
+inline constexpr const char* kPasswordDialogTitle = "Password Input";
+inline constexpr const char* kHomeDialogTitle = "Home Folder";
+inline constexpr const char* kHomeDialogPrompt = "Specify the folder name as the root mailbox.";
 
 struct LoadContext {
     // Proposed at a first start; empty = CandidateHomeDir() of the platform.
@@ -52,19 +57,19 @@ int LoadWorkingCodePage(const ConfigStore& store, int systemCodePage, Settings& 
 // nothing has been written then, except a home directory the user accepted.
 // `why`, when given, then says what went wrong and what to do, naming the
 // settings file and the folder.
-bool LoadSettings(ConfigStore& store, AppHost& host, const LoadContext& context, AppState& state,
-                  std::string* why = nullptr);
+bool LoadSettings(ConfigStore& store, UserPrompt& prompt, const LoadContext& context,
+                  AppState& state, std::string* why = nullptr);
 
 // The "Home Folder" question until an acceptable answer or Cancel: the
 // answer gets a trailing "/", a directory whose User0 already holds an
 // InBox.mbx needs a Yes, and every missing directory is created. Returns
 // the accepted text (absolute, ending in "/").
-std::optional<std::string> AskHomeDirectory(AppHost& host, const std::string& suggestion);
+std::optional<std::string> AskHomeDirectory(UserPrompt& prompt, const std::string& suggestion);
 
 // The "Password Input" question until the typed text equals `expected`
 // ("Wrong password!" after each mismatch); false on Cancel. Also for the
 // restore from an icon when PassIcon is set.
-bool VerifyLocalPassword(AppHost& host, const std::string& expected);
+bool VerifyLocalPassword(UserPrompt& prompt, const std::string& expected);
 
 // "dir" -> "dir/"; "" stays "".
 std::string WithTrailingSeparator(std::string text);

@@ -71,7 +71,7 @@ StartPlan PlanStart(const CommandLine& commandLine, int requestedShow, const App
     return plan;
 }
 
-StartResult StartApplication(ConfigStore& store, AppHost& host, SingleInstance& instance,
+StartResult StartApplication(ConfigStore& store, UserPrompt& prompt, SingleInstance& instance,
                              const StartOptions& options, AppState& state) {
     CommandLine commandLine = ParseCommandLine(options.args, options.pathExists);
 
@@ -86,7 +86,7 @@ StartResult StartApplication(ConfigStore& store, AppHost& host, SingleInstance& 
     load.systemCodePage = options.systemCodePage;
     load.editorWrap = options.editorWrap;
     load.showCommand = options.requestedShowCommand;
-    if (!LoadSettings(store, host, load, state)) {
+    if (!LoadSettings(store, prompt, load, state)) {
         return {StartOutcome::kCancelled, std::nullopt};
     }
 

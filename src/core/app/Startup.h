@@ -14,9 +14,9 @@
 
 namespace corvina {
 
-class AppHost;
 class ConfigStore;
 class SingleInstance;
+class UserPrompt;
 struct AccountProfile;
 struct AppState;
 
@@ -84,7 +84,7 @@ struct StartResult {
 
 // The sequence up to the creation of the main window, on a loaded store.
 // Nothing is written when it ends early.
-StartResult StartApplication(ConfigStore& store, AppHost& host, SingleInstance& instance,
+StartResult StartApplication(ConfigStore& store, UserPrompt& prompt, SingleInstance& instance,
                              const StartOptions& options, AppState& state);
 
 }  // namespace corvina

@@ -58,6 +58,14 @@ public:
                                                    std::string_view prompt) = 0;
 };
 
+// The status bar's message pane: a line that needs no answer and stays
+// until the next one replaces it.
+class StatusSink {
+public:
+    virtual ~StatusSink() = default;
+    virtual void ShowStatus(std::string_view text) = 0;
+};
+
 // The same calls with a text of the string table (common/StringTable.h).
 ConfirmAnswer AskById(UserPrompt& prompt, int stringId, ConfirmButtons buttons,
                       ConfirmAnswer preset);

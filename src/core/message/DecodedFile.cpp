@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <system_error>
 
-#include "message/MessageHost.h"
+#include "common/UserPrompt.h"
 #include "message/PrivateFile.h"
 #include "message/Uuencode.h"
 
@@ -41,11 +41,14 @@ bool DecodedFile::Open(const DecodeTarget& target, std::string_view safeName) {
             }
         }
     }
-    if (target.host == nullptr) {
+    if (target.prompt == nullptr) {
         return false;
     }
-    std::optional<std::filesystem::path> chosen =
-        target.host->AskSaveFile(name, target.dialogDirectory);
+    FileChoice choice;
+    choice.purpose = FileChoice::Purpose::Save;
+    choice.startDirectory = target.dialogDirectory;
+    choice.suggestedName = name;
+    std::optional<std::filesystem::path> chosen = target.prompt->ChooseFile(choice);
     if (!chosen || chosen->empty()) {
         return false;
     }

@@ -1,8 +1,8 @@
 #include "message/MessageCode.h"
 
 #include "common/CodePage.h"
+#include "common/UserPrompt.h"
 #include "message/JapaneseCode.h"
-#include "message/MessageHost.h"
 
 namespace corvina {
 
@@ -75,22 +75,25 @@ bool ConvertMessageCode(ConvertibleMessage& message, CodeDirection direction, bo
 }
 
 bool RunCodeConversionCommand(ConvertibleMessage& message, CodeDirection direction,
-                              MessageHost& host, const CodePage& cp) {
+                              UserPrompt& prompt, StatusSink& status, const CodePage& cp) {
     if (ConvertMessageCode(message, direction, false, cp)) {
         return true;
     }
     if (!Converts(direction, cp)) {
         return false;
     }
-    const char* question =
+    Question question;
+    question.buttons = ConfirmButtons::YesNo;
+    question.preset = ConfirmAnswer::No;
+    question.text =
         direction == CodeDirection::EucToSjis
             ? "This may not be EUC text\nDo you want to force to convert skipping error lines?"
             : "This may not be Shift-JIS text\nDo you want to force to convert skipping error "
               "lines?";
-    if (host.AskYesNo(question)) {
+    if (prompt.Ask(question) == ConfirmAnswer::Yes) {
         return ConvertMessageCode(message, direction, true, cp);
     }
-    host.ShowStatus("Conversion Failed!");
+    status.ShowStatus("Conversion Failed!");
     return false;
 }
 

@@ -9,7 +9,8 @@
 namespace corvina {
 
 class CodePage;
-class MessageHost;
+class StatusSink;
+class UserPrompt;
 
 // EucToSjis: EUC-JP into W (Shift_JIS on 932, UTF-8 on 65001).
 // SjisToEuc: Shift_JIS into EUC-JP, on 932 only.
@@ -47,9 +48,10 @@ bool ConvertMessageCode(ConvertibleMessage& message, CodeDirection direction, bo
 bool ConvertMessageCode(ConvertibleMessage& message, CodeDirection direction, bool force);
 
 // The viewer commands "EUC to SJIS" / "SJIS to EUC": tries without force,
-// asks whether to force on failure, reports "Conversion Failed!" in the
-// status bar when the user says No. true when the message was changed.
+// asks whether to force on failure (Yes/No, No preset), reports
+// "Conversion Failed!" in the status bar when the user says No. true when
+// the message was changed.
 bool RunCodeConversionCommand(ConvertibleMessage& message, CodeDirection direction,
-                              MessageHost& host, const CodePage& cp);
+                              UserPrompt& prompt, StatusSink& status, const CodePage& cp);
 
 }  // namespace corvina

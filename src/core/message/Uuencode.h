@@ -7,16 +7,16 @@
 
 namespace corvina {
 
-class MessageHost;
+class UserPrompt;
 
 // Where a decoded file goes: `directory` (empty: none) with the collision
 // names "00_name" ... "ff_name"; when no free name is left or there is no
-// directory, `host` is asked with a save dialog starting in
-// `dialogDirectory` (without a host the decoding gives none).
+// directory, `prompt` is asked with a save dialog starting in
+// `dialogDirectory` (without one the decoding gives none).
 struct DecodeTarget {
     std::filesystem::path directory;
     std::filesystem::path dialogDirectory;
-    MessageHost* host = nullptr;
+    UserPrompt* prompt = nullptr;
 };
 
 // Encodes `file` into "<temp dir>/<base name>.uue" and returns that path;

@@ -7,9 +7,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "app/AppHost.h"
 #include "common/Bytes.h"
 #include "common/StringTable.h"
+#include "common/UserPrompt.h"
 #include "store/FolderNames.h"
 #include "store/MailFolder.h"
 #include "message/MailMessage.h"

@@ -7,9 +7,9 @@
 #include <chrono>
 #include <string>
 
+#include "RecordingPrompt.h"
 #include "TestSupport.h"
 #include "addressbook/AddressBook.h"
-#include "addressbook/AddressBookHost.h"
 #include "addressbook/AddressGroup.h"
 #include "platform/ConfigStore.h"
 
@@ -17,19 +17,9 @@ namespace corvina {
 namespace {
 
 using test::ReadFileBytes;
+using test::RecordingPrompt;
 using test::ScratchDir;
 using test::WriteFileBytes;
-
-class RecordingBookHost : public AddressBookHost {
-public:
-    bool answer = false;
-    std::vector<std::string> questions, notices;
-    bool AskYesNo(std::string_view text) override {
-        questions.emplace_back(text);
-        return answer;
-    }
-    void Notify(std::string_view text) override { notices.emplace_back(text); }
-};
 
 AddressEntry Entry(std::string address, std::string name = "", std::string nickname = "") {
     AddressEntry e;
@@ -98,8 +88,8 @@ TEST(AddressBookFile, ReloadsOnlyWhenChangedOnDisk) {
 
 TEST(AddressBook, AddAddressCreatesDefaultAndAsksBeforeOverwriting) {
     ScratchDir dir;
-    RecordingBookHost host;
-    AddressBook book(AddressBook::DirectoryUnder(dir.Path()), &host);
+    RecordingPrompt prompt;
+    AddressBook book(AddressBook::DirectoryUnder(dir.Path()), &prompt);
     ASSERT_TRUE(book.Open());
     EXPECT_TRUE(std::filesystem::is_directory(dir / "AddrBook"));
     AddressGroup* group = nullptr;
@@ -108,14 +98,13 @@ TEST(AddressBook, AddAddressCreatesDefaultAndAsksBeforeOverwriting) {
     EXPECT_EQ(group->Name(), "!Default");
     EXPECT_TRUE(std::filesystem::exists(dir / "AddrBook" / "!Default.adr"));
 
-    host.answer = false;
     EXPECT_EQ(book.AddAddress("!default", Entry("ANN@x", "Other")), AddressBook::AddResult::kKept);
-    EXPECT_EQ(host.questions.back(),
+    EXPECT_EQ(prompt.questions.back().text,
               "The mail address already exists\nDo you want to overwrite it?");
     EXPECT_EQ(group->entries.size(), 1u);
     EXPECT_EQ(group->entries[0].name, "Ann");
 
-    host.answer = true;
+    prompt.answers.push_back(ConfirmAnswer::Yes);
     EXPECT_EQ(book.AddAddress("!Default", Entry("ANN@x", "Other", "an")),
               AddressBook::AddResult::kOverwritten);
     EXPECT_EQ(group->entries[0].name, "Other");
@@ -128,10 +117,10 @@ TEST(AddressBook, AddAddressCreatesDefaultAndAsksBeforeOverwriting) {
 
 TEST(AddressBook, NicknamesAcrossGroupsAndEntries) {
     ScratchDir dir;
-    RecordingBookHost host;
+    RecordingPrompt prompt;
     WriteFileBytes(dir / "Work.adr", "(work)\r\nann@x\tAnn\t.\tAnnie\r\n");
     WriteFileBytes(dir / "Home.adr", "bob@y\tBob\t.\tbobby\r\n");
-    AddressBook book(dir.Path(), &host);
+    AddressBook book(dir.Path(), &prompt);
     book.LoadGroups();
     ASSERT_EQ(book.Groups().size(), 2u);
 
@@ -147,14 +136,14 @@ TEST(AddressBook, NicknamesAcrossGroupsAndEntries) {
     EXPECT_TRUE(book.CheckNickname("fresh"));
     EXPECT_TRUE(book.CheckNickname("annie", *m));  // the entry being edited
     EXPECT_FALSE(book.CheckNickname("Bobby"));
-    ASSERT_EQ(host.notices.size(), 1u);
-    EXPECT_EQ(host.notices[0], "The nickname already exists");
+    ASSERT_EQ(prompt.notices.size(), 1u);
+    EXPECT_EQ(prompt.notices[0], "The nickname already exists");
 }
 
 TEST(AddressBook, GroupsCreatedRenamedAndDeleted) {
     ScratchDir dir;
-    RecordingBookHost host;
-    AddressBook book(dir.Path(), &host);
+    RecordingPrompt prompt;
+    AddressBook book(dir.Path(), &prompt);
     AddressGroup* friends = book.NewGroup("Friends", "pals");
     ASSERT_NE(friends, nullptr);
     EXPECT_EQ(ReadFileBytes(dir / "Friends.adr"), "(pals)\r\n");
@@ -174,11 +163,10 @@ TEST(AddressBook, GroupsCreatedRenamedAndDeleted) {
 
     // Deleting asks first; No changes nothing.
     std::vector<AddressEntry*> entries = {&mates->entries[0]};
-    host.answer = false;
     EXPECT_FALSE(book.DeleteSelected(mates, entries, {}));
-    EXPECT_EQ(host.questions.back(), "Are you sure you want to delete the selected item");
+    EXPECT_EQ(prompt.questions.back().text, "Are you sure you want to delete the selected item");
     EXPECT_FALSE(mates->entries[0].deleted);
-    host.answer = true;
+    prompt.answers = {ConfirmAnswer::Yes, ConfirmAnswer::Yes};
     ASSERT_TRUE(book.DeleteSelected(mates, entries, {}));
     EXPECT_EQ(ReadFileBytes(dir / "Mates.adr"), "(m)\r\n");
     // A deleted group's file goes and is not written again.
@@ -264,28 +252,28 @@ TEST(AddressBookFile, EntriesTheFileCannotHoldAreRefused) {
     std::filesystem::create_directories(book);
     const std::string before = ReadFileBytes(test::DataPath("addressbook/team-with-nickname.adr"));
     WriteFileBytes(book / "Team.adr", before);
-    RecordingBookHost host;
-    AddressBook addresses(book, &host);
+    RecordingPrompt prompt;
+    AddressBook addresses(book, &prompt);
     addresses.LoadGroups();
 
     AddressGroup* team = nullptr;
     EXPECT_EQ(addresses.AddAddress("Team", Entry("(work)bob@x.org"), &team),
               AddressBook::AddResult::kFailed);
     EXPECT_EQ(addresses.AddAddress("Team", Entry(".")), AddressBook::AddResult::kFailed);
-    EXPECT_EQ(host.notices, (std::vector<std::string>{std::string(kAddressParenthesisText),
-                                                      std::string(kAddressDotText)}));
+    EXPECT_EQ(prompt.notices, (std::vector<std::string>{std::string(kAddressParenthesisText),
+                                                        std::string(kAddressDotText)}));
     EXPECT_FALSE(addresses.CheckEntry(Entry("(x)")));
     EXPECT_TRUE(addresses.CheckEntry(Entry("bob@x.org (work)")));
     EXPECT_TRUE(addresses.SaveAll());
     EXPECT_EQ(ReadFileBytes(book / "Team.adr"), before);
 
     // A group nickname the group line cannot hold.
-    host.notices.clear();
+    prompt.notices.clear();
     EXPECT_EQ(addresses.NewGroup("Other", "a)b"), nullptr);
     AddressGroup* found = addresses.FindGroup("Team");
     ASSERT_NE(found, nullptr);
     EXPECT_FALSE(addresses.RenameGroup(*found, "Team", "tab\there"));
-    EXPECT_EQ(host.notices.size(), 2u);
+    EXPECT_EQ(prompt.notices.size(), 2u);
     EXPECT_FALSE(std::filesystem::exists(book / "Other.adr"));
 
     // Whatever reaches a group by another road is never written wrongly:

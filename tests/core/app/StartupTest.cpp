@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <set>
 
-#include "RecordingAppHost.h"
+#include "StartupPrompt.h"
 #include "TestSupport.h"
 #include "app/AppState.h"
 #include "app/CommandLine.h"
@@ -22,7 +22,7 @@
 namespace corvina {
 namespace {
 
-using test::RecordingAppHost;
+using test::StartupPrompt;
 
 CommandLine Parse(std::vector<std::string> args, std::set<std::string> existing = {}) {
     return ParseCommandLine(args, [existing](const std::string& p) { return existing.count(p); });
@@ -194,18 +194,18 @@ protected:
     std::filesystem::path configPath;
     ConfigStore store;
     LoadContext context;
-    RecordingAppHost host;
+    StartupPrompt prompt;
     AppState state;
 };
 
 TEST_F(LoadSettingsTest, FirstStartAsksForTheHomeDirectoryThenOpensPreferences) {
     ASSERT_TRUE(store.Load());  // no file yet
     const std::string chosen = (dir / "mail").string();
-    host.homeDirs.push_back(chosen);
+    prompt.texts.push_back(chosen);
 
-    ASSERT_TRUE(LoadSettings(store, host, context, state));
-    EXPECT_EQ(host.events, std::vector<std::string>{"home"});
-    EXPECT_EQ(host.homeSuggestions[0], context.candidateHome.string() + "/");
+    ASSERT_TRUE(LoadSettings(store, prompt, context, state));
+    EXPECT_EQ(prompt.events, std::vector<std::string>{"home"});
+    EXPECT_EQ(prompt.homeSuggestions[0], context.candidateHome.string() + "/");
     EXPECT_EQ(state.settings.homeDir, chosen + "/");
     EXPECT_TRUE(std::filesystem::is_directory(chosen));
     EXPECT_EQ(state.settings.initialOpenDir, chosen + "/");
@@ -225,21 +225,21 @@ TEST_F(LoadSettingsTest, UsedHomeNeedsAYesAndUncreatableHomeIsAskedAgain) {
     const auto used = dir / "used";
     test::WriteFileBytes(used / "User0" / "InBox.mbx", "");
     test::WriteFileBytes(dir / "file", "x");
-    host.homeDirs = {used.string(), (dir / "file" / "sub").string(), used.string()};
-    host.yesNo = {false, true};
+    prompt.texts = {used.string(), (dir / "file" / "sub").string(), used.string()};
+    prompt.answers = {ConfirmAnswer::No, ConfirmAnswer::Yes};
 
-    ASSERT_TRUE(LoadSettings(store, host, context, state));
-    EXPECT_EQ(host.events, (std::vector<std::string>{"home", "ask:61450", "home", "msg:61451",
-                                                     "home", "ask:61450"}));
+    ASSERT_TRUE(LoadSettings(store, prompt, context, state));
+    EXPECT_EQ(prompt.events, (std::vector<std::string>{"home", "ask:61450", "home", "msg:61451",
+                                                       "home", "ask:61450"}));
     // The dialog stays open with what was typed.
-    EXPECT_EQ(host.homeSuggestions[1], used.string() + "/");
+    EXPECT_EQ(prompt.homeSuggestions[1], used.string() + "/");
     EXPECT_EQ(state.settings.homeDir, used.string() + "/");
 }
 
 TEST_F(LoadSettingsTest, CancelledHomeDirectoryEndsAndWritesNothing) {
     ASSERT_TRUE(store.Load());
-    host.homeDirs.push_back(std::nullopt);
-    EXPECT_FALSE(LoadSettings(store, host, context, state));
+    prompt.texts.push_back(std::nullopt);
+    EXPECT_FALSE(LoadSettings(store, prompt, context, state));
     EXPECT_FALSE(std::filesystem::exists(configPath));
 }
 
@@ -247,12 +247,12 @@ TEST_F(LoadSettingsTest, WrongPasswordIsAskedAgainAndCancelEnds) {
     const std::string config = "[Settings]\nLocalPass=" + ScramblePassword("open sesame") +
                                "\nHomeDir=" + dir.Path().string() + "\n";
     WriteConfig(config);
-    host.passwords = {"wrong", "open sesame"};
-    ASSERT_TRUE(LoadSettings(store, host, context, state));
-    EXPECT_EQ(host.events, (std::vector<std::string>{"password", "msg:130", "password"}));
+    prompt.passwords = {"wrong", "open sesame"};
+    ASSERT_TRUE(LoadSettings(store, prompt, context, state));
+    EXPECT_EQ(prompt.events, (std::vector<std::string>{"password", "msg:130", "password"}));
     EXPECT_EQ(state.settings.homeDir, dir.Path().string() + "/");
 
-    RecordingAppHost cancelling;
+    StartupPrompt cancelling;
     cancelling.passwords = {"wrong", std::nullopt};
     AppState other;
     EXPECT_FALSE(LoadSettings(store, cancelling, context, other));
@@ -267,8 +267,8 @@ TEST_F(LoadSettingsTest, StoredHomeAndProfileAreUsedWithoutQuestions) {
     WriteConfig("[Settings]\nHomeDir=" + home.string() +
                 "\nDefUser=4\nAttachSaveDir=/x/\nCol2Width=80\nDefEncode=2\n"
                 "[Users\\4]\nPOP=pop4\nMailDirNo=7\n[Fonts]\nStatSize=80\n");
-    ASSERT_TRUE(LoadSettings(store, host, context, state));
-    EXPECT_TRUE(host.events.empty());
+    ASSERT_TRUE(LoadSettings(store, prompt, context, state));
+    EXPECT_TRUE(prompt.events.empty());
     EXPECT_EQ(state.settings.defUser, 4);
     EXPECT_EQ(state.current.pop, "pop4");
     EXPECT_EQ(state.mailboxDirectory, home / "User7");
@@ -285,15 +285,15 @@ TEST_F(LoadSettingsTest, StoredHomeAndProfileAreUsedWithoutQuestions) {
 TEST_F(LoadSettingsTest, StoredHomeIsMadeOrItsProblemNamed) {
     const auto home = dir / "not" / "yet";
     WriteConfig("[Settings]\nHomeDir=" + home.string() + "\n");
-    ASSERT_TRUE(LoadSettings(store, host, context, state));
-    EXPECT_TRUE(host.events.empty());
+    ASSERT_TRUE(LoadSettings(store, prompt, context, state));
+    EXPECT_TRUE(prompt.events.empty());
     EXPECT_TRUE(std::filesystem::is_directory(home));
     EXPECT_EQ(state.settings.homeDir, home.string() + "/");
 
     test::WriteFileBytes(dir / "file", "x");
     const auto blocked = dir / "file" / "Mail";
     WriteConfig("[Settings]\nHomeDir=" + blocked.string() + "\n");
-    RecordingAppHost asked;
+    StartupPrompt asked;
     std::string why;
     AppState other;
     EXPECT_FALSE(LoadSettings(store, asked, context, other, &why));
@@ -307,7 +307,7 @@ TEST_F(LoadSettingsTest, StoredHomeIsMadeOrItsProblemNamed) {
 
 TEST_F(LoadSettingsTest, DefUserOutsideTheTableFallsBackToTheFirstProfile) {
     WriteConfig("[Settings]\nHomeDir=" + dir.Path().string() + "\nDefUser=42\n");
-    ASSERT_TRUE(LoadSettings(store, host, context, state));
+    ASSERT_TRUE(LoadSettings(store, prompt, context, state));
     EXPECT_EQ(state.settings.defUser, 0);
     EXPECT_EQ(state.mailboxDirectory, dir.Path() / "User0");
 }
@@ -338,9 +338,10 @@ TEST_F(LoadSettingsTest, EveryCatalogueValueIsLoadedAndTheCodePageWorks) {
         ++n;
     }
     WriteConfig(config);
-    host.passwords = {"text " + std::to_string(FindSetting("LocalPass") - &SettingsCatalogue()[0])};
+    prompt.passwords = {"text " +
+                        std::to_string(FindSetting("LocalPass") - &SettingsCatalogue()[0])};
     context.systemCodePage = 1252;
-    ASSERT_TRUE(LoadSettings(store, host, context, state));
+    ASSERT_TRUE(LoadSettings(store, prompt, context, state));
     EXPECT_EQ(CodePage::Working().Id(), 932);
 
     Settings& loaded = state.settings;
@@ -364,16 +365,16 @@ TEST_F(LoadSettingsTest, FirstStartThroughTheWholeSequence) {
     ASSERT_TRUE(store.Load());
     test::ScratchDir runtime;
     SingleInstance instance(runtime.Path());
-    host.homeDirs.push_back((dir / "mail").string());
+    prompt.texts.push_back((dir / "mail").string());
     StartOptions options;
     options.requestedShowCommand = kShowNormal;
     options.systemCodePage = 1252;
     options.load = context;
 
-    StartResult result = StartApplication(store, host, instance, options, state);
+    StartResult result = StartApplication(store, prompt, instance, options, state);
     ASSERT_EQ(result.outcome, StartOutcome::kRunning);
     ASSERT_TRUE(result.plan);
-    EXPECT_EQ(host.events, std::vector<std::string>{"home"});
+    EXPECT_EQ(prompt.events, std::vector<std::string>{"home"});
     EXPECT_EQ(result.plan->firstAction,
               (PostedAction{PostedAction::Kind::kCommand, kCmdPreferences}));
     EXPECT_EQ(result.plan->showCommand, kShowNormal);
@@ -384,8 +385,8 @@ TEST_F(LoadSettingsTest, FirstStartThroughTheWholeSequence) {
     // A cancelled start is not running, so its shutdown writes nothing.
     ConfigStore fresh(dir / "other.ini");
     ASSERT_TRUE(fresh.Load());
-    RecordingAppHost cancelling;
-    cancelling.homeDirs.push_back(std::nullopt);
+    StartupPrompt cancelling;
+    cancelling.texts.push_back(std::nullopt);
     AppState other;
     instance.Release();
     options.load.candidateHome.clear();

@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <random>
 
+#include "RecordingPrompt.h"
 #include "TestSupport.h"
 #include "message/BinHex.h"
-#include "message/MessageHost.h"
 #include "message/SafeFileName.h"
 #include "message/Uuencode.h"
 
@@ -18,20 +18,7 @@ using test::ReadFileBytes;
 using test::ScratchDir;
 using test::WriteFileBytes;
 
-// Records the save-dialog questions and answers with a fixed choice.
-class FakeHost : public MessageHost {
-public:
-    std::optional<fs::path> answer;
-    std::vector<std::string> asked;
-    fs::path startDir;
-    std::optional<fs::path> AskSaveFile(std::string_view name, const fs::path& start) override {
-        asked.emplace_back(name);
-        startDir = start;
-        return answer;
-    }
-    bool AskYesNo(std::string_view) override { return false; }
-    void ShowStatus(std::string_view) override {}
-};
+using test::RecordingPrompt;
 
 std::string RandomBytes(std::size_t n, unsigned seed) {
     std::mt19937 rng(seed);
@@ -113,14 +100,16 @@ TEST(UuDecode, CollisionsDialogAndSafeNames) {
               dir / "attach" / "escape");
     EXPECT_FALSE(fs::exists(dir.Path().parent_path() / "escape"));
 
-    // Without a directory the host is asked; cancelling gives none.
-    FakeHost host;
-    DecodeTarget ask{{}, dir / "attach", &host};
+    // Without a directory a save dialog asks; cancelling gives none.
+    RecordingPrompt prompt;
+    DecodeTarget ask{{}, dir / "attach", &prompt};
     EXPECT_FALSE(UuDecodeText(text, ask));
-    ASSERT_EQ(host.asked.size(), 1u);
-    EXPECT_EQ(host.asked[0], "note.txt");
-    EXPECT_EQ(host.startDir, dir / "attach");
-    host.answer = dir / "chosen.txt";
+    ASSERT_EQ(prompt.fileChoices.size(), 1u);
+    EXPECT_EQ(prompt.fileChoices[0].purpose, FileChoice::Purpose::Save);
+    EXPECT_EQ(prompt.fileChoices[0].suggestedName, "note.txt");
+    EXPECT_EQ(prompt.fileChoices[0].startDirectory, dir / "attach");
+    EXPECT_EQ(prompt.fileChoices[0].filterPattern, "*.*");
+    prompt.files.push_back(dir / "chosen.txt");
     EXPECT_EQ(UuDecodeText(text, ask), dir / "chosen.txt");
     EXPECT_EQ(ReadFileBytes(dir / "chosen.txt"), "abc");
 
@@ -136,9 +125,9 @@ TEST(UuDecode, AllCollisionNamesTakenAsksTheHost) {
         std::snprintf(name, sizeof name, "%02x_n", i);
         WriteFileBytes(dir / name, "");
     }
-    FakeHost host;
-    EXPECT_FALSE(UuDecodeText("begin 644 n\n#86)C\n`\nend\n", {dir.Path(), dir.Path(), &host}));
-    EXPECT_EQ(host.asked.size(), 1u);
+    RecordingPrompt prompt;
+    EXPECT_FALSE(UuDecodeText("begin 644 n\n#86)C\n`\nend\n", {dir.Path(), dir.Path(), &prompt}));
+    EXPECT_EQ(prompt.fileChoices.size(), 1u);
 }
 
 TEST(UuCodec, AgreesWithSharutils) {
@@ -320,11 +309,11 @@ TEST(PrivateFiles, EveryFileTheCodecsWriteIsOwnerOnly) {
     EXPECT_EQ(ModeOf(*first), owner);
     EXPECT_EQ(ModeOf(*second), owner);
 
-    FakeHost host;
-    host.answer = dir / "chosen.txt";
-    WriteFileBytes(*host.answer, "old");
-    fs::permissions(*host.answer, fs::perms::all);
-    auto chosen = UuDecodeText(uu, {{}, dir / "attach", &host});
+    RecordingPrompt prompt;
+    prompt.files.push_back(dir / "chosen.txt");
+    WriteFileBytes(dir / "chosen.txt", "old");
+    fs::permissions(dir / "chosen.txt", fs::perms::all);
+    auto chosen = UuDecodeText(uu, {{}, dir / "attach", &prompt});
     ASSERT_TRUE(chosen);
     EXPECT_EQ(ModeOf(*chosen), owner);
     EXPECT_EQ(ReadFileBytes(*chosen), "abc");

@@ -2,9 +2,10 @@
 
 #include <map>
 
+#include "RecordingPrompt.h"
 #include "common/CodePage.h"
+#include "common/UserPrompt.h"
 #include "message/MessageCode.h"
-#include "message/MessageHost.h"
 
 namespace corvina {
 namespace {
@@ -54,19 +55,10 @@ public:
     void SetBodyLine(std::size_t i, std::string line) override { body[i] = std::move(line); }
 };
 
-class FakeHost : public MessageHost {
+class StatusLine : public StatusSink {
 public:
-    bool yes = false;
-    std::vector<std::string> questions, statuses;
-    std::optional<std::filesystem::path> AskSaveFile(std::string_view,
-                                                     const std::filesystem::path&) override {
-        return std::nullopt;
-    }
-    bool AskYesNo(std::string_view text) override {
-        questions.emplace_back(text);
-        return yes;
-    }
-    void ShowStatus(std::string_view text) override { statuses.emplace_back(text); }
+    std::vector<std::string> texts;
+    void ShowStatus(std::string_view text) override { texts.emplace_back(text); }
 };
 
 const std::string kEuc = "\xC6\xFC\xCB\xDC";  // 日本
@@ -143,16 +135,19 @@ TEST(ConvertMessageCode, EveryMultiByteWorkingCodePage) {
 
 TEST(RunCodeConversionCommand, AsksAndReports) {
     const CodePage& sjis = CodePage::Get(CodePage::kShiftJis);
-    FakeHost host;
+    test::RecordingPrompt prompt;
+    StatusLine status;
     FakeMessage m = Sample();
-    EXPECT_FALSE(RunCodeConversionCommand(m, CodeDirection::EucToSjis, host, sjis));
-    ASSERT_EQ(host.questions.size(), 1u);
-    EXPECT_EQ(host.questions[0],
+    EXPECT_FALSE(RunCodeConversionCommand(m, CodeDirection::EucToSjis, prompt, status, sjis));
+    ASSERT_EQ(prompt.questions.size(), 1u);
+    EXPECT_EQ(prompt.questions[0].text,
               "This may not be EUC text\nDo you want to force to convert skipping error lines?");
-    EXPECT_EQ(host.statuses, std::vector<std::string>{"Conversion Failed!"});
-    host.yes = true;
-    EXPECT_TRUE(RunCodeConversionCommand(m, CodeDirection::SjisToEuc, host, sjis));
-    EXPECT_EQ(host.questions[1],
+    EXPECT_EQ(prompt.questions[0].buttons, ConfirmButtons::YesNo);
+    EXPECT_EQ(prompt.questions[0].preset, ConfirmAnswer::No);
+    EXPECT_EQ(status.texts, std::vector<std::string>{"Conversion Failed!"});
+    prompt.answers.push_back(ConfirmAnswer::Yes);
+    EXPECT_TRUE(RunCodeConversionCommand(m, CodeDirection::SjisToEuc, prompt, status, sjis));
+    EXPECT_EQ(prompt.questions[1].text,
               "This may not be Shift-JIS text\nDo you want to force to convert skipping error "
               "lines?");
 }

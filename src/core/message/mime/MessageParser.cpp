@@ -584,7 +584,7 @@ void Parser::Run(std::string_view text) {
     }
 
     if (!result_.storedAttachments) {
-        DecodeTextEncodedAttachments(message_, types_, attachDir_, options_.host,
+        DecodeTextEncodedAttachments(message_, types_, attachDir_, options_.prompt,
                                      result_.createdFiles);
     }
     if (message_.bodyLineCount == 0) {

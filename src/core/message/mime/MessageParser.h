@@ -22,7 +22,7 @@ namespace corvina {
 
 class CodePage;
 class MailMessage;
-class MessageHost;
+class UserPrompt;
 class MimeTypeTable;
 
 inline constexpr int kMaxMimeDepth = 100;
@@ -47,7 +47,7 @@ struct ParseOptions {
     // outside they are dropped, so a sender cannot link a local file to a
     // message nor mark it read.
     bool trustStoreLines = false;
-    MessageHost* host = nullptr;  // save dialogs of the second-stage decoders, notices
+    UserPrompt* prompt = nullptr;  // save dialogs of the second-stage decoders, notices
 
     std::filesystem::path AttachmentDirectory() const;
 };

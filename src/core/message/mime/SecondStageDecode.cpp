@@ -7,12 +7,12 @@
 #include <system_error>
 
 #include "common/Bytes.h"
+#include "common/UserPrompt.h"
 #include "message/BinHex.h"
-#include "message/MessageHost.h"
+#include "message/MailMessage.h"
 #include "message/Uuencode.h"
 #include "message/mime/MessageParser.h"
 #include "message/mime/MimeTypeTable.h"
-#include "message/MailMessage.h"
 
 namespace corvina {
 
@@ -47,7 +47,7 @@ std::optional<std::string> ReadForDecoding(const std::filesystem::path& path, bo
 }  // namespace
 
 void DecodeTextEncodedAttachments(MailMessage& message, const MimeTypeTable& types,
-                                  const std::filesystem::path& attachDir, MessageHost* host,
+                                  const std::filesystem::path& attachDir, UserPrompt* prompt,
                                   std::vector<std::filesystem::path>& createdFiles) {
     const std::size_t count = message.attachments.size();
     for (std::size_t i = 0; i < count; ++i) {
@@ -58,15 +58,15 @@ void DecodeTextEncodedAttachments(MailMessage& message, const MimeTypeTable& typ
         bool noMemory = false;
         std::optional<std::string> content = ReadForDecoding(entry.path, noMemory);
         if (!content) {
-            if (noMemory && host) {
-                host->ShowStatus(kInsufficientMemoryText);
+            if (noMemory && prompt) {
+                prompt->Notify(kInsufficientMemoryText, kMessageCaption);
             }
             continue;
         }
         DecodeTarget target;
         target.directory = attachDir;
         target.dialogDirectory = attachDir;
-        target.host = host;
+        target.prompt = prompt;
         std::optional<std::filesystem::path> out;
         std::string_view text = *content;
         if (EqualNoCase(entry.subtype, "mac-binhex40")) {

@@ -8,7 +8,7 @@
 #include "MimeTestSupport.h"
 #include "message/Address.h"
 #include "message/HeaderWords.h"
-#include "message/mime/AttachmentPane.h"
+#include "message/mime/EnclosedMessage.h"
 
 namespace corvina::test {
 namespace {

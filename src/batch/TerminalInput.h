@@ -1,19 +1,12 @@
 #pragma once
-// The start-up questions on a terminal, for runs without windows. Only a
-// terminal is asked: with input from a file or a pipe the home-directory
-// question is not asked (a script gets an error saying what to set) and
-// Yes/No questions take the cautious No; the local password alone is still
-// read as a line, so a script can give it. A password is read without echo
-// at a terminal; end of input counts as Cancel, and an empty answer to the
-// home-directory question takes the proposed folder.
+// Reading answers from the terminal (or from a file or pipe standing in for
+// it): whole lines, a password without echo, and whether anyone is there.
 
 #include <termios.h>
 
 #include <cstdio>
 #include <optional>
 #include <string>
-
-#include "app/AppHost.h"
 
 namespace corvina {
 
@@ -45,19 +38,5 @@ std::optional<std::string> ReadInputLine(std::FILE* in, std::FILE* out, bool hid
 
 // Whether `stream` is a terminal someone can answer at.
 bool IsTerminal(std::FILE* stream);
-
-class TerminalAppHost : public AppHost {
-public:
-    TerminalAppHost(std::FILE* in = stdin, std::FILE* out = stderr) : in_(in), out_(out) {}
-
-    std::optional<std::string> AskPassword() override;
-    std::optional<std::string> AskHomeDirectory(const std::string& suggestion) override;
-    void ShowMessage(int stringId) override;
-    bool AskYesNo(int stringId) override;
-
-private:
-    std::FILE* in_;
-    std::FILE* out_;
-};
 
 }  // namespace corvina

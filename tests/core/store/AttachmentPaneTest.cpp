@@ -1,26 +1,21 @@
-#include "message/mime/AttachmentPane.h"
+#include "store/AttachmentPane.h"
 
 #include <gtest/gtest.h>
 
-#include "MimeTestSupport.h"
+#include "../message/mime/MimeTestSupport.h"
+#include "RecordingPrompt.h"
 
 namespace corvina::test {
 namespace {
 
-// Records what the pane asked for and answers from its settings.
+// Records the desktop services the pane used and answers from its settings.
 class FakeHost : public AttachmentHost {
 public:
     bool defaultActionWorks = true;
     bool programWorks = true;
-    std::optional<std::filesystem::path> saveTarget;
-    std::optional<std::filesystem::path> program;
-    bool okCancel = true;
-    std::vector<bool> yesNo;  // answers in order; No when exhausted
 
     std::vector<std::string> calls;
-    std::vector<std::string> questions;
     std::vector<std::string> handedMessages;
-    std::filesystem::path saveStart;
 
     bool OpenWithDefaultAction(const std::filesystem::path& file) override {
         calls.push_back("open " + file.filename().string());
@@ -30,32 +25,9 @@ public:
         calls.push_back("run " + prog.string() + " " + file.filename().string());
         return programWorks;
     }
-    std::optional<std::filesystem::path> AskSaveTarget(
-        std::string_view suggested, const std::filesystem::path& start) override {
-        calls.push_back("save " + std::string(suggested));
-        saveStart = start;
-        return saveTarget;
-    }
-    std::optional<std::filesystem::path> AskProgram() override {
-        calls.push_back("ask program");
-        return program;
-    }
     bool ExploreFolder(const std::filesystem::path& dir) override {
         calls.push_back("explore " + dir.string());
         return true;
-    }
-    bool ConfirmOkCancel(std::string_view text) override {
-        questions.emplace_back(text);
-        return okCancel;
-    }
-    bool AskYesNo(std::string_view text) override {
-        questions.emplace_back(text);
-        if (yesNo.empty()) {
-            return false;
-        }
-        bool answer = yesNo.front();
-        yesNo.erase(yesNo.begin());
-        return answer;
     }
     void AddMessageToShownFolder(std::string text) override {
         handedMessages.push_back(std::move(text));
@@ -65,6 +37,7 @@ public:
 TEST(AttachmentPane, OpenFollowsTheTypesAction) {
     MimeFixture fx;
     FakeHost host;
+    RecordingPrompt prompt;
     AttachmentPaneState state;
     state.attachSaveDir = fx.dir / "saved";
     std::filesystem::create_directories(state.attachSaveDir);
@@ -72,38 +45,44 @@ TEST(AttachmentPane, OpenFollowsTheTypesAction) {
     WriteFileBytes(file, "JPEG");
     AttachmentEntry jpeg{file, "image", "jpeg", "base64"};
 
-    EXPECT_EQ(OpenAttachment(jpeg, fx.types, host, state), OpenOutcome::Opened);
+    EXPECT_EQ(OpenAttachment(jpeg, fx.types, host, prompt, state), OpenOutcome::Opened);
     EXPECT_EQ(host.calls, (std::vector<std::string>{"open a.jpg"}));
+    EXPECT_TRUE(prompt.fileChoices.empty());
 
     // A failed default action falls back to saving; the directory is remembered.
     host.calls.clear();
     host.defaultActionWorks = false;
-    host.saveTarget = fx.dir / "saved" / "copy.jpg";
-    EXPECT_EQ(OpenAttachment(jpeg, fx.types, host, state), OpenOutcome::Saved);
-    EXPECT_EQ(host.calls, (std::vector<std::string>{"open a.jpg", "save a.jpg"}));
+    prompt.files.push_back(fx.dir / "saved" / "copy.jpg");
+    EXPECT_EQ(OpenAttachment(jpeg, fx.types, host, prompt, state), OpenOutcome::Saved);
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"open a.jpg"}));
+    ASSERT_EQ(prompt.fileChoices.size(), 1u);
+    EXPECT_EQ(prompt.fileChoices[0].purpose, FileChoice::Purpose::Save);
+    EXPECT_EQ(prompt.fileChoices[0].suggestedName, "a.jpg");
+    EXPECT_EQ(prompt.fileChoices[0].filterName, "All Files");
+    EXPECT_EQ(prompt.fileChoices[0].filterPattern, "*.*");
     EXPECT_EQ(ReadFileBytes(fx.dir / "saved" / "copy.jpg"), "JPEG");
     EXPECT_EQ(state.attachSaveDir, fx.dir / "saved");
 
     host.calls.clear();
     fx.types.ApplyRow("image/jpeg", "/usr/bin/viewer", ".jpg", 2);
-    EXPECT_EQ(OpenAttachment(jpeg, fx.types, host, state), OpenOutcome::Launched);
+    EXPECT_EQ(OpenAttachment(jpeg, fx.types, host, prompt, state), OpenOutcome::Launched);
     EXPECT_EQ(host.calls, (std::vector<std::string>{"run /usr/bin/viewer a.jpg"}));
-    host.calls.clear();
     host.programWorks = false;
-    host.saveTarget.reset();
-    EXPECT_EQ(OpenAttachment(jpeg, fx.types, host, state), OpenOutcome::Cancelled);
-    EXPECT_EQ(host.calls.back(), "save a.jpg");
+    EXPECT_EQ(OpenAttachment(jpeg, fx.types, host, prompt, state), OpenOutcome::Cancelled);
+    EXPECT_EQ(prompt.fileChoices.size(), 2u);  // a failed launch falls back to saving
 
     host.calls.clear();
     fx.types.ApplyRow("image/jpeg", "", ".jpg", 1);
-    OpenAttachment(jpeg, fx.types, host, state);
-    EXPECT_EQ(host.calls, (std::vector<std::string>{"save a.jpg"}));
-    EXPECT_EQ(host.saveStart, fx.dir / "saved");
+    OpenAttachment(jpeg, fx.types, host, prompt, state);
+    EXPECT_TRUE(host.calls.empty());
+    ASSERT_EQ(prompt.fileChoices.size(), 3u);
+    EXPECT_EQ(prompt.fileChoices[2].startDirectory, fx.dir / "saved");
 }
 
 TEST(AttachmentPane, EnclosedMessageIsHandedToTheFolderAndParses) {
     MimeFixture fx;
     FakeHost host;
+    RecordingPrompt prompt;
     AttachmentPaneState state;
     // A stored .eml as the decoder writes it: CR LF, a "." line inside.
     MailMessage outer;
@@ -112,7 +91,7 @@ TEST(AttachmentPane, EnclosedMessageIsHandedToTheFolderAndParses) {
              "Content-Type: message/rfc822\n\n"
              "From: inner@x\nSubject: inner\n\nfirst\n...\nlast\n--b--\n");
     ASSERT_EQ(outer.attachments.size(), 1u);
-    EXPECT_EQ(OpenAttachment(outer.attachments[0], fx.types, host, state),
+    EXPECT_EQ(OpenAttachment(outer.attachments[0], fx.types, host, prompt, state),
               OpenOutcome::AddedMessage);
     ASSERT_EQ(host.handedMessages.size(), 1u);
     const std::string& text = host.handedMessages[0];
@@ -136,18 +115,21 @@ TEST(AttachmentPane, ReleaseAsksAndDeletesOnlyInsideTheAttachmentDirectory) {
     m.attachments = {{inside1, "a", "b", "base64"},
                      {outside, "a", "b", "base64"},
                      {inside2, "a", "b", "base64"}};
-    FakeHost host;
-    host.okCancel = false;
-    EXPECT_FALSE(ReleaseAttachments(m, {0, 1, 2}, fx.Attach(), host));
+    RecordingPrompt prompt;
+    prompt.answers = {ConfirmAnswer::Cancel};
+    EXPECT_FALSE(ReleaseAttachments(m, {0, 1, 2}, fx.Attach(), prompt));
     EXPECT_EQ(m.attachments.size(), 3u);
 
-    host.okCancel = true;
-    host.yesNo = {true, false};
-    EXPECT_TRUE(ReleaseAttachments(m, {2, 0, 1}, fx.Attach(), host));
+    prompt.answers = {ConfirmAnswer::Ok, ConfirmAnswer::Yes, ConfirmAnswer::No};
+    EXPECT_TRUE(ReleaseAttachments(m, {2, 0, 1}, fx.Attach(), prompt));
     EXPECT_TRUE(m.attachments.empty());
     EXPECT_TRUE(m.dirty);
-    ASSERT_EQ(host.questions.size(), 4u);
-    EXPECT_EQ(host.questions[2], std::string(kDeleteFileQuestion) + "\n(" + inside1.string() + ")");
+    ASSERT_EQ(prompt.questions.size(), 4u);
+    EXPECT_EQ(prompt.questions[1].text, std::string(kReleaseLinksQuestion));
+    EXPECT_EQ(prompt.questions[1].buttons, ConfirmButtons::OkCancel);
+    EXPECT_EQ(prompt.questions[2].text,
+              "Do you want to delete the file?\n(" + inside1.string() + ")");
+    EXPECT_EQ(prompt.questions[2].buttons, ConfirmButtons::YesNo);
     EXPECT_FALSE(std::filesystem::exists(inside1));
     EXPECT_TRUE(std::filesystem::exists(inside2));
     EXPECT_TRUE(std::filesystem::exists(outside));
@@ -156,10 +138,14 @@ TEST(AttachmentPane, ReleaseAsksAndDeletesOnlyInsideTheAttachmentDirectory) {
 TEST(AttachmentPane, LaunchAndExplore) {
     MimeFixture fx;
     FakeHost host;
+    RecordingPrompt prompt;
     AttachmentEntry e{fx.dir / "f.txt", "text", "plain", "7bit"};
-    EXPECT_FALSE(LaunchAttachmentWith(e, host));
-    host.program = "/usr/bin/less";
-    EXPECT_TRUE(LaunchAttachmentWith(e, host));
+    EXPECT_FALSE(LaunchAttachmentWith(e, host, prompt));
+    EXPECT_TRUE(host.calls.empty());
+    prompt.files.push_back("/usr/bin/less");
+    EXPECT_TRUE(LaunchAttachmentWith(e, host, prompt));
+    EXPECT_EQ(prompt.fileChoices.back().purpose, FileChoice::Purpose::Program);
+    EXPECT_EQ(host.calls.back(), "run /usr/bin/less f.txt");
     EXPECT_TRUE(ExploreAttachmentFolder(e, host));
     EXPECT_EQ(host.calls.back(), "explore " + fx.dir.Path().string());
 }

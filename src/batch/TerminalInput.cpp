@@ -1,11 +1,9 @@
-#include "batch/TerminalAppHost.h"
+#include "batch/TerminalInput.h"
 
 #include <signal.h>
 #include <unistd.h>
 
 #include <iterator>
-
-#include "common/StringTable.h"
 
 namespace corvina {
 
@@ -94,44 +92,6 @@ std::optional<std::string> ReadInputLine(std::FILE* in, std::FILE* out, bool hid
     if (!any)
         return std::nullopt;
     return line;
-}
-
-std::optional<std::string> TerminalAppHost::AskPassword() {
-    return ReadInputLine(in_, out_, true, std::string(kPasswordDialogTitle) + ": ");
-}
-
-std::optional<std::string> TerminalAppHost::AskHomeDirectory(const std::string& suggestion) {
-    // Input from a file or a pipe holds the answers to other questions (a
-    // password), never the choice of where all mail will live.
-    if (!IsTerminal(in_))
-        return std::nullopt;
-    std::fprintf(out_, "%s\n%s\n[%s]: ", kHomeDialogTitle, kHomeDialogPrompt, suggestion.c_str());
-    std::fflush(out_);
-    std::optional<std::string> line = ReadInputLine(in_, out_, false);
-    if (!line)
-        return std::nullopt;
-    // Enter alone takes the proposed folder.
-    if (line->empty())
-        return suggestion;
-    return line;
-}
-
-void TerminalAppHost::ShowMessage(int stringId) {
-    std::fprintf(out_, "%s: %s\n", kMessageCaption, LoadString(stringId));
-    std::fflush(out_);
-}
-
-bool TerminalAppHost::AskYesNo(int stringId) {
-    if (!IsTerminal(in_)) {
-        std::fprintf(out_, "%s: %s (answered No: nobody at a terminal)\n", kMessageCaption,
-                     LoadString(stringId));
-        std::fflush(out_);
-        return false;
-    }
-    std::fprintf(out_, "%s: %s [y/N] ", kMessageCaption, LoadString(stringId));
-    std::fflush(out_);
-    std::optional<std::string> line = ReadInputLine(in_, out_, false);
-    return line && !line->empty() && (line->front() == 'y' || line->front() == 'Y');
 }
 
 }  // namespace corvina

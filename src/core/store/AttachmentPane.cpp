@@ -1,20 +1,20 @@
-#include "message/mime/AttachmentPane.h"
+#include "store/AttachmentPane.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
+#include <optional>
 #include <system_error>
 
 #include "common/Bytes.h"
-#include "message/StoreLines.h"
-#include "message/mime/MimeTypeTable.h"
+#include "common/StringTable.h"
+#include "common/UserPrompt.h"
 #include "message/MailMessage.h"
+#include "message/mime/EnclosedMessage.h"
+#include "message/mime/MimeTypeTable.h"
+#include "store/MessageList.h"
 
 namespace corvina {
 
 namespace {
-
-constexpr std::uintmax_t kMaxEnclosedMessageBytes = 256u * 1024u * 1024u;
 
 bool IsInside(const std::filesystem::path& file, const std::filesystem::path& directory) {
     std::error_code ec;
@@ -28,47 +28,13 @@ bool IsInside(const std::filesystem::path& file, const std::filesystem::path& di
 
 }  // namespace
 
-std::optional<std::string> EnclosedMessageText(const std::filesystem::path& file) {
-    std::error_code ec;
-    std::uintmax_t size = std::filesystem::file_size(file, ec);
-    if (ec || size > kMaxEnclosedMessageBytes) {
-        return std::nullopt;
-    }
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::string out;
-    out.reserve(raw.size() + raw.size() / 64 + 4);
-    StoreLineFilter storeLines;  // the enclosed message came from outside
-    std::size_t pos = 0;
-    while (pos < raw.size()) {
-        std::size_t lf = raw.find('\n', pos);
-        std::size_t end = lf == std::string::npos ? raw.size() : lf;
-        std::string_view line(raw.data() + pos, end - pos);
-        pos = lf == std::string::npos ? raw.size() : lf + 1;
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
-        if (storeLines.Drops(line)) {
-            continue;
-        }
-        // The reader ends the text at "." and takes one dot from "..".
-        if (!line.empty() && line.front() == '.') {
-            out += '.';
-        }
-        out.append(line);
-        out += '\n';
-    }
-    out += ".\n";
-    return out;
-}
-
-bool SaveAttachmentAs(const AttachmentEntry& entry, AttachmentHost& host,
+bool SaveAttachmentAs(const AttachmentEntry& entry, UserPrompt& prompt,
                       AttachmentPaneState& state) {
-    std::optional<std::filesystem::path> target =
-        host.AskSaveTarget(entry.path.filename().string(), state.attachSaveDir);
+    FileChoice choice;
+    choice.purpose = FileChoice::Purpose::Save;
+    choice.startDirectory = state.attachSaveDir;
+    choice.suggestedName = entry.path.filename().string();
+    std::optional<std::filesystem::path> target = prompt.ChooseFile(choice);
     if (!target) {
         return false;
     }
@@ -87,9 +53,9 @@ bool SaveAttachmentAs(const AttachmentEntry& entry, AttachmentHost& host,
 }
 
 OpenOutcome OpenAttachment(const AttachmentEntry& entry, const MimeTypeTable& types,
-                           AttachmentHost& host, AttachmentPaneState& state) {
+                           AttachmentHost& host, UserPrompt& prompt, AttachmentPaneState& state) {
     auto save = [&]() {
-        return SaveAttachmentAs(entry, host, state) ? OpenOutcome::Saved : OpenOutcome::Cancelled;
+        return SaveAttachmentAs(entry, prompt, state) ? OpenOutcome::Saved : OpenOutcome::Cancelled;
     };
     const MimeTypeEntry* row = types.FindByType(entry.type, entry.subtype);
     if (row != nullptr && row->action == MimeAction::Launch) {
@@ -115,8 +81,10 @@ OpenOutcome OpenAttachment(const AttachmentEntry& entry, const MimeTypeTable& ty
     return save();
 }
 
-bool LaunchAttachmentWith(const AttachmentEntry& entry, AttachmentHost& host) {
-    std::optional<std::filesystem::path> program = host.AskProgram();
+bool LaunchAttachmentWith(const AttachmentEntry& entry, AttachmentHost& host, UserPrompt& prompt) {
+    FileChoice choice;
+    choice.purpose = FileChoice::Purpose::Program;
+    std::optional<std::filesystem::path> program = prompt.ChooseFile(choice);
     return program && host.RunProgram(*program, entry.path);
 }
 
@@ -124,9 +92,20 @@ bool ExploreAttachmentFolder(const AttachmentEntry& entry, AttachmentHost& host)
     return host.ExploreFolder(entry.path.parent_path());
 }
 
+std::string DeleteFileQuestion(const std::filesystem::path& file) {
+    return std::string(LoadString(kDeleteFileStringId)) + "\n(" + file.string() + ")";
+}
+
 bool ReleaseAttachments(MailMessage& message, std::vector<std::size_t> selected,
-                        const std::filesystem::path& attachmentDirectory, AttachmentHost& host) {
-    if (selected.empty() || !host.ConfirmOkCancel(kReleaseLinksQuestion)) {
+                        const std::filesystem::path& attachmentDirectory, UserPrompt& prompt) {
+    if (selected.empty()) {
+        return false;
+    }
+    Question release;
+    release.text = kReleaseLinksQuestion;
+    release.buttons = ConfirmButtons::OkCancel;
+    release.preset = ConfirmAnswer::Ok;
+    if (prompt.Ask(release) != ConfirmAnswer::Ok) {
         return false;
     }
     std::sort(selected.begin(), selected.end());
@@ -137,8 +116,11 @@ bool ReleaseAttachments(MailMessage& message, std::vector<std::size_t> selected,
         }
         const std::filesystem::path& file = message.attachments[index].path;
         if (IsInside(file, attachmentDirectory)) {
-            std::string question = std::string(kDeleteFileQuestion) + "\n(" + file.string() + ")";
-            if (host.AskYesNo(question)) {
+            Question remove;
+            remove.text = DeleteFileQuestion(file);
+            remove.buttons = ConfirmButtons::YesNo;
+            remove.preset = ConfirmAnswer::No;
+            if (prompt.Ask(remove) == ConfirmAnswer::Yes) {
                 std::error_code ec;
                 std::filesystem::remove(file, ec);
             }
