@@ -4,8 +4,9 @@
 #include <string>
 
 #include "common/BufferedFile.h"
-#include "store/CompactHost.h"
 #include "message/MailMessage.h"
+#include "store/CompactHost.h"
+#include "store/MailStore.h"
 #include "store/Mailbox.h"
 
 namespace corvina {
@@ -56,8 +57,8 @@ int ReceiveBackupLog(const std::filesystem::path& log, const StoreContext& conte
         }
     }
     in.Close();
-    if (delivered > 0) {
-        SyncDeliveries();
+    if (delivered > 0 && context.store != nullptr) {
+        context.store->SyncDeliveries();
     }
     return delivered;
 }

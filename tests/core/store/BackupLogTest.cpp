@@ -7,10 +7,10 @@
 
 #include "StoreTestHost.h"
 #include "TestSupport.h"
+#include "message/MailMessage.h"
 #include "store/BackupLog.h"
 #include "store/CompactHost.h"
 #include "store/MailFolder.h"
-#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 
 namespace corvina {
@@ -59,8 +59,8 @@ private:
 
 struct Inbox {
     ScratchDir dir;
-    test::RecordingStoreHost storeHost;
-    StoreContext context{dir.Path(), &storeHost};
+    test::RecordingStore storeHost;
+    StoreContext context{dir.Path(), &storeHost.store};
     MailFolder folder{dir / "InBox.mbx"};
 
     std::vector<std::string> Subjects() {

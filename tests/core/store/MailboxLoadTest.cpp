@@ -7,9 +7,9 @@
 #include "StoreTestHost.h"
 #include "TestSupport.h"
 #include "common/IniFile.h"
+#include "message/MailMessage.h"
 #include "store/FolderStat.h"
 #include "store/MailFolder.h"
-#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 
 namespace corvina {
@@ -21,8 +21,8 @@ using test::WriteFileBytes;
 
 struct Box {
     ScratchDir dir;
-    test::RecordingStoreHost host;
-    StoreContext context{dir.Path(), &host};
+    test::RecordingStore host;
+    StoreContext context{dir.Path(), &host.store};
     MailFolder folder{dir / "InBox.mbx"};
 
     bool Load(std::string_view bytes) {
