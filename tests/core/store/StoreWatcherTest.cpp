@@ -17,7 +17,6 @@ namespace corvina {
 namespace {
 
 namespace fs = std::filesystem;
-using test::RecordingStore;
 using test::ScratchDir;
 using test::WriteFileBytes;
 
@@ -60,7 +59,7 @@ protected:
     ScratchDir dir;
     fs::path box;
     ProfileTable profiles{};
-    RecordingStore host;
+    test::RecordingStore host;
     FolderTree tree{&host.store};
 };
 
