@@ -30,9 +30,10 @@
 #include <string>
 #include <vector>
 
+#include "message/MailMessage.h"
 #include "store/FolderNames.h"
 #include "store/MailFolder.h"
-#include "message/MailMessage.h"
+#include "store/MailStore.h"
 #include "store/Mailbox.h"
 #include "store/OutBoxQueue.h"
 #include "transfer/MailSession.h"
@@ -165,12 +166,14 @@ public:
                                     std::unique_ptr<MailMessage> message) override {
         StoreContext context;
         context.mailboxDir = dir_;
+        context.store = &store_;
         return DeliverMessage(context, folder, std::move(message));
     }
     bool StoreMessageIn(const std::filesystem::path& mailboxDir, std::string_view folder,
                         std::unique_ptr<MailMessage> message) override {
         StoreContext context;
         context.mailboxDir = mailboxDir;
+        context.store = &store_;
         return AppendToFolderFile(*message, folder, context);
     }
     std::optional<std::vector<std::string>> TakeOutBox(const std::filesystem::path& mailboxDir,
@@ -185,7 +188,7 @@ public:
         return RecoverOutBoxBackup(mailboxDir, &error);
     }
     void ShowNotice(std::string_view) override {}
-    bool SyncStore() override { return SyncDeliveries(); }
+    bool SyncStore() override { return store_.SyncDeliveries(); }
     void OutBoxRewritten(std::string_view) override {}
     void FirstNewMessage(std::string_view, const MailMessage*) override {}
     void ReceiveStored() override {}
@@ -198,6 +201,7 @@ public:
 
 private:
     std::filesystem::path dir_;
+    MailStore store_;
     std::vector<std::unique_ptr<MailFolder>> folders_;
 };
 

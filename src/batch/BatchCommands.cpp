@@ -21,6 +21,7 @@
 #include "filter/FilterList.h"
 #include "filter/ManualFiltering.h"
 #include "message/HeaderUnfold.h"
+#include "message/MailMessage.h"
 #include "message/mime/MessageOptions.h"
 #include "message/mime/MimeTypeTable.h"
 #include "platform/ConfigStore.h"
@@ -29,7 +30,6 @@
 #include "store/FolderStat.h"
 #include "store/FolderTree.h"
 #include "store/MailFolder.h"
-#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 #include "store/MessageList.h"
 #include "transfer/MailSession.h"
@@ -287,11 +287,10 @@ int DeliverFile(const BatchOptions& options, const BatchStreams& streams, AppSta
             return Failure(streams, CannotRead(state.mailboxDirectory / "Filter.DEF"));
         folder = filters.FilterFolder(*message);
     }
-    StoreContext context = tree.Context();
-    context.host = &host;
+    const StoreContext context = tree.Context();
     if (!DeliverMessage(context, folder, std::move(message)))
         return Failure(streams, "the message could not be stored in " + folder);
-    if (!SyncDeliveries())
+    if (!host.Store().SyncDeliveries())
         return Failure(streams, "the stored message could not be made durable");
     if (!SaveCurrentStatus(tree))
         return Failure(streams, "the folder counts could not be written");
@@ -302,7 +301,7 @@ int Filter(const BatchStreams& streams, AppState& state, FolderTree& tree, Batch
     FolderNode* inbox = tree.Special(SpecialFolder::InBox);
     if (!inbox)
         return Failure(streams, "no InBox");
-    host.SetShownFolder(inbox->folder.get());
+    host.Store().SetShown(inbox->folder.get());
     FilterList filters;
     if (!filters.LoadFilters(state.mailboxDirectory))
         return Failure(streams, CannotRead(state.mailboxDirectory / "Filter.DEF"));
@@ -350,8 +349,7 @@ int Compose(const BatchOptions& options, const BatchStreams& streams, const Conf
     }
     if (message.bodyLines.empty())
         message.AddBodyLine("");
-    StoreContext context = tree.Context();
-    context.host = &host;
+    const StoreContext context = tree.Context();
     const bool saved = options.draft ? composition.SaveToDraft(state.current, context)
                                      : composition.SaveToOutbox(state.current, context);
     if (!saved)
@@ -397,7 +395,7 @@ int PrintSettings(const BatchStreams& streams, const AppState& state) {
 int RunLoadedCommand(const BatchOptions& options, const BatchStreams& streams,
                      const ConfigStore& store, AppState& state) {
     BatchHost host(streams.err, state.mailboxDirectory);
-    FolderTree tree(&host);
+    FolderTree tree(&host.Store());
     tree.BuildFolderTree(state);
     switch (options.command) {
         case BatchCommand::kReceive:

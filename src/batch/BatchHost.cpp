@@ -1,5 +1,6 @@
 #include "batch/BatchHost.h"
 
+#include "batch/TerminalPrompt.h"
 #include "common/StringTable.h"
 #include "message/MailMessage.h"
 #include "store/Mailbox.h"
@@ -21,7 +22,7 @@ const MailMessage* BatchHost::StoreMessage(std::string_view folder,
                                            std::unique_ptr<MailMessage> message) {
     StoreContext context;
     context.mailboxDir = mailboxDir_;
-    context.host = this;
+    context.store = &store_;
     return DeliverMessage(context, folder, std::move(message));
 }
 
@@ -29,7 +30,7 @@ bool BatchHost::StoreMessageIn(const std::filesystem::path& mailboxDir, std::str
                                std::unique_ptr<MailMessage> message) {
     StoreContext context;
     context.mailboxDir = mailboxDir;
-    context.host = this;
+    context.store = &store_;
     return message && AppendToFolderFile(*message, folder, context);
 }
 
@@ -54,7 +55,7 @@ void BatchHost::ShowNotice(std::string_view text) {
 }
 
 bool BatchHost::SyncStore() {
-    return SyncDeliveries();
+    return store_.SyncDeliveries();
 }
 
 void BatchHost::ShowStatus(std::string_view text) {
@@ -88,19 +89,12 @@ void BatchHost::NoNewMail() {
     WriteLine(err_, LoadString(12));
 }
 
-ConfirmAnswer BatchHost::Confirm(std::string_view text, std::string_view, ConfirmButtons buttons) {
-    WriteLine(err_, text);
-    switch (buttons) {
-        case ConfirmButtons::Ok:
-            return ConfirmAnswer::Ok;
-        case ConfirmButtons::YesNo:
-            return ConfirmAnswer::No;
-        default:
-            return ConfirmAnswer::Cancel;
-    }
+ConfirmAnswer BatchHost::Ask(const Question& question) {
+    WriteLine(err_, question.text);
+    return TerminalPrompt::CautiousAnswer(question.buttons);
 }
 
-void BatchHost::ReportError(std::string_view text) {
+void BatchHost::Notify(std::string_view text, std::string_view) {
     ++errors_;
     std::string line = "corvina: ";
     line += text;

@@ -9,18 +9,20 @@
 #include <memory>
 #include <string>
 
-#include "store/FolderHost.h"
+#include "common/UserPrompt.h"
+#include "store/MailStore.h"
+#include "store/StoreHost.h"
 #include "transfer/TransferHost.h"
 
 namespace corvina {
 
-class BatchHost : public TransferHost, public FolderHost {
+class BatchHost : public TransferHost, public StoreHost, public UserPrompt {
 public:
     BatchHost(std::FILE* err, std::filesystem::path mailboxDir)
         : err_(err), mailboxDir_(std::move(mailboxDir)) {}
 
-    // The folder the "list" shows: manual filtering works on InBox.
-    void SetShownFolder(MailFolder* folder) { shown_ = folder; }
+    // The run's store: its questions and notices come here.
+    MailStore& Store() { return store_; }
     int ErrorCount() const { return errors_; }
     // Every status line goes to the error stream as it comes (the session
     // transcript); otherwise only the last one is kept, for a failure.
@@ -47,21 +49,26 @@ public:
     std::optional<Credentials> AskCredentials(const Credentials& current) override;
     void NoNewMail() override;
 
-    // StoreHost / FolderHost
-    ConfirmAnswer Confirm(std::string_view text, std::string_view caption,
-                          ConfirmButtons buttons) override;
-    void ReportError(std::string_view text) override;
-    MailFolder* ShownFolder() override { return shown_; }
-    ConfirmAnswer AskDeleteAttachment(std::string_view, std::string_view, std::string_view,
-                                      std::string_view) override {
-        return ConfirmAnswer::No;
+    // UserPrompt for the store: a question is written out and takes the
+    // cautious answer, a notice is an error; nobody picks a file or types
+    // a text for a batch command.
+    ConfirmAnswer Ask(const Question& question) override;
+    void Notify(std::string_view text, std::string_view caption) override;
+    std::optional<std::filesystem::path> ChooseFile(const FileChoice&) override {
+        return std::nullopt;
     }
-    void OpenCompose(std::unique_ptr<MailMessage>) override {}
+    std::optional<std::string> AskText(std::string_view, std::string_view,
+                                       std::string_view) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> AskPassword(std::string_view, std::string_view) override {
+        return std::nullopt;
+    }
 
 private:
     std::FILE* err_;
     std::filesystem::path mailboxDir_;
-    MailFolder* shown_ = nullptr;
+    MailStore store_{this, this};
     int errors_ = 0;
     bool echoStatus_ = false;
     std::string lastStatus_;

@@ -7,10 +7,11 @@
 #include "app/Settings.h"
 #include "common/Bytes.h"
 #include "message/Address.h"
+#include "message/MailMessage.h"
 #include "message/mime/MimeTypeTable.h"
 #include "store/FolderNames.h"
 #include "store/MailFolder.h"
-#include "message/MailMessage.h"
+#include "store/MailStore.h"
 
 namespace corvina {
 
@@ -276,7 +277,7 @@ bool Composition::Store(std::string_view folderName, const StoreContext& context
     copy->dirty = true;
     if (!DeliverMessage(context, name, std::move(copy)))
         return false;
-    return SyncDeliveries();
+    return context.store == nullptr || context.store->SyncDeliveries();
 }
 
 bool Composition::SaveToOutbox(const AccountProfile& account, const StoreContext& context) {

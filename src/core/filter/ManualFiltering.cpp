@@ -4,12 +4,13 @@
 
 #include "common/Bytes.h"
 #include "filter/FilterList.h"
-#include "store/FolderHost.h"
+#include "message/MailMessage.h"
 #include "store/FolderOps.h"
 #include "store/FolderTree.h"
 #include "store/MailFolder.h"
-#include "message/MailMessage.h"
+#include "store/MailStore.h"
 #include "store/Mailbox.h"
+#include "store/StoreHost.h"
 
 namespace corvina {
 
@@ -36,15 +37,15 @@ void TakeOutOfFolder(MailFolder& folder, size_t index) {
 }  // namespace
 
 int ManualFiltering(FolderTree& tree, const FilterList& filters) {
-    FolderHost* host = tree.Host();
-    if (host && !host->ShownFolder())
+    MailStore* store = tree.Store();
+    if (store && !store->ShownFolder())
         return -1;
     FolderNode* inboxNode = tree.Special(SpecialFolder::InBox);
     if (!inboxNode)
         return -1;
     MailFolder& inbox = *inboxNode->folder;
-    if (host)
-        host->SelectFolder(inbox);
+    if (store && store->Host())
+        store->Host()->SelectFolder(inbox);
     const StoreContext context = tree.Context();
     if (inbox.messages.empty() && !inbox.modified)
         LoadFolder(inbox, context);
@@ -66,13 +67,14 @@ int ManualFiltering(FolderTree& tree, const FilterList& filters) {
             ++i;
             continue;
         }
+        const MessageRef ref = StoredMessageRef(context.mailboxDir, inbox, message);
         TakeOutOfFolder(inbox, i);
+        if (store)
+            store->MessageRemoved(inbox, ref);
         ++moved;
     }
-    if (moved > 0)
-        SyncDeliveries();
-    if (host)
-        host->RefreshMessageList();
+    if (moved > 0 && store)
+        store->SyncDeliveries();
     SaveCurrentStatus(tree);
     return moved;
 }

@@ -7,6 +7,7 @@
 #include "message/MailMessage.h"
 #include "message/mime/MessageParser.h"
 #include "store/CompactHost.h"
+#include "store/MailStore.h"
 #include "store/Mailbox.h"
 
 namespace corvina {
@@ -57,8 +58,8 @@ int ReceiveBackupLog(const std::filesystem::path& log, const StoreContext& conte
         }
     }
     in.Close();
-    if (delivered > 0) {
-        SyncDeliveries();
+    if (delivered > 0 && context.store != nullptr) {
+        context.store->SyncDeliveries();
     }
     return delivered;
 }

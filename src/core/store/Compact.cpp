@@ -8,11 +8,11 @@
 #include "store/FolderFileCheck.h"
 #include "store/FolderLock.h"
 
+#include "message/MailMessage.h"
 #include "store/CompactHost.h"
 #include "store/MailFolder.h"
-#include "message/MailMessage.h"
+#include "store/MailStore.h"
 #include "store/Mailbox.h"
-#include "store/StoreHost.h"
 
 namespace corvina {
 
@@ -39,8 +39,8 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
 }
 
 void Report(const StoreContext& context, const std::string& text) {
-    if (context.host != nullptr) {
-        context.host->ReportError(text);
+    if (context.store != nullptr) {
+        context.store->ReportError(text);
     }
 }
 
@@ -146,18 +146,18 @@ bool CompactFolder(MailFolder& folder, CompactMode mode, bool backup, const Stor
     if (ok) {
         // The shortened header lines are in the file now; memory need not
         // keep them.
-        const MailMessage* viewed = context.host ? context.host->ViewedMessage() : nullptr;
         for (auto& message : folder.messages) {
-            if (message.get() != viewed && !message->bodyLoaded && message->offset >= 0) {
+            const bool keep = context.store != nullptr && context.store->KeepsBodyLoaded(*message);
+            if (!keep && !message->bodyLoaded && message->offset >= 0) {
                 std::vector<std::string>().swap(message->otherHeaders);
                 message->otherHeadersLoaded = message->otherHeaderCount == 0;  // as loaded
             }
         }
     }
+    if (ok && context.store != nullptr) {
+        context.store->FolderReloaded(folder);
+    }
     if (host) {
-        if (ok) {
-            host->FolderRewritten(folder);
-        }
         host->EndWait();
     }
     return ok;

@@ -1,12 +1,11 @@
 #pragma once
-// What the folder maintenance operations (compact, reorganise, restore
-// from a backup log, export) need from whoever drives them: the main
-// window (a "Now processing. Please wait..." window, the Escape key), the
-// terminal front end or a recording test.
+// The progress side of the folder maintenance operations (compact,
+// reorganise, restore from a backup log, export): the main window shows a
+// "Now processing. Please wait..." window and takes the Escape key, the
+// terminal front end and tests take the defaults. The rewritten folder is
+// told to the store's watchers (FolderReloaded).
 
 namespace corvina {
-
-class MailFolder;
 
 class MaintenanceHost {
 public:
@@ -19,9 +18,6 @@ public:
     virtual void ProcessPendingInput() {}
     // Polled between messages: true once the user asked to stop (Escape).
     virtual bool StopRequested() { return false; }
-    // The folder's index was rebuilt and its file rewritten: a list that
-    // shows it deselects everything, clears the viewer and refills.
-    virtual void FolderRewritten(MailFolder& folder) {}
 };
 
 }  // namespace corvina

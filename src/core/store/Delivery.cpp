@@ -2,85 +2,37 @@
 #include <sys/stat.h>
 
 #include <limits>
-#include <mutex>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
-#include "common/AtomicFile.h"
 #include "common/MappedFile.h"
+#include "message/MailMessage.h"
 #include "store/FolderFileCheck.h"
 #include "store/FolderLock.h"
 #include "store/FolderNames.h"
+#include "store/FolderTree.h"
 #include "store/MailFolder.h"
-#include "message/MailMessage.h"
+#include "store/MailStore.h"
 #include "store/Mailbox.h"
 #include "store/MailboxParser.h"
-#include "store/StoreHost.h"
 
 namespace corvina {
 
 namespace {
 
-// What SyncDeliveries still has to fsync.
-struct PendingSyncs {
-    std::mutex mutex;
-    std::set<std::filesystem::path> files;
-    std::set<std::filesystem::path> directories;
-};
-
-PendingSyncs& Pending() {
-    static PendingSyncs* pending = new PendingSyncs;
-    return *pending;
+// Mail stored into a nested folder opens its parent's tree item, so the
+// folder shows where the mail went.
+void OpenParentItem(MailFolder& folder, MailStore& store) {
+    FolderNode* node = FolderTree::NodeOf(folder);
+    if (node == nullptr || node->parent == nullptr || node->parent->expanded) {
+        return;
+    }
+    node->parent->expanded = true;
+    store.FolderChanged(*node->parent->folder);
 }
 
 }  // namespace
-
-void NoteFileToSync(const std::filesystem::path& file) {
-    PendingSyncs& p = Pending();
-    std::lock_guard lock(p.mutex);
-    p.files.insert(file);
-}
-
-void NoteDirectoryToSync(const std::filesystem::path& directory) {
-    PendingSyncs& p = Pending();
-    std::lock_guard lock(p.mutex);
-    p.directories.insert(directory);
-}
-
-bool SyncDeliveries() {
-    PendingSyncs& p = Pending();
-    std::set<std::filesystem::path> files;
-    std::set<std::filesystem::path> directories;
-    {
-        std::lock_guard lock(p.mutex);
-        files.swap(p.files);
-        directories.swap(p.directories);
-    }
-    std::set<std::filesystem::path> failedFiles;
-    std::set<std::filesystem::path> failedDirectories;
-    std::error_code ec;
-    for (const auto& file : files) {
-        // A file rewritten since (renamed over) is already synced; a file
-        // removed since has nothing left to keep.
-        if (!FsyncFile(file) && std::filesystem::exists(file, ec)) {
-            failedFiles.insert(file);
-        }
-    }
-    for (const auto& dir : directories) {
-        if (!FsyncDirectory(dir) && std::filesystem::exists(dir, ec)) {
-            failedDirectories.insert(dir);
-        }
-    }
-    if (failedFiles.empty() && failedDirectories.empty()) {
-        return true;
-    }
-    std::lock_guard lock(p.mutex);
-    p.files.insert(failedFiles.begin(), failedFiles.end());
-    p.directories.insert(failedDirectories.begin(), failedDirectories.end());
-    return false;
-}
 
 MailMessage* DeliverMessage(const StoreContext& context, std::string_view folderName,
                             std::unique_ptr<MailMessage> message) {
@@ -97,9 +49,9 @@ MailMessage* DeliverMessage(const StoreContext& context, std::string_view folder
         name = "InBox";
         folder = FindFolder(context.mailboxDir, name);
         if (folder == nullptr) {
-            if (context.host != nullptr) {
-                context.host->ReportError("No folder to store the message in: " +
-                                          std::string(folderName));
+            if (context.store != nullptr) {
+                context.store->ReportError("No folder to store the message in: " +
+                                           std::string(folderName));
             }
             return nullptr;
         }
@@ -109,9 +61,9 @@ MailMessage* DeliverMessage(const StoreContext& context, std::string_view folder
     std::string error;
     const std::optional<FolderLock> lock = FolderLock::Acquire(folder->path, &error);
     if (!lock) {
-        if (context.host != nullptr) {
-            context.host->ReportError("The folder could not be locked for writing (" + error +
-                                      "); the message was not stored: " + folder->path.string());
+        if (context.store != nullptr) {
+            context.store->ReportError("The folder could not be locked for writing (" + error +
+                                       "); the message was not stored: " + folder->path.string());
         }
         return nullptr;
     }
@@ -120,10 +72,10 @@ MailMessage* DeliverMessage(const StoreContext& context, std::string_view folder
         const bool hadChanges = folder->modified;
         folder->modified = false;
         LoadFolder(*folder, context);
-        if (context.host != nullptr) {
-            context.host->FolderReloaded(*folder);
+        if (context.store != nullptr) {
+            context.store->FolderReloaded(*folder);
             if (hadChanges) {
-                context.host->ReportError(FolderChangedError(
+                context.store->ReportError(FolderChangedError(
                     *folder, context, "its unsaved changes were dropped and it was read again."));
             }
         }
@@ -165,8 +117,9 @@ MailMessage* DeliverMessage(const StoreContext& context, std::string_view folder
         for (MailMessage* m : added) {
             if (m->offset == offset) {
                 stored = m;
-            } else if (context.host != nullptr) {
-                context.host->MessageDelivered(*folder, *m);
+            } else if (context.store != nullptr) {
+                context.store->MessageAdded(*folder,
+                                            StoredMessageRef(context.mailboxDir, *folder, *m));
             }
         }
         if (stored == nullptr) {
@@ -175,15 +128,15 @@ MailMessage* DeliverMessage(const StoreContext& context, std::string_view folder
         }
     }
     // It is in the file now: its body is read back on demand.
-    const bool shown = context.host != nullptr && context.host->ShownFolder() == folder;
-    if (!shown) {
+    if (context.store == nullptr || !context.store->KeepsBodyLoaded(*folder)) {
         ReleaseMessageBody(*stored);
     }
-    if (context.host != nullptr) {
+    if (context.store != nullptr) {
         if (!folder->countAll && name.find('\\') != std::string::npos) {
-            context.host->ExpandParentOf(*folder);
+            OpenParentItem(*folder, *context.store);
         }
-        context.host->MessageDelivered(*folder, *stored);
+        context.store->MessageAdded(*folder,
+                                    StoredMessageRef(context.mailboxDir, *folder, *stored));
     }
     return stored;
 }
@@ -194,7 +147,7 @@ bool StoreReceivedMessage(const StoreContext& context, std::string_view folderNa
 }
 
 bool DeliverToShownFolder(const StoreContext& context, std::unique_ptr<MailMessage> message) {
-    MailFolder* shown = context.host != nullptr ? context.host->ShownFolder() : nullptr;
+    MailFolder* shown = context.store != nullptr ? context.store->ShownFolder() : nullptr;
     if (shown == nullptr) {
         return false;
     }

@@ -9,12 +9,12 @@
 
 #include "common/Bytes.h"
 #include "store/FolderFileCheck.h"
-#include "store/FolderHost.h"
 #include "store/FolderLock.h"
 #include "store/FolderNames.h"
 #include "store/FolderStat.h"
 #include "store/FolderTree.h"
 #include "store/MailFolder.h"
+#include "store/MailStore.h"
 #include "store/Mailbox.h"
 
 namespace corvina {
@@ -34,6 +34,22 @@ bool InAttachDirectory(const fs::path& file, const fs::path& mailboxDir) {
     return p.size() > attach.size() && StartsWithNoCase(p, attach);
 }
 
+// The "Deleting Attachments" box: Yes, Yes to All, No or Cancel; Enter
+// (and a front end without a user) keeps the file.
+ConfirmAnswer AskDeleteAttachment(MailStore& store, const std::string& path,
+                                  const MailMessage& message) {
+    UserPrompt* prompt = store.Prompt();
+    if (prompt == nullptr)
+        return ConfirmAnswer::No;
+    Question question;
+    question.text = std::string(kQuestion) + "\n\n" +
+                    AttachmentQuestionDetails(path, message.from, message.subject);
+    question.buttons = ConfirmButtons::YesAllNoCancel;
+    question.preset = ConfirmAnswer::No;
+    question.caption = kDeletingAttachmentsCaption;
+    return prompt->Ask(question);
+}
+
 }  // namespace
 
 std::string AttachmentQuestionDetails(std::string_view path, std::string_view from,
@@ -49,15 +65,15 @@ EmptyTrashResult EmptyTrash(FolderTree& tree) {
         return EmptyTrashResult::Failed;
     MailFolder& trash = *node->folder;
     const StoreContext context = tree.Context();
-    FolderHost* host = tree.Host();
+    MailStore* store = tree.Store();
     // Held until the file is emptied: a message another writer appended
     // meanwhile would be dropped without its attachments being asked about.
     std::string error;
     const std::optional<FolderLock> lock = FolderLock::Acquire(trash.path, &error);
     if (!lock) {
-        if (host)
-            host->ReportError("The Trash could not be locked for writing (" + error +
-                              "); it was not emptied.");
+        if (store)
+            store->ReportError("The Trash could not be locked for writing (" + error +
+                               "); it was not emptied.");
         return EmptyTrashResult::Failed;
     }
     // Messages moved in but not saved yet are only in the index: their
@@ -65,8 +81,8 @@ EmptyTrashResult EmptyTrash(FolderTree& tree) {
     if (!trash.modified || trash.messages.empty()) {
         LoadFolder(trash, context);
     } else if (!CatchUpFolder(trash, context, &error)) {
-        if (host)
-            host->ReportError(error);
+        if (store)
+            store->ReportError(error);
         return EmptyTrashResult::Failed;
     }
 
@@ -82,9 +98,8 @@ EmptyTrashResult EmptyTrash(FolderTree& tree) {
             if (!remove) {
                 // Without anyone to ask, attachment files are kept.
                 const ConfirmAnswer answer =
-                    host ? host->AskDeleteAttachment(kQuestion, link.path.string(), message->from,
-                                                     message->subject)
-                         : ConfirmAnswer::No;
+                    store ? AskDeleteAttachment(*store, link.path.string(), *message)
+                          : ConfirmAnswer::No;
                 if (answer == ConfirmAnswer::Cancel)
                     return EmptyTrashResult::Cancelled;
                 if (answer == ConfirmAnswer::YesToAll)
@@ -104,8 +119,8 @@ EmptyTrashResult EmptyTrash(FolderTree& tree) {
     trash.modified = false;
     trash.total = 0;
     trash.unread = 0;
-    if (host && host->ShownFolder() == &trash)
-        host->FolderReset(trash);
+    if (store)
+        store->FolderReset(trash);
     WriteFolderCounts(trash, 0, 0);
     return EmptyTrashResult::Emptied;
 }

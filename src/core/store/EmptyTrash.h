@@ -10,14 +10,17 @@ namespace corvina {
 
 class FolderTree;
 
+inline constexpr const char* kDeletingAttachmentsCaption = "Deleting Attachments";
+
 enum class EmptyTrashResult {
     Emptied,
     Cancelled,  // Cancel in the attachment question: the Trash is unchanged
     Failed,     // no Trash, or its file could not be cut
 };
 
-// Asks FolderHost::AskDeleteAttachment for every linked file inside
-// <mailbox dir>/Attach; files elsewhere are never offered or deleted.
+// Asks about every linked file inside <mailbox dir>/Attach (the "Deleting
+// Attachments" box through the store's prompt); files elsewhere are never
+// offered or deleted. The Trash's watchers are told FolderReset.
 EmptyTrashResult EmptyTrash(FolderTree& tree);
 
 // The text the "Deleting Attachments" dialog shows under its question: the

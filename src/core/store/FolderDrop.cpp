@@ -5,10 +5,11 @@
 #include "message/Address.h"
 #include "message/MailMessage.h"
 #include "message/mime/MessageParser.h"
-#include "store/FolderHost.h"
 #include "store/FolderTree.h"
 #include "store/MailFolder.h"
+#include "store/MailStore.h"
 #include "store/Mailbox.h"
+#include "store/StoreHost.h"
 
 namespace corvina {
 
@@ -31,19 +32,18 @@ DropDecision DropMessageOnFolder(FolderTree& tree, MailFolder& target,
     if (!message)
         return DropDecision::NoTarget;
     const DropDecision decision = DecideDrop(target, *message, profileAddress);
-    FolderHost* host = tree.Host();
+    MailStore* store = tree.Store();
     switch (decision) {
         case DropDecision::Add:
             AddMessage(target, std::move(message), tree.Context());
             break;
         case DropDecision::NotYours:
-            if (host)
-                host->Confirm(LoadString(kNotYoursStringId), "Message from Marlo!",
-                              ConfirmButtons::Ok);
+            if (store)
+                store->Ask(LoadString(kNotYoursStringId), ConfirmButtons::Ok, ConfirmAnswer::Ok);
             break;
         case DropDecision::Compose:
-            if (host)
-                host->OpenCompose(std::move(message));
+            if (store && store->Host())
+                store->Host()->OpenCompose(std::move(message));
             break;
         case DropDecision::NoTarget:
             break;

@@ -4,12 +4,12 @@
 #include <memory>
 
 #include "common/MappedFile.h"
+#include "message/MailMessage.h"
 #include "store/FolderNames.h"
 #include "store/MailFolder.h"
-#include "message/MailMessage.h"
+#include "store/MailStore.h"
 #include "store/Mailbox.h"
 #include "store/MailboxParser.h"
-#include "store/StoreHost.h"
 
 namespace corvina {
 
@@ -136,9 +136,10 @@ bool CatchUpFolder(MailFolder& folder, const StoreContext& context, std::string*
         case FolderFileChange::Grew: {
             std::vector<MailMessage*> added;
             IndexAppendedMessages(folder, map.View(), st, context, &added);
-            if (context.host != nullptr) {
+            if (context.store != nullptr) {
                 for (MailMessage* m : added) {
-                    context.host->MessageDelivered(folder, *m);
+                    context.store->MessageAdded(folder,
+                                                StoredMessageRef(context.mailboxDir, folder, *m));
                 }
             }
             return true;

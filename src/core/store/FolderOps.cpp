@@ -13,11 +13,11 @@
 #include "common/StringTable.h"
 #include "platform/Paths.h"
 #include "store/FolderFilterLines.h"
-#include "store/FolderHost.h"
 #include "store/FolderLock.h"
 #include "store/FolderNames.h"
 #include "store/FolderStat.h"
 #include "store/FolderTree.h"
+#include "store/MailStore.h"
 #include "store/Mailbox.h"
 
 namespace corvina {
@@ -25,8 +25,6 @@ namespace corvina {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr std::string_view kCaption = "Message from Marlo!";
 
 // A rename that never replaces an existing file or directory (a plain
 // rename would silently overwrite another folder's mailbox).
@@ -65,6 +63,16 @@ bool NameTakenIn(const fs::path& dir, const std::string& name, const std::string
             return true;
     }
     return false;
+}
+
+// The node and everything below it, parents before their children.
+std::vector<FolderNode*> SubtreeOf(FolderNode& node) {
+    std::vector<FolderNode*> nodes{&node};
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        for (const auto& child : nodes[i]->children)
+            nodes.push_back(child.get());
+    }
+    return nodes;
 }
 
 void StoreProperties(MailFolder& folder, const FolderProperties& p) {
@@ -179,8 +187,8 @@ RenameResult RenameFolder(FolderTree& tree, FolderNode& node, std::string_view n
     if (oldName && newName) {
         int changed = 0;
         if (!RewriteFilterFile(tree.MailboxDir() / "Filter.DEF", *oldName, *newName, &changed) &&
-            tree.Host())
-            tree.Host()->ReportError("Filter.DEF could not be updated for the renamed folder.");
+            tree.Store())
+            tree.Store()->ReportError("Filter.DEF could not be updated for the renamed folder.");
         if (filtersRewritten)
             *filtersRewritten = changed > 0;
     }
@@ -202,11 +210,11 @@ FolderNode* DeleteFolder(FolderTree& tree, FolderNode& node, bool* deleted) {
     if (deleted)
         *deleted = false;
     MailFolder& folder = *node.folder;
-    FolderHost* host = tree.Host();
-    if (folder.fixed || node.IsRoot() || !node.parent || !host)
+    MailStore* store = tree.Store();
+    if (folder.fixed || node.IsRoot() || !node.parent || !store || !store->Prompt())
         return nullptr;
     const std::string text = "\"" + node.label + "\"\n" + LoadString(kDeleteFolderStringId);
-    if (host->Confirm(text, kCaption, ConfirmButtons::OkCancel) != ConfirmAnswer::Ok)
+    if (store->Ask(text, ConfirmButtons::OkCancel, ConfirmAnswer::Ok) != ConfirmAnswer::Ok)
         return nullptr;
 
     std::error_code ec;
@@ -216,7 +224,7 @@ FolderNode* DeleteFolder(FolderTree& tree, FolderNode& node, bool* deleted) {
         if (lock)
             fs::remove(folder.path, ec);
         if (!lock || ec) {
-            host->ReportError("The folder could not be deleted.");
+            store->ReportError("The folder could not be deleted.");
             return nullptr;
         }
     }
@@ -224,7 +232,7 @@ FolderNode* DeleteFolder(FolderTree& tree, FolderNode& node, bool* deleted) {
     if (folder.kind == 1) {
         fs::remove_all(ChildDirectoryPath(folder.path), ec);
         if (ec)
-            host->ReportError("Some files of the folder could not be deleted.");
+            store->ReportError("Some files of the folder could not be deleted.");
     }
 
     FolderNode* parent = node.parent;
@@ -237,16 +245,11 @@ FolderNode* DeleteFolder(FolderTree& tree, FolderNode& node, bool* deleted) {
     } else {
         next = parent;
     }
-    // A list showing the folder or one inside it must let go of it before
-    // the folder object goes away.
-    if (MailFolder* shown = host->ShownFolder()) {
-        for (const FolderNode* p = FolderTree::NodeOf(*shown); p; p = p->parent) {
-            if (p == &node) {
-                host->FolderReset(*shown);
-                break;
-            }
-        }
-    }
+    // Whoever holds the folder or one inside it must let go of it before
+    // the folder object goes away: innermost first.
+    const std::vector<FolderNode*> below = SubtreeOf(node);
+    for (auto it = below.rbegin(); it != below.rend(); ++it)
+        store->FolderReset(*(*it)->folder);
     tree.RemoveNode(node);
     if (deleted)
         *deleted = true;

@@ -12,7 +12,6 @@
 #include "common/Bytes.h"
 #include "common/StringTable.h"
 #include "platform/Paths.h"
-#include "store/FolderHost.h"
 #include "store/FolderStat.h"
 
 namespace corvina {
@@ -64,7 +63,7 @@ std::string ProfileRootLabel(const AccountProfile& profile) {
 StoreContext FolderTree::Context() const {
     StoreContext context;
     context.mailboxDir = mailboxDir_;
-    context.host = host_;
+    context.store = store_;
     return context;
 }
 

@@ -18,7 +18,7 @@
 
 namespace corvina {
 
-class FolderHost;
+class MailStore;
 struct AppState;
 
 struct FolderNode {
@@ -38,9 +38,9 @@ std::string ProfileRootLabel(const AccountProfile& profile);
 
 class FolderTree {
 public:
-    // `host` may be null (no questions: operations that need an answer
-    // then do nothing).
-    explicit FolderTree(FolderHost* host = nullptr) : host_(host) {}
+    // `store` may be null (no questions: operations that need an answer
+    // then do nothing; no notices).
+    explicit FolderTree(MailStore* store = nullptr) : store_(store) {}
 
     // Rebuilds the whole tree for profile `current` of `profiles` with its
     // mailbox directory (created with Attach and OutBox when missing). The
@@ -59,7 +59,7 @@ public:
     void Clear();
 
     const std::filesystem::path& MailboxDir() const { return mailboxDir_; }
-    FolderHost* Host() const { return host_; }
+    MailStore* Store() const { return store_; }
     StoreContext Context() const;
 
     const std::vector<std::unique_ptr<FolderNode>>& Roots() const { return roots_; }
@@ -91,7 +91,7 @@ private:
     void ScanDirectory(const std::filesystem::path& dir, FolderNode& parent, ScanSeen& seen);
     void SetSpecialFlags(MailFolder& folder) const;
 
-    FolderHost* host_;
+    MailStore* store_;
     std::filesystem::path mailboxDir_;
     std::vector<std::string> displayNames_;
     std::vector<std::unique_ptr<FolderNode>> roots_;

@@ -13,6 +13,7 @@
 #include "store/FolderLock.h"
 #include "store/FolderStat.h"
 #include "store/MailFolder.h"
+#include "store/MailStore.h"
 #include "store/MailboxParser.h"
 #include "store/StoreHost.h"
 
@@ -85,8 +86,9 @@ bool LoadFolder(MailFolder& folder, const StoreContext& context) {
         if (scanned - map.Released() >= kReleaseEvery) {
             map.ReleaseBefore(scanned);
         }
-        if (++total % kIdleEvery == 0 && context.host != nullptr) {
-            context.host->ProcessPendingInput();
+        if (++total % kIdleEvery == 0 && context.store != nullptr &&
+            context.store->Host() != nullptr) {
+            context.store->Host()->ProcessPendingInput();
         }
     }
     if (folder.countAll) {

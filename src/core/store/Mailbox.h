@@ -13,12 +13,14 @@ namespace corvina {
 class BufferedFile;
 class MailFolder;
 class MailMessage;
-class StoreHost;
+class MailStore;
 
 // What store operations need beyond their arguments.
 struct StoreContext {
     std::filesystem::path mailboxDir;  // the current profile's mailbox directory
-    StoreHost* host = nullptr;         // may be null: no questions, no notices
+    // May be null: no questions, no notices, nothing shown, and each
+    // append is synced at once.
+    MailStore* store = nullptr;
 };
 
 // Parses the whole .mbx into folder.messages (header summary only; other
@@ -80,15 +82,9 @@ bool AppendToFolderPath(MailMessage& message, const std::filesystem::path& path,
 // Reminder resolve below OutBox), or InBox when that folder does not exist.
 // Returns the stored message, or nullptr when it could not be stored
 // (no such folder and no InBox, or the file could not be written; the
-// message is then not in the index either). Durable after SyncDeliveries().
+// message is then not in the index either). Durable after MailStore::SyncDeliveries().
 MailMessage* DeliverMessage(const StoreContext& context, std::string_view folderName,
                             std::unique_ptr<MailMessage> message);
-
-// Makes every message appended so far durable: fsyncs each mailbox file
-// written since the last call and each directory in which a file was
-// created or renamed. False if any sync failed (those stay pending).
-// May be called from any thread.
-bool SyncDeliveries();
 
 // Whether the folder holds unread mail, from the cheapest source: the
 // index, the known counts, the control file, or a scan of the file.
@@ -99,9 +95,10 @@ bool FolderHasUnread(MailFolder& folder, const StoreContext& context);
 bool StoreReceivedMessage(const StoreContext& context, std::string_view folderName,
                           std::unique_ptr<MailMessage> message);
 
-// Delivery of a message given as raw text into the folder the list shows.
-// The raw text is parsed by the MIME layer; this takes the parsed message.
-// False when no folder is shown or the message could not be stored.
+// Delivery of a message given as raw text into the folder the store was
+// told is shown. The raw text is parsed by the MIME layer; this takes the
+// parsed message. False when no folder is shown or the message could not
+// be stored.
 bool DeliverToShownFolder(const StoreContext& context, std::unique_ptr<MailMessage> message);
 
 }  // namespace corvina

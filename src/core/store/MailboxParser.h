@@ -71,9 +71,4 @@ namespace corvina {
 bool LoadMessagePartsFrom(std::string_view file, MailMessage& message, bool wantHeaders,
                           bool wantBody);
 
-// Files appended to and directories whose entries changed since the last
-// SyncDeliveries().
-void NoteFileToSync(const std::filesystem::path& file);
-void NoteDirectoryToSync(const std::filesystem::path& directory);
-
 }  // namespace corvina

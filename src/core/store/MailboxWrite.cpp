@@ -13,6 +13,7 @@
 #include "common/AtomicFile.h"
 #include "common/BufferedFile.h"
 #include "common/MappedFile.h"
+#include "message/AttachmentLink.h"
 #include "message/MailMessage.h"
 #include "message/StoredForm.h"
 #include "store/FolderFileCheck.h"
@@ -20,9 +21,9 @@
 #include "store/FolderNames.h"
 #include "store/FolderStat.h"
 #include "store/MailFolder.h"
+#include "store/MailStore.h"
 #include "store/Mailbox.h"
 #include "store/MailboxParser.h"
-#include "store/StoreHost.h"
 
 namespace corvina {
 
@@ -105,8 +106,8 @@ std::string ErrorText(std::string_view what, const std::filesystem::path& path, 
 }
 
 void Report(const StoreContext& context, const std::string& text) {
-    if (context.host != nullptr) {
-        context.host->ReportError(text);
+    if (context.store != nullptr) {
+        context.store->ReportError(text);
     }
 }
 
@@ -260,9 +261,15 @@ bool AppendToFolderPath(MailMessage& message, const std::filesystem::path& path,
         Report(context, ErrorText("The message could not be stored", path, err));
         return false;
     }
-    NoteFileToSync(path);
-    if (!existed) {
-        NoteDirectoryToSync(path.parent_path());
+    if (context.store != nullptr) {
+        context.store->NoteFileToSync(path);
+        if (!existed) {
+            context.store->NoteDirectoryToSync(path.parent_path());
+        }
+    } else if (!FsyncFile(path) || (!existed && !FsyncDirectory(path.parent_path()))) {
+        // Nothing batches the syncs: the append is durable now or not at all.
+        Report(context, ErrorText("The stored message could not be made durable", path, errno));
+        return false;
     }
     return true;
 }
@@ -395,8 +402,10 @@ bool SaveFolder(MailFolder& folder, bool keepBodies, const StoreContext& context
         ok = false;
     }
 
-    const StoreHost* host = context.host;
-    const MailMessage* viewed = host != nullptr ? context.host->ViewedMessage() : nullptr;
+    const MailStore* store = context.store;
+    const auto keepLoaded = [store](const MailMessage& m) {
+        return store != nullptr && store->KeepsBodyLoaded(m);
+    };
     std::vector<std::int64_t> newOffsets;
     newOffsets.reserve(count - std::min(first, count));
     BufferedFile out;
@@ -414,7 +423,7 @@ bool SaveFolder(MailFolder& folder, bool keepBodies, const StoreContext& context
         const bool hadBody = m.bodyLoaded;
         const bool hadHeaders = m.otherHeadersLoaded;
         std::string_view verbatim;
-        if (!keepBodies && !hadBody && &m != viewed &&
+        if (!keepBodies && !hadBody && !keepLoaded(m) &&
             FindVerbatimBody(old.View(), m.offset, verbatim)) {
             // Only the header block is rebuilt; the body is copied as it is.
             if (!hadHeaders && !LoadMessagePartsFrom(old.View(), m, true, false)) {
@@ -445,7 +454,7 @@ bool SaveFolder(MailFolder& folder, bool keepBodies, const StoreContext& context
         std::int64_t position = 0;
         ok = WriteAt(m, out, context.mailboxDir, position);
         newOffsets.push_back(position);
-        if (!keepBodies && &m != viewed && m.offset >= 0) {
+        if (!keepBodies && !keepLoaded(m) && m.offset >= 0) {
             DropLoadedParts(m, hadBody, hadHeaders);
         }
     }
@@ -481,7 +490,7 @@ bool SaveFolder(MailFolder& folder, bool keepBodies, const StoreContext& context
     }
     if (!keepBodies) {
         for (auto& m : messages) {
-            if (m.get() != viewed) {
+            if (!keepLoaded(*m)) {
                 ReleaseMessageBody(*m);
             }
         }

@@ -11,11 +11,12 @@
 #include "common/StringTable.h"
 #include "message/Address.h"
 #include "message/MailDate.h"
+#include "message/MailMessage.h"
 #include "store/FolderStat.h"
 #include "store/FolderTree.h"
+#include "store/ListWatcher.h"
 #include "store/MailFolder.h"
-#include "message/MailMessage.h"
-#include "store/MessageListHost.h"
+#include "store/MailStore.h"
 #include "store/ThreadOrder.h"
 
 namespace corvina {
@@ -35,14 +36,6 @@ bool IsOwnAddress(const MailMessage& message, std::string_view profileAddress) {
 }
 
 }  // namespace
-
-std::array<int, 4> ColumnWidths(const std::array<int, 4>& stored, int clientWidth) {
-    if (stored[0] != 0) {
-        return stored;
-    }
-    const int w = clientWidth;
-    return {w / 3, w / 3, 2 * (w / 9), w / 9};
-}
 
 void ApplyCountsChanged(MailFolder& folder, int change) {
     if (change == kCountsBecameRead && folder.unread > 0) {
@@ -72,7 +65,48 @@ std::string FormatListDate(std::string_view date, std::time_t parsed) {
 MessageList::MessageList(MessageListContext context) : context_(std::move(context)) {}
 
 StoreContext MessageList::Store() const {
-    return {context_.mailboxDir, context_.host};
+    return {context_.mailboxDir, context_.store};
+}
+
+void MessageList::AddWatcher(ListWatcher* watcher) {
+    if (watcher != nullptr &&
+        std::find(watchers_.begin(), watchers_.end(), watcher) == watchers_.end()) {
+        watchers_.push_back(watcher);
+    }
+}
+
+void MessageList::RemoveWatcher(ListWatcher* watcher) {
+    std::erase(watchers_, watcher);
+}
+
+void MessageList::Tell(const std::function<void(ListWatcher&)>& call) {
+    // A watcher may remove itself (or another) while being told.
+    const std::vector<ListWatcher*> watchers = watchers_;
+    for (ListWatcher* w : watchers) {
+        if (std::find(watchers_.begin(), watchers_.end(), w) != watchers_.end()) {
+            call(*w);
+        }
+    }
+}
+
+// The viewer and the store follow the viewed message; its body stays
+// loaded while it is shown.
+void MessageList::SetViewed(MailMessage* message) {
+    viewed_ = message;
+    if (context_.store != nullptr) {
+        context_.store->SetShown(folder_, viewed_);
+    }
+    Tell([message](ListWatcher& w) { w.ViewedChanged(message); });
+}
+
+void MessageList::TellReset() {
+    Tell([](ListWatcher& w) { w.ListReset(); });
+}
+
+void MessageList::FolderChanged(MailFolder& folder) {
+    if (context_.store != nullptr) {
+        context_.store->FolderChanged(folder);
+    }
 }
 
 bool MessageList::CountAll() const {
@@ -80,6 +114,11 @@ bool MessageList::CountAll() const {
 }
 
 void MessageList::FillMessageList(MailFolder* folder) {
+    FillRows(folder);
+    TellReset();
+}
+
+void MessageList::FillRows(MailFolder* folder) {
     const MailMessage* keep = nullptr;
     if (folder != nullptr && folder == folder_) {
         for (const MessageListItem& item : items_) {
@@ -92,6 +131,9 @@ void MessageList::FillMessageList(MailFolder* folder) {
         viewed_ = nullptr;  // that folder's messages may be released
     }
     folder_ = folder;
+    if (context_.store != nullptr) {
+        context_.store->SetShown(folder_, viewed_);
+    }
     items_.clear();
     sortKey_ = kNaturalOrder;
     threaded_ = false;
@@ -254,6 +296,7 @@ void MessageList::ClickColumn(int column) {
         sortKey_ = column;
     }
     SortRows();
+    TellReset();
 }
 
 // Child folders stay on top (they compare equal to everything, so any
@@ -399,6 +442,7 @@ int MessageList::InsertMessageItem(MailFolder& folder, MailMessage& message, int
     items_.insert(items_.begin() + row, std::move(item));
     message.dirty = true;
     folder.modified = true;
+    Tell([row](ListWatcher& w) { w.RowsInserted(row, 1); });
     return row;
 }
 
@@ -440,11 +484,8 @@ std::vector<MailMessage*> MessageList::SelectedMessages() const {
 }
 
 void MessageList::OnSelected(MessageListItem& item) {
-    MessageListHost* host = context_.host;
     if (item.message == nullptr) {
-        viewed_ = nullptr;
-        if (host != nullptr)
-            host->ClearViewer();
+        SetViewed(nullptr);
         return;
     }
     MailMessage& m = *item.message;
@@ -453,15 +494,16 @@ void MessageList::OnSelected(MessageListItem& item) {
         if (context_.alwaysRead) {
             m.read = true;
             m.dirty = true;
-            if (host != nullptr)
-                host->PostCountsChanged(kCountsBecameRead);
+            const int row = RowOf(&m);
+            Tell([row](ListWatcher& w) {
+                w.RowsChanged(row, 1);
+                w.CountsChanged(kCountsBecameRead);
+            });
         }
     }
     if (viewed_ != &m) {
         LoadMessageBody(m);
-        viewed_ = &m;
-        if (host != nullptr)
-            host->ShowMessage(m);
+        SetViewed(&m);
     }
 }
 

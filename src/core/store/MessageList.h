@@ -8,6 +8,7 @@
 #include <array>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,7 +19,8 @@ namespace corvina {
 
 class MailFolder;
 class MailMessage;
-class MessageListHost;
+class ListWatcher;
+class MailStore;
 
 // String ids of the list.
 inline constexpr int kColumnsStringId = 105;          // "Subject,Sender,Date,Lines"
@@ -35,15 +37,16 @@ inline constexpr int kCmdMarkRead = 111;
 inline constexpr int kNaturalOrder = -1;
 inline constexpr int kDescending = 100;
 
-// Double clicks at most this far from the item's left edge hit its picture.
-inline constexpr int kPictureAreaWidth = 16;
+// Where a double click hit a row: its item picture (the widget knows where
+// that is drawn) or anywhere else.
+enum class RowPart { Picture, Text };
 
 enum class ItemPicture { Folder, Viewed, OwnMessage, Replied, Unread, Read, Error };
 
 // What the list needs beyond the folder it shows.
 struct MessageListContext {
     std::filesystem::path mailboxDir;  // the current profile's mailbox directory
-    MessageListHost* host = nullptr;   // may be null: no questions (nothing is deleted), no notices
+    MailStore* store = nullptr;        // may be null: no questions (nothing is deleted), no notices
     std::string profileAddress;        // the current profile's own address
     std::string profileAddrGroup;      // the profile's default address group
     bool alwaysRead = false;           // AlwaysRead: selecting marks read at once
@@ -81,9 +84,15 @@ struct DoubleClickAction {
     MailMessage* answered = nullptr;
 };
 
-// The widths of the four columns: the stored ones, or, when column 0's is
-// 0, w/3, w/3, 2 * (w/9), w/9 of the client width w.
-std::array<int, 4> ColumnWidths(const std::array<int, 4>& stored, int clientWidth);
+// The part of the list's width each of the four columns takes while no
+// widths are stored (column 0's stored width is 0): a third, a third, two
+// ninths, a ninth. Stored widths belong to the widget (the list's settings)
+// and pass through the core untouched.
+struct ColumnShare {
+    int numerator;
+    int denominator;
+};
+inline constexpr std::array<ColumnShare, 4> kDefaultColumnShares{{{1, 3}, {1, 3}, {2, 9}, {1, 9}}};
 
 // The main window's side of the count notice: adjusts the folder's unread
 // count for a message that became read or unread and marks it modified.
@@ -106,6 +115,12 @@ public:
     explicit MessageList(MessageListContext context);
 
     MessageListContext& Context() { return context_; }
+
+    // Watchers are told every change of the rows, the viewed message and
+    // the counts; the store is told what the list and the viewer show.
+    // A watcher must be removed before it is destroyed.
+    void AddWatcher(ListWatcher* watcher);
+    void RemoveWatcher(ListWatcher* watcher);
 
     // Shows `folder` (null: nothing): reads its Thread key, loads it when
     // needed, lists its child folders and then its messages in display
@@ -168,8 +183,8 @@ public:
     // "Unread:%5d / Total:%5d" for the shown folder.
     std::string StatusText() const;
 
-    // A double click on `row` at horizontal position `x` in the row.
-    DoubleClickAction DoubleClick(int row, int x, bool ctrl);
+    // A double click on `part` of `row`.
+    DoubleClickAction DoubleClick(int row, RowPart part, bool ctrl);
 
 private:
     StoreContext Store() const;
@@ -182,6 +197,12 @@ private:
     bool DeleteFromTrash(const std::vector<MailMessage*>& messages);
     void DiscardMessages(const std::vector<MailMessage*>& messages);
     bool FolderIsSpecial(int which) const;
+    void FillRows(MailFolder* folder);
+    void SetViewed(MailMessage* message);
+    void TellSelectionChanged();
+    void TellReset();
+    void FolderChanged(MailFolder& folder);
+    void Tell(const std::function<void(ListWatcher&)>& call);
 
     MessageListContext context_;
     MailFolder* folder_ = nullptr;
@@ -190,6 +211,7 @@ private:
     std::string addressGroup_;
     std::vector<MessageListItem> items_;
     MailMessage* viewed_ = nullptr;
+    std::vector<ListWatcher*> watchers_;
 };
 
 }  // namespace corvina

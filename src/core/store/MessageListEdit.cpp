@@ -10,11 +10,12 @@
 #include "common/Bytes.h"
 #include "common/StringTable.h"
 #include "common/UserPrompt.h"
-#include "store/FolderNames.h"
-#include "store/MailFolder.h"
 #include "message/MailMessage.h"
+#include "store/FolderNames.h"
+#include "store/ListWatcher.h"
+#include "store/MailFolder.h"
+#include "store/MailStore.h"
 #include "store/MessageList.h"
-#include "store/MessageListHost.h"
 
 namespace corvina {
 
@@ -127,8 +128,7 @@ bool MessageList::MarkRead() {
             m->status += 'R';
     }
     folder_->modified = true;
-    if (context_.host != nullptr)
-        context_.host->PostCountsChanged(kCountsChanged);
+    TellSelectionChanged();
     return true;
 }
 
@@ -147,20 +147,31 @@ bool MessageList::MarkUnread() {
         std::erase(m->status, 'R');
     }
     folder_->modified = true;
-    if (context_.host != nullptr)
-        context_.host->PostCountsChanged(kCountsChanged);
+    TellSelectionChanged();
     return true;
+}
+
+void MessageList::TellSelectionChanged() {
+    const std::vector<int> rows = SelectedRows();
+    Tell([&rows](ListWatcher& w) {
+        for (int row : rows)
+            w.RowsChanged(row, 1);
+        w.CountsChanged(kCountsChanged);
+    });
 }
 
 void MessageList::RemoveRows(const std::vector<MailMessage*>& messages) {
     std::unordered_set<const MailMessage*> gone(messages.begin(), messages.end());
-    std::erase_if(items_, [&](const MessageListItem& item) {
-        return item.message != nullptr && gone.count(item.message) != 0;
-    });
+    // From the bottom up, so each notice's row numbers hold when it is told.
+    for (int row = Count() - 1; row >= 0; --row) {
+        const MailMessage* m = items_[row].message;
+        if (m == nullptr || gone.count(m) == 0)
+            continue;
+        items_.erase(items_.begin() + row);
+        Tell([row](ListWatcher& w) { w.RowsRemoved(row, 1); });
+    }
     if (viewed_ != nullptr && gone.count(viewed_) != 0) {
-        viewed_ = nullptr;
-        if (context_.host != nullptr)
-            context_.host->ClearViewer();
+        SetViewed(nullptr);
     }
 }
 
@@ -221,21 +232,18 @@ bool MessageList::DeleteIntoTrash(const std::vector<MailMessage*>& messages) {
         return false;
     }
     RemoveRows(messages);
-    viewed_ = nullptr;
-    MessageListHost* host = context_.host;
-    if (host != nullptr) {
-        host->ClearViewer();
-        host->RefreshFolderItem(*folder_);
-        host->RefreshFolderItem(*trash);
-    }
+    SetViewed(nullptr);
+    FolderChanged(*folder_);
+    FolderChanged(*trash);
     folder_->modified = true;
     return true;
 }
 
 bool MessageList::DeleteFromTrash(const std::vector<MailMessage*>& messages) {
-    MessageListHost* host = context_.host;
-    if (host == nullptr || host->Confirm(LoadString(kConfirmDeleteStringId), kMessageCaption,
-                                         ConfirmButtons::OkCancel) != ConfirmAnswer::Ok) {
+    MailStore* store = context_.store;
+    if (store == nullptr || store->Prompt() == nullptr ||
+        store->Ask(LoadString(kConfirmDeleteStringId), ConfirmButtons::OkCancel,
+                   ConfirmAnswer::Ok) != ConfirmAnswer::Ok) {
         return false;
     }
     for (MailMessage* m : messages) {
@@ -247,7 +255,7 @@ bool MessageList::DeleteFromTrash(const std::vector<MailMessage*>& messages) {
             }
             std::string question = LoadString(kDeleteFileStringId);
             question += "\n(" + entry.path.string() + ")";
-            if (host->Confirm(question, kMessageCaption, ConfirmButtons::YesNo) ==
+            if (store->Ask(question, ConfirmButtons::YesNo, ConfirmAnswer::Yes) ==
                 ConfirmAnswer::Yes) {
                 std::error_code ec;
                 fs::remove(entry.path, ec);
@@ -257,17 +265,15 @@ bool MessageList::DeleteFromTrash(const std::vector<MailMessage*>& messages) {
     }
     RemoveRows(messages);
     std::vector<Taken> taken = TakeMessages(*folder_, messages, false);
-    host->RefreshFolderItem(*folder_);
+    FolderChanged(*folder_);
     return !taken.empty();
 }
 
 void MessageList::DiscardMessages(const std::vector<MailMessage*>& messages) {
     if (TakeMessages(*folder_, messages, false).empty())
         return;
-    if (context_.host != nullptr) {
-        context_.host->RefreshFolderItem(*folder_);
-        context_.host->PostCountsChanged(kCountsChanged);
-    }
+    FolderChanged(*folder_);
+    Tell([](ListWatcher& w) { w.CountsChanged(kCountsChanged); });
 }
 
 bool MessageList::FolderIsSpecial(int which) const {
@@ -277,7 +283,7 @@ bool MessageList::FolderIsSpecial(int which) const {
     return name && SpecialFolderOfName(*name) == static_cast<SpecialFolder>(which);
 }
 
-DoubleClickAction MessageList::DoubleClick(int row, int x, bool ctrl) {
+DoubleClickAction MessageList::DoubleClick(int row, RowPart part, bool ctrl) {
     DoubleClickAction action;
     if (row < 0 || row >= Count())
         return action;
@@ -288,7 +294,7 @@ DoubleClickAction MessageList::DoubleClick(int row, int x, bool ctrl) {
         return action;
     }
     MailMessage& m = *item.message;
-    if (x <= kPictureAreaWidth) {
+    if (part == RowPart::Picture) {
         m.priority = m.priority - 1;
         if (m.priority < 1 || m.priority > 5)
             m.priority = 5;
@@ -296,6 +302,7 @@ DoubleClickAction MessageList::DoubleClick(int row, int x, bool ctrl) {
         folder_->modified = true;
         action.kind = DoubleClickAction::PriorityCycled;
         action.message = &m;
+        Tell([row](ListWatcher& w) { w.RowsChanged(row, 1); });
         return action;
     }
     const auto is = [this](SpecialFolder f) { return FolderIsSpecial(static_cast<int>(f)); };
@@ -326,8 +333,7 @@ DoubleClickAction MessageList::DoubleClick(int row, int x, bool ctrl) {
                 }
             }
         }
-        if (context_.host != nullptr)
-            context_.host->PostCountsChanged(kCountsChanged);
+        Tell([](ListWatcher& w) { w.CountsChanged(kCountsChanged); });
         return action;
     }
     LoadMessageBody(m);

@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "message/MailDate.h"
+#include "message/MailMessage.h"
 #include "store/CompactHost.h"
 #include "store/FolderFileCheck.h"
 #include "store/FolderLock.h"
 #include "store/MailFolder.h"
-#include "message/MailMessage.h"
+#include "store/MailStore.h"
 #include "store/Mailbox.h"
-#include "store/StoreHost.h"
 
 namespace corvina {
 
@@ -27,8 +27,8 @@ bool ReorganiseFolder(MailFolder& folder, const StoreContext& context, Maintenan
     std::string error;
     const std::optional<FolderLock> lock = FolderLock::Acquire(folder.path, &error);
     if (!lock || !CatchUpFolder(folder, context, &error)) {
-        if (context.host != nullptr) {
-            context.host->ReportError(
+        if (context.store != nullptr) {
+            context.store->ReportError(
                 lock ? error
                      : "The folder could not be locked for writing (" + error +
                            "); it was not reorganised: " + folder.path.string());
@@ -68,8 +68,10 @@ bool ReorganiseFolder(MailFolder& folder, const StoreContext& context, Maintenan
         }
         folder.messages = std::move(restored);
     }
+    if (context.store != nullptr) {
+        context.store->FolderReloaded(folder);
+    }
     if (host) {
-        host->FolderRewritten(folder);
         host->EndWait();
     }
     return ok;

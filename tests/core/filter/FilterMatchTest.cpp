@@ -5,15 +5,15 @@
 
 #include <filesystem>
 
-#include "../store/FolderTreeTestHost.h"
+#include "../store/StoreTestHost.h"
 #include "TestSupport.h"
 #include "common/Bytes.h"
 #include "common/CodePage.h"
 #include "filter/FilterList.h"
 #include "filter/ManualFiltering.h"
+#include "message/MailMessage.h"
 #include "store/FolderTree.h"
 #include "store/MailFolder.h"
-#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 
 namespace corvina {
@@ -21,7 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::ReadFileBytes;
-using test::RecordingFolderHost;
+using test::RecordingStore;
 using test::ScratchDir;
 using test::WriteFileBytes;
 
@@ -43,8 +43,8 @@ protected:
     ScratchDir dir;
     fs::path box;
     ProfileTable profiles{};
-    RecordingFolderHost host;
-    FolderTree tree{&host};
+    RecordingStore host;
+    FolderTree tree{&host.store};
     FilterList filters;
 };
 
@@ -151,10 +151,11 @@ TEST_F(FilterMatchTest, ManualFilteringMovesMatchedMessages) {
     tree.BuildFolderTree(box, profiles, 0);
 
     EXPECT_EQ(ManualFiltering(tree, filters), -1);  // the list shows no folder
-    host.shown = tree.FindNode("Work")->folder.get();
+    host.store.SetShown(tree.FindNode("Work")->folder.get());
     EXPECT_EQ(ManualFiltering(tree, filters), 2);
     EXPECT_EQ(host.selected.back(), tree.FindNode("InBox")->folder.get());
-    EXPECT_EQ(host.refreshes, 1);
+    ASSERT_EQ(host.removed.size(), 2u);  // the list drops the moved rows
+    EXPECT_EQ(host.removed[0].folder, "InBox");
 
     EXPECT_EQ(ReadFileBytes(box / "InBox.mbx"), keep1 + keep2);
     const MailFolder& inbox = *tree.FindNode("InBox")->folder;

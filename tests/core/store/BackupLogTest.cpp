@@ -34,8 +34,8 @@ private:
 
 struct Inbox {
     ScratchDir dir;
-    test::RecordingStoreHost storeHost;
-    StoreContext context{dir.Path(), &storeHost};
+    test::RecordingStore storeHost;
+    StoreContext context{dir.Path(), &storeHost.store};
     MailFolder folder{dir / "InBox.mbx"};
     ParseOptions received;
 

@@ -6,10 +6,10 @@
 
 #include "StoreTestHost.h"
 #include "TestSupport.h"
+#include "message/MailMessage.h"
 #include "store/Compact.h"
 #include "store/CompactHost.h"
 #include "store/MailFolder.h"
-#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 #include "store/Reorganise.h"
 
@@ -23,11 +23,9 @@ using test::WriteFileBytes;
 class RecordingMaintenanceHost : public MaintenanceHost {
 public:
     int waits = 0, ends = 0, idles = 0;
-    std::vector<MailFolder*> rewritten;
     void BeginWait() override { ++waits; }
     void EndWait() override { ++ends; }
     void ProcessPendingInput() override { ++idles; }
-    void FolderRewritten(MailFolder& folder) override { rewritten.push_back(&folder); }
 };
 
 const char kRichMessage[] =
@@ -51,9 +49,9 @@ const char kRichMessage[] =
 
 struct Box {
     ScratchDir dir;
-    test::RecordingStoreHost storeHost;
+    test::RecordingStore storeHost;
     RecordingMaintenanceHost host;
-    StoreContext context{dir.Path(), &storeHost};
+    StoreContext context{dir.Path(), &storeHost.store};
     MailFolder folder{dir / "InBox.mbx"};
 
     std::vector<std::string> HeadersOfReloaded(std::size_t i) {
@@ -95,7 +93,7 @@ TEST(Compact, MinimumKeepsFieldsFirstReferenceAndMessageId) {
     EXPECT_FALSE(std::filesystem::exists(box.dir / "InBox.bak"));
     EXPECT_EQ(box.host.waits, 1);
     EXPECT_EQ(box.host.ends, 1);
-    EXPECT_EQ(box.host.rewritten.size(), 1u);
+    EXPECT_EQ(box.storeHost.reloaded.size(), 1u);
 }
 
 TEST(Compact, NormalRemovesOnlyReceivedAndKeepsABackup) {
@@ -146,7 +144,7 @@ TEST(Compact, FailedRewriteLeavesTheFileAlone) {
     EXPECT_FALSE(CompactFolder(box.folder, CompactMode::kMinimum, false, box.context, &box.host));
     EXPECT_EQ(ReadFileBytes(box.folder.path), "short");
     EXPECT_FALSE(box.folder.messages[0]->dirty);
-    EXPECT_TRUE(box.host.rewritten.empty());
+    EXPECT_TRUE(box.storeHost.reloaded.empty());
 }
 
 std::string Dated(std::string_view subject, std::string_view date) {
@@ -172,7 +170,7 @@ TEST(Reorganise, RewritesTheFileInDateOrder) {
         order.push_back(m->subject);
     }
     EXPECT_EQ(order, (std::vector<std::string>{"first", "first-too", "second", "third"}));
-    EXPECT_EQ(box.host.rewritten.size(), 1u);
+    EXPECT_EQ(box.storeHost.reloaded.size(), 1u);
 }
 
 }  // namespace

@@ -13,9 +13,10 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "message/MailMessage.h"
 #include "store/Compact.h"
 #include "store/MailFolder.h"
-#include "message/MailMessage.h"
+#include "store/MailStore.h"
 #include "store/Mailbox.h"
 #include "store/Reorganise.h"
 
@@ -89,12 +90,14 @@ TEST(ConcurrentWriters, DeliveriesBesideRewritesLoseNothing) {
     std::vector<pid_t> writers;
     for (int w = 0; w < kWriters; ++w) {
         writers.push_back(Spawn([&, w] {
+            MailStore store;
+            const StoreContext batched{dir.Path(), &store};
             for (int n = 0; n < kEach; ++n) {
                 MailFolder folder(inbox);  // a fresh process's view each time
-                if (DeliverMessage(context, "InBox", Numbered(w, n)) == nullptr)
+                if (DeliverMessage(batched, "InBox", Numbered(w, n)) == nullptr)
                     return false;
             }
-            return SyncDeliveries();
+            return store.SyncDeliveries();
         }));
     }
     for (pid_t pid : writers)

@@ -14,9 +14,9 @@
 #include "StoreTestMail.h"
 #include "TestSupport.h"
 #include "common/AtomicFile.h"
+#include "message/MailMessage.h"
 #include "store/Compact.h"
 #include "store/MailFolder.h"
-#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 
 namespace corvina {
@@ -41,8 +41,8 @@ using test::FileSizeLimit;
 
 struct Box {
     ScratchDir dir;
-    test::RecordingStoreHost host;
-    StoreContext context{dir.Path(), &host};
+    test::RecordingStore host;
+    StoreContext context{dir.Path(), &host.store};
     MailFolder folder{dir / "InBox.mbx"};
 
     void Load(std::string_view bytes) {
@@ -73,7 +73,7 @@ TEST(FolderFileCheck, RewriteKeepsWhatAnotherWriterAppended) {
     box.Load(Message("a") + Message("b"));
     AppendBytes(box.folder.path, Message("other1") + Message("other2"));
     ASSERT_TRUE(box.ChangeFirstAndSave());
-    EXPECT_TRUE(box.host.errors.empty());
+    EXPECT_TRUE(box.host.Errors().empty());
     EXPECT_EQ(Senders(box.folder.path, box.context),
               (std::vector<std::string>{"a", "b", "other1", "other2"}));
     // The index still ends before them; saving again keeps them once.
@@ -123,7 +123,7 @@ TEST(FolderFileCheck, ADeliveryLeavesNothingToSave) {
     SaveResult result = SaveResult::Failed;
     EXPECT_FALSE(SaveFolder(box.folder, false, box.context, &result));
     EXPECT_EQ(result, SaveResult::CountsOnly);
-    EXPECT_TRUE(box.host.errors.empty());
+    EXPECT_TRUE(box.host.Errors().empty());
     EXPECT_EQ(ReadFileBytes(box.folder.path), bytes);
 }
 
@@ -168,8 +168,8 @@ TEST(FolderFileCheck, RewriteRefusesAFileChangedSinceItWasRead) {
         if (existed) {
             EXPECT_EQ(ReadFileBytes(box.folder.path), after) << c.what;
         }
-        ASSERT_EQ(box.host.errors.size(), 1u) << c.what;
-        EXPECT_EQ(box.host.errors[0],
+        ASSERT_EQ(box.host.Errors().size(), 1u) << c.what;
+        EXPECT_EQ(box.host.Errors()[0],
                   "The folder InBox was changed by another program after it was read; it was "
                   "not saved. Open it again and repeat the change.");
         EXPECT_TRUE(box.folder.modified) << c.what;  // the change is still in memory
@@ -261,18 +261,18 @@ TEST(CompactBackup, AFailedCopyNeverReplacesTheOlderBackup) {
     }
     EXPECT_EQ(ReadFileBytes(bak), "older backup");
     EXPECT_EQ(ReadFileBytes(box.folder.path), before);
-    ASSERT_FALSE(box.host.errors.empty());
-    EXPECT_NE(box.host.errors[0].find("older backup was kept"), std::string::npos)
-        << box.host.errors[0];
+    ASSERT_FALSE(box.host.Errors().empty());
+    EXPECT_NE(box.host.Errors()[0].find("older backup was kept"), std::string::npos)
+        << box.host.Errors()[0];
     // No half-written copy is left beside it.
     for (const auto& e : fs::directory_iterator(box.dir.Path()))
         EXPECT_FALSE(e.path().filename().string().starts_with(".InBox.bak")) << e.path();
-    box.host.errors.clear();
+    box.host.prompt.notices.clear();
 
     // With room, the backup is the file as it was before compaction.
     ASSERT_TRUE(CompactFolder(box.folder, CompactMode::kMinimum, true, box.context, nullptr));
     EXPECT_EQ(ReadFileBytes(bak), before);
-    EXPECT_TRUE(box.host.errors.empty());
+    EXPECT_TRUE(box.host.Errors().empty());
 
     // The same guarantee for any atomic copy.
     WriteFileBytes(box.dir / "big", std::string(5000, 'b'));

@@ -6,15 +6,14 @@
 #include <filesystem>
 #include <string>
 
-#include "FolderTreeTestHost.h"
 #include "StoreTestHost.h"
 #include "StoreTestMail.h"
 #include "TestSupport.h"
+#include "message/MailMessage.h"
 #include "store/FolderNames.h"
 #include "store/FolderOps.h"
 #include "store/FolderTree.h"
 #include "store/MailFolder.h"
-#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 
 namespace corvina {
@@ -72,8 +71,8 @@ TEST(FolderFilePath, MatchesEveryLevelIgnoringCase) {
 // file appears, whether the folder is known to the tree or not.
 TEST(FolderFilePath, DeliveryAndSaveUnderAnotherCaseKeepEarlierMail) {
     ScratchDir dir;
-    test::RecordingStoreHost host;
-    const StoreContext context{dir.Path(), &host};
+    test::RecordingStore host;
+    const StoreContext context{dir.Path(), &host.store};
     fs::create_directories(dir / "Work");
     WriteFileBytes(dir / "Lists.mbx", Message("one") + Message("two"));
     WriteFileBytes(dir / "Work" / "Old.mbx", Message("old"));
@@ -123,8 +122,8 @@ protected:
     ScratchDir dir;
     fs::path box;
     ProfileTable profiles{};
-    test::RecordingFolderHost host;
-    FolderTree tree{&host};
+    test::RecordingStore host;
+    FolderTree tree{&host.store};
 };
 
 // Special folders whose files exist in another case keep those files.

@@ -5,21 +5,21 @@
 
 #include <filesystem>
 
-#include "FolderTreeTestHost.h"
+#include "StoreTestHost.h"
 #include "TestSupport.h"
 #include "common/IniFile.h"
+#include "message/MailMessage.h"
 #include "store/EmptyTrash.h"
 #include "store/FolderDrop.h"
 #include "store/FolderOps.h"
 #include "store/FolderTree.h"
-#include "message/MailMessage.h"
 
 namespace corvina {
 namespace {
 
 namespace fs = std::filesystem;
 using test::ReadFileBytes;
-using test::RecordingFolderHost;
+using test::RecordingStore;
 using test::ScratchDir;
 using test::WriteFileBytes;
 
@@ -44,8 +44,8 @@ protected:
     ScratchDir dir;
     fs::path box;
     ProfileTable profiles{};
-    RecordingFolderHost host;
-    FolderTree tree{&host};
+    RecordingStore host;
+    FolderTree tree{&host.store};
 };
 
 class EmptyTrashTest : public FolderStoreTest {
@@ -71,9 +71,15 @@ protected:
 };
 
 TEST_F(EmptyTrashTest, CancelLeavesTrashUnchanged) {
-    host.answers = {ConfirmAnswer::Yes, ConfirmAnswer::Cancel};
+    host.prompt.answers = {ConfirmAnswer::Yes, ConfirmAnswer::Cancel};
     EXPECT_EQ(EmptyTrash(tree), EmptyTrashResult::Cancelled);
-    EXPECT_EQ(host.attachmentQuestions.size(), 2u);
+    ASSERT_EQ(host.prompt.questions.size(), 2u);
+    const Question& asked = host.prompt.questions[0];
+    EXPECT_EQ(asked.caption, "Deleting Attachments");
+    EXPECT_EQ(asked.buttons, ConfirmButtons::YesAllNoCancel);
+    EXPECT_EQ(asked.preset, ConfirmAnswer::No);
+    EXPECT_EQ(asked.text, "Do you want to delete this attachment file in the Trash box?\n\n" +
+                              (box / "Attach" / "f1.bin").string() + "\n\nFrom: a@x\nSubject: one");
     EXPECT_EQ(ReadFileBytes(box / "Trash.mbx"), trashText);
     EXPECT_FALSE(fs::exists(box / "Attach" / "f1.bin"));  // answered Yes before Cancel
     EXPECT_TRUE(fs::exists(box / "Attach" / "f2.bin"));
@@ -84,12 +90,13 @@ TEST_F(EmptyTrashTest, CancelLeavesTrashUnchanged) {
 }
 
 TEST_F(EmptyTrashTest, YesToAllStopsAskingAndOutsideFilesStay) {
-    host.shown = Node("Trash").folder.get();
-    host.answers = {ConfirmAnswer::No, ConfirmAnswer::YesToAll};
+    host.store.SetShown(Node("Trash").folder.get());
+    host.prompt.answers = {ConfirmAnswer::No, ConfirmAnswer::YesToAll};
     EXPECT_EQ(EmptyTrash(tree), EmptyTrashResult::Emptied);
     // The file outside the attachment directory is never offered.
-    ASSERT_EQ(host.attachmentQuestions.size(), 2u);
-    EXPECT_EQ(fs::path(host.attachmentQuestions[0]), box / "Attach" / "f1.bin");
+    ASSERT_EQ(host.prompt.questions.size(), 2u);
+    EXPECT_NE(host.prompt.questions[1].text.find((box / "Attach" / "f2.bin").string()),
+              std::string::npos);
     EXPECT_TRUE(fs::exists(box / "Attach" / "f1.bin"));
     EXPECT_FALSE(fs::exists(box / "Attach" / "f2.bin"));
     EXPECT_FALSE(fs::exists(box / "Attach" / "f3.bin"));
@@ -142,8 +149,8 @@ TEST_F(FolderStoreTest, DropOnCountAllFolder) {
     MailFolder& draft = *Node("Draft").folder;
     EXPECT_EQ(DropMessageOnFolder(tree, draft, Message("other@x", "me"), "me@example.com"),
               DropDecision::NotYours);
-    ASSERT_EQ(host.confirmTexts.size(), 1u);
-    EXPECT_EQ(host.confirmTexts[0], "This message is not yours");
+    ASSERT_EQ(host.QuestionTexts().size(), 1u);
+    EXPECT_EQ(host.QuestionTexts()[0], "This message is not yours");
     EXPECT_TRUE(draft.messages.empty());
 
     EXPECT_EQ(DropMessageOnFolder(tree, draft, Message("me@example.com", ""), "me@example.com"),

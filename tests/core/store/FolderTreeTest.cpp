@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <filesystem>
 
-#include "FolderTreeTestHost.h"
+#include "StoreTestHost.h"
 #include "TestSupport.h"
 #include "common/IniFile.h"
 #include "store/FolderNames.h"
@@ -17,7 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::ReadFileBytes;
-using test::RecordingFolderHost;
+using test::RecordingStore;
 using test::ScratchDir;
 using test::WriteFileBytes;
 
@@ -99,8 +101,8 @@ protected:
     ScratchDir dir;
     fs::path box;
     ProfileTable profiles{};
-    RecordingFolderHost host;
-    FolderTree tree{&host};
+    RecordingStore host;
+    FolderTree tree{&host.store};
 };
 
 TEST_F(FolderTreeTest, BuildOrderKindsAndFlags) {
@@ -310,20 +312,27 @@ TEST_F(FolderRenameTest, ChildDirectoryFailureMovesMailboxBack) {
 
 TEST_F(FolderRenameTest, DeleteAsksAndRemovesRecursively) {
     FolderNode& work = Node("Work");
-    host.answers = {ConfirmAnswer::Cancel};
+    host.prompt.answers = {ConfirmAnswer::Cancel};
     bool deleted = true;
     EXPECT_EQ(DeleteFolder(tree, work, &deleted), nullptr);
     EXPECT_FALSE(deleted);
-    ASSERT_EQ(host.confirmTexts.size(), 1u);
-    EXPECT_EQ(host.confirmTexts[0],
+    ASSERT_EQ(host.QuestionTexts().size(), 1u);
+    EXPECT_EQ(host.QuestionTexts()[0],
               "\"Work\"\nAre you sure to delete this folder\nincluding sub folders and messages?");
     EXPECT_TRUE(fs::exists(box / "Work.mbx"));
 
-    host.answers = {ConfirmAnswer::Ok};
-    host.shown = Node("Work\\Old").folder.get();
+    host.prompt.answers = {ConfirmAnswer::Ok};
+    MailFolder* inner = Node("Work\\Old").folder.get();
+    MailFolder* outer = work.folder.get();
+    const std::size_t below = tree.FolderNodes().size();
+    host.store.SetShown(inner);
     FolderNode* next = DeleteFolder(tree, work, &deleted);
-    ASSERT_EQ(host.resetFolders.size(), 1u);  // the list let go of the inner folder
-    host.shown = nullptr;
+    // Whoever holds the folders lets go of each of them, the outer one last.
+    EXPECT_EQ(host.resetFolders.size(), below - tree.FolderNodes().size());
+    EXPECT_NE(std::find(host.resetFolders.begin(), host.resetFolders.end(), inner),
+              host.resetFolders.end());
+    EXPECT_EQ(host.resetFolders.back(), outer);
+    EXPECT_EQ(host.store.ShownFolder(), nullptr);
     EXPECT_TRUE(deleted);
     ASSERT_NE(next, nullptr);
     EXPECT_EQ(next->label, "Workshop");
@@ -335,11 +344,11 @@ TEST_F(FolderRenameTest, DeleteAsksAndRemovesRecursively) {
     EXPECT_TRUE(fs::exists(box / "Workshop.mbx"));
 
     // The last sibling: the previous one is selected; fixed folders stay.
-    host.answers = {ConfirmAnswer::Ok};
+    host.prompt.answers = {ConfirmAnswer::Ok};
     next = DeleteFolder(tree, Node("Workshop"), &deleted);
     ASSERT_NE(next, nullptr);
     EXPECT_EQ(next->label, "Trash");
-    host.answers = {ConfirmAnswer::Ok};
+    host.prompt.answers = {ConfirmAnswer::Ok};
     EXPECT_EQ(DeleteFolder(tree, Node("Trash"), &deleted), nullptr);
     EXPECT_FALSE(deleted);
 }

@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "FolderTreeTestHost.h"
+#include "StoreTestHost.h"
 #include "TestSupport.h"
 #include "store/FolderOps.h"
 #include "store/FolderTree.h"
@@ -15,7 +15,7 @@ namespace corvina {
 namespace {
 
 namespace fs = std::filesystem;
-using test::RecordingFolderHost;
+using test::RecordingStore;
 using test::ScratchDir;
 using test::WriteFileBytes;
 
@@ -38,8 +38,8 @@ protected:
     ScratchDir dir;
     fs::path box;
     ProfileTable profiles{};
-    RecordingFolderHost host;
-    FolderTree tree{&host};
+    RecordingStore host;
+    FolderTree tree{&host.store};
 };
 
 TEST_F(FolderViewTest, IconsFollowUnreadMail) {

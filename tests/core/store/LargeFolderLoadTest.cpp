@@ -9,9 +9,9 @@
 
 #include "StoreTestHost.h"
 #include "TestSupport.h"
+#include "message/MailMessage.h"
 #include "store/FolderStat.h"
 #include "store/MailFolder.h"
-#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 
 namespace corvina {
@@ -144,8 +144,8 @@ TEST(LargeFolderLoad, WindowsAndPagesNeverCutTheIndex) {
     w.bytes += "From:unfinished\r\nStatus:R\r\n\r\nno terminator\r\n";
 
     ScratchDir dir;
-    test::RecordingStoreHost host;
-    const StoreContext context{dir.Path(), &host};
+    test::RecordingStore host;
+    const StoreContext context{dir.Path(), &host.store};
     MailFolder folder(dir / "InBox.mbx");
     WriteFileBytes(folder.path, w.bytes);
     ASSERT_TRUE(LoadFolder(folder, context));

@@ -21,8 +21,8 @@ using test::WriteFileBytes;
 
 struct Box {
     ScratchDir dir;
-    test::RecordingStoreHost host;
-    StoreContext context{dir.Path(), &host};
+    test::RecordingStore host;
+    StoreContext context{dir.Path(), &host.store};
     MailFolder folder{dir / "InBox.mbx"};
 
     bool Load(std::string_view bytes) {

@@ -23,8 +23,8 @@ using test::WriteFileBytes;
 
 struct Box {
     ScratchDir dir;
-    test::RecordingStoreHost host;
-    StoreContext context{dir.Path(), &host};
+    test::RecordingStore host;
+    StoreContext context{dir.Path(), &host.store};
     MailFolder folder{dir / "InBox.mbx"};
 
     bool Load(std::string_view bytes) {
@@ -252,7 +252,7 @@ TEST(SaveFolder, WriteFailureLeavesFileAndIndexUnchanged) {
     for (std::size_t i = 0; i < box.folder.messages.size(); ++i) {
         EXPECT_EQ(box.At(i).offset, offsets[i + 1]);
     }
-    ASSERT_EQ(box.host.errors.size(), 1u);
+    ASSERT_EQ(box.host.Errors().size(), 1u);
 
     // Once there is room again the same save goes through.
     ASSERT_TRUE(SaveFolder(box.folder, false, box.context));
@@ -287,7 +287,7 @@ TEST(DeliverMessage, ResolvesFoldersFallsBackToInBoxAndNotifies) {
     MailFolder sent(box.dir / "OutBox" / "Sent.mbx");
     sent.countAll = true;
     MailFolder nested(box.dir / "Work" / "Old.mbx");
-    box.host.shown = &sent;
+    box.host.store.SetShown(&sent);
 
     MailMessage* m = DeliverMessage(box.context, "sent", NewMessage("a", "one", {"x"}));
     ASSERT_NE(m, nullptr);
@@ -297,10 +297,8 @@ TEST(DeliverMessage, ResolvesFoldersFallsBackToInBoxAndNotifies) {
     EXPECT_EQ(sent.total, 1);
     EXPECT_EQ(sent.unread, 1);
     EXPECT_TRUE(std::filesystem::exists(box.dir / "OutBox" / "Sent.mbx"));
-    EXPECT_TRUE(box.host.expanded.empty());
 
     ASSERT_NE(DeliverMessage(box.context, "Work\\Old", NewMessage("b", "two", {"y"})), nullptr);
-    EXPECT_EQ(box.host.expanded, std::vector<MailFolder*>{&nested});
     EXPECT_FALSE(nested.messages.back()->bodyLoaded);  // not shown: read back on demand
     LoadMessageBody(*nested.messages.back());
     EXPECT_EQ(nested.messages.back()->bodyLines.Joined(), "y\n");
@@ -309,7 +307,7 @@ TEST(DeliverMessage, ResolvesFoldersFallsBackToInBoxAndNotifies) {
     ASSERT_EQ(box.folder.messages.size(), 1u);
     EXPECT_EQ(box.folder.messages[0]->subject, "three");
     EXPECT_EQ(box.host.delivered, (std::vector<MailFolder*>{&sent, &nested, &box.folder}));
-    EXPECT_TRUE(SyncDeliveries());
+    EXPECT_TRUE(box.host.store.SyncDeliveries());
 
     // A message moved from one folder to another carries its body along.
     auto moved = std::move(nested.messages.back());
@@ -356,8 +354,8 @@ TEST(DeliverMessage, AfterAnUnfinishedLastMessageStaysSeparate) {
 
 TEST(DeliverMessage, ReportsWhatCouldNotBeStored) {
     ScratchDir dir;
-    test::RecordingStoreHost host;
-    StoreContext context{dir.Path(), &host};
+    test::RecordingStore host;
+    StoreContext context{dir.Path(), &host.store};
     EXPECT_EQ(DeliverMessage(context, "InBox", NewMessage("a", "s", {"x"})), nullptr);
 
     MailFolder inbox(dir / "InBox.mbx");
@@ -373,7 +371,7 @@ TEST(DeliverMessage, ReportsWhatCouldNotBeStored) {
     EXPECT_EQ(inbox.total, 1);
 
     EXPECT_FALSE(DeliverToShownFolder(context, NewMessage("c", "s", {"x"})));
-    host.shown = &inbox;
+    host.store.SetShown(&inbox);
     EXPECT_TRUE(DeliverToShownFolder(context, NewMessage("c", "s", {"x"})));
     EXPECT_EQ(inbox.messages.size(), 2u);
 }

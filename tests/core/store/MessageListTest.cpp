@@ -15,17 +15,18 @@
 #include <string>
 #include <vector>
 
+#include "StoreTestHost.h"
 #include "TestSupport.h"
 #include "common/Bytes.h"
 #include "common/CodePage.h"
 #include "message/MailDate.h"
+#include "message/MailMessage.h"
 #include "store/FolderStat.h"
 #include "store/FolderTree.h"
+#include "store/ListWatcher.h"
 #include "store/MailFolder.h"
-#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 #include "store/MessageList.h"
-#include "store/MessageListHost.h"
 #include "store/ThreadOrder.h"
 
 namespace corvina {
@@ -35,29 +36,32 @@ namespace fs = std::filesystem;
 using test::ScratchDir;
 using test::WriteFileBytes;
 
-class ListHost : public MessageListHost {
+// The store's questions and folder notices, and the list's notices, with
+// the rows a list widget's model would hold after each.
+class ListHost : public test::RecordingStore, public ListWatcher {
 public:
-    std::vector<std::string> questions;
-    std::deque<ConfirmAnswer> answers;  // then Ok / Yes
     std::vector<int> posted;
-    std::vector<MailMessage*> shown;
-    std::vector<MailFolder*> refreshed;
+    std::vector<const MailMessage*> shown;
     int cleared = 0;
+    std::vector<std::string> rowEvents;  // "+row", "-row", "~row", "reset"
 
-    ConfirmAnswer Confirm(std::string_view text, std::string_view,
-                          ConfirmButtons buttons) override {
-        questions.emplace_back(text);
-        if (!answers.empty()) {
-            ConfirmAnswer a = answers.front();
-            answers.pop_front();
-            return a;
-        }
-        return buttons == ConfirmButtons::YesNo ? ConfirmAnswer::Yes : ConfirmAnswer::Ok;
+    void ViewedChanged(const MailMessage* m) override {
+        if (m != nullptr)
+            shown.push_back(m);
+        else
+            ++cleared;
     }
-    void ShowMessage(MailMessage& m) override { shown.push_back(&m); }
-    void ClearViewer() override { ++cleared; }
-    void PostCountsChanged(int change) override { posted.push_back(change); }
-    void RefreshFolderItem(MailFolder& f) override { refreshed.push_back(&f); }
+    void CountsChanged(int change) override { posted.push_back(change); }
+    void RowsInserted(int first, int count) override { Rows('+', first, count); }
+    void RowsRemoved(int first, int count) override { Rows('-', first, count); }
+    void RowsChanged(int first, int count) override { Rows('~', first, count); }
+    void ListReset() override { rowEvents.push_back("reset"); }
+
+private:
+    void Rows(char what, int first, int count) {
+        for (int i = 0; i < count; ++i)
+            rowEvents.push_back(what + std::to_string(first + i));
+    }
 };
 
 struct Row {
@@ -95,7 +99,7 @@ protected:
         inbox().treeItem = &inboxNode;
         trash.path = box / "Trash.mbx";
         context.mailboxDir = box;
-        context.host = &host;
+        context.store = &host.store;
         context.profileAddress = "me@example.com";
         context.profileAddrGroup = "Friends";
         context.trash = &trash;
@@ -145,6 +149,7 @@ protected:
 
     void Open(MailFolder& folder) {
         list = MessageList(context);
+        list.AddWatcher(&host);
         list.FillMessageList(&folder);
     }
 };
@@ -179,9 +184,10 @@ TEST_F(MessageListTest, FoldersFirstThenNewestFirstWithColumnTexts) {
     EXPECT_EQ(list.AddressGroup(), "!Default");  // the folder's own group wins
     EXPECT_EQ(msgThread, 0);
 
-    const std::array<int, 4> computed = ColumnWidths({0, 50, 50, 50}, 900);
+    std::array<int, 4> computed{};
+    for (int c = 0; c < 4; ++c)
+        computed[c] = 900 * kDefaultColumnShares[c].numerator / kDefaultColumnShares[c].denominator;
     EXPECT_EQ(computed, (std::array<int, 4>{300, 300, 200, 100}));
-    EXPECT_EQ(ColumnWidths({10, 20, 30, 40}, 900), (std::array<int, 4>{10, 20, 30, 40}));
 }
 
 TEST_F(MessageListTest, ThreadedRowsAreIndentedAndUnloadableFolderShowsOnlyFolders) {
@@ -439,7 +445,7 @@ TEST_F(MessageListTest, MarkReadAndUnreadKeepOtherStatusLetters) {
     EXPECT_EQ(a.status, "OR");
     EXPECT_EQ(b.status, "OR");
     EXPECT_EQ(inbox().unread, 0);
-    ASSERT_TRUE(SaveFolder(inbox(), false, {box, &host}));
+    ASSERT_TRUE(SaveFolder(inbox(), false, {box, &host.store}));
     MailFolder fresh(inbox().path);
     ASSERT_TRUE(LoadFolder(fresh, {box, nullptr}));
     EXPECT_TRUE(fresh.messages[0]->read);
@@ -458,8 +464,8 @@ TEST_F(MessageListTest, DeleteMovesIntoTrashAndTheFileLosesTheMessage) {
     EXPECT_EQ(list.SelectedRows(), (std::vector<int>{1}));  // the row before the old one
     EXPECT_EQ(inbox().total, 2);
     EXPECT_EQ(inbox().unread, 2);
-    EXPECT_EQ(host.refreshed, (std::vector<MailFolder*>{&inbox(), &trash}));
-    ASSERT_TRUE(SaveFolder(inbox(), false, {box, &host}));
+    EXPECT_EQ(host.changed, (std::vector<MailFolder*>{&inbox(), &trash}));
+    ASSERT_TRUE(SaveFolder(inbox(), false, {box, &host.store}));
     EXPECT_EQ(OnDisk(inbox().path), (std::vector<std::string>{"second", "third"}));
 }
 
@@ -475,7 +481,7 @@ TEST_F(MessageListTest, DeleteKeepsTheMessagesWhenTrashCannotBeWritten) {
     EXPECT_EQ(inbox().total, 3);
     EXPECT_EQ(inbox().unread, 3);
     EXPECT_TRUE(trash.messages.empty());
-    SaveFolder(inbox(), false, {box, &host});
+    SaveFolder(inbox(), false, {box, &host.store});
     EXPECT_EQ(OnDisk(inbox().path), (std::vector<std::string>{"first", "second", "third"}));
 }
 
@@ -490,20 +496,21 @@ TEST_F(MessageListTest, DeleteFromTrashAsksAboutAttachFilesOnly) {
                                "X-Marlo-Attachment-File:" + outside.string() + "\r\n"}});
     Open(trash);
     list.Select(0);  // "gone"
-    host.answers = {ConfirmAnswer::Cancel};
+    host.prompt.answers = {ConfirmAnswer::Cancel};
     EXPECT_FALSE(list.DeleteSelected());
     EXPECT_EQ(trash.messages.size(), 2u);
 
-    host.questions.clear();
+    host.prompt.questions.clear();
     ASSERT_TRUE(list.DeleteSelected());
-    ASSERT_EQ(host.questions.size(), 2u);
-    EXPECT_EQ(host.questions[0], "Are you sure you want to delete?");
-    EXPECT_EQ(host.questions[1], "Do you want to delete the file?\n(" + inside.string() + ")");
+    ASSERT_EQ(host.QuestionTexts().size(), 2u);
+    EXPECT_EQ(host.QuestionTexts()[0], "Are you sure you want to delete?");
+    EXPECT_EQ(host.QuestionTexts()[1],
+              "Do you want to delete the file?\n(" + inside.string() + ")");
     EXPECT_FALSE(fs::exists(inside));
     EXPECT_TRUE(fs::exists(outside));
     EXPECT_EQ(Subjects(), (std::vector<std::string>{"keep"}));
     EXPECT_EQ(trash.total, 1);
-    ASSERT_TRUE(SaveFolder(trash, false, {box, &host}));
+    ASSERT_TRUE(SaveFolder(trash, false, {box, &host.store}));
     EXPECT_EQ(OnDisk(trash.path), (std::vector<std::string>{"keep"}));
 }
 
@@ -511,18 +518,18 @@ TEST_F(MessageListTest, DoubleClickDecisions) {
     AddChildFolder("Sub");
     WriteBox(inbox(), {{.subject = "question", .id = "<q@x>"}});
     Open(inbox());
-    DoubleClickAction a = list.DoubleClick(0, 40, false);
+    DoubleClickAction a = list.DoubleClick(0, RowPart::Text, false);
     EXPECT_EQ(a.kind, DoubleClickAction::SelectFolder);
     EXPECT_EQ(a.folder, inboxNode.children[0]->folder.get());
 
     std::vector<int> priorities;
     for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(list.DoubleClick(1, kPictureAreaWidth, false).kind,
+        EXPECT_EQ(list.DoubleClick(1, RowPart::Picture, false).kind,
                   DoubleClickAction::PriorityCycled);
         priorities.push_back(inbox().messages[0]->priority);
     }
     EXPECT_EQ(priorities, (std::vector<int>{2, 1, 5, 4, 3}));
-    EXPECT_EQ(list.DoubleClick(1, 40, false).kind, DoubleClickAction::OpenViewer);
+    EXPECT_EQ(list.DoubleClick(1, RowPart::Text, false).kind, DoubleClickAction::OpenViewer);
 
     MailFolder outbox(box / "OutBox.mbx");
     outbox.countAll = true;
@@ -532,8 +539,8 @@ TEST_F(MessageListTest, DoubleClickDecisions) {
                        .extra = "X-Marlo-ReplyFolder: InBox\r\n"},
                       {.subject = "other", .status = "W"}});
     Open(outbox);
-    EXPECT_EQ(list.DoubleClick(1, 40, true).kind, DoubleClickAction::OpenAsNew);
-    a = list.DoubleClick(1, 40, false);  // file order 0: the reply
+    EXPECT_EQ(list.DoubleClick(1, RowPart::Text, true).kind, DoubleClickAction::OpenAsNew);
+    a = list.DoubleClick(1, RowPart::Text, false);  // file order 0: the reply
     ASSERT_EQ(a.kind, DoubleClickAction::ReEdit);
     ASSERT_TRUE(a.removed);
     EXPECT_EQ(a.removed->subject, "Re: question");
@@ -546,7 +553,7 @@ TEST_F(MessageListTest, DoubleClickDecisions) {
     sent.countAll = true;
     WriteBox(sent, {{.subject = "done", .status = "S"}});
     Open(sent);
-    EXPECT_EQ(list.DoubleClick(0, 40, false).kind, DoubleClickAction::OpenAsNew);
+    EXPECT_EQ(list.DoubleClick(0, RowPart::Text, false).kind, DoubleClickAction::OpenAsNew);
 }
 
 TEST_F(MessageListTest, InsertMessageItemOnlyIntoTheShownFolder) {
@@ -560,6 +567,35 @@ TEST_F(MessageListTest, InsertMessageItemOnlyIntoTheShownFolder) {
     EXPECT_TRUE(m.dirty);
     EXPECT_TRUE(inbox().modified);
     EXPECT_EQ(list.Items()[1].message, &m);
+}
+
+// A widget's model follows the list by its notices alone, and the store
+// hears what the list and the viewer show.
+TEST_F(MessageListTest, RowNoticesAndWhatIsShown) {
+    AddChildFolder("Sub");
+    WriteBox(trash, {});
+    WriteBox(inbox(), {{.subject = "one"}, {.subject = "two"}});
+    context.alwaysRead = true;
+    Open(inbox());
+    EXPECT_EQ(host.rowEvents, (std::vector<std::string>{"reset"}));
+    EXPECT_EQ(host.store.ShownFolder(), &inbox());
+
+    list.Select(2);  // "one", unread: marked read at once
+    MailMessage& one = *inbox().messages[0];
+    EXPECT_EQ(host.rowEvents.back(), "~2");
+    EXPECT_TRUE(host.store.KeepsBodyLoaded(one));
+    list.Select(0);  // the child folder: the viewer empties
+    EXPECT_FALSE(host.store.KeepsBodyLoaded(one));
+
+    host.rowEvents.clear();
+    list.Select(1);
+    ASSERT_TRUE(list.DeleteSelected());
+    EXPECT_EQ(host.rowEvents, (std::vector<std::string>{"~1", "-1"}));
+    MailMessage added;
+    EXPECT_EQ(list.InsertMessageItem(inbox(), added), 1);
+    EXPECT_EQ(host.rowEvents.back(), "+1");
+    list.ClickColumn(0);
+    EXPECT_EQ(host.rowEvents.back(), "reset");
 }
 
 TEST_F(MessageListTest, DropOnAnotherProfileCopiesAttachmentsWithoutOverwriting) {
@@ -590,7 +626,7 @@ TEST_F(MessageListTest, DropOnAnotherProfileCopiesAttachmentsWithoutOverwriting)
     list.RemoveDroppedMessages(moved);
     EXPECT_EQ(list.Count(), 0);
     EXPECT_EQ(inbox().total, 0);
-    ASSERT_TRUE(SaveFolder(inbox(), false, {box, &host}));
+    ASSERT_TRUE(SaveFolder(inbox(), false, {box, &host.store}));
     EXPECT_TRUE(OnDisk(inbox().path).empty());
     EXPECT_TRUE(fs::exists(mine));  // the source keeps its file
 }

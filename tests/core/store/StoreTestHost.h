@@ -1,33 +1,63 @@
 #pragma once
-// A recording StoreHost for the mailbox tests.
+// A store for the store, folder-tree and filter tests: questions are
+// answered by a RecordingPrompt, every watcher notice and host call is
+// kept.
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "RecordingPrompt.h"
+#include "message/MailMessage.h"
+#include "store/FolderWatcher.h"
+#include "store/MailStore.h"
 #include "store/StoreHost.h"
 
 namespace corvina::test {
 
-class RecordingStoreHost : public StoreHost {
+class RecordingStore : public StoreHost, public FolderWatcher {
 public:
-    std::vector<std::string> errors;
-    std::vector<MailFolder*> delivered;
-    std::vector<MailFolder*> expanded;
-    int idleCalls = 0;
-    MailFolder* shown = nullptr;
-    const MailMessage* viewed = nullptr;
+    RecordingPrompt prompt;
+    MailStore store{&prompt, this};
 
-    ConfirmAnswer Confirm(std::string_view, std::string_view, ConfirmButtons) override {
-        return ConfirmAnswer::Ok;
+    std::vector<MailFolder*> delivered;  // MessageAdded, one per message
+    std::vector<MessageRef> added;
+    std::vector<MailFolder*> changed;
+    std::vector<MessageRef> removed;
+    std::vector<MailFolder*> reloaded;
+    std::vector<MailFolder*> resetFolders;
+    std::vector<std::unique_ptr<MailMessage>> composed;
+    std::vector<MailFolder*> selected;
+    int idleCalls = 0;
+
+    RecordingStore() { store.AddWatcher(this); }
+    ~RecordingStore() override { store.RemoveWatcher(this); }
+
+    // The texts of the boxes asked, and the notices (errors) shown.
+    std::vector<std::string> QuestionTexts() const {
+        std::vector<std::string> texts;
+        for (const Question& q : prompt.questions)
+            texts.push_back(q.text);
+        return texts;
     }
-    void ReportError(std::string_view text) override { errors.emplace_back(text); }
+    const std::vector<std::string>& Errors() const { return prompt.notices; }
+
     void ProcessPendingInput() override { ++idleCalls; }
-    MailFolder* ShownFolder() override { return shown; }
-    const MailMessage* ViewedMessage() override { return viewed; }
-    void MessageDelivered(MailFolder& folder, MailMessage&) override {
-        delivered.push_back(&folder);
+    void OpenCompose(std::unique_ptr<MailMessage> message) override {
+        composed.push_back(std::move(message));
     }
-    void ExpandParentOf(MailFolder& folder) override { expanded.push_back(&folder); }
+    void SelectFolder(MailFolder& folder) override { selected.push_back(&folder); }
+
+    void FolderChanged(MailFolder& folder) override { changed.push_back(&folder); }
+    void MessageAdded(MailFolder& folder, const MessageRef& message) override {
+        delivered.push_back(&folder);
+        added.push_back(message);
+    }
+    void MessageRemoved(MailFolder&, const MessageRef& message) override {
+        removed.push_back(message);
+    }
+    void FolderReloaded(MailFolder& folder) override { reloaded.push_back(&folder); }
+    void FolderReset(MailFolder& folder) override { resetFolders.push_back(&folder); }
 };
 
 }  // namespace corvina::test

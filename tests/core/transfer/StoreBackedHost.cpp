@@ -24,6 +24,7 @@ const MailMessage* StoreBackedHost::StoreMessage(std::string_view folder,
     }
     StoreContext context;
     context.mailboxDir = dir_;
+    context.store = &store_;
     const MailMessage* stored = DeliverMessage(context, folder, std::move(message));
     if (stored) {
         ++storedCount;
@@ -34,7 +35,7 @@ const MailMessage* StoreBackedHost::StoreMessage(std::string_view folder,
 
 bool StoreBackedHost::SyncStore() {
     ++syncs;
-    return SyncDeliveries() && syncResult;
+    return store_.SyncDeliveries() && syncResult;
 }
 
 std::vector<std::unique_ptr<MailMessage>> StoreBackedHost::ReadFolder(

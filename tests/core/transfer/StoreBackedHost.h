@@ -10,6 +10,7 @@
 
 #include "RecordingHost.h"
 #include "store/MailFolder.h"
+#include "store/MailStore.h"
 
 namespace corvina::test {
 
@@ -30,6 +31,7 @@ public:
 
 private:
     std::filesystem::path dir_;
+    MailStore store_;
     std::vector<std::unique_ptr<MailFolder>> folders_;
 };
 
