@@ -30,12 +30,14 @@
 #include <string>
 #include <vector>
 
+#include "message/MailMessage.h"
 #include "store/FolderNames.h"
 #include "store/MailFolder.h"
-#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 #include "store/OutBoxQueue.h"
+#include "transfer/DeliverJob.h"
 #include "transfer/MailSession.h"
+#include "transfer/ReceiveJob.h"
 #include "transfer/TransferHost.h"
 
 namespace {
@@ -161,11 +163,15 @@ public:
             folders_.push_back(std::make_unique<MailFolder>(path));
         }
     }
-    const MailMessage* StoreMessage(std::string_view folder,
-                                    std::unique_ptr<MailMessage> message) override {
+    std::optional<MessageRef> StoreMessage(std::string_view folder,
+                                           std::unique_ptr<MailMessage> message) override {
         StoreContext context;
         context.mailboxDir = dir_;
-        return DeliverMessage(context, folder, std::move(message));
+        const MailMessage* stored = DeliverMessage(context, folder, std::move(message));
+        if (!stored) {
+            return std::nullopt;
+        }
+        return MessageRef{std::string(folder), stored->key.Value()};
     }
     bool StoreMessageIn(const std::filesystem::path& mailboxDir, std::string_view folder,
                         std::unique_ptr<MailMessage> message) override {
@@ -187,7 +193,7 @@ public:
     void ShowNotice(std::string_view) override {}
     bool SyncStore() override { return SyncDeliveries(); }
     void OutBoxRewritten(std::string_view) override {}
-    void FirstNewMessage(std::string_view, const MailMessage*) override {}
+    void FirstNewMessage(const MessageRef&) override {}
     void ReceiveStored() override {}
     void ShowStatus(std::string_view) override {}
     void ShowError(int, std::string_view detail) override {
@@ -241,7 +247,7 @@ void BM_Pop3Retrieve(benchmark::State& state) {
         session.SetAccount(BenchAccount(), 0, home);
         state.ResumeTiming();
 
-        ReceiveOutcome outcome = session.Receive(false);
+        ReceiveOutcome outcome = ReceiveJob(session).Run(false);
 
         state.PauseTiming();
         if (!outcome.ok || outcome.stored != count || MaildirCount() != 0) {
@@ -287,7 +293,7 @@ void BM_SmtpDeliver(benchmark::State& state) {
         session.SetAccount(BenchAccount(), 0, home);
         state.ResumeTiming();
 
-        bool ok = session.Deliver();
+        bool ok = DeliverJob(session).Run();
 
         state.PauseTiming();
         if (!ok) {
@@ -606,7 +612,7 @@ void BM_Pop3LargeMessagePeak(benchmark::State& state) {
                 AccountProfile account = BenchAccount();
                 account.deleteOnServer = 1;
                 session.SetAccount(account, 0, home);
-                ReceiveOutcome outcome = session.Receive(false);
+                ReceiveOutcome outcome = ReceiveJob(session).Run(false);
                 if (!outcome.ok || outcome.stored != 1) {
                     std::fprintf(stderr, "large receive failed: %s\n", session.LastError().c_str());
                     return false;

@@ -21,6 +21,7 @@
 #include "filter/FilterList.h"
 #include "filter/ManualFiltering.h"
 #include "message/HeaderUnfold.h"
+#include "message/MailMessage.h"
 #include "message/mime/MessageOptions.h"
 #include "message/mime/MimeTypeTable.h"
 #include "platform/ConfigStore.h"
@@ -29,10 +30,12 @@
 #include "store/FolderStat.h"
 #include "store/FolderTree.h"
 #include "store/MailFolder.h"
-#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 #include "store/MessageList.h"
+#include "transfer/CleanUpJob.h"
+#include "transfer/DeliverJob.h"
 #include "transfer/MailSession.h"
+#include "transfer/ReceiveJob.h"
 #include "transfer/SessionSetup.h"
 #include "transfer/TransferState.h"
 
@@ -104,16 +107,17 @@ int Transfer(const BatchOptions& options, const BatchStreams& streams, const Con
     switch (options.command) {
         case BatchCommand::kReceive:
         case BatchCommand::kReceiveAll: {
-            ReceiveOutcome outcome = session.Receive(options.command == BatchCommand::kReceiveAll);
+            ReceiveOutcome outcome =
+                ReceiveJob(session).Run(options.command == BatchCommand::kReceiveAll);
             ok = outcome.ok && !outcome.refused;
             std::fprintf(streams.err, "corvina: %d message(s) stored\n", outcome.stored);
             break;
         }
         case BatchCommand::kDeliver:
-            ok = session.Deliver();
+            ok = DeliverJob(session).Run();
             break;
         default:
-            ok = session.CleanupServer();
+            ok = CleanUpJob(session).Run();
             break;
     }
     if (!ok) {

@@ -17,12 +17,16 @@ void WriteLine(std::FILE* out, std::string_view text) {
 
 }  // namespace
 
-const MailMessage* BatchHost::StoreMessage(std::string_view folder,
-                                           std::unique_ptr<MailMessage> message) {
+std::optional<MessageRef> BatchHost::StoreMessage(std::string_view folder,
+                                                  std::unique_ptr<MailMessage> message) {
     StoreContext context;
     context.mailboxDir = mailboxDir_;
     context.host = this;
-    return DeliverMessage(context, folder, std::move(message));
+    const MailMessage* stored = DeliverMessage(context, folder, std::move(message));
+    if (!stored) {
+        return std::nullopt;
+    }
+    return MessageRef{std::string(folder), stored->key.Value()};
 }
 
 bool BatchHost::StoreMessageIn(const std::filesystem::path& mailboxDir, std::string_view folder,

@@ -28,8 +28,8 @@ public:
     const std::string& LastStatus() const { return lastStatus_; }
 
     // TransferHost
-    const MailMessage* StoreMessage(std::string_view folder,
-                                    std::unique_ptr<MailMessage> message) override;
+    std::optional<MessageRef> StoreMessage(std::string_view folder,
+                                           std::unique_ptr<MailMessage> message) override;
     bool StoreMessageIn(const std::filesystem::path& mailboxDir, std::string_view folder,
                         std::unique_ptr<MailMessage> message) override;
     std::optional<std::vector<std::string>> TakeOutBox(const std::filesystem::path& mailboxDir,
@@ -40,7 +40,7 @@ public:
     void ShowNotice(std::string_view text) override;
     bool SyncStore() override;
     void OutBoxRewritten(std::string_view) override {}
-    void FirstNewMessage(std::string_view, const MailMessage*) override {}
+    void FirstNewMessage(const MessageRef&) override {}
     void ReceiveStored() override {}
     void ShowStatus(std::string_view text) override;
     void ShowError(int stringId, std::string_view detail) override;

@@ -5,6 +5,7 @@
 #include "app/ProfileSelection.h"
 #include "transfer/DialUp.h"
 #include "transfer/MailSession.h"
+#include "transfer/ReceiveJob.h"
 
 namespace corvina {
 
@@ -76,7 +77,7 @@ CheckAllResult CheckAllAccounts(const ProfileTable& profiles, int currentAccount
         ReceiveOutcome outcome;
         {
             NestedBusy nested(state);
-            outcome = session.Receive(false, mailboxDirectory / "MailLog.TXT");
+            outcome = ReceiveJob(session).Run(false, mailboxDirectory / "MailLog.TXT");
         }
         if (!outcome.ok) {
             // Errors are not shown while all accounts are checked: the list

@@ -14,9 +14,10 @@
 #include <string_view>
 #include <vector>
 
-namespace corvina {
+#include "message/MailMessage.h"
+#include "transfer/ProtocolClient.h"
 
-class MailMessage;
+namespace corvina {
 
 // Window message numbers the rest of the program refers to.
 inline constexpr int kMsgStoreMessage = 1001;
@@ -25,21 +26,16 @@ inline constexpr int kMsgFirstNewMessage = 1006;
 inline constexpr int kMsgReceiveStored = 1008;
 inline constexpr int kMsgStatusText = 1025;
 
-struct Credentials {
-    std::string user;
-    std::string password;
-};
-
 class TransferHost {
 public:
     virtual ~TransferHost() = default;
 
     // 1001, synchronous: store `message` in `folder` (a folder name of the
-    // current account, e.g. "InBox", "Sent"). Ownership passes. Returns the
-    // stored message as the store now holds it, or nullptr when it could
-    // not be stored (then it counts as not received).
-    virtual const MailMessage* StoreMessage(std::string_view folder,
-                                            std::unique_ptr<MailMessage> message) = 0;
+    // current account, e.g. "InBox", "Sent"). Ownership passes. Returns how
+    // the store now names the message, or nullopt when it could not be
+    // stored (then it counts as not received).
+    virtual std::optional<MessageRef> StoreMessage(std::string_view folder,
+                                                   std::unique_ptr<MailMessage> message) = 0;
 
     // Stores `message` in `folder` of another account, the one whose
     // mailbox directory is `mailboxDir` (its folders are not on screen).
@@ -71,7 +67,7 @@ public:
     virtual void OutBoxRewritten(std::string_view folder) = 0;
 
     // 1006: the first new message of this receive was stored.
-    virtual void FirstNewMessage(std::string_view folder, const MailMessage* message) = 0;
+    virtual void FirstNewMessage(const MessageRef& message) = 0;
 
     // 1008: a receive stored at least one message; the window runs its
     // new-mail notice (sound, tray icon, the "You have new mail" question).

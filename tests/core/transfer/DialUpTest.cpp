@@ -13,7 +13,10 @@
 #include "app/ProfileSelection.h"
 #include "platform/LinkLayer.h"
 #include "transfer/CheckAllAccounts.h"
+#include "transfer/CleanUpJob.h"
+#include "transfer/DeliverJob.h"
 #include "transfer/MailSession.h"
+#include "transfer/ReceiveJob.h"
 #include "transfer/RemoteMailbox.h"
 
 namespace corvina {
@@ -259,15 +262,15 @@ TEST(DialUpJobs, EveryJobHoldsTheLinkFromStartToEnd) {
         std::function<bool(MailSession&)> run;
     };
     const std::vector<Job> jobs = {
-        {"receive", false, [](MailSession& s) { return s.Receive(false).ok; }},
-        {"receive refused", true, [](MailSession& s) { return s.Receive(false).ok; }},
-        {"clean up", false, [](MailSession& s) { return s.CleanupServer(); }},
+        {"receive", false, [](MailSession& s) { return ReceiveJob(s).Run(false).ok; }},
+        {"receive refused", true, [](MailSession& s) { return ReceiveJob(s).Run(false).ok; }},
+        {"clean up", false, [](MailSession& s) { return CleanUpJob(s).Run(); }},
         {"remote mailbox", false,
          [](MailSession& s) {
              RemoteMailbox remote(s);
              return remote.List(false) && remote.Execute() == 0;
          }},
-        {"deliver", false, [](MailSession& s) { return s.Deliver(); }},
+        {"deliver", false, [](MailSession& s) { return DeliverJob(s).Run(); }},
     };
     for (const Job& job : jobs) {
         SCOPED_TRACE(job.name);
@@ -321,8 +324,8 @@ TEST(DialUpJobs, NoLinkNoTransfer) {
     account.pop = "no-such-host.invalid";
     session.SetAccount(account, 0, dir.Path());
     session.SetDialUp(&dialUp);
-    EXPECT_FALSE(session.Receive(false).ok);
-    EXPECT_FALSE(session.Deliver());
+    EXPECT_FALSE(ReceiveJob(session).Run(false).ok);
+    EXPECT_FALSE(DeliverJob(session).Run());
     EXPECT_EQ(host.errors, std::vector<int>{});  // no "Mail server initializing failed"
     ASSERT_FALSE(host.status.empty());
     EXPECT_NE(host.status.back().find("The dial-up link \"Broken\" could not be brought up"),

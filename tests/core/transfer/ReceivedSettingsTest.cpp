@@ -12,6 +12,7 @@
 #include "message/mime/MessageOptions.h"
 #include "platform/ConfigStore.h"
 #include "transfer/MailSession.h"
+#include "transfer/ReceiveJob.h"
 #include "transfer/RemoteMailbox.h"
 #include "transfer/SessionSetup.h"
 
@@ -77,7 +78,7 @@ TEST(ReceivedMail, SettingsShapeTheParseAndOutsideReadMarksAreDropped) {
     TransferState transfer;
     MailSession session(transfer, host);
     ConfigureSession(session, state);
-    ReceiveOutcome outcome = session.Receive(false);
+    ReceiveOutcome outcome = ReceiveJob(session).Run(false);
     ASSERT_TRUE(outcome.ok) << session.LastError();
     ASSERT_EQ(outcome.stored, 2);
     server.Finish();
@@ -130,7 +131,7 @@ public:
 
     // The messages as the receive stores them.
     std::vector<std::unique_ptr<MailMessage>> Receive() {
-        const ReceiveOutcome outcome = session_.Receive(false);
+        const ReceiveOutcome outcome = ReceiveJob(session_).Run(false);
         EXPECT_TRUE(outcome.ok) << session_.LastError();
         server_.Finish();
         return host_.ReadFolder("InBox");

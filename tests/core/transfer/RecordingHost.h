@@ -20,13 +20,13 @@ public:
         std::unique_ptr<MailMessage> message;
     };
 
-    const MailMessage* StoreMessage(std::string_view folder,
-                                    std::unique_ptr<MailMessage> message) override {
+    std::optional<MessageRef> StoreMessage(std::string_view folder,
+                                           std::unique_ptr<MailMessage> message) override {
         if (failStoreAfter >= 0 && static_cast<int>(stored.size()) >= failStoreAfter) {
-            return nullptr;
+            return std::nullopt;
         }
         stored.push_back({std::string(folder), std::move(message)});
-        return stored.back().message.get();
+        return MessageRef{std::string(folder), stored.back().message->key.Value()};
     }
     // Another account's folders are real files: the OutBox queue and the
     // recovery work on them as the store does.
@@ -55,8 +55,9 @@ public:
         return syncResult;
     }
     void OutBoxRewritten(std::string_view folder) override { outBoxRewritten.emplace_back(folder); }
-    void FirstNewMessage(std::string_view folder, const MailMessage*) override {
-        firstNew.emplace_back(folder);
+    void FirstNewMessage(const MessageRef& message) override {
+        firstNew.push_back(message.folder);
+        firstNewKeys.push_back(message.key);
     }
     void ReceiveStored() override { ++receiveStored; }
     void ShowStatus(std::string_view text) override { status.emplace_back(text); }
@@ -80,6 +81,7 @@ public:
     bool syncResult = true;
     std::vector<std::string> outBoxRewritten;
     std::vector<std::string> firstNew;
+    std::vector<std::uint64_t> firstNewKeys;
     int receiveStored = 0;
     std::vector<std::string> status;
     std::vector<int> errors;
