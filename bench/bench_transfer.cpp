@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "common/UserPrompt.h"
 #include "message/MailMessage.h"
 #include "store/FolderNames.h"
 #include "store/MailFolder.h"
@@ -152,8 +153,9 @@ void FillMaildir(int count) {
     }
 }
 
-// Stores into the mailbox files the way the windows do.
-class StoreHost final : public TransferHost {
+// Stores into the mailbox files the way the windows do; failures go to the
+// error stream, and nothing is ever asked.
+class StoreHost final : public TransferHost, public UserPrompt {
 public:
     explicit StoreHost(const std::filesystem::path& dir) : dir_(dir) {
         for (const char* name : {"InBox", "OutBox", "OutBox\\Sent"}) {
@@ -190,17 +192,27 @@ public:
     int RecoverOutBox(const std::filesystem::path& mailboxDir, std::string& error) override {
         return RecoverOutBoxBackup(mailboxDir, &error);
     }
-    void ShowNotice(std::string_view) override {}
     bool SyncStore() override { return SyncDeliveries(); }
     void OutBoxRewritten(std::string_view) override {}
     void FirstNewMessage(const MessageRef&) override {}
     void ReceiveStored() override {}
     void ShowStatus(std::string_view) override {}
-    void ShowError(int, std::string_view detail) override {
-        std::fprintf(stderr, "error: %.*s\n", static_cast<int>(detail.size()), detail.data());
-    }
     std::optional<Credentials> AskCredentials(const Credentials&) override { return std::nullopt; }
-    void NoNewMail() override {}
+
+    ConfirmAnswer Ask(const Question& question) override { return question.preset; }
+    void Notify(std::string_view text, std::string_view) override {
+        std::fprintf(stderr, "error: %.*s\n", static_cast<int>(text.size()), text.data());
+    }
+    std::optional<std::filesystem::path> ChooseFile(const FileChoice&) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> AskText(std::string_view, std::string_view,
+                                       std::string_view) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> AskPassword(std::string_view, std::string_view) override {
+        return std::nullopt;
+    }
 
 private:
     std::filesystem::path dir_;
@@ -243,7 +255,7 @@ void BM_Pop3Retrieve(benchmark::State& state) {
         std::filesystem::path home = NewHome();
         auto host = std::make_unique<StoreHost>(home);
         TransferState shared;
-        MailSession session(shared, *host);
+        MailSession session(shared, *host, *host);
         session.SetAccount(BenchAccount(), 0, home);
         state.ResumeTiming();
 
@@ -289,7 +301,7 @@ void BM_SmtpDeliver(benchmark::State& state) {
             AppendToFolderFile(m, "OutBox", context);
         }
         TransferState shared;
-        MailSession session(shared, *host);
+        MailSession session(shared, *host, *host);
         session.SetAccount(BenchAccount(), 0, home);
         state.ResumeTiming();
 
@@ -608,7 +620,7 @@ void BM_Pop3LargeMessagePeak(benchmark::State& state) {
             [&] {
                 StoreHost host(home);
                 TransferState shared;
-                MailSession session(shared, host);
+                MailSession session(shared, host, host);
                 AccountProfile account = BenchAccount();
                 account.deleteOnServer = 1;
                 session.SetAccount(account, 0, home);

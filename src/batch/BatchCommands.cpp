@@ -16,6 +16,7 @@
 #include "batch/BatchOptions.h"
 #include "batch/BatchRun.h"
 #include "batch/MaintenanceCommands.h"
+#include "batch/TerminalPrompt.h"
 #include "common/CodePage.h"
 #include "compose/Composition.h"
 #include "filter/FilterList.h"
@@ -101,7 +102,9 @@ int Transfer(const BatchOptions& options, const BatchStreams& streams, const Con
     }
     TransferState transferState;
     host.SetEchoStatus(options.verbose);
-    MailSession session(transferState, host);
+    // Failures and notices of the transfer go to the error stream.
+    TerminalPrompt prompt(streams.in, streams.err);
+    MailSession session(transferState, host, prompt);
     ConfigureSession(session, state);
     bool ok = false;
     switch (options.command) {

@@ -1,6 +1,5 @@
 #include "batch/BatchHost.h"
 
-#include "common/StringTable.h"
 #include "message/MailMessage.h"
 #include "store/Mailbox.h"
 #include "store/OutBoxQueue.h"
@@ -51,12 +50,6 @@ int BatchHost::RecoverOutBox(const std::filesystem::path& mailboxDir, std::strin
     return RecoverOutBoxBackup(mailboxDir, &error);
 }
 
-void BatchHost::ShowNotice(std::string_view text) {
-    std::string line = "corvina: ";
-    line += text;
-    WriteLine(err_, line);
-}
-
 bool BatchHost::SyncStore() {
     return SyncDeliveries();
 }
@@ -67,18 +60,6 @@ void BatchHost::ShowStatus(std::string_view text) {
         WriteLine(err_, text);
 }
 
-void BatchHost::ShowError(int stringId, std::string_view detail) {
-    ++errors_;
-    std::string text = "corvina: ";
-    text += LoadString(stringId);
-    if (!detail.empty()) {
-        text += " (";
-        text += detail;
-        text += ")";
-    }
-    WriteLine(err_, text);
-}
-
 std::optional<Credentials> BatchHost::AskCredentials(const Credentials&) {
     // Nobody can answer here: the password belongs in the config file
     // (corvina --set-password).
@@ -86,10 +67,6 @@ std::optional<Credentials> BatchHost::AskCredentials(const Credentials&) {
               "corvina: the account has no user name or password "
               "(see corvina --set-password)");
     return std::nullopt;
-}
-
-void BatchHost::NoNewMail() {
-    WriteLine(err_, LoadString(12));
 }
 
 ConfirmAnswer BatchHost::Confirm(std::string_view text, std::string_view, ConfirmButtons buttons) {

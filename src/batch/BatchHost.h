@@ -37,15 +37,12 @@ public:
     bool CommitOutBox(const std::filesystem::path& mailboxDir,
                       const std::vector<std::string>& unsent, std::string& error) override;
     int RecoverOutBox(const std::filesystem::path& mailboxDir, std::string& error) override;
-    void ShowNotice(std::string_view text) override;
     bool SyncStore() override;
     void OutBoxRewritten(std::string_view) override {}
     void FirstNewMessage(const MessageRef&) override {}
     void ReceiveStored() override {}
     void ShowStatus(std::string_view text) override;
-    void ShowError(int stringId, std::string_view detail) override;
     std::optional<Credentials> AskCredentials(const Credentials& current) override;
-    void NoNewMail() override;
 
     // StoreHost / FolderHost
     ConfirmAnswer Confirm(std::string_view text, std::string_view caption,

@@ -65,7 +65,7 @@ struct Client {
     test::ScratchDir dir;
     StoreBackedHost host;
     TransferState state;
-    MailSession session{state, host};
+    MailSession session{state, host, host};
     AccountProfile account;
 };
 
@@ -168,13 +168,14 @@ TEST(PopIntegration, WrongCertificateEndsTheSessionNamingTheFingerprint) {
     ReceiveOutcome r = ReceiveJob(c.session).Run(false);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.stored, 0);
-    ASSERT_EQ(c.host.errors, (std::vector<int>{61455}));
-    EXPECT_NE(c.host.errorDetails[0].find("SHA-256 fingerprint is"), std::string::npos)
-        << c.host.errorDetails[0];
+    ASSERT_EQ(c.host.NoticeIds(), (std::vector<int>{61455}));
+    EXPECT_NE(c.host.notices[0].find("SHA-256 fingerprint is"), std::string::npos)
+        << c.host.notices[0];
     EXPECT_EQ(Servers().Messages("dave").size(), 1u);
 
     // Pinning the fingerprint the message named lets the same server in.
-    std::string detail = c.host.errorDetails[0];
+    std::string detail = c.host.notices[0];
+    detail.pop_back();  // the ")" that closes the detail
     std::string fingerprint = detail.substr(detail.rfind(' ') + 1);
     c.account.certFingerprint = fingerprint;
     c.Apply();
@@ -192,7 +193,7 @@ TEST(PopIntegration, WrongPasswordStoresNothing) {
     c.Apply();
     ReceiveOutcome r = ReceiveJob(c.session).Run(false);
     EXPECT_FALSE(r.ok);
-    EXPECT_EQ(c.host.errors, (std::vector<int>{61455}));
+    EXPECT_EQ(c.host.NoticeIds(), (std::vector<int>{61455}));
     EXPECT_TRUE(c.Subjects("InBox").empty());
     EXPECT_EQ(Servers().Messages("erin").size(), 1u);
 }
@@ -322,7 +323,7 @@ TEST(SmtpIntegration, WrongPasswordFailsBeforeAnythingLeavesTheOutBox) {
     EXPECT_FALSE(DeliverJob(c.session).Run());
     EXPECT_EQ(test::ReadFileBytes(c.dir / "OutBox.mbx"), before);
     EXPECT_TRUE(c.host.ReadFolder("Sent").empty());
-    EXPECT_EQ(c.host.errors, (std::vector<int>{61460}));
+    EXPECT_EQ(c.host.NoticeIds(), (std::vector<int>{61460}));
 }
 
 // A refused recipient fails the message as a whole: nothing reaches the
@@ -347,7 +348,7 @@ TEST(SmtpIntegration, RefusedRecipientFailsTheMessage) {
     EXPECT_NE(notice.find("Dear bob\n"), std::string::npos);
     EXPECT_NE(notice.find("RCPT TO:<nobody@example.test>"), std::string::npos) << notice;
     EXPECT_NE(notice.find("Love. Marlo."), std::string::npos);
-    EXPECT_EQ(c.host.errors, (std::vector<int>{61460}));
+    EXPECT_EQ(c.host.NoticeIds(), (std::vector<int>{61460}));
     std::vector<std::unique_ptr<MailMessage>> outBox = c.host.ReadFolder("OutBox");
     ASSERT_EQ(outBox.size(), 1u);
     EXPECT_EQ(outBox[0]->subject, "later");
@@ -402,7 +403,7 @@ TEST(SmtpIntegration, DeliverSendsTheOtherAccountsOutBoxes) {
     m->from = "carol@example.test";
     ASSERT_TRUE(other.AddToOutBox(std::move(m)));
     TransferState state;
-    MailSession session(state, host);
+    MailSession session(state, host, host);
     session.SetAccount(profiles[0], 0, dir0);
     session.SetProfiles(&profiles, home.Path());
     ASSERT_TRUE(DeliverJob(session).Run()) << session.LastError();

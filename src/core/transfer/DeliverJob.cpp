@@ -2,11 +2,12 @@
 
 #include "app/ProfileSelection.h"
 #include "common/IniFile.h"
+#include "common/UserPrompt.h"
 #include "message/MailDate.h"
+#include "message/MailMessage.h"
 #include "message/mime/MimeTypeTable.h"
 #include "message/mime/OutgoingText.h"
 #include "store/FolderNames.h"
-#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 #include "store/MailboxParser.h"
 #include "store/OutBoxQueue.h"
@@ -67,9 +68,9 @@ bool DeliverJob::SendMail(MailMessage& message) {
     bool ok = false;
     if (!envelope.recipients.empty()) {
         ok = session_.Smtp().SendEnvelope(envelope.sender, envelope.recipients,
-                          [&](const std::function<bool(std::string_view)>& send) {
-                              return BuildOutgoingText(message, send, options);
-                          });
+                                          [&](const std::function<bool(std::string_view)>& send) {
+                                              return BuildOutgoingText(message, send, options);
+                                          });
     } else {
         session_.Fail("The message has no recipient (To, Cc or Bcc), so it was not sent");
     }
@@ -80,7 +81,7 @@ bool DeliverJob::SendMail(MailMessage& message) {
 }
 
 bool DeliverJob::FileMessage(int accountIndex, std::string_view folder,
-                              std::unique_ptr<MailMessage> message) {
+                             std::unique_ptr<MailMessage> message) {
     if (accountIndex == session_.AccountIndex() || !session_.Profiles()) {
         return session_.Host().StoreMessage(folder, std::move(message)).has_value();
     }
@@ -100,8 +101,8 @@ int DeliverJob::SendOne(int accountIndex, std::unique_ptr<MailMessage> message) 
 }
 
 DeliverJob::SendResult DeliverJob::SendAndFile(int accountIndex,
-                                                 std::unique_ptr<MailMessage> message, bool queued,
-                                                 bool linkUp) {
+                                               std::unique_ptr<MailMessage> message, bool queued,
+                                               bool linkUp) {
     bool prepared = linkUp && session_.Prepare(false);
     std::string now = FormatMailDate();
     if (message->hasResent) {
@@ -132,7 +133,7 @@ DeliverJob::SendResult DeliverJob::SendAndFile(int accountIndex,
 }
 
 void DeliverJob::NotifySendFailure(const std::string& date, const std::string& from,
-                                    int accountIndex) {
+                                   int accountIndex) {
     auto notice = std::make_unique<MailMessage>();
     notice->date = date;
     notice->from = "Marlo";
@@ -169,12 +170,16 @@ bool DeliverJob::DeliverOutBox(int accountIndex, int& writtenBack) {
         return false;
     }
     if (recovered > 0) {
-        session_.Host().ShowNotice(std::to_string(recovered) +
-                         " message(s) of an interrupted delivery were put back into the OutBox (" +
-                         session_.MailboxDirectory().string() + ")");
+        session_.Prompt().Notify(
+            std::to_string(recovered) +
+                " message(s) of an interrupted delivery were put back into the OutBox (" +
+                session_.MailboxDirectory().string() + ")",
+            kMessageCaption);
     }
     std::error_code ec;
-    if (std::filesystem::file_size(FolderFilePath(session_.MailboxDirectory(), "OutBox"), ec) == 0 || ec) {
+    if (std::filesystem::file_size(FolderFilePath(session_.MailboxDirectory(), "OutBox"), ec) ==
+            0 ||
+        ec) {
         return true;
     }
     if (!session_.ConnectSmtp()) {
@@ -183,7 +188,8 @@ bool DeliverJob::DeliverOutBox(int accountIndex, int& writtenBack) {
         session_.ReportError(kStrSendFailed, session_.LastError());
         return false;
     }
-    std::optional<std::vector<std::string>> pieces = session_.Host().TakeOutBox(session_.MailboxDirectory(), error);
+    std::optional<std::vector<std::string>> pieces =
+        session_.Host().TakeOutBox(session_.MailboxDirectory(), error);
     if (!pieces) {
         session_.Smtp().Quit();
         session_.ReportError(kStrSendFailed, error);
@@ -197,7 +203,9 @@ bool DeliverJob::DeliverOutBox(int accountIndex, int& writtenBack) {
     bool failed = false;
     while (next < pieces->size() && !session_.State().abort.IsRaised()) {
         SendResult result = SendAndFile(
-            accountIndex, ReadStoredPiece((*pieces)[next], session_.MailboxDirectory(), session_.MimeTypes()), true);
+            accountIndex,
+            ReadStoredPiece((*pieces)[next], session_.MailboxDirectory(), session_.MimeTypes()),
+            true);
         if (result == SendResult::kNotSent) {
             break;
         }

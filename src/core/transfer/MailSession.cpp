@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include "common/StringTable.h"
+#include "common/UserPrompt.h"
 #include "message/mime/MimeTypeTable.h"
 #include "transfer/DialUp.h"
 #include "transfer/TransferStrings.h"
@@ -12,19 +14,21 @@ namespace {
 
 class SessionDialHost : public DialUpHost {
 public:
-    SessionDialHost(TransferHost& host, TransferState& state) : host_(host), state_(state) {}
+    SessionDialHost(TransferHost& host, UserPrompt& prompt, TransferState& state)
+        : host_(host), prompt_(prompt), state_(state) {}
     void ShowStatus(std::string_view text) override { host_.ShowStatus(text); }
     std::optional<Credentials> AskLogon(std::string_view entry,
                                         const Credentials& prefilled) override {
         return host_.AskLogon(entry, prefilled);
     }
     void ShowSystemError(std::string_view text, int code) override {
-        host_.ShowSystemError(text, code);
+        prompt_.Notify(std::string(text) + " (" + std::to_string(code) + ")", "System Error");
     }
     bool KeepWaiting() override { return !state_.abort.IsRaised(); }
 
 private:
     TransferHost& host_;
+    UserPrompt& prompt_;
     TransferState& state_;
 };
 
@@ -39,10 +43,11 @@ std::string LocalHostName(const std::string& fallback) {
 
 }  // namespace
 
-MailSession::MailSession(TransferState& state, TransferHost& host)
+MailSession::MailSession(TransferState& state, TransferHost& host, UserPrompt& prompt)
     : state_(state),
       host_(host),
-      dialHost_(std::make_unique<SessionDialHost>(host, state)),
+      prompt_(prompt),
+      dialHost_(std::make_unique<SessionDialHost>(host, prompt, state)),
       report_(state),
       pop_(report_),
       smtp_(report_) {
@@ -216,9 +221,15 @@ void MailSession::PostStatus(std::string_view text) {
 }
 
 void MailSession::ReportError(int stringId, std::string_view detail) {
-    if (settings_.skipError == 0) {
-        host_.ShowError(stringId, detail);
+    if (settings_.skipError != 0) {
+        return;
     }
+    if (detail.empty()) {
+        NotifyById(prompt_, stringId);
+        return;
+    }
+    prompt_.Notify(std::string(LoadString(stringId)) + " (" + std::string(detail) + ")",
+                   kMessageCaption);
 }
 
 JobScope::JobScope(MailSession& session) : busy_(session.State()) {

@@ -26,6 +26,7 @@ class DialUp;
 class DialUpHost;
 class DialUpScope;
 class MimeTypeTable;
+class UserPrompt;
 
 // The global settings a session reads.
 struct SessionSettings {
@@ -54,7 +55,8 @@ enum class MailServer { kPop, kSmtp };
 
 class MailSession {
 public:
-    MailSession(TransferState& state, TransferHost& host);
+    // `prompt` gets every failure message and notice of the jobs.
+    MailSession(TransferState& state, TransferHost& host, UserPrompt& prompt);
     ~MailSession();
     MailSession(const MailSession&) = delete;
     MailSession& operator=(const MailSession&) = delete;
@@ -98,6 +100,7 @@ public:
     const MimeTypeTable& MimeTypes() const;
     TransferState& State() { return state_; }
     TransferHost& Host() { return host_; }
+    UserPrompt& Prompt() { return prompt_; }
     Pop3Client& Pop() { return pop_; }
     SmtpClient& Smtp() { return smtp_; }
 
@@ -138,7 +141,9 @@ public:
     void Fail(std::string error);
     // Status line text unless the quiet flag is set.
     void PostStatus(std::string_view text);
-    // Shows a failure message unless SkipError suppresses it.
+    // Shows the failure message `stringId` of the string table unless
+    // SkipError suppresses it; `detail` adds what the string cannot know
+    // (a certificate fingerprint, the server's reply) in parentheses.
     void ReportError(int stringId, std::string_view detail = {});
 
 private:
@@ -148,6 +153,7 @@ private:
 
     TransferState& state_;
     TransferHost& host_;
+    UserPrompt& prompt_;
     AccountProfile account_;
     int accountIndex_ = 0;
     std::filesystem::path mailboxDirectory_;

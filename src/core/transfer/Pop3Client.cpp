@@ -38,28 +38,17 @@ bool Pop3Client::Login(const ServerEndpoint& endpoint, bool stls, const Credenti
         return false;
     }
     phase_ = State::kAuthorization;
-    if (stls) {
-        if (!SendLine("STLS")) {
-            Disconnect();
-            return false;
-        }
-        std::optional<std::string_view> reply = ReadReply();
-        if (!reply) {
-            Disconnect();
-            return false;
-        }
-        if (!PopPositive(*reply)) {
-            // The account asks for a protected session: never fall back to
-            // sending the password in clear.
-            Fail("The POP3 server does not offer STLS, which this account asks for, so the "
-                 "password was not sent; choose another POP3 security setting for the account");
-            Quit();
-            return false;
-        }
-        if (!StartTls()) {
-            Disconnect();
-            return false;
-        }
+    // The account asks for a protected session: never fall back to sending
+    // the password in clear.
+    if (stls && !LoginStep(SendLine("STLS"),
+                           "The POP3 server does not offer STLS, which this account asks for, so "
+                           "the password was not sent; choose another POP3 security setting for "
+                           "the account")) {
+        return false;
+    }
+    if (stls && !StartTls()) {
+        Disconnect();
+        return false;
     }
     // The password is never sent after a refused user name.
     if (!LoginStep(SendFormat("USER %s", credentials.user.c_str())) ||
@@ -70,7 +59,7 @@ bool Pop3Client::Login(const ServerEndpoint& endpoint, bool stls, const Credenti
     return true;
 }
 
-bool Pop3Client::LoginStep(bool sent) {
+bool Pop3Client::LoginStep(bool sent, std::string_view refusal) {
     if (!sent) {
         Disconnect();
         return false;
@@ -81,10 +70,14 @@ bool Pop3Client::LoginStep(bool sent) {
         return false;
     }
     if (!PopPositive(*reply)) {
-        std::string refusal(*reply);
+        const std::string error = refusal.empty() ? std::string(*reply) : std::string(refusal);
         Quit();
-        report_.lastError = refusal;
-        PostStatus(refusal);
+        if (refusal.empty()) {
+            report_.lastError = error;  // the server's words are in the transcript already
+        } else {
+            Fail(error);
+        }
+        PostStatus(error);
         return false;
     }
     return true;
@@ -133,8 +126,8 @@ bool Pop3Client::ReplyOk(const char* what) {
     return true;
 }
 
-Pop3Client::MultiLine Pop3Client::ReadMultiLine(
-    const std::function<bool(std::string_view)>& onLine, size_t maxLines, long long maxBytes) {
+Pop3Client::MultiLine Pop3Client::ReadMultiLine(const std::function<bool(std::string_view)>& onLine,
+                                                size_t maxLines, long long maxBytes) {
     const bool wasQuiet = state_.quiet.exchange(true);
     struct Restore {
         std::atomic<bool>& quiet;
@@ -309,8 +302,9 @@ int Pop3Client::FetchUidl() {
     if (result != MultiLine::kDone || unreadable) {
         serverUids_.clear();
         if (unreadable) {
-            Fail("The server's UIDL reply has an unreadable line, so the command was stopped; "
-                 "UIDL.DAT is kept as it was");
+            Fail(
+                "The server's UIDL reply has an unreadable line, so the command was stopped; "
+                "UIDL.DAT is kept as it was");
             PostStatus(report_.lastError);
         }
         return 0;

@@ -91,8 +91,9 @@ public:
 
 private:
     // The reply to a login command that was `sent`: a refusal ends the
-    // session politely, with the server's words as the error.
-    bool LoginStep(bool sent);
+    // session politely, with `refusal` (or else the server's words) as the
+    // error.
+    bool LoginStep(bool sent, std::string_view refusal = {});
     bool CommandOk(const char* command);
     bool ReplyOk(const char* what);
     bool ReadListing();

@@ -8,6 +8,7 @@
 
 #include "common/CodePage.h"
 #include "common/FdWrite.h"
+#include "common/UserPrompt.h"
 #include "message/mime/MailMessageCode.h"
 #include "message/mime/MessageOptions.h"
 #include "transfer/ListFile.h"
@@ -175,9 +176,11 @@ ReceiveOutcome ReceiveJob::Run(bool all, const std::filesystem::path& logFile) {
     // joins the lists first, so none of it is fetched again.
     JournalEntries leftover = ReceiveJournal::Read(dir);
     if (!ReceiveJournal::Fold(dir)) {
-        host.ShowNotice("The lists of received mail (UIDL.DAT, MsgId.DAT) in " + dir.string() +
-                        " could not be written, so nothing was received: free some disk space "
-                        "or make the directory writable, then receive again.");
+        session_.Prompt().Notify(
+            "The lists of received mail (UIDL.DAT, MsgId.DAT) in " + dir.string() +
+                " could not be written, so nothing was received: free some disk space "
+                "or make the directory writable, then receive again.",
+            kMessageCaption);
         return outcome;
     }
     seenMessageIds_.clear();
@@ -290,7 +293,7 @@ ReceiveOutcome ReceiveJob::Run(bool all, const std::filesystem::path& logFile) {
     if (outcome.stored > 0 || state.reminderDue) {
         host.ReceiveStored();
     } else if (session_.Settings().noMailNotify) {
-        host.NoNewMail();
+        NotifyById(session_.Prompt(), kStrNoNewMail);
     }
     // A message left on the server for its size is not received: its id
     // stays out of the list so that the next receive and Clean up Server

@@ -1,6 +1,8 @@
 #pragma once
-// Everything a transfer needs from the window side: storing messages,
-// notices to the main window, the status line and the user's answers. The
+// What a transfer needs from the window side beyond the questions and
+// notices of the one prompt interface (UserPrompt): storing messages, the
+// OutBox, notices to the main window, the status line, and the two
+// dialogs that ask for a user name and a password together, pre-filled. The
 // windows implement it with queued calls into the UI thread (the calls
 // marked "synchronous" block until the UI thread answered), the terminal
 // front end on its own thread, tests with a recording fake.
@@ -54,10 +56,6 @@ public:
                               const std::vector<std::string>& unsent, std::string& error) = 0;
     virtual int RecoverOutBox(const std::filesystem::path& mailboxDir, std::string& error) = 0;
 
-    // Something the user must know that is not a failure (messages put
-    // back into the OutBox after an interrupted delivery).
-    virtual void ShowNotice(std::string_view text) = 0;
-
     // Makes every message stored so far durable (written and fsync'ed).
     // A POP3 session ends with QUIT, which commits its deletions on the
     // server, only after this returned true.
@@ -76,19 +74,9 @@ public:
     // 1025, synchronous: text for the status bar's message pane.
     virtual void ShowStatus(std::string_view text) = 0;
 
-    // A message box with the string `stringId` of the string table (caption
-    // "Message from Marlo!"); `detail` adds what the string cannot know (a
-    // certificate fingerprint, the server's reply). Not called when the
-    // SkipError setting suppresses the message.
-    virtual void ShowError(int stringId, std::string_view detail) = 0;
-
     // The account dialog for a missing user name or password, pre-filled.
     // nullopt = Cancel.
     virtual std::optional<Credentials> AskCredentials(const Credentials& current) = 0;
-
-    // "No new mail" (string 12) after a receive that stored nothing, when
-    // the NoMailNotify setting asks for it.
-    virtual void NoNewMail() = 0;
 
     // The "Logon" dialog of a dial-up entry (User ID, Password), pre-filled.
     // nullopt = Cancel. Hosts without their own dialog ask as for an
@@ -97,12 +85,6 @@ public:
                                                 const Credentials& prefilled) {
         (void)entry;
         return AskCredentials(prefilled);
-    }
-
-    // An error of the dial-up service, "%s (%d)" with the caption "System
-    // Error". Not called when SkipError suppresses it.
-    virtual void ShowSystemError(std::string_view text, int code) {
-        ShowNotice("System Error: " + std::string(text) + " (" + std::to_string(code) + ")");
     }
 };
 

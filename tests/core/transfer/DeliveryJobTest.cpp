@@ -146,7 +146,7 @@ struct Deliverer {
     test::ScratchDir dir;
     StoreBackedHost host;
     TransferState state;
-    MailSession session{state, host};
+    MailSession session{state, host, host};
 };
 
 // Messages composed while a delivery runs, one before the OutBox was taken
@@ -180,7 +180,7 @@ TEST(DeliverJob, ComposingDuringADeliveryLosesNothing) {
     ASSERT_EQ(d.host.ReadFolder("InBox").size(), 1u);
     EXPECT_EQ(d.host.ReadFolder("InBox")[0]->subject, "Mail sending error!");
     EXPECT_FALSE(std::filesystem::exists(d.dir / kOutBoxBackupFile));
-    EXPECT_EQ(d.host.errors, (std::vector<int>{kStrSendFailed}));
+    EXPECT_EQ(d.host.NoticeIds(), (std::vector<int>{kStrSendFailed}));
     // Committed once through the host: the two messages never tried.
     ASSERT_EQ(d.host.committed.size(), 1u);
     EXPECT_EQ(d.host.committed[0].size(), 2u);
@@ -390,7 +390,7 @@ struct TwoAccounts {
         b.pass = "other-secret";
         b.smtpAuth = kSmtpAuthAccount;
         b.mailDirNo = 1;
-        session = std::make_unique<MailSession>(state, *host);
+        session = std::make_unique<MailSession>(state, *host, *host);
         session->SetAccount(a, 0, dir0);
         session->SetProfiles(&profiles, home.Path());
         SessionSettings s;

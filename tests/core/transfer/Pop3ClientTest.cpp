@@ -34,9 +34,7 @@ TEST(Pop3Client, LoginHidesThePassword) {
         c.SendLine("+OK bye");
     });
     Fixture f;
-    f.Account(server.Port());
-    ASSERT_TRUE(f.session.Prepare(false));
-    ASSERT_TRUE(f.session.LoginPop({"alice", "s3cret"}));
+    ASSERT_TRUE(f.LogIn(server.Port()));
     f.session.Pop().Quit();
     std::vector<std::string> got = server.Finish();
     EXPECT_TRUE(Has(got, "USER alice"));
@@ -107,9 +105,7 @@ TEST(Pop3Client, ListsEveryMessageOfALargeMaildrop) {
         c.SendLine("+OK bye");
     });
     Fixture f;
-    f.Account(server.Port());
-    ASSERT_TRUE(f.session.Prepare(false));
-    ASSERT_TRUE(f.session.LoginPop({"alice", "s3cret"}));
+    ASSERT_TRUE(f.LogIn(server.Port()));
     int seen = 0;
     long long last = 0;
     while (long long size = f.session.Pop().NextMessage()) {
@@ -135,9 +131,7 @@ TEST(Pop3Client, EmptyMaildropSendsNoList) {
         c.SendLine("+OK bye");
     });
     Fixture f;
-    f.Account(server.Port());
-    ASSERT_TRUE(f.session.Prepare(false));
-    ASSERT_TRUE(f.session.LoginPop({"alice", "s3cret"}));
+    ASSERT_TRUE(f.LogIn(server.Port()));
     EXPECT_EQ(f.session.Pop().NextMessage(), 0);
     f.session.Pop().Quit();
     std::vector<std::string> got = server.Finish();
@@ -166,9 +160,7 @@ TEST(Pop3Client, RetrieveUnfoldsHeaderAndKeepsDotLinesStuffed) {
             ".\r\n");
     });
     Fixture f;
-    f.Account(server.Port());
-    ASSERT_TRUE(f.session.Prepare(false));
-    ASSERT_TRUE(f.session.LoginPop({"alice", "s3cret"}));
+    ASSERT_TRUE(f.LogIn(server.Port()));
     std::string text;
     ReceiveJob job(f.session);
     long long n = job.Retrieve(1, text, true);
@@ -204,9 +196,7 @@ TEST(Pop3Client, TopCheckSkipsMessagesAlreadyReceived) {
         c.SendLine("+OK bye");
     });
     Fixture f;
-    f.Account(server.Port());
-    ASSERT_TRUE(f.session.Prepare(false));
-    ASSERT_TRUE(f.session.LoginPop({"alice", "s3cret"}));
+    ASSERT_TRUE(f.LogIn(server.Port()));
     ReceiveJob job(f.session);
     job.SavedMessageIds() = {"<known@test>", "<known2@test>"};
     std::string text;
@@ -253,9 +243,7 @@ TEST(Pop3Client, DroppedConnectionMidRetrFails) {
         c.Close();
     });
     Fixture f;
-    f.Account(server.Port());
-    ASSERT_TRUE(f.session.Prepare(false));
-    ASSERT_TRUE(f.session.LoginPop({"alice", "s3cret"}));
+    ASSERT_TRUE(f.LogIn(server.Port()));
     std::string text;
     EXPECT_EQ(f.session.Pop().Retrieve(1, text, 0), -1);
     EXPECT_TRUE(text.empty());
@@ -270,12 +258,12 @@ TEST(Pop3Client, UnresolvableServerReportsOnceUnlessSkipped) {
     f.account.pop = "no-such-host.invalid";
     f.Apply();
     EXPECT_FALSE(f.session.Prepare(false));
-    EXPECT_EQ(f.host.errors, (std::vector<int>{61446}));
+    EXPECT_EQ(f.host.NoticeIds(), (std::vector<int>{61446}));
     SessionSettings quiet;
     quiet.skipError = 1;
     f.session.SetSettings(quiet);
     EXPECT_FALSE(f.session.Prepare(false));
-    EXPECT_EQ(f.host.errors.size(), 1u);
+    EXPECT_EQ(f.host.NoticeIds().size(), 1u);
 }
 
 }  // namespace

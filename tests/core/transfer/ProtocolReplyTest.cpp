@@ -64,7 +64,7 @@ struct Session {
     test::ScratchDir dir;
     StoreBackedHost host;
     TransferState state;
-    MailSession session{state, host};
+    MailSession session{state, host, host};
 };
 
 // Lines of a message file without their line ends.
@@ -237,8 +237,8 @@ TEST(PopLogin, ServerOfAnotherKindGetsNoCredentials) {
     std::vector<std::string> got = server.Finish();
     EXPECT_FALSE(StartsAny(got, "USER"));
     EXPECT_FALSE(StartsAny(got, "PASS"));
-    ASSERT_EQ(s.host.errorDetails.size(), 1u);
-    EXPECT_NE(s.host.errorDetails[0].find("220 mail.example.test ESMTP"), std::string::npos);
+    ASSERT_EQ(s.host.notices.size(), 1u);
+    EXPECT_NE(s.host.notices[0].find("220 mail.example.test ESMTP"), std::string::npos);
 }
 
 // A refused USER ends the login without PASS; a refused PASS is reported in
@@ -257,8 +257,8 @@ TEST(PopLogin, RefusalsNameTheServersReply) {
         EXPECT_FALSE(ReceiveJob(s.session).Run(false).ok);
         std::vector<std::string> got = server.Finish();
         EXPECT_FALSE(StartsAny(got, "PASS")) << userReply;
-        ASSERT_EQ(s.host.errorDetails.size(), 1u);
-        EXPECT_EQ(s.host.errorDetails[0], userReply);
+        ASSERT_EQ(s.host.notices.size(), 1u);
+        EXPECT_EQ(s.host.notices[0], "Authentication or Connection failed! (" + userReply + ")");
     }
     ScriptedServer server([](ServerConnection& c) {
         c.SendLine("+OK ready");
@@ -272,8 +272,9 @@ TEST(PopLogin, RefusalsNameTheServersReply) {
     Session s(Account(server.Port()));
     EXPECT_FALSE(ReceiveJob(s.session).Run(false).ok);
     EXPECT_TRUE(Has(server.Finish(), "QUIT"));
-    ASSERT_EQ(s.host.errorDetails.size(), 1u);
-    EXPECT_EQ(s.host.errorDetails[0], "-ERR [AUTH] Authentication failed.");
+    ASSERT_EQ(s.host.notices.size(), 1u);
+    EXPECT_EQ(s.host.notices[0],
+              "Authentication or Connection failed! (-ERR [AUTH] Authentication failed.)");
     EXPECT_EQ(s.host.status.back(), "-ERR [AUTH] Authentication failed.");
 }
 

@@ -20,6 +20,7 @@
 #include "transfer/MailSession.h"
 #include "transfer/ReceiveJob.h"
 #include "transfer/RemoteMailbox.h"
+#include "transfer/TransferStrings.h"
 
 namespace corvina {
 namespace {
@@ -51,7 +52,7 @@ struct Receiver {
     std::filesystem::path path;
     StoreBackedHost host;
     TransferState state;
-    MailSession session{state, host};
+    MailSession session{state, host, host};
 };
 
 std::string Body(int i) {
@@ -373,7 +374,7 @@ TEST(Receive, EmptyMaildropTellsTheUserWhenAsked) {
     ReceiveOutcome outcome = ReceiveJob(r.session).Run(false);
     EXPECT_TRUE(outcome.ok);
     EXPECT_EQ(outcome.stored, 0);
-    EXPECT_EQ(r.host.noNewMail, 1);
+    EXPECT_EQ(r.host.NoticeIds(), (std::vector<int>{kStrNoNewMail}));
     EXPECT_EQ(r.host.receiveStored, 0);
     EXPECT_FALSE(Has(server.Finish(), "LIST"));
 }
@@ -384,7 +385,7 @@ TEST(Receive, RefusedWhileAnotherTransferRuns) {
     ReceiveOutcome outcome = ReceiveJob(r.session).Run(false);
     EXPECT_TRUE(outcome.refused);
     EXPECT_FALSE(outcome.ok);
-    EXPECT_TRUE(r.host.errors.empty());
+    EXPECT_TRUE(r.host.NoticeIds().empty());
 }
 
 TEST(Receive, BackupLogKeepsTheRetrievedTextWithLfEnds) {
@@ -462,12 +463,14 @@ TEST(CheckAll, ReceivesEveryIncludedAccountCurrentLast) {
     settings.leaveLog = 1;
     {
         BusyGuard running(state);  // refused while another transfer runs
-        EXPECT_TRUE(CheckAllAccounts(profiles, 0, home.Path(), settings, state,
-                                     [&](int i) -> TransferHost& { return *hosts[i]; })
+        EXPECT_TRUE(CheckAllAccounts(
+                        profiles, 0, home.Path(), settings, state,
+                        [&](int i) -> TransferHost& { return *hosts[i]; }, *hosts[0])
                         .refused);
     }
-    CheckAllResult result = CheckAllAccounts(profiles, 0, home.Path(), settings, state,
-                                             [&](int i) -> TransferHost& { return *hosts[i]; });
+    CheckAllResult result = CheckAllAccounts(
+        profiles, 0, home.Path(), settings, state,
+        [&](int i) -> TransferHost& { return *hosts[i]; }, *hosts[0]);
     EXPECT_TRUE(result.ok);
     EXPECT_EQ(result.stored, 4);
     EXPECT_EQ(

@@ -76,7 +76,7 @@ TEST(ReceivedMail, SettingsShapeTheParseAndOutsideReadMarksAreDropped) {
 
     test::StoreBackedHost host(dir.Path());
     TransferState transfer;
-    MailSession session(transfer, host);
+    MailSession session(transfer, host, host);
     ConfigureSession(session, state);
     ReceiveOutcome outcome = ReceiveJob(session).Run(false);
     ASSERT_TRUE(outcome.ok) << session.LastError();
@@ -110,7 +110,7 @@ TEST(ReceivedMail, SettingsShapeTheParseAndOutsideReadMarksAreDropped) {
 class FileMaildrop {
 public:
     FileMaildrop(const std::vector<std::string>& files, bool eucReceive)
-        : host_(dir_.Path()), session_(transfer_, host_) {
+        : host_(dir_.Path()), session_(transfer_, host_, host_) {
         for (const std::string& file : files) {
             std::string crlf;
             for (char ch : test::ReadFileBytes(test::DataPath(file))) {

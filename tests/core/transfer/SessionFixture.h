@@ -26,7 +26,7 @@ inline bool AnyContains(const std::vector<std::string>& lines, std::string_view 
 struct ClientFixture {
     TransferState state;
     RecordingHost host;
-    MailSession session{state, host};
+    MailSession session{state, host, host};
     ScratchDir dir;
 
     void Account(uint16_t popPort, uint16_t smtpPort = 0) {
@@ -40,6 +40,11 @@ struct ClientFixture {
         a.address = "alice@example.test";
         account = a;
         Apply();
+    }
+    // The account on `popPort`, logged in as alice.
+    bool LogIn(uint16_t popPort) {
+        Account(popPort);
+        return session.Prepare(false) && session.LoginPop({"alice", "s3cret"});
     }
     void Apply() {
         session.SetAccount(account, 0, dir.Path());
