@@ -30,13 +30,16 @@
 #include <string>
 #include <vector>
 
+#include "common/UserPrompt.h"
 #include "message/MailMessage.h"
 #include "store/FolderNames.h"
 #include "store/MailFolder.h"
 #include "store/MailStore.h"
 #include "store/Mailbox.h"
 #include "store/OutBoxQueue.h"
+#include "transfer/DeliverJob.h"
 #include "transfer/MailSession.h"
+#include "transfer/ReceiveJob.h"
 #include "transfer/TransferHost.h"
 
 namespace {
@@ -151,8 +154,9 @@ void FillMaildir(int count) {
     }
 }
 
-// Stores into the mailbox files the way the windows do.
-class StoreHost final : public TransferHost {
+// Stores into the mailbox files the way the windows do; failures go to the
+// error stream, and nothing is ever asked.
+class StoreHost final : public TransferHost, public UserPrompt {
 public:
     explicit StoreHost(const std::filesystem::path& dir) : dir_(dir) {
         for (const char* name : {"InBox", "OutBox", "OutBox\\Sent"}) {
@@ -162,12 +166,16 @@ public:
             folders_.push_back(std::make_unique<MailFolder>(path));
         }
     }
-    const MailMessage* StoreMessage(std::string_view folder,
-                                    std::unique_ptr<MailMessage> message) override {
+    std::optional<MessageRef> StoreMessage(std::string_view folder,
+                                           std::unique_ptr<MailMessage> message) override {
         StoreContext context;
         context.mailboxDir = dir_;
         context.store = &store_;
-        return DeliverMessage(context, folder, std::move(message));
+        const MailMessage* stored = DeliverMessage(context, folder, std::move(message));
+        if (!stored) {
+            return std::nullopt;
+        }
+        return MessageRef{std::string(folder), stored->key.Value()};
     }
     bool StoreMessageIn(const std::filesystem::path& mailboxDir, std::string_view folder,
                         std::unique_ptr<MailMessage> message) override {
@@ -187,17 +195,27 @@ public:
     int RecoverOutBox(const std::filesystem::path& mailboxDir, std::string& error) override {
         return RecoverOutBoxBackup(mailboxDir, &error);
     }
-    void ShowNotice(std::string_view) override {}
     bool SyncStore() override { return store_.SyncDeliveries(); }
     void OutBoxRewritten(std::string_view) override {}
-    void FirstNewMessage(std::string_view, const MailMessage*) override {}
+    void FirstNewMessage(const MessageRef&) override {}
     void ReceiveStored() override {}
     void ShowStatus(std::string_view) override {}
-    void ShowError(int, std::string_view detail) override {
-        std::fprintf(stderr, "error: %.*s\n", static_cast<int>(detail.size()), detail.data());
-    }
     std::optional<Credentials> AskCredentials(const Credentials&) override { return std::nullopt; }
-    void NoNewMail() override {}
+
+    ConfirmAnswer Ask(const Question& question) override { return question.preset; }
+    void Notify(std::string_view text, std::string_view) override {
+        std::fprintf(stderr, "error: %.*s\n", static_cast<int>(text.size()), text.data());
+    }
+    std::optional<std::filesystem::path> ChooseFile(const FileChoice&) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> AskText(std::string_view, std::string_view,
+                                       std::string_view) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> AskPassword(std::string_view, std::string_view) override {
+        return std::nullopt;
+    }
 
 private:
     std::filesystem::path dir_;
@@ -241,11 +259,11 @@ void BM_Pop3Retrieve(benchmark::State& state) {
         std::filesystem::path home = NewHome();
         auto host = std::make_unique<StoreHost>(home);
         TransferState shared;
-        MailSession session(shared, *host);
+        MailSession session(shared, *host, *host);
         session.SetAccount(BenchAccount(), 0, home);
         state.ResumeTiming();
 
-        ReceiveOutcome outcome = session.Receive(false);
+        ReceiveOutcome outcome = ReceiveJob(session).Run(false);
 
         state.PauseTiming();
         if (!outcome.ok || outcome.stored != count || MaildirCount() != 0) {
@@ -287,11 +305,11 @@ void BM_SmtpDeliver(benchmark::State& state) {
             AppendToFolderFile(m, "OutBox", context);
         }
         TransferState shared;
-        MailSession session(shared, *host);
+        MailSession session(shared, *host, *host);
         session.SetAccount(BenchAccount(), 0, home);
         state.ResumeTiming();
 
-        bool ok = session.Deliver();
+        bool ok = DeliverJob(session).Run();
 
         state.PauseTiming();
         if (!ok) {
@@ -606,11 +624,11 @@ void BM_Pop3LargeMessagePeak(benchmark::State& state) {
             [&] {
                 StoreHost host(home);
                 TransferState shared;
-                MailSession session(shared, host);
+                MailSession session(shared, host, host);
                 AccountProfile account = BenchAccount();
                 account.deleteOnServer = 1;
                 session.SetAccount(account, 0, home);
-                ReceiveOutcome outcome = session.Receive(false);
+                ReceiveOutcome outcome = ReceiveJob(session).Run(false);
                 if (!outcome.ok || outcome.stored != 1) {
                     std::fprintf(stderr, "large receive failed: %s\n", session.LastError().c_str());
                     return false;

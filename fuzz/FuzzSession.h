@@ -1,5 +1,5 @@
 #pragma once
-// A MailSession reading server bytes from a socket pair, for the fuzz
+// A protocol client reading server bytes from a socket pair, for the fuzz
 // targets of the whole-reply readers: the bytes are written in full and the
 // writing end closed, so every read ends at the end of the input.
 #include <sys/socket.h>
@@ -9,39 +9,10 @@
 #include <cstdint>
 #include <memory>
 
-#include "transfer/MailSession.h"
-#include "transfer/TransferHost.h"
+#include "transfer/ProtocolClient.h"
+#include "transfer/TransferState.h"
 
 namespace corvina::fuzz {
-
-class SilentHost : public TransferHost {
-public:
-    const MailMessage* StoreMessage(std::string_view, std::unique_ptr<MailMessage>) override {
-        return nullptr;
-    }
-    bool StoreMessageIn(const std::filesystem::path&, std::string_view,
-                        std::unique_ptr<MailMessage>) override {
-        return false;
-    }
-    std::optional<std::vector<std::string>> TakeOutBox(const std::filesystem::path&,
-                                                       std::string&) override {
-        return std::nullopt;
-    }
-    bool CommitOutBox(const std::filesystem::path&, const std::vector<std::string>&,
-                      std::string&) override {
-        return false;
-    }
-    int RecoverOutBox(const std::filesystem::path&, std::string&) override { return 0; }
-    void ShowNotice(std::string_view) override {}
-    bool SyncStore() override { return true; }
-    void OutBoxRewritten(std::string_view) override {}
-    void FirstNewMessage(std::string_view, const MailMessage*) override {}
-    void ReceiveStored() override {}
-    void ShowStatus(std::string_view) override {}
-    void ShowError(int, std::string_view) override {}
-    std::optional<Credentials> AskCredentials(const Credentials&) override { return {}; }
-    void NoNewMail() override {}
-};
 
 // A connected socket whose peer already sent `data` and closed; -1 when
 // the input does not fit the socket buffer.
@@ -68,20 +39,22 @@ inline int FeedSocket(const uint8_t* data, size_t size) {
     return fds[0];
 }
 
-// A mail session whose server already sent `data` and closed.
-struct FedSession {
-    FedSession(const uint8_t* data, size_t size) : fd(FeedSocket(data, size)) {
+// A client (Pop3Client or SmtpClient) whose server already sent `data` and
+// closed.
+template <typename Client>
+struct FedClient {
+    FedClient(const uint8_t* data, size_t size) : fd(FeedSocket(data, size)) {
         if (fd >= 0) {
-            session.Connection().SetTimeout(1);
-            session.Connection().Adopt(fd);
+            client.Connection().SetTimeout(1);
+            client.Connection().Adopt(fd);
         }
     }
     // False when the input does not fit the socket buffer.
     bool Ok() const { return fd >= 0; }
 
     TransferState state;
-    SilentHost host;
-    MailSession session{state, host};
+    ClientReport report{state};
+    Client client{report};
     int fd = -1;
 };
 

@@ -10,6 +10,7 @@
 
 #include "FuzzSession.h"
 #include "transfer/LineConnection.h"
+#include "transfer/Pop3Client.h"
 #include "transfer/ReplyParser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -46,16 +47,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         __builtin_trap();  // the stream ended: the reader must say so
     }
 
-    fuzz::FedSession fed(data, size);
+    fuzz::FedClient<Pop3Client> fed(data, size);
     if (!fed.Ok()) {
         return 0;
     }
-    MailSession& session = fed.session;
-    const size_t maxLines = size % 3 ? MailSession::kListingMaxEntries : 4;
+    Pop3Client& session = fed.client;
+    const size_t maxLines = size % 3 ? Pop3Client::kListingMaxEntries : 4;
     const long long maxBytes = size % 5 ? 0 : 64;
     size_t lines = 0;
     long long bytes = 0;
-    MailSession::MultiLine result = session.ReadMultiLine(
+    Pop3Client::MultiLine result = session.ReadMultiLine(
         [&](std::string_view line) {
             ++lines;
             bytes += static_cast<long long>(line.size());
@@ -67,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (lines > maxLines || (maxBytes > 0 && bytes > maxBytes)) {
         __builtin_trap();  // a cap was passed
     }
-    if (result == MailSession::MultiLine::kDone) {
+    if (result == Pop3Client::MultiLine::kDone) {
         // Some line of the input must be a lone ".": a line starts at the
         // beginning or after CR LF or NUL and ends at CR LF or NUL.
         std::string_view t(reinterpret_cast<const char*>(data), size);

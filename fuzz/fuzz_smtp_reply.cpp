@@ -10,6 +10,7 @@
 
 #include "FuzzSession.h"
 #include "transfer/ReplyParser.h"
+#include "transfer/SmtpClient.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace corvina;
@@ -38,11 +39,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     OffersAuth(capabilities, "PLAIN");
     OffersAuth(capabilities, "LOGIN");
 
-    fuzz::FedSession fed(data, size);
+    fuzz::FedClient<SmtpClient> fed(data, size);
     if (!fed.Ok()) {
         return 0;
     }
-    MailSession& session = fed.session;
+    SmtpClient& session = fed.client;
     std::vector<std::string> lines;
     while (auto last = session.ReadSmtpReply(&lines)) {
         size_t total = 0;
@@ -52,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 __builtin_trap();
             }
         }
-        if (lines.empty() || SmtpContinues(*last) || total > MailSession::kReplyCap) {
+        if (lines.empty() || SmtpContinues(*last) || total > SmtpClient::kReplyCap) {
             __builtin_trap();
         }
     }

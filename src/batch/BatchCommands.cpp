@@ -16,6 +16,7 @@
 #include "batch/BatchOptions.h"
 #include "batch/BatchRun.h"
 #include "batch/MaintenanceCommands.h"
+#include "batch/TerminalPrompt.h"
 #include "common/CodePage.h"
 #include "compose/Composition.h"
 #include "filter/FilterList.h"
@@ -32,7 +33,10 @@
 #include "store/MailFolder.h"
 #include "store/Mailbox.h"
 #include "store/MessageList.h"
+#include "transfer/CleanUpJob.h"
+#include "transfer/DeliverJob.h"
 #include "transfer/MailSession.h"
+#include "transfer/ReceiveJob.h"
 #include "transfer/SessionSetup.h"
 #include "transfer/TransferState.h"
 
@@ -98,22 +102,25 @@ int Transfer(const BatchOptions& options, const BatchStreams& streams, const Con
     }
     TransferState transferState;
     host.SetEchoStatus(options.verbose);
-    MailSession session(transferState, host);
+    // Failures and notices of the transfer go to the error stream.
+    TerminalPrompt prompt(streams.in, streams.err);
+    MailSession session(transferState, host, prompt);
     ConfigureSession(session, state);
     bool ok = false;
     switch (options.command) {
         case BatchCommand::kReceive:
         case BatchCommand::kReceiveAll: {
-            ReceiveOutcome outcome = session.Receive(options.command == BatchCommand::kReceiveAll);
+            ReceiveOutcome outcome =
+                ReceiveJob(session).Run(options.command == BatchCommand::kReceiveAll);
             ok = outcome.ok && !outcome.refused;
             std::fprintf(streams.err, "corvina: %d message(s) stored\n", outcome.stored);
             break;
         }
         case BatchCommand::kDeliver:
-            ok = session.Deliver();
+            ok = DeliverJob(session).Run();
             break;
         default:
-            ok = session.CleanupServer();
+            ok = CleanUpJob(session).Run();
             break;
     }
     if (!ok) {

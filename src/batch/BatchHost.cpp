@@ -18,12 +18,16 @@ void WriteLine(std::FILE* out, std::string_view text) {
 
 }  // namespace
 
-const MailMessage* BatchHost::StoreMessage(std::string_view folder,
-                                           std::unique_ptr<MailMessage> message) {
+std::optional<MessageRef> BatchHost::StoreMessage(std::string_view folder,
+                                                  std::unique_ptr<MailMessage> message) {
     StoreContext context;
     context.mailboxDir = mailboxDir_;
     context.store = &store_;
-    return DeliverMessage(context, folder, std::move(message));
+    const MailMessage* stored = DeliverMessage(context, folder, std::move(message));
+    if (!stored) {
+        return std::nullopt;
+    }
+    return MessageRef{std::string(folder), stored->key.Value()};
 }
 
 bool BatchHost::StoreMessageIn(const std::filesystem::path& mailboxDir, std::string_view folder,
@@ -48,12 +52,6 @@ int BatchHost::RecoverOutBox(const std::filesystem::path& mailboxDir, std::strin
     return RecoverOutBoxBackup(mailboxDir, &error);
 }
 
-void BatchHost::ShowNotice(std::string_view text) {
-    std::string line = "corvina: ";
-    line += text;
-    WriteLine(err_, line);
-}
-
 bool BatchHost::SyncStore() {
     return store_.SyncDeliveries();
 }
@@ -64,18 +62,6 @@ void BatchHost::ShowStatus(std::string_view text) {
         WriteLine(err_, text);
 }
 
-void BatchHost::ShowError(int stringId, std::string_view detail) {
-    ++errors_;
-    std::string text = "corvina: ";
-    text += LoadString(stringId);
-    if (!detail.empty()) {
-        text += " (";
-        text += detail;
-        text += ")";
-    }
-    WriteLine(err_, text);
-}
-
 std::optional<Credentials> BatchHost::AskCredentials(const Credentials&) {
     // Nobody can answer here: the password belongs in the config file
     // (corvina --set-password).
@@ -83,10 +69,6 @@ std::optional<Credentials> BatchHost::AskCredentials(const Credentials&) {
               "corvina: the account has no user name or password "
               "(see corvina --set-password)");
     return std::nullopt;
-}
-
-void BatchHost::NoNewMail() {
-    WriteLine(err_, LoadString(12));
 }
 
 ConfirmAnswer BatchHost::Ask(const Question& question) {

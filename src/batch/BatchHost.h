@@ -30,8 +30,8 @@ public:
     const std::string& LastStatus() const { return lastStatus_; }
 
     // TransferHost
-    const MailMessage* StoreMessage(std::string_view folder,
-                                    std::unique_ptr<MailMessage> message) override;
+    std::optional<MessageRef> StoreMessage(std::string_view folder,
+                                           std::unique_ptr<MailMessage> message) override;
     bool StoreMessageIn(const std::filesystem::path& mailboxDir, std::string_view folder,
                         std::unique_ptr<MailMessage> message) override;
     std::optional<std::vector<std::string>> TakeOutBox(const std::filesystem::path& mailboxDir,
@@ -39,15 +39,12 @@ public:
     bool CommitOutBox(const std::filesystem::path& mailboxDir,
                       const std::vector<std::string>& unsent, std::string& error) override;
     int RecoverOutBox(const std::filesystem::path& mailboxDir, std::string& error) override;
-    void ShowNotice(std::string_view text) override;
     bool SyncStore() override;
     void OutBoxRewritten(std::string_view) override {}
-    void FirstNewMessage(std::string_view, const MailMessage*) override {}
+    void FirstNewMessage(const MessageRef&) override {}
     void ReceiveStored() override {}
     void ShowStatus(std::string_view text) override;
-    void ShowError(int stringId, std::string_view detail) override;
     std::optional<Credentials> AskCredentials(const Credentials& current) override;
-    void NoNewMail() override;
 
     // UserPrompt for the store: a question is written out and takes the
     // cautious answer, a notice is an error; nobody picks a file or types

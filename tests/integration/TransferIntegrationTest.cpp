@@ -10,8 +10,11 @@
 #include "TestSupport.h"
 #include "app/ProfileSelection.h"
 #include "message/MailMessage.h"
+#include "transfer/CleanUpJob.h"
+#include "transfer/DeliverJob.h"
 #include "transfer/ListFile.h"
 #include "transfer/MailSession.h"
+#include "transfer/ReceiveJob.h"
 
 namespace corvina {
 namespace {
@@ -62,7 +65,7 @@ struct Client {
     test::ScratchDir dir;
     StoreBackedHost host;
     TransferState state;
-    MailSession session{state, host};
+    MailSession session{state, host, host};
     AccountProfile account;
 };
 
@@ -73,7 +76,7 @@ TEST(PopIntegration, ReceiveAndDeleteOnServer) {
         Servers().PutMessage("bob", Message(i));
     }
     Client c("bob");
-    ReceiveOutcome r = c.session.Receive(false);
+    ReceiveOutcome r = ReceiveJob(c.session).Run(false);
     ASSERT_TRUE(r.ok) << c.session.LastError() << Servers().Logs();
     EXPECT_EQ(r.stored, 3);
     EXPECT_EQ(c.Subjects("InBox"),
@@ -96,32 +99,32 @@ TEST(PopIntegration, KeepOnServerRemembersUidsAcrossRuns) {
     Client c("carol");
     c.account.deleteOnServer = 0;
     c.Apply();
-    ReceiveOutcome first = c.session.Receive(false);
+    ReceiveOutcome first = ReceiveJob(c.session).Run(false);
     ASSERT_TRUE(first.ok) << c.session.LastError();
     EXPECT_EQ(first.stored, 2);
     EXPECT_EQ(ReadListFile(c.dir / "UIDL.DAT").size(), 2u);
     EXPECT_EQ(ReadListFile(c.dir / "MsgId.DAT"),
               (std::vector<std::string>{"<m1.carol@example.test>", "<m2.carol@example.test>"}));
 
-    ReceiveOutcome again = c.session.Receive(false);
+    ReceiveOutcome again = ReceiveJob(c.session).Run(false);
     ASSERT_TRUE(again.ok);
     EXPECT_EQ(again.stored, 0);
 
     Servers().PutMessage("carol", Message(3, "carol"));
-    ReceiveOutcome third = c.session.Receive(false);
+    ReceiveOutcome third = ReceiveJob(c.session).Run(false);
     ASSERT_TRUE(third.ok);
     EXPECT_EQ(third.stored, 1);
     EXPECT_EQ(c.Subjects("InBox").back(), "message 3");
     EXPECT_EQ(Servers().Messages("carol").size(), 3u);
 
-    ReceiveOutcome all = c.session.Receive(true);
+    ReceiveOutcome all = ReceiveJob(c.session).Run(true);
     ASSERT_TRUE(all.ok);
     EXPECT_EQ(all.stored, 3);
     EXPECT_FALSE(c.state.receiveAll.load());
     EXPECT_EQ(c.Subjects("InBox").size(), 6u);
 
     // Clean up deletes what was received and forgets both lists.
-    ASSERT_TRUE(c.session.CleanupServer());
+    ASSERT_TRUE(CleanUpJob(c.session).Run());
     EXPECT_TRUE(Servers().Messages("carol").empty());
     EXPECT_FALSE(std::filesystem::exists(c.dir / "UIDL.DAT"));
     EXPECT_FALSE(std::filesystem::exists(c.dir / "MsgId.DAT"));
@@ -144,7 +147,7 @@ TEST(PopIntegration, EverySecurityModeAndCertificateCheck) {
         c.account.pop3Security = mode.security;
         c.account.pop3Port = mode.port;
         c.Apply();
-        ReceiveOutcome r = c.session.Receive(false);
+        ReceiveOutcome r = ReceiveJob(c.session).Run(false);
         ASSERT_TRUE(r.ok) << c.session.LastError();
         EXPECT_EQ(r.stored, 1);
         EXPECT_TRUE(Servers().Messages("dave").empty());
@@ -162,20 +165,21 @@ TEST(PopIntegration, WrongCertificateEndsTheSessionNamingTheFingerprint) {
     c.account.pop3Security = kPop3SecurityImplicit;
     c.account.pop3Port = Servers().pop3s;
     c.Apply();
-    ReceiveOutcome r = c.session.Receive(false);
+    ReceiveOutcome r = ReceiveJob(c.session).Run(false);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.stored, 0);
-    ASSERT_EQ(c.host.errors, (std::vector<int>{61455}));
-    EXPECT_NE(c.host.errorDetails[0].find("SHA-256 fingerprint is"), std::string::npos)
-        << c.host.errorDetails[0];
+    ASSERT_EQ(c.host.NoticeIds(), (std::vector<int>{61455}));
+    EXPECT_NE(c.host.notices[0].find("SHA-256 fingerprint is"), std::string::npos)
+        << c.host.notices[0];
     EXPECT_EQ(Servers().Messages("dave").size(), 1u);
 
     // Pinning the fingerprint the message named lets the same server in.
-    std::string detail = c.host.errorDetails[0];
+    std::string detail = c.host.notices[0];
+    detail.pop_back();  // the ")" that closes the detail
     std::string fingerprint = detail.substr(detail.rfind(' ') + 1);
     c.account.certFingerprint = fingerprint;
     c.Apply();
-    ReceiveOutcome pinned = c.session.Receive(false);
+    ReceiveOutcome pinned = ReceiveJob(c.session).Run(false);
     ASSERT_TRUE(pinned.ok) << c.session.LastError();
     EXPECT_EQ(pinned.stored, 1);
 }
@@ -187,9 +191,9 @@ TEST(PopIntegration, WrongPasswordStoresNothing) {
     Client c("erin");
     c.account.pass = "wrong";
     c.Apply();
-    ReceiveOutcome r = c.session.Receive(false);
+    ReceiveOutcome r = ReceiveJob(c.session).Run(false);
     EXPECT_FALSE(r.ok);
-    EXPECT_EQ(c.host.errors, (std::vector<int>{61455}));
+    EXPECT_EQ(c.host.NoticeIds(), (std::vector<int>{61455}));
     EXPECT_TRUE(c.Subjects("InBox").empty());
     EXPECT_EQ(Servers().Messages("erin").size(), 1u);
 }
@@ -206,7 +210,7 @@ TEST(PopIntegration, StoreFailureKeepsEverythingOnTheServer) {
     Client c("frank");
     test::WriteFileBytes(c.dir / "UIDL.DAT", "keep\r\n");
     c.host.failStoreAfter = 1;
-    ReceiveOutcome r = c.session.Receive(false);
+    ReceiveOutcome r = ReceiveJob(c.session).Run(false);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.stored, 1);
     EXPECT_EQ(c.Subjects("InBox"), (std::vector<std::string>{"message 1"}));
@@ -215,7 +219,7 @@ TEST(PopIntegration, StoreFailureKeepsEverythingOnTheServer) {
     ASSERT_EQ(uids.size(), 2u);
     EXPECT_EQ(uids[0], "keep");
     c.host.failStoreAfter = -1;
-    ReceiveOutcome again = c.session.Receive(false);
+    ReceiveOutcome again = ReceiveJob(c.session).Run(false);
     EXPECT_TRUE(again.ok);
     EXPECT_EQ(c.Subjects("InBox"),
               (std::vector<std::string>{"message 1", "message 2", "message 3"}));
@@ -238,7 +242,7 @@ TEST(PopIntegration, AbortDuringAReceiveKeepsWhatWasStored) {
         }
         c.state.abort.Raise();
     });
-    ReceiveOutcome r = c.session.Receive(false);
+    ReceiveOutcome r = ReceiveJob(c.session).Run(false);
     aborter.join();
     c.state.abort.Clear();
     EXPECT_FALSE(r.ok);
@@ -291,7 +295,7 @@ TEST(SmtpIntegration, DeliverThroughEverySecurityMode) {
             ASSERT_TRUE(c.host.AddToOutBox(Outgoing(
                 "carol@example.test", "mode " + std::to_string(mode.security), {"hello"})));
         }
-        ASSERT_TRUE(c.session.Deliver()) << c.session.LastError() << Servers().Logs();
+        ASSERT_TRUE(DeliverJob(c.session).Run()) << c.session.LastError() << Servers().Logs();
         sent += 2;
         std::vector<std::unique_ptr<MailMessage>> inSent = c.host.ReadFolder("Sent");
         ASSERT_EQ(inSent.size(), 2u);
@@ -316,10 +320,10 @@ TEST(SmtpIntegration, WrongPasswordFailsBeforeAnythingLeavesTheOutBox) {
     c.Apply();
     ASSERT_TRUE(c.host.AddToOutBox(Outgoing("carol@example.test", "never", {"x"})));
     std::string before = test::ReadFileBytes(c.dir / "OutBox.mbx");
-    EXPECT_FALSE(c.session.Deliver());
+    EXPECT_FALSE(DeliverJob(c.session).Run());
     EXPECT_EQ(test::ReadFileBytes(c.dir / "OutBox.mbx"), before);
     EXPECT_TRUE(c.host.ReadFolder("Sent").empty());
-    EXPECT_EQ(c.host.errors, (std::vector<int>{61460}));
+    EXPECT_EQ(c.host.NoticeIds(), (std::vector<int>{61460}));
 }
 
 // A refused recipient fails the message as a whole: nothing reaches the
@@ -332,7 +336,7 @@ TEST(SmtpIntegration, RefusedRecipientFailsTheMessage) {
     ASSERT_TRUE(
         c.host.AddToOutBox(Outgoing("dave@example.test, nobody@example.test", "refused", {"x"})));
     ASSERT_TRUE(c.host.AddToOutBox(Outgoing("dave@example.test", "later", {"y"})));
-    EXPECT_FALSE(c.session.Deliver());
+    EXPECT_FALSE(DeliverJob(c.session).Run());
     std::vector<std::unique_ptr<MailMessage>> sent = c.host.ReadFolder("Sent");
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0]->status, "E");
@@ -344,7 +348,7 @@ TEST(SmtpIntegration, RefusedRecipientFailsTheMessage) {
     EXPECT_NE(notice.find("Dear bob\n"), std::string::npos);
     EXPECT_NE(notice.find("RCPT TO:<nobody@example.test>"), std::string::npos) << notice;
     EXPECT_NE(notice.find("Love. Marlo."), std::string::npos);
-    EXPECT_EQ(c.host.errors, (std::vector<int>{61460}));
+    EXPECT_EQ(c.host.NoticeIds(), (std::vector<int>{61460}));
     std::vector<std::unique_ptr<MailMessage>> outBox = c.host.ReadFolder("OutBox");
     ASSERT_EQ(outBox.size(), 1u);
     EXPECT_EQ(outBox[0]->subject, "later");
@@ -360,7 +364,7 @@ TEST(SmtpIntegration, BccGetsTheMessageButNoHeader) {
     Client c("bob");
     ASSERT_TRUE(c.host.AddToOutBox(
         Outgoing("erin@example.test", "with bcc", {"secret copy"}, "frank@example.test")));
-    ASSERT_TRUE(c.session.Deliver()) << c.session.LastError();
+    ASSERT_TRUE(DeliverJob(c.session).Run()) << c.session.LastError();
     ASSERT_TRUE(Servers().WaitForMessages("erin", 1));
     ASSERT_TRUE(Servers().WaitForMessages("frank", 1));
     std::string copy = Servers().Messages("frank")[0];
@@ -399,10 +403,10 @@ TEST(SmtpIntegration, DeliverSendsTheOtherAccountsOutBoxes) {
     m->from = "carol@example.test";
     ASSERT_TRUE(other.AddToOutBox(std::move(m)));
     TransferState state;
-    MailSession session(state, host);
+    MailSession session(state, host, host);
     session.SetAccount(profiles[0], 0, dir0);
     session.SetProfiles(&profiles, home.Path());
-    ASSERT_TRUE(session.Deliver()) << session.LastError();
+    ASSERT_TRUE(DeliverJob(session).Run()) << session.LastError();
     ASSERT_TRUE(Servers().WaitForMessages("dave", 2)) << Servers().Logs();
     EXPECT_EQ(host.ReadFolder("Sent").size(), 1u);
     std::vector<std::unique_ptr<MailMessage>> sentByCarol = other.ReadFolder("Sent");
@@ -433,10 +437,10 @@ TEST(RoundTrip, BinaryAttachmentComesBackByteForByte) {
     entry.encoding = "base64";
     m->attachments.push_back(entry);
     ASSERT_TRUE(c.host.AddToOutBox(std::move(m)));
-    ASSERT_TRUE(c.session.Deliver()) << c.session.LastError();
+    ASSERT_TRUE(DeliverJob(c.session).Run()) << c.session.LastError();
     ASSERT_TRUE(Servers().WaitForMessages("erin", 1)) << Servers().Logs();
     std::filesystem::remove(c.dir / "payload.bin");
-    ReceiveOutcome r = c.session.Receive(false);
+    ReceiveOutcome r = ReceiveJob(c.session).Run(false);
     ASSERT_TRUE(r.ok) << c.session.LastError();
     std::vector<std::unique_ptr<MailMessage>> got = c.host.ReadFolder("InBox");
     ASSERT_EQ(got.size(), 1u);
@@ -462,10 +466,10 @@ TEST(RoundTrip, SentMessagesComeBackUnchanged) {
         ASSERT_TRUE(c.host.AddToOutBox(
             Outgoing("bob@example.test", "round trip " + std::to_string(i), bodies[i])));
     }
-    ASSERT_TRUE(c.session.Deliver()) << c.session.LastError();
+    ASSERT_TRUE(DeliverJob(c.session).Run()) << c.session.LastError();
     ASSERT_TRUE(Servers().WaitForMessages("bob", bodies.size())) << Servers().Logs();
     std::vector<std::string> onServer = Servers().Messages("bob");
-    ReceiveOutcome r = c.session.Receive(false);
+    ReceiveOutcome r = ReceiveJob(c.session).Run(false);
     ASSERT_TRUE(r.ok) << c.session.LastError();
     ASSERT_EQ(r.stored, static_cast<int>(bodies.size()));
     std::vector<std::unique_ptr<MailMessage>> sent = c.host.ReadFolder("Sent");
@@ -509,27 +513,27 @@ TEST(PopIntegration, DotStartedLinesKeepTheDialogueInStep) {
     c.Apply();
 
     ASSERT_TRUE(c.session.Prepare(false));
-    ASSERT_TRUE(c.session.LoginPop("frank", "frankpw")) << c.session.LastError();
+    ASSERT_TRUE(c.session.LoginPop({"frank", "frankpw"})) << c.session.LastError();
     std::vector<std::string> ids;
     std::string summary;
     std::string id;
-    while (c.session.NextMessage(&summary, &id) != 0) {
+    while (c.session.Pop().NextMessage(&summary, &id) != 0) {
         ids.push_back(id);
     }
-    EXPECT_FALSE(c.session.ListFailed());
+    EXPECT_FALSE(c.session.Pop().ListFailed());
     EXPECT_EQ(ids, (std::vector<std::string>{"<m1.frank@example.test>", "<dots@example.test>",
                                              "<m3.frank@example.test>"}));
-    std::optional<std::string> header = c.session.FetchHeader(2);
+    std::optional<std::string> header = c.session.Pop().FetchHeader(2);
     ASSERT_TRUE(header);
     EXPECT_NE(header->find("\r\n.Evil: x\r\n.\r\n.Evil: y\r\nDate:"), std::string::npos) << *header;
-    c.session.EndPop();
+    c.session.Pop().End();
 
-    ReceiveOutcome r = c.session.Receive(false);
+    ReceiveOutcome r = ReceiveJob(c.session).Run(false);
     ASSERT_TRUE(r.ok) << c.session.LastError();
     EXPECT_EQ(r.stored, 3);
     EXPECT_EQ(c.Subjects("InBox"),
               (std::vector<std::string>{"message 1", "dots at the start of lines", "message 3"}));
-    ASSERT_TRUE(c.session.CleanupServer()) << c.session.LastError();
+    ASSERT_TRUE(CleanUpJob(c.session).Run()) << c.session.LastError();
     EXPECT_TRUE(Servers().Messages("frank").empty());
 }
 

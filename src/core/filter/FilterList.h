@@ -22,7 +22,6 @@ public:
     // Empties the list and reads <mailboxDir>/Filter.DEF (a missing file
     // gives no rules). False only when the file exists but cannot be read.
     bool LoadFilters(const std::filesystem::path& mailboxDir);
-    void SetRules(std::vector<FilterRule> rules) { rules_ = std::move(rules); }
 
     const std::vector<FilterRule>& Rules() const { return rules_; }
     const std::filesystem::path& MailboxDir() const { return mailboxDir_; }

@@ -5,6 +5,9 @@
 namespace corvina {
 namespace {
 
+// Seconds the service may take to bring a link up.
+constexpr int kDialTimeoutSeconds = 90;
+
 // The secret setting NetworkManager asks for, by connection type.
 std::string_view SecretKey(std::string_view type) {
     if (type == "gsm" || type == "bluetooth") {
@@ -185,7 +188,7 @@ std::optional<std::string> LinkLayer::Dial(std::string_view entry, std::string_v
         return std::nullopt;
     }
     std::vector<std::string> args = {
-        "--wait", std::to_string(dialTimeout_), "connection", "up", "uuid", found->uuid};
+        "--wait", std::to_string(kDialTimeoutSeconds), "connection", "up", "uuid", found->uuid};
     std::string secrets;
     const std::string_view key = SecretKey(found->type);
     if (!password.empty() && !key.empty()) {

@@ -68,9 +68,6 @@ public:
     // colon inside a field, "\\" a backslash).
     static std::vector<std::string> SplitTerse(std::string_view line);
 
-    // Seconds the service may take to bring a link up.
-    void SetDialTimeout(int seconds) { dialTimeout_ = seconds; }
-
 private:
     struct Output {
         bool ok = false;
@@ -83,7 +80,6 @@ private:
     std::string program_;
     std::string resolved_;
     bool loaded_ = false;
-    int dialTimeout_ = 90;
     LinkError lastError_;
     std::string lastAttempt_;
 };

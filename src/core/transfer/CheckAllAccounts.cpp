@@ -5,6 +5,7 @@
 #include "app/ProfileSelection.h"
 #include "transfer/DialUp.h"
 #include "transfer/MailSession.h"
+#include "transfer/ReceiveJob.h"
 
 namespace corvina {
 
@@ -20,7 +21,7 @@ CheckAllResult CheckAllAccounts(const ProfileTable& profiles, int currentAccount
                                 const std::filesystem::path& homeDirectory,
                                 const SessionSettings& settings, TransferState& state,
                                 const std::function<TransferHost&(int accountIndex)>& hostFor,
-                                DialUp* dialUp) {
+                                UserPrompt& prompt, DialUp* dialUp) {
     CheckAllResult result;
     BusyGuard busy(state);
     if (!busy.Entered()) {
@@ -34,7 +35,7 @@ CheckAllResult CheckAllAccounts(const ProfileTable& profiles, int currentAccount
     const bool haveCurrent = currentAccount >= 0 && currentAccount < kProfileCount;
     const int linkAccount = haveCurrent ? currentAccount : 0;
     const AccountProfile& current = profiles[static_cast<size_t>(linkAccount)];
-    MailSession linkSession(state, hostFor(linkAccount));
+    MailSession linkSession(state, hostFor(linkAccount), prompt);
     linkSession.SetAccount(current, linkAccount, DirectoryOf(homeDirectory, current));
     linkSession.SetSettings(forced);
     linkSession.SetDialUp(dialUp);
@@ -68,7 +69,7 @@ CheckAllResult CheckAllAccounts(const ProfileTable& profiles, int currentAccount
             name = text;
         }
         result.lines.push_back("<<< " + name + " >>>");
-        MailSession session(state, hostFor(i));
+        MailSession session(state, hostFor(i), prompt);
         std::filesystem::path mailboxDirectory = DirectoryOf(homeDirectory, account);
         session.SetAccount(account, i, mailboxDirectory);
         session.SetSettings(forced);
@@ -76,7 +77,7 @@ CheckAllResult CheckAllAccounts(const ProfileTable& profiles, int currentAccount
         ReceiveOutcome outcome;
         {
             NestedBusy nested(state);
-            outcome = session.Receive(false, mailboxDirectory / "MailLog.TXT");
+            outcome = ReceiveJob(session).Run(false, mailboxDirectory / "MailLog.TXT");
         }
         if (!outcome.ok) {
             // Errors are not shown while all accounts are checked: the list

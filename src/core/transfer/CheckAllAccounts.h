@@ -15,6 +15,7 @@ class DialUp;
 struct SessionSettings;
 struct TransferState;
 class TransferHost;
+class UserPrompt;
 
 struct CheckAllResult {
     std::vector<std::string> lines;  // the dialog's list box
@@ -30,11 +31,11 @@ struct CheckAllResult {
 // ("MailBox %02d" without a name), a receive with SkipError forced on and "MailLog.TXT" as the
 // backup log, one line "subject / sender" per stored message, and after stored mail the lines "*"
 // and "%d new messages are received from %s." (count, POP server). `hostFor` gives the host that
-// stores into that account.
+// stores into that account; `prompt` hears what is not a failure of one account.
 CheckAllResult CheckAllAccounts(const ProfileTable& profiles, int currentAccount,
                                 const std::filesystem::path& homeDirectory,
                                 const SessionSettings& settings, TransferState& state,
                                 const std::function<TransferHost&(int accountIndex)>& hostFor,
-                                DialUp* dialUp = nullptr);
+                                UserPrompt& prompt, DialUp* dialUp = nullptr);
 
 }  // namespace corvina

@@ -1,9 +1,11 @@
 #include "transfer/MailSession.h"
 
-#include <cstdio>
+#include <unistd.h>
 
+#include "common/StringTable.h"
+#include "common/UserPrompt.h"
+#include "message/mime/MimeTypeTable.h"
 #include "transfer/DialUp.h"
-#include "transfer/TransferHost.h"
 #include "transfer/TransferStrings.h"
 
 namespace corvina {
@@ -12,44 +14,57 @@ namespace {
 
 class SessionDialHost : public DialUpHost {
 public:
-    SessionDialHost(TransferHost& host, TransferState& state) : host_(host), state_(state) {}
+    SessionDialHost(TransferHost& host, UserPrompt& prompt, TransferState& state)
+        : host_(host), prompt_(prompt), state_(state) {}
     void ShowStatus(std::string_view text) override { host_.ShowStatus(text); }
     std::optional<Credentials> AskLogon(std::string_view entry,
                                         const Credentials& prefilled) override {
         return host_.AskLogon(entry, prefilled);
     }
     void ShowSystemError(std::string_view text, int code) override {
-        host_.ShowSystemError(text, code);
+        prompt_.Notify(std::string(text) + " (" + std::to_string(code) + ")", "System Error");
     }
     bool KeepWaiting() override { return !state_.abort.IsRaised(); }
 
 private:
     TransferHost& host_;
+    UserPrompt& prompt_;
     TransferState& state_;
 };
 
+std::string LocalHostName(const std::string& fallback) {
+    char name[1025] = "";
+    if (gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') {
+        return fallback;
+    }
+    name[sizeof name - 1] = '\0';
+    return name;
+}
+
 }  // namespace
 
-MailSession::MailSession(TransferState& state, TransferHost& host)
+MailSession::MailSession(TransferState& state, TransferHost& host, UserPrompt& prompt)
     : state_(state),
       host_(host),
-      dialHost_(std::make_unique<SessionDialHost>(host, state)),
-      connection_(&state.abort) {}
+      prompt_(prompt),
+      dialHost_(std::make_unique<SessionDialHost>(host, prompt, state)),
+      report_(state),
+      pop_(report_),
+      smtp_(report_) {
+    report_.status = [this](std::string_view text) { host_.ShowStatus(text); };
+}
+
+MailSession::~MailSession() = default;
 
 DialUp& MailSession::LinkService() {
     return dialUp_ ? *dialUp_ : DialUp::Shared();
 }
 
 void MailSession::ReportLinkDown() {
-    lastError_ = "The dial-up link \"" + account_.dialupEntry +
-                 "\" could not be brought up, so nothing was sent or received; check the "
-                 "DialupEntry of this account against the connections nmcli lists";
-    state_.AddTranscript(lastError_ + "\n");
-    PostStatus(lastError_);
-}
-
-MailSession::~MailSession() {
-    Disconnect();
+    Fail("The dial-up link \"" + account_.dialupEntry +
+         "\" could not be brought up, so nothing was sent or received; check the "
+         "DialupEntry of this account against the connections nmcli lists");
+    PostStatus(report_.lastError);
 }
 
 void MailSession::SetAccount(const AccountProfile& account, int accountIndex,
@@ -58,8 +73,7 @@ void MailSession::SetAccount(const AccountProfile& account, int accountIndex,
     // this one with another server or user) never inherits it.
     if (accountIndex != accountIndex_ || account.pop != account_.pop ||
         account.user != account_.user) {
-        user_.clear();
-        password_.clear();
+        login_ = {};
     }
     account_ = account;
     accountIndex_ = accountIndex;
@@ -67,8 +81,17 @@ void MailSession::SetAccount(const AccountProfile& account, int accountIndex,
     ForgetServers();
 }
 
-int MailSession::SecurityFor(MailServer server) const {
-    return server == MailServer::kPop ? account_.pop3Security : account_.smtpSecurity;
+void MailSession::ServeOther(const AccountProfile& account,
+                             const std::filesystem::path& mailboxDirectory) {
+    account_ = account;
+    mailboxDirectory_ = mailboxDirectory;
+    login_ = {};
+    ForgetServers();
+}
+
+const MimeTypeTable& MailSession::MimeTypes() const {
+    static const MimeTypeTable builtIn;
+    return mimeTypes_ ? *mimeTypes_ : builtIn;
 }
 
 // An account switched to implicit TLS but still on the plain default port
@@ -86,6 +109,18 @@ uint16_t MailSession::PortFor(MailServer server) const {
         port = 465;
     }
     return static_cast<uint16_t>(port);
+}
+
+ServerEndpoint MailSession::Endpoint(MailServer server) const {
+    ServerEndpoint endpoint;
+    const bool pop = server == MailServer::kPop;
+    endpoint.addresses = pop ? popAddresses_ : smtpAddresses_;
+    endpoint.implicitTls = pop ? account_.pop3Security == kPop3SecurityImplicit
+                               : account_.smtpSecurity == kSmtpSecurityImplicit;
+    endpoint.tls.host = pop ? account_.pop : account_.smtp;
+    endpoint.tls.pinnedFingerprint = account_.certFingerprint;
+    endpoint.timeout = settings_.timeout;
+    return endpoint;
 }
 
 bool MailSession::ResolveServers() {
@@ -120,15 +155,14 @@ bool MailSession::Prepare(bool keep) {
         return false;
     }
     if (!keep) {
-        user_ = account_.user;
-        password_ = account_.pass;
+        login_ = {account_.user, account_.pass};
     }
     return true;
 }
 
 Credentials MailSession::PopCredentials() const {
-    if (!user_.empty()) {
-        return {user_, password_};
+    if (!login_.user.empty()) {
+        return login_;
     }
     return {account_.user, account_.pass};
 }
@@ -140,48 +174,44 @@ Credentials MailSession::SmtpCredentials() const {
     return PopCredentials();
 }
 
-void MailSession::ReportError(int stringId, std::string_view detail) {
-    if (settings_.skipError == 0) {
-        host_.ShowError(stringId, detail);
-    }
-}
-
-bool MailSession::Connect(MailServer server) {
-    connection_.Close();
-    state_.broken = false;
-    lastError_.clear();
-    connection_.SetTimeout(settings_.timeout);
-    const auto& addresses = server == MailServer::kPop ? popAddresses_ : smtpAddresses_;
-    if (!connection_.Connect(addresses)) {
-        lastError_ = connection_.LastError();
-        state_.AddTranscript(lastError_ + "\n");
-        state_.broken = true;
+bool MailSession::LoginPop(const Credentials& login) {
+    if (!resolved_ || pop_.IsOpen()) {
         return false;
     }
-    if (SecurityFor(server) == 2 && !StartTls(server)) {
+    Credentials credentials = login;
+    if (credentials.user.empty() || credentials.password.empty()) {
+        std::optional<Credentials> asked = host_.AskCredentials(credentials);
+        if (!asked || asked->user.empty() || asked->password.empty()) {
+            return false;
+        }
+        credentials = *asked;
+    }
+    state_.ClearTranscript();
+    if (!pop_.Login(Endpoint(MailServer::kPop), account_.pop3Security == kPop3SecurityStls,
+                    credentials)) {
         return false;
     }
+    login_ = credentials;
     return true;
 }
 
-bool MailSession::StartTls(MailServer server) {
-    TlsPolicy policy;
-    policy.host = server == MailServer::kPop ? account_.pop : account_.smtp;
-    policy.pinnedFingerprint = account_.certFingerprint;
-    if (!connection_.StartTls(policy)) {
-        lastError_ = connection_.LastError();
-        state_.AddTranscript(lastError_ + "\n");
-        PostStatus(lastError_);
-        connection_.Close();
-        state_.broken = true;
-        return false;
+bool MailSession::ConnectSmtp() {
+    state_.ClearTranscript();
+    SmtpGreeting greeting;
+    greeting.helloName = LocalHostName(account_.smtp);
+    greeting.extended =
+        account_.smtpSecurity != kSmtpSecurityNone || account_.smtpAuth != kSmtpAuthNone;
+    greeting.startTls = account_.smtpSecurity == kSmtpSecurityStartTls;
+    greeting.authenticate = account_.smtpAuth != kSmtpAuthNone;
+    if (greeting.authenticate) {
+        greeting.login = SmtpCredentials();
     }
-    return true;
+    return smtp_.Open(Endpoint(MailServer::kSmtp), greeting);
 }
 
-void MailSession::Disconnect() {
-    connection_.Close();
-    listLoaded_ = false;
+void MailSession::Fail(std::string error) {
+    report_.lastError = std::move(error);
+    state_.AddTranscript(report_.lastError + "\n");
 }
 
 void MailSession::PostStatus(std::string_view text) {
@@ -190,138 +220,33 @@ void MailSession::PostStatus(std::string_view text) {
     }
 }
 
-std::optional<std::string_view> MailSession::ReadReply() {
-    if (state_.broken || !connection_.IsOpen()) {
-        return std::nullopt;
+void MailSession::ReportError(int stringId, std::string_view detail) {
+    if (settings_.skipError != 0) {
+        return;
     }
-    std::optional<std::string> got = connection_.ReadLine(kLineMax, kReplyLineCap);
-    if (!got) {
-        state_.broken = true;
-        lastError_ = connection_.LastError();
-        if (!state_.abort.IsRaised()) {
-            state_.AddTranscript(lastError_ + "\n");
-        }
-        return std::nullopt;
+    if (detail.empty()) {
+        NotifyById(prompt_, stringId);
+        return;
     }
-    line_ = std::move(*got);
-    if (!state_.quiet) {
-        host_.ShowStatus(line_);
-        state_.AddTranscript(line_ + "\n");
-    }
-    if (state_.abort.IsRaised()) {
-        return std::nullopt;
-    }
-    return std::string_view(line_);
+    prompt_.Notify(std::string(LoadString(stringId)) + " (" + std::string(detail) + ")",
+                   kMessageCaption);
 }
 
-std::optional<std::string_view> MailSession::ReadDataLine() {
-    if (state_.broken || !connection_.IsOpen()) {
-        return std::nullopt;
+JobScope::JobScope(MailSession& session) : busy_(session.State()) {
+    if (!busy_.Entered()) {
+        return;
     }
-    std::optional<std::string> got = connection_.ReadLine(kDataLineMax, kDataLineCap);
-    if (!got) {
-        state_.broken = true;
-        lastError_ = connection_.LastError();
-        if (!state_.abort.IsRaised()) {
-            state_.AddTranscript(lastError_ + "\n");
-        }
-        return std::nullopt;
-    }
-    line_ = std::move(*got);
-    if (!state_.quiet) {
-        host_.ShowStatus(line_);
-        state_.AddTranscript(line_ + "\n");
-    }
-    if (state_.abort.IsRaised()) {
-        return std::nullopt;
-    }
-    return std::string_view(line_);
-}
-
-MailSession::MultiLine MailSession::ReadMultiLine(
-    const std::function<bool(std::string_view)>& onLine, size_t maxLines, long long maxBytes) {
-    const bool wasQuiet = state_.quiet.exchange(true);
-    struct Restore {
-        std::atomic<bool>& quiet;
-        bool old;
-        ~Restore() { quiet = old; }
-    } restore{state_.quiet, wasQuiet};
-    size_t lines = 0;
-    long long bytes = 0;
-    for (;;) {
-        std::optional<std::string_view> line = ReadDataLine();
-        if (!line) {
-            return MultiLine::kBroken;
-        }
-        if (*line == ".") {
-            return MultiLine::kDone;
-        }
-        bytes += static_cast<long long>(connection_.LastLineLength()) + 2;
-        if (++lines > maxLines || (maxBytes > 0 && bytes > maxBytes)) {
-            connection_.Close();
-            state_.broken = true;
-            return MultiLine::kOverCap;
-        }
-        std::string_view text = *line;
-        if (!text.empty() && text[0] == '.') {
-            text.remove_prefix(1);
-        }
-        if (!onLine(text)) {
-            connection_.Close();
-            state_.broken = true;
-            return MultiLine::kStopped;
-        }
+    link_ = std::make_unique<DialUpScope>(session.LinkService(), session.Account(),
+                                          session.Settings().skipError != 0, session.LinkHost());
+    if (!link_->Up()) {
+        session.ReportLinkDown();
     }
 }
 
-void MailSession::EndBroken(std::string error) {
-    connection_.Close();
-    state_.broken = true;
-    lastError_ = std::move(error);
-    state_.AddTranscript(lastError_ + "\n");
-    PostStatus(lastError_);
-    listLoaded_ = false;
-}
+JobScope::~JobScope() = default;
 
-bool MailSession::SendLine(std::string_view text, bool flush) {
-    // Nothing goes out once the user aborted: a QUIT would commit the
-    // session's deletions and a final "." would send a message the user
-    // stopped.
-    if (!connection_.IsOpen() || state_.broken || state_.abort.IsRaised()) {
-        return false;
-    }
-    // A line break inside a line would start a command of its own on the
-    // server (a user name, an address or a subject smuggling one in).
-    if (text.find_first_of("\r\n") != std::string_view::npos) {
-        lastError_ =
-            "A line for the server held a line break (from a user name, an address or a "
-            "subject) and was not sent; remove the line break from that field";
-        return false;
-    }
-    if (!connection_.WriteLine(text, flush)) {
-        state_.broken = true;
-        lastError_ = connection_.LastError();
-        return false;
-    }
-    if (!state_.quiet) {
-        host_.ShowStatus(text);
-        std::string entry(text);
-        entry += '\n';
-        state_.AddTranscript(entry);
-    }
-    return !state_.abort.IsRaised();
-}
-
-bool MailSession::SendFormat(const char* format, ...) {
-    char buffer[1025];
-    va_list args;
-    va_start(args, format);
-    int n = std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    if (n < 0) {
-        return false;
-    }
-    return SendLine(buffer);
+bool JobScope::LinkUp() const {
+    return link_ && link_->Up();
 }
 
 }  // namespace corvina

@@ -4,14 +4,15 @@
 #include <cstdio>
 
 #include "common/CodePage.h"
+#include "message/MailMessage.h"
 #include "message/mime/MailMessageCode.h"
 #include "message/mime/MessageParser.h"
-#include "message/MailMessage.h"
+#include "transfer/DeliverJob.h"
 #include "transfer/DialUp.h"
 #include "transfer/ListFile.h"
 #include "transfer/MailSession.h"
+#include "transfer/ReceiveJob.h"
 #include "transfer/ReplyParser.h"
-#include "transfer/TransferHost.h"
 #include "transfer/TransferStrings.h"
 
 namespace corvina {
@@ -33,7 +34,8 @@ bool Contains(const std::vector<std::string>& list, const std::string& value) {
 
 }  // namespace
 
-RemoteMailbox::RemoteMailbox(MailSession& session) : session_(session) {}
+RemoteMailbox::RemoteMailbox(MailSession& session)
+    : session_(session), receive_(std::make_unique<ReceiveJob>(session)) {}
 
 RemoteMailbox::~RemoteMailbox() {
     Close();
@@ -53,28 +55,32 @@ bool RemoteMailbox::List(bool deliverOnReceive) {
     }
     if (deliverOnReceive) {
         NestedBusy nested(session_.State());
-        session_.Deliver();
+        DeliverJob(session_).Run();
     }
     if (!session_.Prepare(false)) {
         return false;
     }
-    if (!session_.LoginPop(session_.PopCredentials().user, session_.PopCredentials().password)) {
+    if (!session_.LoginPop(session_.PopCredentials())) {
         session_.ReportError(kStrAuthFailed, session_.LastError());
         return false;
     }
-    if (session_.FetchUidl() == 0) {
-        session_.EndPop();
+    Pop3Client& pop = session_.Pop();
+    if (pop.FetchUidl() == 0) {
+        pop.End();
         return false;
     }
-    session_.SeenMessageIds().clear();
-    session_.SavedMessageIds() = ReadListFile(session_.MailboxDirectory() / kMessageIdFile);
-    const std::vector<std::string>& uids = session_.ServerUids();
+    const std::vector<std::string> savedUids =
+        pop.UidMode() ? ReadListFile(session_.MailboxDirectory() / kUidlFile)
+                      : std::vector<std::string>();
+    receive_->SeenMessageIds().clear();
+    receive_->SavedMessageIds() = ReadListFile(session_.MailboxDirectory() / kMessageIdFile);
+    const std::vector<std::string>& uids = pop.ServerUids();
     size_t index = 0;
-    while (long long size = session_.NextMessage()) {
-        int number = session_.CurrentListNumber();
+    while (long long size = pop.NextMessage()) {
+        int number = pop.CurrentListNumber();
         // Read as a receive reads it, so that the Message-ID matches the
         // one recorded when the message was received.
-        std::optional<std::string> header = session_.ReadTopUnfolded(number);
+        std::optional<std::string> header = pop.ReadTopUnfolded(number);
         if (!header) {
             return false;
         }
@@ -97,14 +103,14 @@ bool RemoteMailbox::List(bool deliverOnReceive) {
         row.sender = message.from;
         row.date = message.date;
         row.size = std::to_string(size);
-        row.messageId = UnfoldedField(*header, "Message-Id:", MailSession::kLineMax).value_or("");
+        row.messageId =
+            UnfoldedField(*header, "Message-Id:", ProtocolClient::kLineMax).value_or("");
         if (index < uids.size()) {
             row.uid = uids[index];
         }
-        row.received =
-            session_.UidMode()
-                ? (!row.uid.empty() && Contains(session_.SavedUids(), row.uid))
-                : (!row.messageId.empty() && Contains(session_.SavedMessageIds(), row.messageId));
+        row.received = pop.UidMode() ? (!row.uid.empty() && Contains(savedUids, row.uid))
+                                     : (!row.messageId.empty() &&
+                                        Contains(receive_->SavedMessageIds(), row.messageId));
         rows_.push_back(std::move(row));
         ++index;
     }
@@ -119,31 +125,32 @@ int RemoteMailbox::Execute() {
     TransferState& state = session_.State();
     std::vector<std::string> savedIds;
     std::vector<std::string> savedUids;
-    bool failed = !session_.IsConnected();
+    Pop3Client& pop = session_.Pop();
+    bool failed = !pop.IsOpen();
     int stored = 0;
     std::string text;
     for (size_t i = 0; i < rows_.size() && !failed; ++i) {
         const RemoteRow& row = rows_[i];
         if (row.mark == kMarkView || row.mark == kMarkLoad) {
             bool oldAll = state.receiveAll.exchange(true);
-            long long got = session_.RetrieveMessage(row.number, text, false);
+            long long got = receive_->Retrieve(row.number, text, false);
             state.receiveAll = oldAll;
             if (got <= 0) {
                 failed = true;
                 break;
             }
             std::string folder;
-            const MailMessage* message = session_.HandOver(text, {}, folder);
+            std::optional<MessageRef> message = receive_->HandOver(std::move(text), {}, folder);
             if (!message) {
                 failed = true;
                 break;
             }
             if (++stored == 1 && !state.reminderDue) {
-                session_.Host().FirstNewMessage(folder, message);
+                session_.Host().FirstNewMessage(*message);
             }
         }
         if (row.mark == kMarkLoad || row.mark == kMarkDelete) {
-            if (!session_.DeleteMessage(row.number)) {
+            if (!pop.Delete(row.number)) {
                 failed = true;
                 break;
             }
@@ -152,7 +159,7 @@ int RemoteMailbox::Execute() {
             if (!row.messageId.empty()) {
                 savedIds.push_back(row.messageId);
             }
-            if (session_.UidMode() && !row.uid.empty()) {
+            if (pop.UidMode() && !row.uid.empty()) {
                 savedUids.push_back(row.uid);
             }
         }
@@ -161,9 +168,9 @@ int RemoteMailbox::Execute() {
     // once every stored message is durable.
     if (failed || (stored > 0 && !session_.Host().SyncStore())) {
         failed = true;
-        session_.Disconnect();
+        pop.Disconnect();
     } else {
-        session_.EndPop();
+        pop.End();
     }
     if (stored > 0) {
         session_.Host().ReceiveStored();
@@ -173,7 +180,7 @@ int RemoteMailbox::Execute() {
         // Without UIDL no row has a unique id: the list of a server that
         // answers UIDL again next time is kept, or every message would be
         // fetched again.
-        if (session_.UidMode()) {
+        if (pop.UidMode()) {
             WriteListFile(session_.MailboxDirectory() / kUidlFile, savedUids);
         }
     }
@@ -183,7 +190,7 @@ int RemoteMailbox::Execute() {
 }
 
 void RemoteMailbox::Close() {
-    session_.EndPop();
+    session_.Pop().End();
     link_.reset();
 }
 

@@ -11,6 +11,7 @@ namespace corvina {
 
 class DialUpScope;
 class MailSession;
+class ReceiveJob;
 
 // Marks of a row.
 inline constexpr char kMarkView = 'V';    // retrieve, keep on the server
@@ -53,6 +54,9 @@ public:
 
 private:
     MailSession& session_;
+    // Retrieval and hand-over as a receive does them, with the filters
+    // read once for the whole dialog.
+    std::unique_ptr<ReceiveJob> receive_;
     std::vector<RemoteRow> rows_;
     std::unique_ptr<DialUpScope> link_;
 };

@@ -1,6 +1,8 @@
 #pragma once
-// Everything a transfer needs from the window side: storing messages,
-// notices to the main window, the status line and the user's answers. The
+// What a transfer needs from the window side beyond the questions and
+// notices of the one prompt interface (UserPrompt): storing messages, the
+// OutBox, notices to the main window, the status line, and the two
+// dialogs that ask for a user name and a password together, pre-filled. The
 // windows implement it with queued calls into the UI thread (the calls
 // marked "synchronous" block until the UI thread answered), the terminal
 // front end on its own thread, tests with a recording fake.
@@ -14,9 +16,10 @@
 #include <string_view>
 #include <vector>
 
-namespace corvina {
+#include "message/MailMessage.h"
+#include "transfer/ProtocolClient.h"
 
-class MailMessage;
+namespace corvina {
 
 // Window message numbers the rest of the program refers to.
 inline constexpr int kMsgStoreMessage = 1001;
@@ -25,21 +28,16 @@ inline constexpr int kMsgFirstNewMessage = 1006;
 inline constexpr int kMsgReceiveStored = 1008;
 inline constexpr int kMsgStatusText = 1025;
 
-struct Credentials {
-    std::string user;
-    std::string password;
-};
-
 class TransferHost {
 public:
     virtual ~TransferHost() = default;
 
     // 1001, synchronous: store `message` in `folder` (a folder name of the
-    // current account, e.g. "InBox", "Sent"). Ownership passes. Returns the
-    // stored message as the store now holds it, or nullptr when it could
-    // not be stored (then it counts as not received).
-    virtual const MailMessage* StoreMessage(std::string_view folder,
-                                            std::unique_ptr<MailMessage> message) = 0;
+    // current account, e.g. "InBox", "Sent"). Ownership passes. Returns how
+    // the store now names the message, or nullopt when it could not be
+    // stored (then it counts as not received).
+    virtual std::optional<MessageRef> StoreMessage(std::string_view folder,
+                                                   std::unique_ptr<MailMessage> message) = 0;
 
     // Stores `message` in `folder` of another account, the one whose
     // mailbox directory is `mailboxDir` (its folders are not on screen).
@@ -58,10 +56,6 @@ public:
                               const std::vector<std::string>& unsent, std::string& error) = 0;
     virtual int RecoverOutBox(const std::filesystem::path& mailboxDir, std::string& error) = 0;
 
-    // Something the user must know that is not a failure (messages put
-    // back into the OutBox after an interrupted delivery).
-    virtual void ShowNotice(std::string_view text) = 0;
-
     // Makes every message stored so far durable (written and fsync'ed).
     // A POP3 session ends with QUIT, which commits its deletions on the
     // server, only after this returned true.
@@ -71,7 +65,7 @@ public:
     virtual void OutBoxRewritten(std::string_view folder) = 0;
 
     // 1006: the first new message of this receive was stored.
-    virtual void FirstNewMessage(std::string_view folder, const MailMessage* message) = 0;
+    virtual void FirstNewMessage(const MessageRef& message) = 0;
 
     // 1008: a receive stored at least one message; the window runs its
     // new-mail notice (sound, tray icon, the "You have new mail" question).
@@ -80,19 +74,9 @@ public:
     // 1025, synchronous: text for the status bar's message pane.
     virtual void ShowStatus(std::string_view text) = 0;
 
-    // A message box with the string `stringId` of the string table (caption
-    // "Message from Marlo!"); `detail` adds what the string cannot know (a
-    // certificate fingerprint, the server's reply). Not called when the
-    // SkipError setting suppresses the message.
-    virtual void ShowError(int stringId, std::string_view detail) = 0;
-
     // The account dialog for a missing user name or password, pre-filled.
     // nullopt = Cancel.
     virtual std::optional<Credentials> AskCredentials(const Credentials& current) = 0;
-
-    // "No new mail" (string 12) after a receive that stored nothing, when
-    // the NoMailNotify setting asks for it.
-    virtual void NoNewMail() = 0;
 
     // The "Logon" dialog of a dial-up entry (User ID, Password), pre-filled.
     // nullopt = Cancel. Hosts without their own dialog ask as for an
@@ -101,12 +85,6 @@ public:
                                                 const Credentials& prefilled) {
         (void)entry;
         return AskCredentials(prefilled);
-    }
-
-    // An error of the dial-up service, "%s (%d)" with the caption "System
-    // Error". Not called when SkipError suppresses it.
-    virtual void ShowSystemError(std::string_view text, int code) {
-        ShowNotice("System Error: " + std::string(text) + " (" + std::to_string(code) + ")");
     }
 };
 

@@ -19,7 +19,9 @@
 #include "store/FolderNames.h"
 #include "store/Mailbox.h"
 #include "store/OutBoxQueue.h"
+#include "transfer/DeliverJob.h"
 #include "transfer/MailSession.h"
+#include "transfer/ReceiveJob.h"
 #include "transfer/SessionSetup.h"
 #include "transfer/TransferStrings.h"
 
@@ -144,7 +146,7 @@ struct Deliverer {
     test::ScratchDir dir;
     StoreBackedHost host;
     TransferState state;
-    MailSession session{state, host};
+    MailSession session{state, host, host};
 };
 
 // Messages composed while a delivery runs, one before the OutBox was taken
@@ -168,7 +170,7 @@ TEST(DeliverJob, ComposingDuringADeliveryLosesNothing) {
     for (const char* subject : {"m1", "m2", "m3"}) {
         ASSERT_TRUE(d.host.AddToOutBox(Outgoing(subject)));
     }
-    EXPECT_FALSE(d.session.Deliver());
+    EXPECT_FALSE(DeliverJob(d.session).Run());
     server.Finish();
     EXPECT_EQ(log.subjects, (std::vector<std::string>{"m1"}));
     EXPECT_EQ(Subjects(d.host.ReadFolder("Sent")), (std::vector<std::string>{"m1/S", "m2/E"}));
@@ -178,7 +180,7 @@ TEST(DeliverJob, ComposingDuringADeliveryLosesNothing) {
     ASSERT_EQ(d.host.ReadFolder("InBox").size(), 1u);
     EXPECT_EQ(d.host.ReadFolder("InBox")[0]->subject, "Mail sending error!");
     EXPECT_FALSE(std::filesystem::exists(d.dir / kOutBoxBackupFile));
-    EXPECT_EQ(d.host.errors, (std::vector<int>{kStrSendFailed}));
+    EXPECT_EQ(d.host.NoticeIds(), (std::vector<int>{kStrSendFailed}));
     // Committed once through the host: the two messages never tried.
     ASSERT_EQ(d.host.committed.size(), 1u);
     EXPECT_EQ(d.host.committed[0].size(), 2u);
@@ -204,7 +206,7 @@ TEST(DeliverJob, LeftoverOfAKilledDeliveryIsSentNextTime) {
         FolderNameToPath(d.dir.Path(), "OutBox"),
         test::ReadFileBytes(test::DataPath("outbox/killed-delivery-composed-after.mbx")));
 
-    EXPECT_TRUE(d.session.Deliver());
+    EXPECT_TRUE(DeliverJob(d.session).Run());
     server.Finish();
     EXPECT_EQ(log.subjects,
               (std::vector<std::string>{"second, in flight at the kill", "third, never tried",
@@ -241,7 +243,7 @@ TEST(DeliverJob, AbortPutsTheUnsentMessagesBack) {
         ASSERT_TRUE(d.host.AddToOutBox(Outgoing(subject)));
     }
     bool ok = true;
-    std::thread worker([&] { ok = d.session.Deliver(); });
+    std::thread worker([&] { ok = DeliverJob(d.session).Run(); });
     while (d.host.ReadFolder("Sent").empty()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
@@ -388,7 +390,7 @@ struct TwoAccounts {
         b.pass = "other-secret";
         b.smtpAuth = kSmtpAuthAccount;
         b.mailDirNo = 1;
-        session = std::make_unique<MailSession>(state, *host);
+        session = std::make_unique<MailSession>(state, *host, *host);
         session->SetAccount(a, 0, dir0);
         session->SetProfiles(&profiles, home.Path());
         SessionSettings s;
@@ -414,7 +416,7 @@ TEST(DeliverJob, SendModeOneLogsInWithTheServersOwnAccountOnly) {
     script.log = &log;
     ScriptedServer server([&](ServerConnection& c) { PlaySmtp(c, script); }, false, 2);
     TwoAccounts t(1, server.Port(), 1, 1);
-    EXPECT_TRUE(t.session->Deliver());
+    EXPECT_TRUE(DeliverJob(*t.session).Run());
     server.Finish();
     EXPECT_EQ(log.subjects, (std::vector<std::string>{"from alice", "from other"}));
     EXPECT_EQ(log.auth, (std::vector<std::string>{std::string("\0alice\0alicepw", 14),
@@ -449,8 +451,8 @@ TEST(DeliverJob, SendModeZeroNeverCarriesALoginToAnotherAccountsServer) {
     ScriptedServer smtp0([&](ServerConnection& c) { PlaySmtp(c, script0); });
     ScriptedServer smtp1([&](ServerConnection& c) { PlaySmtp(c, script1); });
     TwoAccounts t(pop.Port(), smtp0.Port(), smtp1.Port(), 0);
-    ASSERT_TRUE(t.session->Receive(false).ok);
-    EXPECT_TRUE(t.session->Deliver());
+    ASSERT_TRUE(ReceiveJob(*t.session).Run(false).ok);
+    EXPECT_TRUE(DeliverJob(*t.session).Run());
     std::vector<std::string> popLines = pop.Finish();
     smtp0.Finish();
     smtp1.Finish();
@@ -473,7 +475,7 @@ TEST(DeliverJob, AnAccountWithoutPopServerIsDelivered) {
                               sendMode == 2 ? 1 : 2);
         TwoAccounts t(1, server.Port(), server.Port(), sendMode);
         t.profiles[1].pop.clear();
-        EXPECT_TRUE(t.session->Deliver());
+        EXPECT_TRUE(DeliverJob(*t.session).Run());
         server.Finish();
         const bool covered = sendMode != 2;
         EXPECT_EQ(log.subjects, covered ? (std::vector<std::string>{"from alice", "from other"})

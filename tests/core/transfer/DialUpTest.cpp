@@ -13,8 +13,12 @@
 #include "app/ProfileSelection.h"
 #include "platform/LinkLayer.h"
 #include "transfer/CheckAllAccounts.h"
+#include "transfer/CleanUpJob.h"
+#include "transfer/DeliverJob.h"
 #include "transfer/MailSession.h"
+#include "transfer/ReceiveJob.h"
 #include "transfer/RemoteMailbox.h"
+#include "transfer/TransferStrings.h"
 
 namespace corvina {
 namespace {
@@ -259,15 +263,15 @@ TEST(DialUpJobs, EveryJobHoldsTheLinkFromStartToEnd) {
         std::function<bool(MailSession&)> run;
     };
     const std::vector<Job> jobs = {
-        {"receive", false, [](MailSession& s) { return s.Receive(false).ok; }},
-        {"receive refused", true, [](MailSession& s) { return s.Receive(false).ok; }},
-        {"clean up", false, [](MailSession& s) { return s.CleanupServer(); }},
+        {"receive", false, [](MailSession& s) { return ReceiveJob(s).Run(false).ok; }},
+        {"receive refused", true, [](MailSession& s) { return ReceiveJob(s).Run(false).ok; }},
+        {"clean up", false, [](MailSession& s) { return CleanUpJob(s).Run(); }},
         {"remote mailbox", false,
          [](MailSession& s) {
              RemoteMailbox remote(s);
              return remote.List(false) && remote.Execute() == 0;
          }},
-        {"deliver", false, [](MailSession& s) { return s.Deliver(); }},
+        {"deliver", false, [](MailSession& s) { return DeliverJob(s).Run(); }},
     };
     for (const Job& job : jobs) {
         SCOPED_TRACE(job.name);
@@ -286,7 +290,7 @@ TEST(DialUpJobs, EveryJobHoldsTheLinkFromStartToEnd) {
         ScratchDir dir;
         StoreBackedHost host(dir.Path());
         TransferState state;
-        MailSession session(state, host);
+        MailSession session(state, host, host);
         AccountProfile account = DialAccount();
         account.pop = "127.0.0.1";
         account.pop3Port = server.Port();
@@ -316,14 +320,16 @@ TEST(DialUpJobs, NoLinkNoTransfer) {
     ScratchDir dir;
     StoreBackedHost host(dir.Path());
     TransferState state;
-    MailSession session(state, host);
+    MailSession session(state, host, host);
     AccountProfile account = DialAccount("Broken");
     account.pop = "no-such-host.invalid";
     session.SetAccount(account, 0, dir.Path());
     session.SetDialUp(&dialUp);
-    EXPECT_FALSE(session.Receive(false).ok);
-    EXPECT_FALSE(session.Deliver());
-    EXPECT_EQ(host.errors, std::vector<int>{});  // no "Mail server initializing failed"
+    EXPECT_FALSE(ReceiveJob(session).Run(false).ok);
+    EXPECT_FALSE(DeliverJob(session).Run());
+    // The dial-up errors are told; "Mail server initializing failed" is not.
+    const std::vector<int> ids = host.NoticeIds();
+    EXPECT_EQ(std::count(ids.begin(), ids.end(), kStrServerInitFailed), 0);
     ASSERT_FALSE(host.status.empty());
     EXPECT_NE(host.status.back().find("The dial-up link \"Broken\" could not be brought up"),
               std::string::npos);
@@ -355,7 +361,7 @@ TEST(DialUpJobs, CheckAllAccountsDialsOnce) {
     TransferState state;
     CheckAllResult result = CheckAllAccounts(
         profiles, 1, home.Path(), SessionSettings{}, state,
-        [&](int i) -> TransferHost& { return *hosts[static_cast<size_t>(i)]; }, &dialUp);
+        [&](int i) -> TransferHost& { return *hosts[static_cast<size_t>(i)]; }, *hosts[1], &dialUp);
     server.Finish();
     EXPECT_TRUE(result.ok);
     EXPECT_EQ(linkUp, (std::vector<bool>{true, true}));

@@ -19,8 +19,11 @@
 #include "StoreBackedHost.h"
 #include "TestSupport.h"
 #include "message/MailMessage.h"
+#include "store/FolderNames.h"
+#include "transfer/CleanUpJob.h"
 #include "transfer/ListFile.h"
 #include "transfer/MailSession.h"
+#include "transfer/ReceiveJob.h"
 
 namespace corvina {
 namespace {
@@ -61,7 +64,7 @@ struct Session {
     test::ScratchDir dir;
     StoreBackedHost host;
     TransferState state;
-    MailSession session{state, host};
+    MailSession session{state, host, host};
 };
 
 // Lines of a message file without their line ends.
@@ -106,6 +109,7 @@ struct Maildrop {
     bool uidl = false;
     std::map<int, long long> listed;
     std::vector<int> deleted;
+    std::function<void(int)> beforeRetr;  // runs before message n is sent
 
     long long Size(int n) const {
         auto it = listed.find(n);
@@ -137,7 +141,11 @@ struct Maildrop {
             } else if (l.rfind("TOP ", 0) == 0) {
                 c.Send("+OK\r\n" + Stuffed(messages[std::stoi(l.substr(4)) - 1], true));
             } else if (l.rfind("RETR ", 0) == 0) {
-                c.Send("+OK\r\n" + Stuffed(messages[std::stoi(l.substr(5)) - 1]));
+                const int n = std::stoi(l.substr(5));
+                if (beforeRetr) {
+                    beforeRetr(n);
+                }
+                c.Send("+OK\r\n" + Stuffed(messages[n - 1]));
             } else if (l.rfind("DELE ", 0) == 0) {
                 deleted.push_back(std::stoi(l.substr(5)));
                 c.SendLine("+OK");
@@ -168,7 +176,7 @@ TEST(PopMultiLine, DotStartedLinesNeitherEndNorShiftAListing) {
     SessionSettings settings = r.session.Settings();
     settings.leaveLog = 1;
     r.session.SetSettings(settings);
-    ReceiveOutcome outcome = r.session.Receive(false);
+    ReceiveOutcome outcome = ReceiveJob(r.session).Run(false);
     ASSERT_TRUE(outcome.ok) << r.session.LastError();
     EXPECT_EQ(outcome.stored, 3);
     std::vector<std::string> got = server.Finish();
@@ -179,7 +187,7 @@ TEST(PopMultiLine, DotStartedLinesNeitherEndNorShiftAListing) {
     EXPECT_EQ(inbox[1]->subject, "dots at the start of lines");
     EXPECT_EQ(inbox[2]->subject, "s3");
     // The text went on as received, stuffed once, whole to its last line.
-    const std::string log = test::ReadFileBytes(r.session.BackupLogPath());
+    const std::string log = test::ReadFileBytes(ReceiveJob(r.session).BackupLogPath());
     EXPECT_NE(log.find("\n..Evil: x\n..\n..Evil: y\n"), std::string::npos) << log;
     EXPECT_NE(log.find("\n..\n...\n..hidden line\n.. \nlast line\n.\n"), std::string::npos) << log;
     EXPECT_EQ(ReadListFile(r.dir / kMessageIdFile),
@@ -189,7 +197,7 @@ TEST(PopMultiLine, DotStartedLinesNeitherEndNorShiftAListing) {
     ScriptedServer cleanup([&](ServerConnection& c) { again.Play(c); });
     Session c(Account(cleanup.Port()));
     std::filesystem::copy_file(r.dir / kMessageIdFile, c.dir / kMessageIdFile);
-    EXPECT_TRUE(c.session.CleanupServer()) << c.session.LastError();
+    EXPECT_TRUE(CleanUpJob(c.session).Run()) << c.session.LastError();
     cleanup.Finish();
     EXPECT_EQ(again.deleted, (std::vector<int>{1, 2, 3}));
 }
@@ -202,15 +210,15 @@ TEST(PopMultiLine, HeaderOfTopKeepsStuffedLinesWhole) {
     ScriptedServer server([&](ServerConnection& c) { drop.Play(c); });
     Session s(Account(server.Port()));
     ASSERT_TRUE(s.session.Prepare(false));
-    ASSERT_TRUE(s.session.LoginPop("alice", "s3cret"));
-    std::optional<std::string> header = s.session.FetchHeader(1);
+    ASSERT_TRUE(s.session.LoginPop({"alice", "s3cret"}));
+    std::optional<std::string> header = s.session.Pop().FetchHeader(1);
     ASSERT_TRUE(header);
     EXPECT_EQ(*header, "Subject: x\r\n.Evil: one\r\n..Two: dots\r\n");
     std::string text;
-    ASSERT_GT(s.session.RetrieveMessage(1, text, true), 0);
+    ASSERT_GT(s.session.Pop().Retrieve(1, text, 0), 0);
     // The text keeps the stored form: dot-started lines stuffed once.
     EXPECT_EQ(text, "Subject: x\n..Evil: one\n...Two: dots\n\nbody\n");
-    s.session.QuitPop();
+    s.session.Pop().Quit();
     EXPECT_TRUE(Has(server.Finish(), "QUIT"));
 }
 
@@ -224,13 +232,13 @@ TEST(PopLogin, ServerOfAnotherKindGetsNoCredentials) {
         }
     });
     Session s(Account(server.Port()));
-    ReceiveOutcome outcome = s.session.Receive(false);
+    ReceiveOutcome outcome = ReceiveJob(s.session).Run(false);
     EXPECT_FALSE(outcome.ok);
     std::vector<std::string> got = server.Finish();
     EXPECT_FALSE(StartsAny(got, "USER"));
     EXPECT_FALSE(StartsAny(got, "PASS"));
-    ASSERT_EQ(s.host.errorDetails.size(), 1u);
-    EXPECT_NE(s.host.errorDetails[0].find("220 mail.example.test ESMTP"), std::string::npos);
+    ASSERT_EQ(s.host.notices.size(), 1u);
+    EXPECT_NE(s.host.notices[0].find("220 mail.example.test ESMTP"), std::string::npos);
 }
 
 // A refused USER ends the login without PASS; a refused PASS is reported in
@@ -246,11 +254,11 @@ TEST(PopLogin, RefusalsNameTheServersReply) {
             }
         });
         Session s(Account(server.Port()));
-        EXPECT_FALSE(s.session.Receive(false).ok);
+        EXPECT_FALSE(ReceiveJob(s.session).Run(false).ok);
         std::vector<std::string> got = server.Finish();
         EXPECT_FALSE(StartsAny(got, "PASS")) << userReply;
-        ASSERT_EQ(s.host.errorDetails.size(), 1u);
-        EXPECT_EQ(s.host.errorDetails[0], userReply);
+        ASSERT_EQ(s.host.notices.size(), 1u);
+        EXPECT_EQ(s.host.notices[0], "Authentication or Connection failed! (" + userReply + ")");
     }
     ScriptedServer server([](ServerConnection& c) {
         c.SendLine("+OK ready");
@@ -262,10 +270,11 @@ TEST(PopLogin, RefusalsNameTheServersReply) {
         c.SendLine("+OK Logging out");
     });
     Session s(Account(server.Port()));
-    EXPECT_FALSE(s.session.Receive(false).ok);
+    EXPECT_FALSE(ReceiveJob(s.session).Run(false).ok);
     EXPECT_TRUE(Has(server.Finish(), "QUIT"));
-    ASSERT_EQ(s.host.errorDetails.size(), 1u);
-    EXPECT_EQ(s.host.errorDetails[0], "-ERR [AUTH] Authentication failed.");
+    ASSERT_EQ(s.host.notices.size(), 1u);
+    EXPECT_EQ(s.host.notices[0],
+              "Authentication or Connection failed! (-ERR [AUTH] Authentication failed.)");
     EXPECT_EQ(s.host.status.back(), "-ERR [AUTH] Authentication failed.");
 }
 
@@ -304,12 +313,36 @@ TEST(PopListing, UnreadableSizesAreErrors) {
         });
         Session s(Account(server.Port()));
         ASSERT_TRUE(s.session.Prepare(false));
-        ASSERT_TRUE(s.session.LoginPop("alice", "s3cret"));
-        EXPECT_EQ(s.session.NextMessage(), 0) << c.stat << " / " << c.list;
-        EXPECT_TRUE(s.session.ListFailed()) << c.stat << " / " << c.list;
-        s.session.EndPop();
+        ASSERT_TRUE(s.session.LoginPop({"alice", "s3cret"}));
+        EXPECT_EQ(s.session.Pop().NextMessage(), 0) << c.stat << " / " << c.list;
+        EXPECT_TRUE(s.session.Pop().ListFailed()) << c.stat << " / " << c.list;
+        s.session.Pop().End();
         server.Finish();
     }
+}
+
+// The filters are read once for a whole receive: a Filter.DEF changed while
+// mail comes in takes effect with the next receive, and every message of
+// this one is sorted by the same rules.
+TEST(PopReceive, FiltersAreReadOnceForTheWholeReceive) {
+    std::filesystem::path filterFile;
+    Maildrop drop;
+    drop.messages = {Simple(1), Simple(2)};
+    drop.beforeRetr = [&](int n) {
+        if (n == 2) {
+            test::WriteFileBytes(filterFile, "Subject\ts\tInBox\n");
+        }
+    };
+    ScriptedServer server([&](ServerConnection& c) { drop.Play(c); });
+    Session s(Account(server.Port()));
+    const std::filesystem::path reportsFile = FolderNameToPath(s.dir.Path(), "Reports");
+    test::WriteFileBytes(reportsFile, "");
+    MailFolder reports(reportsFile);
+    filterFile = s.dir.Path() / "Filter.DEF";
+    test::WriteFileBytes(filterFile, "Subject\ts\tReports\n");
+    ReceiveOutcome outcome = ReceiveJob(s.session).Run(false);
+    ASSERT_TRUE(outcome.ok) << s.session.LastError();
+    EXPECT_EQ(outcome.folders, (std::vector<std::string>{"Reports", "Reports"}));
 }
 
 // A message larger than MaxMessageSize stays on the server, neither fetched
@@ -324,13 +357,14 @@ TEST(PopReceive, MessagesOverMaxMessageSizeStayOnTheServer) {
     AccountProfile account = Account(server.Port());
     account.deleteOnServer = 1;
     Session s(account, 1000);
-    ReceiveOutcome outcome = s.session.Receive(false);
+    ReceiveJob job(s.session);
+    ReceiveOutcome outcome = job.Run(false);
     ASSERT_TRUE(outcome.ok) << s.session.LastError();
     EXPECT_EQ(outcome.stored, 2);
     std::vector<std::string> got = server.Finish();
     EXPECT_FALSE(Has(got, "RETR 2"));
     EXPECT_EQ(drop.deleted, (std::vector<int>{1, 3}));
-    EXPECT_EQ(s.session.LeftOnServer(), (std::vector<int>{2}));
+    EXPECT_EQ(job.LeftOnServer(), (std::vector<int>{2}));
     const std::vector<std::string> transcript = s.state.Transcript();
     EXPECT_TRUE(std::any_of(transcript.begin(), transcript.end(), [](const std::string& l) {
         return l.find("Message 2 (5000 bytes)") != std::string::npos;
@@ -343,7 +377,7 @@ TEST(PopReceive, MessagesOverMaxMessageSizeStayOnTheServer) {
     AccountProfile kept = Account(second.Port());
     kept.deleteOnServer = 0;
     Session k(kept, 1000);
-    ASSERT_TRUE(k.session.Receive(false).ok) << k.session.LastError();
+    ASSERT_TRUE(ReceiveJob(k.session).Run(false).ok) << k.session.LastError();
     second.Finish();
     EXPECT_EQ(ReadListFile(k.dir / kUidlFile), (std::vector<std::string>{"uid1", "uid3"}));
 }
@@ -383,9 +417,9 @@ TEST(SmtpReplies, EveryReplyIsReadWhole) {
     Session s = SmtpSession(server.Port());
     ASSERT_TRUE(s.session.Prepare(false));
     ASSERT_TRUE(s.session.ConnectSmtp()) << s.session.LastError();
-    EXPECT_TRUE(s.session.SendEnvelope("alice@example.test", {"bob@example.test"},
-                                       std::vector<std::string>{"Subject: x", "", "hi"}));
-    s.session.QuitSmtp();
+    EXPECT_TRUE(s.session.Smtp().SendEnvelope("alice@example.test", {"bob@example.test"},
+                                              std::vector<std::string>{"Subject: x", "", "hi"}));
+    s.session.Smtp().Quit();
     EXPECT_TRUE(Has(server.Finish(), "QUIT"));
 }
 
@@ -496,7 +530,7 @@ TEST(BoundedReplies, EndlessReplyLineEndsTheSession) {
                          [&] {
                              Session s(Account(server.Port()));
                              bool ok = s.session.Prepare(false) &&
-                                       !s.session.LoginPop("alice", "s3cret") &&
+                                       !s.session.LoginPop({"alice", "s3cret"}) &&
                                        Mentions(s.session, "longer than");
                              return Expect(ok);
                          }),
@@ -542,8 +576,9 @@ TEST(BoundedReplies, HugeListingEndsTheSession) {
                          [&] {
                              Session s(Account(server.Port()));
                              bool ok = s.session.Prepare(false) &&
-                                       s.session.LoginPop("alice", "s3cret") &&
-                                       s.session.NextMessage() == 0 && s.session.ListFailed() &&
+                                       s.session.LoginPop({"alice", "s3cret"}) &&
+                                       s.session.Pop().NextMessage() == 0 &&
+                                       s.session.Pop().ListFailed() &&
                                        Mentions(s.session, "1000000 entries");
                              return Expect(ok);
                          }),
@@ -583,7 +618,7 @@ TEST(BoundedReplies, EndlessRetrEndsAtAvailableMemory) {
     EXPECT_EQ(RunLimited(kHeadroom,
                          [&] {
                              Session s(Account(server.Port()));
-                             ReceiveOutcome outcome = s.session.Receive(true);
+                             ReceiveOutcome outcome = ReceiveJob(s.session).Run(true);
                              return Expect(!outcome.ok && outcome.stored == 0 &&
                                            Mentions(s.session, "Not enough memory"));
                          }),
@@ -597,7 +632,7 @@ TEST(BoundedReplies, EndlessRetrEndsAtMaxMessageSize) {
     EXPECT_EQ(RunLimited(kHeadroom,
                          [&] {
                              Session s(Account(server.Port()), 8 << 20);
-                             ReceiveOutcome outcome = s.session.Receive(true);
+                             ReceiveOutcome outcome = ReceiveJob(s.session).Run(true);
                              return Expect(!outcome.ok && outcome.stored == 0 &&
                                            Mentions(s.session, "MaxMessageSize"));
                          }),

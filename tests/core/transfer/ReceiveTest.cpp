@@ -15,9 +15,12 @@
 #include "TestSupport.h"
 #include "app/ProfileSelection.h"
 #include "transfer/CheckAllAccounts.h"
+#include "transfer/CleanUpJob.h"
 #include "transfer/ListFile.h"
 #include "transfer/MailSession.h"
+#include "transfer/ReceiveJob.h"
 #include "transfer/RemoteMailbox.h"
+#include "transfer/TransferStrings.h"
 
 namespace corvina {
 namespace {
@@ -49,7 +52,7 @@ struct Receiver {
     std::filesystem::path path;
     StoreBackedHost host;
     TransferState state;
-    MailSession session{state, host};
+    MailSession session{state, host, host};
 };
 
 std::string Body(int i) {
@@ -107,7 +110,7 @@ TEST(Receive, WithoutUidlFallsBackToMessageIds) {
     ScriptedServer server([](ServerConnection& c) { Maildrop(c, 3, false); });
     Receiver r(server.Port(), 0);
     test::WriteFileBytes(r.dir() / "MsgId.DAT", "<id2>\r\n");
-    ReceiveOutcome outcome = r.session.Receive(false);
+    ReceiveOutcome outcome = ReceiveJob(r.session).Run(false);
     ASSERT_TRUE(outcome.ok) << r.session.LastError();
     EXPECT_EQ(outcome.stored, 2);
     std::vector<std::string> got = server.Finish();
@@ -133,7 +136,7 @@ TEST(Receive, DroppedConnectionMidRetrLosesNothing) {
         Receiver r(server.Port(), 1, dir.Path());
         test::WriteFileBytes(r.dir() / "UIDL.DAT", "old\r\n");
         test::WriteFileBytes(r.dir() / "MsgId.DAT", "<old>\r\n");
-        ReceiveOutcome outcome = r.session.Receive(false);
+        ReceiveOutcome outcome = ReceiveJob(r.session).Run(false);
         EXPECT_FALSE(outcome.ok);
         EXPECT_EQ(outcome.stored, 1);
         std::vector<std::unique_ptr<MailMessage>> inbox = r.host.ReadFolder("InBox");
@@ -147,7 +150,7 @@ TEST(Receive, DroppedConnectionMidRetrLosesNothing) {
     }
     ScriptedServer server([](ServerConnection& c) { Maildrop(c, 3, true); });
     Receiver r(server.Port(), 1, dir.Path());
-    ReceiveOutcome outcome = r.session.Receive(false);
+    ReceiveOutcome outcome = ReceiveJob(r.session).Run(false);
     EXPECT_TRUE(outcome.ok);
     EXPECT_EQ(outcome.stored, 2);
     std::vector<std::string> got = server.Finish();
@@ -163,7 +166,7 @@ TEST(Receive, NoDeleteNorQuitWhenTheStoreCannotSync) {
     ScriptedServer server([](ServerConnection& c) { Maildrop(c, 2, true); });
     Receiver r(server.Port(), 1);
     r.host.syncResult = false;
-    ReceiveOutcome outcome = r.session.Receive(false);
+    ReceiveOutcome outcome = ReceiveJob(r.session).Run(false);
     EXPECT_FALSE(outcome.ok);
     EXPECT_EQ(outcome.stored, 1);
     EXPECT_EQ(r.host.syncs, 1);
@@ -183,7 +186,7 @@ TEST(ReceiveJournalTest, KilledReceiveIsNotFetchedAgain) {
     test::WriteFileBytes(
         r.dir() / kReceiveJournalFile,
         test::ReadFileBytes(test::DataPath("receive/journal-killed-mid-write.txt")));
-    ReceiveOutcome outcome = r.session.Receive(false);
+    ReceiveOutcome outcome = ReceiveJob(r.session).Run(false);
     ASSERT_TRUE(outcome.ok);
     EXPECT_EQ(outcome.stored, 1);
     std::vector<std::string> got = server.Finish();
@@ -201,7 +204,7 @@ TEST(ReceiveJournalTest, WithoutUidlTheJournalsMessageIdsAreDeletedNotStored) {
     ScriptedServer server([](ServerConnection& c) { Maildrop(c, 2, false); });
     Receiver r(server.Port(), 1);
     test::WriteFileBytes(r.dir() / kReceiveJournalFile, "M <id1>\r\n");
-    ReceiveOutcome outcome = r.session.Receive(false);
+    ReceiveOutcome outcome = ReceiveJob(r.session).Run(false);
     ASSERT_TRUE(outcome.ok);
     EXPECT_EQ(outcome.stored, 1);
     std::vector<std::string> got = server.Finish();
@@ -218,7 +221,7 @@ TEST(ReceiveJournalTest, UidlRefusedKeepsTheListAndFilesArePrivate) {
     ScriptedServer server([](ServerConnection& c) { Maildrop(c, 1, false); });
     Receiver r(server.Port(), 0);
     test::WriteFileBytes(r.dir() / "UIDL.DAT", "kept\r\n");
-    ASSERT_TRUE(r.session.Receive(false).ok);
+    ASSERT_TRUE(ReceiveJob(r.session).Run(false).ok);
     server.Finish();
     EXPECT_EQ(ReadListFile(r.dir() / "UIDL.DAT"), (std::vector<std::string>{"kept"}));
     ReceiveJournal journal(r.dir());
@@ -237,7 +240,7 @@ TEST(Receive, RefusedStatLeavesTheListsAlone) {
     ScriptedServer server([](ServerConnection& c) { Maildrop(c, -1, true); });
     Receiver r(server.Port(), 0);
     test::WriteFileBytes(r.dir() / "UIDL.DAT", "old\r\n");
-    ReceiveOutcome outcome = r.session.Receive(false);
+    ReceiveOutcome outcome = ReceiveJob(r.session).Run(false);
     EXPECT_FALSE(outcome.ok);
     EXPECT_EQ(test::ReadFileBytes(r.dir() / "UIDL.DAT"), "old\r\n");
     EXPECT_FALSE(std::filesystem::exists(r.dir() / "MsgId.DAT"));
@@ -281,7 +284,7 @@ TEST(Receive, FoldedMessageIdIsKnownTheNextTime) {
     auto receive = [&](const std::string& text) {
         ScriptedServer server([&](ServerConnection& c) { OneMessageDrop(c, text); });
         Receiver r(server.Port(), 0, dir.Path());
-        ReceiveOutcome outcome = r.session.Receive(false);
+        ReceiveOutcome outcome = ReceiveJob(r.session).Run(false);
         EXPECT_TRUE(outcome.ok) << r.session.LastError();
         server.Finish();
         return outcome.stored;
@@ -294,7 +297,7 @@ TEST(Receive, FoldedMessageIdIsKnownTheNextTime) {
 
     ScriptedServer server([&](ServerConnection& c) { OneMessageDrop(c, mail); });
     Receiver r(server.Port(), 0, dir.Path());
-    EXPECT_TRUE(r.session.CleanupServer());
+    EXPECT_TRUE(CleanUpJob(r.session).Run());
     EXPECT_TRUE(Has(server.Finish(), "DELE 1"));
 }
 
@@ -308,7 +311,7 @@ TEST(Receive, RefusedUidlKeepsTheUidListInEveryJob) {
              RemoteMailbox remote(s);
              return remote.List(false) && remote.Execute() == 0;
          }},
-        {"clean up", [](MailSession& s) { return s.CleanupServer(); }},
+        {"clean up", [](MailSession& s) { return CleanUpJob(s).Run(); }},
     };
     for (const auto& [name, run] : jobs) {
         SCOPED_TRACE(name);
@@ -347,7 +350,7 @@ TEST(Receive, AbortEndsABlockedReceive) {
     s.timeout = 0;
     r.session.SetSettings(s);
     ReceiveOutcome outcome;
-    std::thread worker([&] { outcome = r.session.Receive(false); });
+    std::thread worker([&] { outcome = ReceiveJob(r.session).Run(false); });
     while (r.state.currentMessage.load() == 0 && r.state.busy.load() == 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
@@ -368,10 +371,10 @@ TEST(Receive, EmptyMaildropTellsTheUserWhenAsked) {
     SessionSettings s = r.session.Settings();
     s.noMailNotify = 1;
     r.session.SetSettings(s);
-    ReceiveOutcome outcome = r.session.Receive(false);
+    ReceiveOutcome outcome = ReceiveJob(r.session).Run(false);
     EXPECT_TRUE(outcome.ok);
     EXPECT_EQ(outcome.stored, 0);
-    EXPECT_EQ(r.host.noNewMail, 1);
+    EXPECT_EQ(r.host.NoticeIds(), (std::vector<int>{kStrNoNewMail}));
     EXPECT_EQ(r.host.receiveStored, 0);
     EXPECT_FALSE(Has(server.Finish(), "LIST"));
 }
@@ -379,10 +382,10 @@ TEST(Receive, EmptyMaildropTellsTheUserWhenAsked) {
 TEST(Receive, RefusedWhileAnotherTransferRuns) {
     Receiver r(1);
     BusyGuard running(r.state);
-    ReceiveOutcome outcome = r.session.Receive(false);
+    ReceiveOutcome outcome = ReceiveJob(r.session).Run(false);
     EXPECT_TRUE(outcome.refused);
     EXPECT_FALSE(outcome.ok);
-    EXPECT_TRUE(r.host.errors.empty());
+    EXPECT_TRUE(r.host.NoticeIds().empty());
 }
 
 TEST(Receive, BackupLogKeepsTheRetrievedTextWithLfEnds) {
@@ -391,8 +394,8 @@ TEST(Receive, BackupLogKeepsTheRetrievedTextWithLfEnds) {
     SessionSettings s = r.session.Settings();
     s.leaveLog = 1;
     r.session.SetSettings(s);
-    ASSERT_TRUE(r.session.Receive(false).ok);
-    std::string log = test::ReadFileBytes(r.session.BackupLogPath());
+    ASSERT_TRUE(ReceiveJob(r.session).Run(false).ok);
+    std::string log = test::ReadFileBytes(ReceiveJob(r.session).BackupLogPath());
     EXPECT_EQ(log,
               "Message-Id: <id1>\nSubject: s1\n\ntext 1\n.\n"
               "Message-Id: <id2>\nSubject: s2\n\ntext 2\n.\n");
@@ -460,12 +463,14 @@ TEST(CheckAll, ReceivesEveryIncludedAccountCurrentLast) {
     settings.leaveLog = 1;
     {
         BusyGuard running(state);  // refused while another transfer runs
-        EXPECT_TRUE(CheckAllAccounts(profiles, 0, home.Path(), settings, state,
-                                     [&](int i) -> TransferHost& { return *hosts[i]; })
+        EXPECT_TRUE(CheckAllAccounts(
+                        profiles, 0, home.Path(), settings, state,
+                        [&](int i) -> TransferHost& { return *hosts[i]; }, *hosts[0])
                         .refused);
     }
-    CheckAllResult result = CheckAllAccounts(profiles, 0, home.Path(), settings, state,
-                                             [&](int i) -> TransferHost& { return *hosts[i]; });
+    CheckAllResult result = CheckAllAccounts(
+        profiles, 0, home.Path(), settings, state,
+        [&](int i) -> TransferHost& { return *hosts[i]; }, *hosts[0]);
     EXPECT_TRUE(result.ok);
     EXPECT_EQ(result.stored, 4);
     EXPECT_EQ(

@@ -12,6 +12,7 @@
 #include "message/mime/MessageOptions.h"
 #include "platform/ConfigStore.h"
 #include "transfer/MailSession.h"
+#include "transfer/ReceiveJob.h"
 #include "transfer/RemoteMailbox.h"
 #include "transfer/SessionSetup.h"
 
@@ -75,9 +76,9 @@ TEST(ReceivedMail, SettingsShapeTheParseAndOutsideReadMarksAreDropped) {
 
     test::StoreBackedHost host(dir.Path());
     TransferState transfer;
-    MailSession session(transfer, host);
+    MailSession session(transfer, host, host);
     ConfigureSession(session, state);
-    ReceiveOutcome outcome = session.Receive(false);
+    ReceiveOutcome outcome = ReceiveJob(session).Run(false);
     ASSERT_TRUE(outcome.ok) << session.LastError();
     ASSERT_EQ(outcome.stored, 2);
     server.Finish();
@@ -109,7 +110,7 @@ TEST(ReceivedMail, SettingsShapeTheParseAndOutsideReadMarksAreDropped) {
 class FileMaildrop {
 public:
     FileMaildrop(const std::vector<std::string>& files, bool eucReceive)
-        : host_(dir_.Path()), session_(transfer_, host_) {
+        : host_(dir_.Path()), session_(transfer_, host_, host_) {
         for (const std::string& file : files) {
             std::string crlf;
             for (char ch : test::ReadFileBytes(test::DataPath(file))) {
@@ -130,7 +131,7 @@ public:
 
     // The messages as the receive stores them.
     std::vector<std::unique_ptr<MailMessage>> Receive() {
-        const ReceiveOutcome outcome = session_.Receive(false);
+        const ReceiveOutcome outcome = ReceiveJob(session_).Run(false);
         EXPECT_TRUE(outcome.ok) << session_.LastError();
         server_.Finish();
         return host_.ReadFolder("InBox");

@@ -1,11 +1,14 @@
 #pragma once
 // A TransferHost that records every call, stores messages in memory and
-// answers questions from preset values.
+// answers questions from preset values; as the session's prompt it records
+// the failure messages and notices too (RecordingPrompt::notices).
 
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "RecordingPrompt.h"
+#include "common/StringTable.h"
 #include "message/MailMessage.h"
 #include "store/Mailbox.h"
 #include "store/OutBoxQueue.h"
@@ -13,20 +16,20 @@
 
 namespace corvina::test {
 
-class RecordingHost : public TransferHost {
+class RecordingHost : public TransferHost, public RecordingPrompt {
 public:
     struct Stored {
         std::string folder;
         std::unique_ptr<MailMessage> message;
     };
 
-    const MailMessage* StoreMessage(std::string_view folder,
-                                    std::unique_ptr<MailMessage> message) override {
+    std::optional<MessageRef> StoreMessage(std::string_view folder,
+                                           std::unique_ptr<MailMessage> message) override {
         if (failStoreAfter >= 0 && static_cast<int>(stored.size()) >= failStoreAfter) {
-            return nullptr;
+            return std::nullopt;
         }
         stored.push_back({std::string(folder), std::move(message)});
-        return stored.back().message.get();
+        return MessageRef{std::string(folder), stored.back().message->key.Value()};
     }
     // Another account's folders are real files: the OutBox queue and the
     // recovery work on them as the store does.
@@ -49,44 +52,55 @@ public:
     int RecoverOutBox(const std::filesystem::path& mailboxDir, std::string& error) override {
         return RecoverOutBoxBackup(mailboxDir, &error);
     }
-    void ShowNotice(std::string_view text) override { notices.emplace_back(text); }
     bool SyncStore() override {
         ++syncs;
         return syncResult;
     }
     void OutBoxRewritten(std::string_view folder) override { outBoxRewritten.emplace_back(folder); }
-    void FirstNewMessage(std::string_view folder, const MailMessage*) override {
-        firstNew.emplace_back(folder);
+    void FirstNewMessage(const MessageRef& message) override {
+        firstNew.push_back(message.folder);
+        firstNewKeys.push_back(message.key);
     }
     void ReceiveStored() override { ++receiveStored; }
     void ShowStatus(std::string_view text) override { status.emplace_back(text); }
-    void ShowError(int stringId, std::string_view detail) override {
-        errors.push_back(stringId);
-        errorDetails.emplace_back(detail);
-    }
     std::optional<Credentials> AskCredentials(const Credentials& current) override {
         ++credentialQuestions;
         return credentialAnswer;
     }
-    void NoNewMail() override { ++noNewMail; }
+
+    // The string-table id each notice is, alone or with its detail in
+    // parentheses; -1 for any other notice.
+    std::vector<int> NoticeIds() const {
+        int count = 0;
+        const StringTableRow* rows = StringTableRows(&count);
+        std::vector<int> ids;
+        for (const std::string& notice : notices) {
+            int id = -1;
+            for (int i = 0; i < count && id < 0; ++i) {
+                const std::string text = rows[i].text;
+                if (!text.empty() && (notice == text || notice.starts_with(text + " ("))) {
+                    id = rows[i].id;
+                }
+            }
+            ids.push_back(id);
+        }
+        return ids;
+    }
 
     std::vector<Stored> stored;
     std::vector<std::string> storedIn;
     std::vector<std::vector<std::string>> committed;
-    std::vector<std::string> notices;
     std::vector<std::string> storedFolders;
     int failStoreAfter = -1;  // >= 0: stores fail from this count on
     int syncs = 0;
     bool syncResult = true;
     std::vector<std::string> outBoxRewritten;
     std::vector<std::string> firstNew;
+    std::vector<std::uint64_t> firstNewKeys;
     int receiveStored = 0;
     std::vector<std::string> status;
-    std::vector<int> errors;
-    std::vector<std::string> errorDetails;
     int credentialQuestions = 0;
     std::optional<Credentials> credentialAnswer;
-    int noNewMail = 0;
 };
 
 }  // namespace corvina::test

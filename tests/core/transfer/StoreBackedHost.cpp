@@ -17,20 +17,21 @@ StoreBackedHost::StoreBackedHost(const std::filesystem::path& mailboxDir) : dir_
     }
 }
 
-const MailMessage* StoreBackedHost::StoreMessage(std::string_view folder,
-                                                 std::unique_ptr<MailMessage> message) {
+std::optional<MessageRef> StoreBackedHost::StoreMessage(std::string_view folder,
+                                                        std::unique_ptr<MailMessage> message) {
     if (failStoreAfter >= 0 && storedCount >= failStoreAfter) {
-        return nullptr;
+        return std::nullopt;
     }
     StoreContext context;
     context.mailboxDir = dir_;
     context.store = &store_;
     const MailMessage* stored = DeliverMessage(context, folder, std::move(message));
-    if (stored) {
-        ++storedCount;
-        storedFolders.emplace_back(folder);
+    if (!stored) {
+        return std::nullopt;
     }
-    return stored;
+    ++storedCount;
+    storedFolders.emplace_back(folder);
+    return MessageRef{std::string(folder), stored->key.Value()};
 }
 
 bool StoreBackedHost::SyncStore() {

@@ -18,8 +18,8 @@ class StoreBackedHost : public RecordingHost {
 public:
     explicit StoreBackedHost(const std::filesystem::path& mailboxDir);
 
-    const MailMessage* StoreMessage(std::string_view folder,
-                                    std::unique_ptr<MailMessage> message) override;
+    std::optional<MessageRef> StoreMessage(std::string_view folder,
+                                           std::unique_ptr<MailMessage> message) override;
     bool SyncStore() override;
 
     // The messages of a folder file as the store reads them back.

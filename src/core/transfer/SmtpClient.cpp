@@ -1,33 +1,12 @@
-// The SMTP dialogue of MailSession: greeting (HELO, or EHLO with STARTTLS
-// and AUTH), one message envelope and its data, QUIT.
-
-#include <unistd.h>
+#include "transfer/SmtpClient.h"
 
 #include "message/Base64.h"
-#include "transfer/MailSession.h"
 #include "transfer/ReplyParser.h"
 
 namespace corvina {
 
-namespace {
-
-std::string LocalHostName(const std::string& fallback) {
-    char name[1025] = "";
-    if (gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') {
-        return fallback;
-    }
-    name[sizeof name - 1] = '\0';
-    return name;
-}
-
-}  // namespace
-
-// Reads one whole reply, whatever the command: "NNN-" lines up to the
-// final "NNN " line, every line with the same code, at most kReplyCap
-// bytes. Returns the last line; nullopt when the connection broke or the
-// reply is malformed or too long (the session is then ended). `lines` gets
-// every line of the reply.
-std::optional<std::string_view> MailSession::ReadSmtpReply(std::vector<std::string>* lines) {
+// Every line of a reply must carry the code of its first line.
+std::optional<std::string_view> SmtpClient::ReadSmtpReply(std::vector<std::string>* lines) {
     if (lines) {
         lines->clear();
     }
@@ -61,14 +40,14 @@ std::optional<std::string_view> MailSession::ReadSmtpReply(std::vector<std::stri
 
 // Reads a whole reply and tells whether its code lies in [low, high]; any
 // other reply is kept as the error, in the server's own words.
-bool MailSession::SmtpExpect(int low, int high) {
+bool SmtpClient::Expect(int low, int high) {
     std::optional<std::string_view> reply = ReadSmtpReply();
     if (!reply) {
         return false;
     }
     int code = SmtpCode(*reply);
     if (code < low || code > high) {
-        lastError_ = std::string(*reply);
+        report_.lastError = std::string(*reply);
         return false;
     }
     return true;
@@ -76,10 +55,10 @@ bool MailSession::SmtpExpect(int low, int high) {
 
 // EHLO and its capability lines. `refused` tells a negative answer (fall
 // back to HELO) from a lost connection.
-bool MailSession::SmtpGreetExtended(bool& refused) {
+bool SmtpClient::GreetExtended(const std::string& helloName, bool& refused) {
     refused = false;
     capabilities_.clear();
-    if (!SendFormat("EHLO %s", LocalHostName(account_.smtp).c_str())) {
+    if (!SendFormat("EHLO %s", helloName.c_str())) {
         return false;
     }
     std::vector<std::string> lines;
@@ -97,132 +76,113 @@ bool MailSession::SmtpGreetExtended(bool& refused) {
     return true;
 }
 
-bool MailSession::SmtpAuthenticate() {
-    const Credentials login = SmtpCredentials();
-    const std::string& user = login.user;
-    const std::string& pass = login.password;
+bool SmtpClient::Authenticate(const Credentials& login) {
     if (OffersAuth(capabilities_, "PLAIN")) {
         std::string token;
         token += '\0';
-        token += user;
+        token += login.user;
         token += '\0';
-        token += pass;
-        state_.quiet = true;
-        bool sent = SendLine("AUTH PLAIN " + Base64EncodeText(token));
-        state_.quiet = false;
-        if (!sent) {
-            return false;
-        }
-        PostStatus("AUTH PLAIN ********");
-        state_.AddTranscript("AUTH PLAIN ********\n");
-        return SmtpExpect(200, 299);
+        token += login.password;
+        return SendSecret("AUTH PLAIN " + Base64EncodeText(token), "AUTH PLAIN ********") &&
+               Expect(200, 299);
     }
     if (OffersAuth(capabilities_, "LOGIN")) {
-        if (!SendLine("AUTH LOGIN") || !SmtpExpect(334, 334)) {
+        if (!SendLine("AUTH LOGIN") || !Expect(334, 334)) {
             return false;
         }
-        state_.quiet = true;
-        bool sent = SendLine(Base64EncodeText(user));
-        if (!sent || !SmtpExpect(334, 334)) {
-            state_.quiet = false;
-            return false;
-        }
-        sent = SendLine(Base64EncodeText(pass));
-        state_.quiet = false;
+        const bool wasQuiet = state_.quiet.exchange(true);
+        const bool sent = SendLine(Base64EncodeText(login.user)) && Expect(334, 334) &&
+                          SendLine(Base64EncodeText(login.password));
+        state_.quiet = wasQuiet;
         if (!sent) {
             return false;
         }
         state_.AddTranscript("(user name and password sent)\n");
-        return SmtpExpect(200, 299);
+        return Expect(200, 299);
     }
-    lastError_ =
-        "The SMTP server offers no authentication this program knows (PLAIN or LOGIN); "
-        "set the account's SMTP authentication to none, or ask the provider";
-    state_.AddTranscript(lastError_ + "\n");
+    Fail("The SMTP server offers no authentication this program knows (PLAIN or LOGIN); "
+         "set the account's SMTP authentication to none, or ask the provider");
     return false;
 }
 
-bool MailSession::ConnectSmtp() {
-    state_.ClearTranscript();
+bool SmtpClient::Open(const ServerEndpoint& endpoint, const SmtpGreeting& greeting) {
+    phase_ = State::kClosed;
     capabilities_.clear();
-    if (!Connect(MailServer::kSmtp)) {
+    if (!ProtocolClient::Open(endpoint)) {
         return false;
     }
     // The greeting may have many lines; it is read whole, and only a 2xx
     // one is taken as a mail server ready for us.
-    std::optional<std::string_view> greeting = ReadSmtpReply();
-    if (!greeting) {
+    std::optional<std::string_view> hello = ReadSmtpReply();
+    if (!hello) {
         Disconnect();
         return false;
     }
-    if ((*greeting)[0] != '2') {
-        lastError_ = std::string(*greeting);
-        QuitSmtp();
+    if ((*hello)[0] != '2') {
+        report_.lastError = std::string(*hello);
+        Quit();
         return false;
     }
-    std::string helloName = LocalHostName(account_.smtp);
-    bool extended =
-        account_.smtpSecurity != kSmtpSecurityNone || account_.smtpAuth != kSmtpAuthNone;
-    if (!extended) {
-        if (!SendFormat("HELO %s", helloName.c_str())) {
+    if (!greeting.extended) {
+        if (!SendFormat("HELO %s", greeting.helloName.c_str())) {
             Disconnect();
             return false;
         }
-        if (!SmtpExpect(200, 299)) {
-            QuitSmtp();
+        if (!Expect(200, 299)) {
+            Quit();
             return false;
         }
+        phase_ = State::kReady;
         return true;
     }
 
     bool refused = false;
-    bool ehlo = SmtpGreetExtended(refused);
+    bool ehlo = GreetExtended(greeting.helloName, refused);
     if (!ehlo) {
         if (!refused) {
             Disconnect();
             return false;
         }
-        if (!SendFormat("HELO %s", helloName.c_str()) || !SmtpExpect(200, 299)) {
-            QuitSmtp();
+        if (!SendFormat("HELO %s", greeting.helloName.c_str()) || !Expect(200, 299)) {
+            Quit();
             return false;
         }
     }
-    if (account_.smtpSecurity == kSmtpSecurityStartTls) {
+    if (greeting.startTls) {
         if (!ehlo || !HasCapability(capabilities_, "STARTTLS")) {
             // A protected session was asked for: nothing more goes out in
             // clear, least of all a password.
-            lastError_ =
-                "The SMTP server does not offer STARTTLS, which this account asks for, so "
-                "nothing was sent; choose another SMTP security setting for the account";
-            state_.AddTranscript(lastError_ + "\n");
-            QuitSmtp();
+            Fail("The SMTP server does not offer STARTTLS, which this account asks for, so "
+                 "nothing was sent; choose another SMTP security setting for the account");
+            Quit();
             return false;
         }
         if (!SendLine("STARTTLS")) {
             Disconnect();
             return false;
         }
-        if (!SmtpExpect(220, 220)) {
-            QuitSmtp();
+        if (!Expect(220, 220)) {
+            Quit();
             return false;
         }
-        if (!StartTls(MailServer::kSmtp)) {
+        if (!StartTls()) {
             return false;
         }
-        if (!SmtpGreetExtended(refused)) {
+        if (!GreetExtended(greeting.helloName, refused)) {
             Disconnect();
             return false;
         }
     }
-    if (account_.smtpAuth != kSmtpAuthNone && !SmtpAuthenticate()) {
-        QuitSmtp();
+    if (greeting.authenticate && !Authenticate(greeting.login)) {
+        Quit();
         return false;
     }
+    phase_ = State::kReady;
     return true;
 }
 
-void MailSession::QuitSmtp() {
-    if (connection_.IsOpen() && !state_.broken) {
+void SmtpClient::Quit() {
+    if (IsOpen() && !state_.broken) {
         if (SendLine("QUIT")) {
             ReadSmtpReply();
         }
@@ -230,53 +190,54 @@ void MailSession::QuitSmtp() {
     Disconnect();
 }
 
-bool MailSession::SendEnvelope(std::string_view sender, const std::vector<std::string>& recipients,
-                               const DataWriter& writeData) {
-    if (!connection_.IsOpen() || state_.broken || recipients.empty()) {
+void SmtpClient::Disconnect() {
+    ProtocolClient::Disconnect();
+    phase_ = State::kClosed;
+}
+
+bool SmtpClient::SendEnvelope(std::string_view sender, const std::vector<std::string>& recipients,
+                              const DataWriter& writeData) {
+    if (!IsOpen() || state_.broken || recipients.empty()) {
         return false;
     }
     if (!SendLine("RSET") || !ReadSmtpReply()) {
         return false;
     }
-    std::string command = "MAIL FROM:<" + std::string(sender) + ">";
-    if (!SendLine(command) || !SmtpExpect(200, 299)) {
+    if (!SendLine("MAIL FROM:<" + std::string(sender) + ">") || !Expect(200, 299)) {
         return false;
     }
     for (const std::string& recipient : recipients) {
         if (!SendLine("RCPT TO:<" + recipient + ">")) {
             return false;
         }
-        if (!SmtpExpect(200, 299)) {
+        if (!Expect(200, 299)) {
             // The message fails as a whole. DATA is never sent, and the
             // connection is given up rather than risking a QUIT that a
             // server in its data phase would take as message text.
-            lastError_ = "recipient refused: " + recipient + " (" + lastError_ + ")";
+            report_.lastError = "recipient refused: " + recipient + " (" + report_.lastError + ")";
             Disconnect();
             return false;
         }
     }
-    if (!SendLine("DATA")) {
+    if (!SendLine("DATA") || !Expect(300, 399)) {
         return false;
     }
-    if (!SmtpExpect(300, 399)) {
-        return false;
-    }
-    state_.quiet = true;
+    const bool wasQuiet = state_.quiet.exchange(true);
     bool ok = writeData([this](std::string_view line) { return SendLine(line, false); });
     if (ok) {
         ok = SendLine(".");
     }
-    state_.quiet = false;
+    state_.quiet = wasQuiet;
     if (!ok) {
         // Somewhere in the data phase: never QUIT into it.
         Disconnect();
         return false;
     }
-    return SmtpExpect(200, 299);
+    return Expect(200, 299);
 }
 
-bool MailSession::SendEnvelope(std::string_view sender, const std::vector<std::string>& recipients,
-                               const std::vector<std::string>& lines) {
+bool SmtpClient::SendEnvelope(std::string_view sender, const std::vector<std::string>& recipients,
+                              const std::vector<std::string>& lines) {
     return SendEnvelope(sender, recipients, [&](const std::function<bool(std::string_view)>& send) {
         std::string stuffed;
         for (const std::string& line : lines) {

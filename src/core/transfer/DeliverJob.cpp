@@ -1,18 +1,17 @@
-// Sending: one message (SendMail, SendOne), the OutBoxes (Deliver) and the
-// failure notice put into InBox.
+#include "transfer/DeliverJob.h"
 
 #include "app/ProfileSelection.h"
 #include "common/IniFile.h"
+#include "common/UserPrompt.h"
 #include "compose/RecipientGroups.h"
 #include "message/MailDate.h"
+#include "message/MailMessage.h"
 #include "message/mime/MimeTypeTable.h"
 #include "message/mime/OutgoingText.h"
 #include "store/FolderNames.h"
-#include "message/MailMessage.h"
 #include "store/Mailbox.h"
 #include "store/MailboxParser.h"
 #include "store/OutBoxQueue.h"
-#include "transfer/DialUp.h"
 #include "transfer/MailSession.h"
 #include "transfer/TransferHost.h"
 #include "transfer/TransferStrings.h"
@@ -46,76 +45,66 @@ std::unique_ptr<MailMessage> ReadStoredPiece(const std::string& piece,
 
 }  // namespace
 
-const MimeTypeTable& MailSession::MimeTypes() const {
-    static const MimeTypeTable builtIn;
-    return mimeTypes_ ? *mimeTypes_ : builtIn;
-}
-
-bool MailSession::SendMail(MailMessage& message) {
-    if (!resolved_) {
+bool DeliverJob::SendMail(MailMessage& message) {
+    if (!session_.IsPrepared()) {
         return false;
     }
     OutgoingOptions options;
-    options.groups = AddressBookGroups(addressBookDirectory_);
-    options.sendDate = settings_.sendDate != 0;
+    options.groups = AddressBookGroups(session_.AddressBookDirectory());
+    options.sendDate = session_.Settings().sendDate != 0;
     OutgoingEnvelope envelope = BuildEnvelope(message, options);
     // A vanished attachment fails the message before anything is sent,
     // and the notice names the file.
     if (std::optional<std::string> problem = CheckAttachmentFiles(message)) {
-        lastError_ = *problem;
-        state_.AddTranscript(lastError_ + "\n");
+        session_.Fail(*problem);
         return false;
     }
     bool opened = false;
-    if (!connection_.IsOpen()) {
-        if (!ConnectSmtp()) {
+    if (!session_.Smtp().IsOpen()) {
+        if (!session_.ConnectSmtp()) {
             return false;
         }
         opened = true;
     }
     bool ok = false;
     if (!envelope.recipients.empty()) {
-        ok = SendEnvelope(envelope.sender, envelope.recipients,
-                          [&](const std::function<bool(std::string_view)>& send) {
-                              return BuildOutgoingText(message, send, options);
-                          });
+        ok = session_.Smtp().SendEnvelope(envelope.sender, envelope.recipients,
+                                          [&](const std::function<bool(std::string_view)>& send) {
+                                              return BuildOutgoingText(message, send, options);
+                                          });
     } else {
-        lastError_ = "The message has no recipient (To, Cc or Bcc), so it was not sent";
-        state_.AddTranscript(lastError_ + "\n");
+        session_.Fail("The message has no recipient (To, Cc or Bcc), so it was not sent");
     }
     if (opened) {
-        QuitSmtp();
+        session_.Smtp().Quit();
     }
     return ok;
 }
 
-bool MailSession::FileMessage(int accountIndex, std::string_view folder,
-                              std::unique_ptr<MailMessage> message) {
-    if (accountIndex == accountIndex_ || !profiles_) {
-        return host_.StoreMessage(folder, std::move(message)) != nullptr;
+bool DeliverJob::FileMessage(int accountIndex, std::string_view folder,
+                             std::unique_ptr<MailMessage> message) {
+    if (accountIndex == session_.AccountIndex() || !session_.Profiles()) {
+        return session_.Host().StoreMessage(folder, std::move(message)).has_value();
     }
-    return host_.StoreMessageIn(mailboxDirectory_, folder, std::move(message));
+    return session_.Host().StoreMessageIn(session_.MailboxDirectory(), folder, std::move(message));
 }
 
-int MailSession::SendOne(int accountIndex, std::unique_ptr<MailMessage> message) {
-    BusyGuard busy(state_);
-    if (!busy.Entered() || !message) {
+int DeliverJob::SendOne(int accountIndex, std::unique_ptr<MailMessage> message) {
+    JobScope job(session_);
+    if (job.Refused() || !message) {
         return -1;
     }
-    DialUpScope link(LinkService(), account_, settings_.skipError != 0, LinkHost());
-    if (!link.Up()) {
-        // The message is not lost: it is filed as failed, with the notice.
-        ReportLinkDown();
-    }
-    return SendAndFile(accountIndex, std::move(message), false, link.Up()) == SendResult::kSent
+    // Without the link the message is not lost: it is filed as failed,
+    // with the notice.
+    return SendAndFile(accountIndex, std::move(message), false, job.LinkUp()) == SendResult::kSent
                ? 0
                : -1;
 }
 
-MailSession::SendResult MailSession::SendAndFile(int accountIndex,
-                                                 std::unique_ptr<MailMessage> message, bool queued,
-                                                 bool linkUp) {
-    bool prepared = linkUp && Prepare(false);
+DeliverJob::SendResult DeliverJob::SendAndFile(int accountIndex,
+                                               std::unique_ptr<MailMessage> message, bool queued,
+                                               bool linkUp) {
+    bool prepared = linkUp && session_.Prepare(false);
     std::string now = FormatMailDate();
     if (message->hasResent) {
         message->resentDate = now;
@@ -125,7 +114,7 @@ MailSession::SendResult MailSession::SendAndFile(int accountIndex,
     bool ok = prepared && SendMail(*message);
     // A message of the OutBox that the user's abort stopped was not refused:
     // it stays queued.
-    if (!ok && queued && state_.abort.IsRaised()) {
+    if (!ok && queued && session_.State().abort.IsRaised()) {
         return SendResult::kNotSent;
     }
     message->SetStatus(ok ? "S" : "E");
@@ -144,21 +133,22 @@ MailSession::SendResult MailSession::SendAndFile(int accountIndex,
     return SendResult::kSent;
 }
 
-void MailSession::NotifySendFailure(const std::string& date, const std::string& from,
-                                    int accountIndex) {
+void DeliverJob::NotifySendFailure(const std::string& date, const std::string& from,
+                                   int accountIndex) {
     auto notice = std::make_unique<MailMessage>();
     notice->date = date;
     notice->from = "Marlo";
     notice->to = from;
     notice->subject = "Mail sending error!";
-    const std::string& name = account_.name.empty() ? account_.address : account_.name;
+    const AccountProfile& account = session_.Account();
+    const std::string& name = account.name.empty() ? account.address : account.name;
     notice->AddBodyLine("Dear " + name);
     notice->AddBodyLine("");
     notice->AddBodyLine("I regret to say that I failed to send this mail.");
     notice->AddBodyLine("SMTP session log follows.");
     std::string rule(50, '-');
     notice->AddBodyLine(rule);
-    for (const std::string& line : state_.Transcript()) {
+    for (const std::string& line : session_.State().Transcript()) {
         notice->AddBodyLine(line);
     }
     notice->AddBodyLine(rule);
@@ -172,44 +162,51 @@ void MailSession::NotifySendFailure(const std::string& date, const std::string& 
 // refusal, after the user's abort) go back to the front of the OutBox.
 // `writtenBack` receives the number put back (-1 when committing failed
 // and the messages wait in "OutBox.bak" for recovery).
-bool MailSession::DeliverOutBox(int accountIndex, int& writtenBack) {
+bool DeliverJob::DeliverOutBox(int accountIndex, int& writtenBack) {
     writtenBack = 0;
     std::string error;
-    int recovered = host_.RecoverOutBox(mailboxDirectory_, error);
+    int recovered = session_.Host().RecoverOutBox(session_.MailboxDirectory(), error);
     if (recovered < 0) {
-        ReportError(kStrSendFailed, error);
+        session_.ReportError(kStrSendFailed, error);
         return false;
     }
     if (recovered > 0) {
-        host_.ShowNotice(std::to_string(recovered) +
-                         " message(s) of an interrupted delivery were put back into the OutBox (" +
-                         mailboxDirectory_.string() + ")");
+        session_.Prompt().Notify(
+            std::to_string(recovered) +
+                " message(s) of an interrupted delivery were put back into the OutBox (" +
+                session_.MailboxDirectory().string() + ")",
+            kMessageCaption);
     }
     std::error_code ec;
-    if (std::filesystem::file_size(FolderFilePath(mailboxDirectory_, "OutBox"), ec) == 0 || ec) {
+    if (std::filesystem::file_size(FolderFilePath(session_.MailboxDirectory(), "OutBox"), ec) ==
+            0 ||
+        ec) {
         return true;
     }
-    if (!ConnectSmtp()) {
+    if (!session_.ConnectSmtp()) {
         // Nothing left the OutBox; the user hears why (a refused login, a
         // certificate named by its fingerprint).
-        ReportError(kStrSendFailed, lastError_);
+        session_.ReportError(kStrSendFailed, session_.LastError());
         return false;
     }
-    std::optional<std::vector<std::string>> pieces = host_.TakeOutBox(mailboxDirectory_, error);
+    std::optional<std::vector<std::string>> pieces =
+        session_.Host().TakeOutBox(session_.MailboxDirectory(), error);
     if (!pieces) {
-        QuitSmtp();
-        ReportError(kStrSendFailed, error);
+        session_.Smtp().Quit();
+        session_.ReportError(kStrSendFailed, error);
         return false;
     }
     if (pieces->empty()) {
-        QuitSmtp();
+        session_.Smtp().Quit();
         return true;
     }
     size_t next = 0;
     bool failed = false;
-    while (next < pieces->size() && !state_.abort.IsRaised()) {
+    while (next < pieces->size() && !session_.State().abort.IsRaised()) {
         SendResult result = SendAndFile(
-            accountIndex, ReadStoredPiece((*pieces)[next], mailboxDirectory_, MimeTypes()), true);
+            accountIndex,
+            ReadStoredPiece((*pieces)[next], session_.MailboxDirectory(), session_.MimeTypes()),
+            true);
         if (result == SendResult::kNotSent) {
             break;
         }
@@ -219,17 +216,17 @@ bool MailSession::DeliverOutBox(int accountIndex, int& writtenBack) {
             break;
         }
     }
-    QuitSmtp();
+    session_.Smtp().Quit();
     std::vector<std::string> unsent(pieces->begin() + static_cast<std::ptrdiff_t>(next),
                                     pieces->end());
     if (failed && !unsent.empty()) {
-        ReportError(kStrSendFailed);
+        session_.ReportError(kStrSendFailed);
     }
     // The Sent copies are what recovery would recognise the sent messages
     // by: they are made durable before "OutBox.bak" goes.
-    host_.SyncStore();
-    if (!host_.CommitOutBox(mailboxDirectory_, unsent, error)) {
-        ReportError(kStrSendFailed, error);
+    session_.Host().SyncStore();
+    if (!session_.Host().CommitOutBox(session_.MailboxDirectory(), unsent, error)) {
+        session_.ReportError(kStrSendFailed, error);
         writtenBack = -1;
         return false;
     }
@@ -248,37 +245,32 @@ bool DeliversOutBoxOf(const AccountProfile& account, int sendMode) {
     }
 }
 
-bool MailSession::Deliver() {
-    BusyGuard busy(state_);
-    if (!busy.Entered()) {
-        return false;
-    }
-    DialUpScope link(LinkService(), account_, settings_.skipError != 0, LinkHost());
-    if (!link.Up()) {
+bool DeliverJob::Run() {
+    JobScope job(session_);
+    if (!job.LinkUp()) {
         // Nothing left any OutBox.
-        ReportLinkDown();
         return false;
     }
-    const std::string savedUser = user_;
-    const std::string savedPassword = password_;
-    const AccountProfile current = account_;
-    const std::filesystem::path currentDirectory = mailboxDirectory_;
-    const SessionSettings currentSettings = settings_;
-    Prepare(true);
+    const AccountProfile current = session_.Account();
+    const std::filesystem::path currentDirectory = session_.MailboxDirectory();
+    const SessionSettings currentSettings = session_.Settings();
+    const int currentIndex = session_.AccountIndex();
+    const ProfileTable* profiles = session_.Profiles();
+    session_.Prepare(true);
     // The login to the current account's SMTP server, which SendMode 1 uses
-    // for every account's messages.
-    const Credentials currentLogin = PopCredentials();
+    // for every account's messages; the session gets it back at the end.
+    const Credentials currentLogin = session_.PopCredentials();
     int writtenBack = 0;
-    bool ok = DeliverOutBox(accountIndex_, writtenBack);
+    bool ok = DeliverOutBox(currentIndex, writtenBack);
 
-    if (ok && profiles_ && settings_.sendMode != 2) {
+    if (ok && profiles && currentSettings.sendMode != 2) {
         for (int i = 0; i < kProfileCount && ok; ++i) {
-            const AccountProfile& other = (*profiles_)[static_cast<size_t>(i)];
-            if (i == accountIndex_ || !DeliversOutBoxOf(other, settings_.sendMode)) {
+            const AccountProfile& other = (*profiles)[static_cast<size_t>(i)];
+            if (i == currentIndex || !DeliversOutBoxOf(other, currentSettings.sendMode)) {
                 continue;
             }
             AccountProfile switched = other;
-            if (settings_.sendMode == 1) {
+            if (currentSettings.sendMode == 1) {
                 // The current account's server, so the current account's
                 // login: the other account's password never goes there.
                 switched.smtp = current.smtp;
@@ -294,38 +286,34 @@ bool MailSession::Deliver() {
                     switched.smtpPass = currentLogin.password;
                 }
             }
-            account_ = switched;
-            mailboxDirectory_ = MailboxDirectoryFor(homeDirectory_, other.mailDirNo);
             // Whatever login the session holds is the current account's.
-            user_.clear();
-            password_.clear();
-            ForgetServers();
-            settings_.skipError = 1;
-            if (!Prepare(true)) {
+            session_.ServeOther(switched,
+                                MailboxDirectoryFor(session_.HomeDirectory(), other.mailDirNo));
+            SessionSettings quiet = currentSettings;
+            quiet.skipError = 1;
+            session_.SetSettings(quiet);
+            if (!session_.Prepare(true)) {
                 ok = false;
                 break;
             }
             int back = 0;
-            std::filesystem::path outBox = FolderFilePath(mailboxDirectory_, "OutBox");
+            std::filesystem::path outBox = FolderFilePath(session_.MailboxDirectory(), "OutBox");
             bool hadOutBox = std::filesystem::exists(outBox);
             ok = DeliverOutBox(i, back);
             if (hadOutBox) {
                 WritePrivateProfileString("Mail", "Total", std::to_string(back),
                                           ControlFilePath(outBox));
             }
-            settings_ = currentSettings;
+            session_.SetSettings(currentSettings);
         }
     }
 
-    account_ = current;
-    mailboxDirectory_ = currentDirectory;
-    settings_ = currentSettings;
-    ForgetServers();
-    Prepare(true);
-    user_ = savedUser;
-    password_ = savedPassword;
-    host_.OutBoxRewritten("OutBox");
-    state_.commandToken = true;
+    session_.ServeOther(current, currentDirectory);
+    session_.SetSettings(currentSettings);
+    session_.Prepare(true);
+    session_.SetLogin(currentLogin);
+    session_.Host().OutBoxRewritten("OutBox");
+    session_.State().commandToken = true;
     return ok;
 }
 

@@ -1,18 +1,12 @@
-// The POP3 dialogue of MailSession: login, listing, unique ids, retrieval
-// and deletion.
+#include "transfer/Pop3Client.h"
 
-#include <algorithm>
 #include <new>
 #include <stdexcept>
 
 #include "common/CodePage.h"
 #include "message/HeaderUnfold.h"
 #include "message/JapaneseCode.h"
-#include "transfer/ListFile.h"
-#include "transfer/MailSession.h"
 #include "transfer/ReplyParser.h"
-#include "transfer/TransferHost.h"
-#include "transfer/TransferStrings.h"
 
 namespace corvina {
 
@@ -22,27 +16,14 @@ namespace {
 // decoded header may come out a little longer than it was sent.
 constexpr long long kTextSlack = 64 * 1024;
 
-bool Contains(const std::vector<std::string>& list, std::string_view value) {
-    return std::find(list.begin(), list.end(), value) != list.end();
-}
-
 }  // namespace
 
-bool MailSession::LoginPop(const std::string& user, const std::string& password) {
-    if (!resolved_ || connection_.IsOpen()) {
+bool Pop3Client::Login(const ServerEndpoint& endpoint, bool stls, const Credentials& credentials) {
+    if (IsOpen()) {
         return false;
     }
-    Credentials credentials{user, password};
-    if (credentials.user.empty() || credentials.password.empty()) {
-        std::optional<Credentials> asked = host_.AskCredentials(credentials);
-        if (!asked || asked->user.empty() || asked->password.empty()) {
-            return false;
-        }
-        credentials = *asked;
-    }
-    state_.ClearTranscript();
-    leftOnServer_.clear();
-    if (!Connect(MailServer::kPop)) {
+    phase_ = State::kClosed;
+    if (!Open(endpoint)) {
         return false;
     }
     std::optional<std::string_view> greeting = ReadReply();
@@ -56,32 +37,30 @@ bool MailSession::LoginPop(const std::string& user, const std::string& password)
         EndBroken("The server did not greet as a POP3 server: " + std::string(*greeting));
         return false;
     }
-    if (account_.pop3Security == kPop3SecurityStls) {
-        if (!SendLine("STLS")) {
-            Disconnect();
-            return false;
-        }
-        std::optional<std::string_view> reply = ReadReply();
-        if (!reply) {
-            Disconnect();
-            return false;
-        }
-        if (!PopPositive(*reply)) {
-            // The account asks for a protected session: never fall back to
-            // sending the password in clear.
-            lastError_ =
-                "The POP3 server does not offer STLS, which this account asks for, so the "
-                "password was not sent; choose another POP3 security setting for the account";
-            state_.AddTranscript(lastError_ + "\n");
-            QuitPop();
-            return false;
-        }
-        if (!StartTls(MailServer::kPop)) {
-            Disconnect();
-            return false;
-        }
+    phase_ = State::kAuthorization;
+    // The account asks for a protected session: never fall back to sending
+    // the password in clear.
+    if (stls && !LoginStep(SendLine("STLS"),
+                           "The POP3 server does not offer STLS, which this account asks for, so "
+                           "the password was not sent; choose another POP3 security setting for "
+                           "the account")) {
+        return false;
     }
-    if (!SendFormat("USER %s", credentials.user.c_str())) {
+    if (stls && !StartTls()) {
+        Disconnect();
+        return false;
+    }
+    // The password is never sent after a refused user name.
+    if (!LoginStep(SendFormat("USER %s", credentials.user.c_str())) ||
+        !LoginStep(SendSecret("PASS " + credentials.password, "PASS ********"))) {
+        return false;
+    }
+    phase_ = State::kTransaction;
+    return true;
+}
+
+bool Pop3Client::LoginStep(bool sent, std::string_view refusal) {
+    if (!sent) {
         Disconnect();
         return false;
     }
@@ -91,41 +70,21 @@ bool MailSession::LoginPop(const std::string& user, const std::string& password)
         return false;
     }
     if (!PopPositive(*reply)) {
-        // The password is never sent after a refused user name.
-        std::string refusal(*reply);
-        QuitPop();
-        lastError_ = refusal;
-        PostStatus(lastError_);
+        const std::string error = refusal.empty() ? std::string(*reply) : std::string(refusal);
+        Quit();
+        if (refusal.empty()) {
+            report_.lastError = error;  // the server's words are in the transcript already
+        } else {
+            Fail(error);
+        }
+        PostStatus(error);
         return false;
     }
-    state_.quiet = true;
-    bool sent = SendFormat("PASS %s", credentials.password.c_str());
-    state_.quiet = false;
-    if (!sent) {
-        Disconnect();
-        return false;
-    }
-    PostStatus("PASS ********");
-    state_.AddTranscript("PASS ********\n");
-    reply = ReadReply();
-    if (!reply) {
-        Disconnect();
-        return false;
-    }
-    if (!PopPositive(*reply)) {
-        std::string refusal(*reply);
-        QuitPop();
-        lastError_ = refusal;
-        PostStatus(lastError_);
-        return false;
-    }
-    user_ = credentials.user;
-    password_ = credentials.password;
     return true;
 }
 
-void MailSession::QuitPop() {
-    if (connection_.IsOpen() && !state_.broken) {
+void Pop3Client::Quit() {
+    if (IsOpen() && !state_.broken) {
         if (SendLine("QUIT")) {
             ReadReply();
         }
@@ -133,38 +92,80 @@ void MailSession::QuitPop() {
     Disconnect();
 }
 
-void MailSession::EndPop() {
-    ResetReader();
-    if (connection_.IsOpen()) {
-        QuitPop();
+void Pop3Client::End() {
+    connection_.ResetReader();
+    if (IsOpen()) {
+        Quit();
     }
 }
 
-bool MailSession::PopCommandOk(const char* command) {
+void Pop3Client::Disconnect() {
+    ProtocolClient::Disconnect();
+    listLoaded_ = false;
+    phase_ = State::kClosed;
+}
+
+bool Pop3Client::CommandOk(const char* command) {
     if (!SendLine(command)) {
         return false;
     }
-    return PopReplyOk(command);
+    return ReplyOk(command);
 }
 
 // The status line of a reply: false for anything but "+OK", with the
 // server's words kept as the error.
-bool MailSession::PopReplyOk(const char* what) {
+bool Pop3Client::ReplyOk(const char* what) {
     std::optional<std::string_view> reply = ReadReply();
     if (!reply) {
         return false;
     }
     if (!PopPositive(*reply)) {
-        lastError_ = std::string(what) + ": " + std::string(*reply);
+        report_.lastError = std::string(what) + ": " + std::string(*reply);
         return false;
     }
     return true;
 }
 
+Pop3Client::MultiLine Pop3Client::ReadMultiLine(const std::function<bool(std::string_view)>& onLine,
+                                                size_t maxLines, long long maxBytes) {
+    const bool wasQuiet = state_.quiet.exchange(true);
+    struct Restore {
+        std::atomic<bool>& quiet;
+        bool old;
+        ~Restore() { quiet = old; }
+    } restore{state_.quiet, wasQuiet};
+    size_t lines = 0;
+    long long bytes = 0;
+    for (;;) {
+        std::optional<std::string_view> line = ReadDataLine();
+        if (!line) {
+            return MultiLine::kBroken;
+        }
+        if (*line == ".") {
+            return MultiLine::kDone;
+        }
+        bytes += static_cast<long long>(connection_.LastLineLength()) + 2;
+        if (++lines > maxLines || (maxBytes > 0 && bytes > maxBytes)) {
+            connection_.Close();
+            state_.broken = true;
+            return MultiLine::kOverCap;
+        }
+        std::string_view text = *line;
+        if (!text.empty() && text[0] == '.') {
+            text.remove_prefix(1);
+        }
+        if (!onLine(text)) {
+            connection_.Close();
+            state_.broken = true;
+            return MultiLine::kStopped;
+        }
+    }
+}
+
 // Reads the whole LIST reply. Every entry is kept up to the cap; a line
 // that does not read as "<number> <size>" makes the listing unusable, as
 // its sizes decide what is fetched and what stays on the server.
-bool MailSession::ReadPopListing() {
+bool Pop3Client::ReadListing() {
     listNumbers_.clear();
     listSizes_.clear();
     std::string bad;
@@ -199,7 +200,7 @@ bool MailSession::ReadPopListing() {
     return false;
 }
 
-long long MailSession::ListedSize(int n) const {
+long long Pop3Client::ListedSize(int n) const {
     for (size_t i = 0; i < listNumbers_.size(); ++i) {
         if (listNumbers_[i] == n) {
             return listSizes_[i];
@@ -208,7 +209,7 @@ long long MailSession::ListedSize(int n) const {
     return -1;
 }
 
-long long MailSession::NextMessage(std::string* summary, std::string* messageId) {
+long long Pop3Client::NextMessage(std::string* summary, std::string* messageId) {
     if (!listLoaded_) {
         listError_ = true;
         if (!SendLine("STAT")) {
@@ -228,10 +229,7 @@ long long MailSession::NextMessage(std::string* summary, std::string* messageId)
             listError_ = false;
             return 0;
         }
-        if (!PopCommandOk("LIST")) {
-            return 0;
-        }
-        if (!ReadPopListing()) {
+        if (!CommandOk("LIST") || !ReadListing()) {
             return 0;
         }
         listError_ = false;
@@ -260,11 +258,10 @@ long long MailSession::NextMessage(std::string* summary, std::string* messageId)
     return listSizes_[listCursor_++];
 }
 
-int MailSession::FetchUidl() {
+int Pop3Client::FetchUidl() {
     serverUids_.clear();
-    savedUids_.clear();
     uidMode_ = false;
-    if (!connection_.IsOpen()) {
+    if (!IsOpen()) {
         return -1;
     }
     if (!SendLine("UIDL")) {
@@ -305,41 +302,28 @@ int MailSession::FetchUidl() {
     if (result != MultiLine::kDone || unreadable) {
         serverUids_.clear();
         if (unreadable) {
-            lastError_ =
+            Fail(
                 "The server's UIDL reply has an unreadable line, so the command was stopped; "
-                "UIDL.DAT is kept as it was";
-            state_.AddTranscript(lastError_ + "\n");
-            PostStatus(lastError_);
+                "UIDL.DAT is kept as it was");
+            PostStatus(report_.lastError);
         }
         return 0;
     }
-    savedUids_ = ReadListFile(mailboxDirectory_ / kUidlFile);
     uidMode_ = true;
     return 1;
 }
 
-// Builds the text of message n from its RETR reply: the header unfolded
-// and decoded, every line ended by LF, lines beginning with "." stuffed
-// again so the text keeps the form the parser and the backup log read.
-// The text is reserved once at the listed size, so a large message is not
-// copied again and again as it grows.
-long long MailSession::ReadMessageText(int n, std::string& text, bool deleteMode) {
+// Builds the text of message n from its RETR reply. The text is reserved
+// once at the listed size, so a large message is not copied again and
+// again as it grows.
+long long Pop3Client::ReadMessageText(int n, std::string& text, long long cap) {
     const CodePage& cp = CodePage::Working();
     const bool japanese = IsJapaneseSystem(cp);
     const long long listed = ListedSize(n);
-    const long long cap = settings_.maxMessageSize > 0 ? settings_.maxMessageSize : 0;
     ReceivedTextUnfolder unfolder(cp);
     bool inHeader = true;
     long long received = 0;
     std::string stuffed;
-    // A message kept on the server is known by its Message-ID, read from
-    // the unfolded header exactly as the received-before check reads it.
-    auto recordSeen = [&] {
-        const std::string id = UnfoldedField(text, "Message-Id:", kLineMax).value_or("");
-        if (!deleteMode && !id.empty() && !Contains(seenMessageIds_, id)) {
-            seenMessageIds_.push_back(id);
-        }
-    };
     auto onLine = [&](std::string_view line) {
         received += static_cast<long long>(connection_.LastLineLength()) + 2;
         state_.receivedBytes = received;
@@ -357,7 +341,6 @@ long long MailSession::ReadMessageText(int n, std::string& text, bool deleteMode
             if (!unfolder.InHeader()) {
                 inHeader = false;
                 text = unfolder.Finish();
-                recordSeen();
                 long long expected = listed > 0 ? listed : 0;
                 if (cap > 0 && expected > cap) {
                     expected = cap;
@@ -385,7 +368,6 @@ long long MailSession::ReadMessageText(int n, std::string& text, bool deleteMode
         result = ReadMultiLine(onLine, static_cast<size_t>(-1), cap);
         if (result == MultiLine::kDone && inHeader) {
             text = unfolder.Finish();
-            recordSeen();
             if (text.empty()) {
                 text = "\n";  // an empty message is still a message
             }
@@ -416,8 +398,8 @@ long long MailSession::ReadMessageText(int n, std::string& text, bool deleteMode
     return -1;
 }
 
-bool MailSession::ReadTopHeader(int n, const std::function<bool(std::string_view)>& onLine) {
-    if (!SendFormat("TOP %d 0", n) || !PopReplyOk("TOP")) {
+bool Pop3Client::ReadTopHeader(int n, const std::function<bool(std::string_view)>& onLine) {
+    if (!SendFormat("TOP %d 0", n) || !ReplyOk("TOP")) {
         return false;
     }
     const MultiLine result = ReadMultiLine(onLine, kListingMaxEntries, kHeaderCap);
@@ -428,7 +410,7 @@ bool MailSession::ReadTopHeader(int n, const std::function<bool(std::string_view
     return result == MultiLine::kDone;
 }
 
-std::optional<std::string> MailSession::ReadTopUnfolded(int n) {
+std::optional<std::string> Pop3Client::ReadTopUnfolded(int n) {
     ReceivedTextUnfolder unfolder;
     if (!ReadTopHeader(n, [&](std::string_view line) {
             unfolder.AddLine(line);
@@ -439,50 +421,34 @@ std::optional<std::string> MailSession::ReadTopUnfolded(int n) {
     return unfolder.Finish();
 }
 
-long long MailSession::RetrieveMessage(int n, std::string& text, bool deleteMode) {
-    text.clear();
-    const long long listed = ListedSize(n);
-    if (settings_.maxMessageSize > 0 && listed > settings_.maxMessageSize) {
-        std::string notice = "Message " + std::to_string(n) + " (" + std::to_string(listed) +
-                             " bytes) is larger than MaxMessageSize (" +
-                             std::to_string(settings_.maxMessageSize) +
-                             " bytes) and was left on the server";
-        state_.AddTranscript(notice + "\n");
-        PostStatus(notice);
-        if (std::find(leftOnServer_.begin(), leftOnServer_.end(), n) == leftOnServer_.end()) {
-            leftOnServer_.push_back(n);
-        }
-        return 0;
+std::optional<std::string> Pop3Client::FetchHeader(int n) {
+    std::string header;
+    const bool ok = ReadTopHeader(n, [&](std::string_view line) {
+        header += line;
+        header += "\r\n";
+        return true;
+    });
+    if (!ok) {
+        return std::nullopt;
     }
-    if (!deleteMode && !state_.receiveAll) {
-        std::optional<std::string> header = ReadTopUnfolded(n);
-        if (!header) {
-            return -1;
-        }
-        const std::string messageId = UnfoldedField(*header, "Message-Id:", kLineMax).value_or("");
-        const std::optional<std::string> status = UnfoldedField(*header, "Status:", 256);
-        if (!messageId.empty() && Contains(savedMessageIds_, messageId) &&
-            (!status || status->find('R') != std::string::npos)) {
-            if (!Contains(seenMessageIds_, messageId)) {
-                seenMessageIds_.push_back(messageId);
-            }
-            return 0;
-        }
-    }
-
-    state_.currentMessage = n;
-    state_.receivedBytes = 0;
-    if (!SendFormat("RETR %d", n) || !PopReplyOk("RETR")) {
-        return -1;
-    }
-    return ReadMessageText(n, text, deleteMode);
+    return header;
 }
 
-bool MailSession::DeleteMessage(int n) {
+long long Pop3Client::Retrieve(int n, std::string& text, long long maxBytes) {
+    text.clear();
+    state_.currentMessage = n;
+    state_.receivedBytes = 0;
+    if (!SendFormat("RETR %d", n) || !ReplyOk("RETR")) {
+        return -1;
+    }
+    return ReadMessageText(n, text, maxBytes);
+}
+
+bool Pop3Client::Delete(int n) {
     if (!SendFormat("DELE %d", n)) {
         return false;
     }
-    return PopReplyOk("DELE");
+    return ReplyOk("DELE");
 }
 
 }  // namespace corvina
