@@ -16,7 +16,6 @@
 #include "batch/BatchOptions.h"
 #include "batch/BatchRun.h"
 #include "batch/MaintenanceCommands.h"
-#include "batch/TerminalPrompt.h"
 #include "common/CodePage.h"
 #include "compose/Composition.h"
 #include "filter/FilterList.h"
@@ -102,9 +101,9 @@ int Transfer(const BatchOptions& options, const BatchStreams& streams, const Con
     }
     TransferState transferState;
     host.SetEchoStatus(options.verbose);
-    // Failures and notices of the transfer go to the error stream.
-    TerminalPrompt prompt(streams.in, streams.err);
-    MailSession session(transferState, host, prompt);
+    // Failures and notices of the transfer go to the error stream, as the
+    // store's do.
+    MailSession session(transferState, host, host);
     ConfigureSession(session, state);
     bool ok = false;
     switch (options.command) {

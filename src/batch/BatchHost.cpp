@@ -76,9 +76,14 @@ ConfirmAnswer BatchHost::Ask(const Question& question) {
     return TerminalPrompt::CautiousAnswer(question.buttons);
 }
 
-void BatchHost::Notify(std::string_view text, std::string_view) {
+void BatchHost::Notify(std::string_view text, std::string_view caption) {
     ++errors_;
     std::string line = "corvina: ";
+    // A box of its own kind ("System Error") says so.
+    if (!caption.empty() && caption != kMessageCaption) {
+        line += caption;
+        line += ": ";
+    }
     line += text;
     WriteLine(err_, line);
 }
