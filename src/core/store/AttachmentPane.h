@@ -35,7 +35,8 @@ public:
                             const std::filesystem::path& file) = 0;
     virtual bool ExploreFolder(const std::filesystem::path& directory) = 0;
     // Hands a complete message text (ending in ".\n") to the main window,
-    // which parses it and adds it to the folder shown in the message list.
+    // which adds it to the folder shown in the message list on its own
+    // thread (DeliverToShownFolder, store/Mailbox.h).
     virtual void AddMessageToShownFolder(std::string text) = 0;
 };
 

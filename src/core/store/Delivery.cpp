@@ -8,6 +8,7 @@
 
 #include "common/MappedFile.h"
 #include "message/MailMessage.h"
+#include "message/mime/MessageParser.h"
 #include "store/FolderFileCheck.h"
 #include "store/FolderLock.h"
 #include "store/FolderNames.h"
@@ -62,8 +63,8 @@ MailMessage* DeliverMessage(const StoreContext& context, std::string_view folder
     const std::optional<FolderLock> lock = FolderLock::Acquire(folder->path, &error);
     if (!lock) {
         if (context.store != nullptr) {
-            context.store->ReportError("The folder could not be locked for writing (" + error +
-                                       "); the message was not stored: " + folder->path.string());
+            context.store->ReportError(
+                LockFailureText(error, "the message was not stored", folder->path));
         }
         return nullptr;
     }
@@ -141,12 +142,8 @@ MailMessage* DeliverMessage(const StoreContext& context, std::string_view folder
     return stored;
 }
 
-bool StoreReceivedMessage(const StoreContext& context, std::string_view folderName,
-                          std::unique_ptr<MailMessage> message) {
-    return DeliverMessage(context, folderName, std::move(message)) != nullptr;
-}
-
-bool DeliverToShownFolder(const StoreContext& context, std::unique_ptr<MailMessage> message) {
+bool DeliverToShownFolder(const StoreContext& context, std::string_view text,
+                          const ParseOptions& options) {
     MailFolder* shown = context.store != nullptr ? context.store->ShownFolder() : nullptr;
     if (shown == nullptr) {
         return false;
@@ -155,6 +152,8 @@ bool DeliverToShownFolder(const StoreContext& context, std::unique_ptr<MailMessa
     if (!name) {
         return false;
     }
+    auto message = std::make_unique<MailMessage>();
+    ParseMessage(*message, text, options);
     return DeliverMessage(context, *name, std::move(message)) != nullptr;
 }
 

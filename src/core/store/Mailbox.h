@@ -14,6 +14,7 @@ class BufferedFile;
 class MailFolder;
 class MailMessage;
 class MailStore;
+struct ParseOptions;
 
 // What store operations need beyond their arguments.
 struct StoreContext {
@@ -90,15 +91,11 @@ MailMessage* DeliverMessage(const StoreContext& context, std::string_view folder
 // index, the known counts, the control file, or a scan of the file.
 bool FolderHasUnread(MailFolder& folder, const StoreContext& context);
 
-// The mail thread's hand-over of a received, filtered message (ownership
-// passes): DeliverMessage into `folderName`; true when stored.
-bool StoreReceivedMessage(const StoreContext& context, std::string_view folderName,
-                          std::unique_ptr<MailMessage> message);
-
-// Delivery of a message given as raw text into the folder the store was
-// told is shown. The raw text is parsed by the MIME layer; this takes the
-// parsed message. False when no folder is shown or the message could not
-// be stored.
-bool DeliverToShownFolder(const StoreContext& context, std::unique_ptr<MailMessage> message);
+// Delivery of a message given as its text (an enclosed message opened from
+// the attachment pane) into the folder the store was told is shown, parsed
+// with `options` as mail from outside. False when no folder is shown or the
+// message could not be stored.
+bool DeliverToShownFolder(const StoreContext& context, std::string_view text,
+                          const ParseOptions& options);
 
 }  // namespace corvina

@@ -10,6 +10,7 @@
 #include "TestSupport.h"
 #include "common/BufferedFile.h"
 #include "message/MailMessage.h"
+#include "message/mime/MessageParser.h"
 #include "store/FolderStat.h"
 #include "store/MailFolder.h"
 #include "store/Mailbox.h"
@@ -359,21 +360,30 @@ TEST(DeliverMessage, ReportsWhatCouldNotBeStored) {
     EXPECT_EQ(DeliverMessage(context, "InBox", NewMessage("a", "s", {"x"})), nullptr);
 
     MailFolder inbox(dir / "InBox.mbx");
-    ASSERT_TRUE(StoreReceivedMessage(context, "InBox", NewMessage("a", "s", {"x"})));
+    ASSERT_NE(DeliverMessage(context, "InBox", NewMessage("a", "s", {"x"})), nullptr);
     const std::string before = ReadFileBytes(inbox.path);
     {
         FileSizeLimit limit(before.size() + 10);
-        EXPECT_FALSE(StoreReceivedMessage(context, "InBox",
-                                          NewMessage("b", "big", {std::string(9000, 'q')})));
+        EXPECT_EQ(
+            DeliverMessage(context, "InBox", NewMessage("b", "big", {std::string(9000, 'q')})),
+            nullptr);
     }
     EXPECT_EQ(ReadFileBytes(inbox.path), before);
     EXPECT_EQ(inbox.messages.size(), 1u);
     EXPECT_EQ(inbox.total, 1);
 
-    EXPECT_FALSE(DeliverToShownFolder(context, NewMessage("c", "s", {"x"})));
+    // An enclosed message opened from the attachment pane goes to the shown
+    // folder, parsed as outside mail: its store lines are not trusted.
+    ParseOptions outside;
+    outside.mailboxDirectory = dir.Path();
+    const std::string enclosed =
+        "From: c@example.org\nSubject: enclosed\nX-Marlo-Status: R\n\nbody\n";
+    EXPECT_FALSE(DeliverToShownFolder(context, enclosed, outside));
     host.store.SetShown(&inbox);
-    EXPECT_TRUE(DeliverToShownFolder(context, NewMessage("c", "s", {"x"})));
-    EXPECT_EQ(inbox.messages.size(), 2u);
+    EXPECT_TRUE(DeliverToShownFolder(context, enclosed, outside));
+    ASSERT_EQ(inbox.messages.size(), 2u);
+    EXPECT_EQ(inbox.messages.back()->subject, "enclosed");
+    EXPECT_FALSE(inbox.messages.back()->read);
 }
 
 TEST(LinePool, BlocksReturnWhenTheirLinesAreReleased) {
