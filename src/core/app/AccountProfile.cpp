@@ -74,6 +74,14 @@ std::span<const ProfileSlot> ProfileSlots() {
     return kSlots;
 }
 
+std::string AccountProfile::DisplayName(int index) const {
+    if (!account.empty())
+        return account;
+    char fallback[32];
+    std::snprintf(fallback, sizeof fallback, "MailBox %02d", index + 1);
+    return fallback;
+}
+
 std::string ProfileSection(int index) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "Users\\%d", index);

@@ -71,6 +71,9 @@ struct AccountProfile {
     std::string certFingerprint;  // pinned SHA-256 (hex); empty = verify normally
 
     bool IsConfigured() const { return !pop.empty(); }
+    // The name the user sees: the Account setting, or "MailBox 01" ...
+    // "MailBox 10" by the profile's index when it has none.
+    std::string DisplayName(int index) const;
 
     bool operator==(const AccountProfile&) const = default;
 };

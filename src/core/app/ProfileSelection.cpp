@@ -51,18 +51,12 @@ std::vector<ProfileMenuEntry> ProfileMenuEntries(const ProfileTable& profiles) {
         char prefix[32];
         std::snprintf(prefix, sizeof prefix, "&%d: ", i + 1);
         std::string text = prefix;
-        if (profile.account.empty()) {
-            char fallback[32];
-            std::snprintf(fallback, sizeof fallback, "MailBox %02d", i + 1);
-            text += fallback;
-        } else {
-            // A single "&" would turn the next letter of the account name
-            // into a menu accelerator; double it so the name shows as typed.
-            for (char c : profile.account) {
-                if (c == '&')
-                    text.push_back('&');
-                text.push_back(c);
-            }
+        // A single "&" would turn the next letter of the account name into
+        // a menu accelerator; double it so the name shows as typed.
+        for (char c : profile.DisplayName(i)) {
+            if (c == '&')
+                text.push_back('&');
+            text.push_back(c);
         }
         entries.push_back({kProfileMenuFirstId + i, i, std::move(text)});
     }

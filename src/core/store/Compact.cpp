@@ -86,8 +86,7 @@ bool CompactFolder(MailFolder& folder, CompactMode mode, bool backup, const Stor
     std::string error;
     const std::optional<FolderLock> lock = FolderLock::Acquire(folder.path, &error);
     if (!lock) {
-        Report(context, "The folder could not be locked for writing (" + error +
-                            "); it was not compacted: " + folder.path.string());
+        Report(context, LockFailureText(error, "it was not compacted", folder.path));
         return false;
     }
     if (!CatchUpFolder(folder, context, &error)) {

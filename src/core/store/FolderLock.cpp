@@ -211,4 +211,15 @@ void FolderLock::Release() {
     table.changed.notify_all();
 }
 
+std::string LockFailureText(std::string_view error, std::string_view notDone,
+                            const std::filesystem::path& mbxPath) {
+    std::string text = "The folder could not be locked for writing (";
+    text += error;
+    text += "); ";
+    text += notDone;
+    text += ": ";
+    text += mbxPath.string();
+    return text;
+}
+
 }  // namespace corvina

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace corvina {
 
@@ -48,5 +49,10 @@ private:
     explicit FolderLock(int slot) : slot_(slot) {}
     int slot_ = -1;  // index into the process's table of held locks
 };
+
+// The notice when a folder's lock cannot be taken: why, what was not done
+// ("the message was not stored") and the folder file.
+std::string LockFailureText(std::string_view error, std::string_view notDone,
+                            const std::filesystem::path& mbxPath);
 
 }  // namespace corvina

@@ -218,8 +218,7 @@ bool AppendToFolderPath(MailMessage& message, const std::filesystem::path& path,
     std::string lockError;
     const std::optional<FolderLock> lock = FolderLock::Acquire(path, &lockError);
     if (!lock) {
-        Report(context, "The folder could not be locked for writing (" + lockError +
-                            "); the message was not stored: " + path.string());
+        Report(context, LockFailureText(lockError, "the message was not stored", path));
         return false;
     }
     struct stat st {};
@@ -336,8 +335,7 @@ bool SaveFolder(MailFolder& folder, bool keepBodies, const StoreContext& context
     const std::optional<FolderLock> lock = FolderLock::Acquire(path, &lockError);
     if (!lock) {
         outcome = SaveResult::Failed;
-        Report(context, "The folder could not be locked for writing (" + lockError +
-                            "); it was not saved: " + path.string());
+        Report(context, LockFailureText(lockError, "it was not saved", path));
         return false;
     }
     struct stat st {};

@@ -29,9 +29,7 @@ bool ReorganiseFolder(MailFolder& folder, const StoreContext& context, Maintenan
     if (!lock || !CatchUpFolder(folder, context, &error)) {
         if (context.store != nullptr) {
             context.store->ReportError(
-                lock ? error
-                     : "The folder could not be locked for writing (" + error +
-                           "); it was not reorganised: " + folder.path.string());
+                lock ? error : LockFailureText(error, "it was not reorganised", folder.path));
         }
         return false;
     }

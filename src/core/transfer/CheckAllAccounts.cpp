@@ -62,12 +62,7 @@ CheckAllResult CheckAllAccounts(const ProfileTable& profiles, int currentAccount
         if (!account.IsConfigured() || account.noCheckAll != 0) {
             continue;
         }
-        std::string name = account.account;
-        if (name.empty()) {
-            char text[32];
-            std::snprintf(text, sizeof text, "MailBox %02d", i + 1);
-            name = text;
-        }
+        const std::string name = account.DisplayName(i);
         result.lines.push_back("<<< " + name + " >>>");
         MailSession session(state, hostFor(i), prompt);
         std::filesystem::path mailboxDirectory = DirectoryOf(homeDirectory, account);

@@ -42,8 +42,7 @@ std::vector<std::string> RecoverInterruptedDeliveries(const AppState& state) {
             MailboxDirectoryFor(state.homeDirectory, account.mailDirNo);
         std::string error;
         int recovered = RecoverOutBoxBackup(dir, &error);
-        const std::string name =
-            account.account.empty() ? "MailBox " + std::to_string(i + 1) : account.account;
+        const std::string name = account.DisplayName(i);
         if (recovered < 0) {
             lines.push_back("An interrupted delivery of " + name + " could not be recovered: " +
                             error + ". Its messages stay in " + (dir / kOutBoxBackupFile).string() +
