@@ -169,6 +169,24 @@ int AddAddress(const BatchOptions& options, const BatchStreams& streams, AppStat
     return 0;
 }
 
+// The folder a compaction or reorganisation rewrites; nullptr, with the
+// exit status in `status`, when there is no such folder or it holds nothing.
+MailFolder* FolderToRewrite(FolderTree& tree, const BatchOptions& options,
+                            const BatchStreams& streams, int& status) {
+    MailFolder* folder = UserFolder(tree, options.folder, streams);
+    if (!folder) {
+        status = 1;
+        return nullptr;
+    }
+    if (HasNoFile(*folder)) {
+        std::fprintf(streams.err, "corvina: folder %s holds no messages; nothing to do\n",
+                     options.folder.c_str());
+        status = 0;
+        return nullptr;
+    }
+    return folder;
+}
+
 }  // namespace
 
 int RunMaintenanceCommand(const BatchOptions& options, const BatchStreams& streams, AppState& state,
@@ -176,14 +194,10 @@ int RunMaintenanceCommand(const BatchOptions& options, const BatchStreams& strea
     MaintenanceHost host;
     switch (options.command) {
         case BatchCommand::kCompact: {
-            MailFolder* folder = UserFolder(tree, options.folder, streams);
+            int status = 0;
+            MailFolder* folder = FolderToRewrite(tree, options, streams, status);
             if (!folder) {
-                return 1;
-            }
-            if (HasNoFile(*folder)) {
-                std::fprintf(streams.err, "corvina: folder %s holds no messages; nothing to do\n",
-                             options.folder.c_str());
-                return 0;
+                return status;
             }
             const CompactMode mode = options.minimum ? CompactMode::kMinimum : CompactMode::kNormal;
             return CompactFolder(*folder, mode, state.settings.compactBack != 0, tree.Context(),
@@ -192,14 +206,10 @@ int RunMaintenanceCommand(const BatchOptions& options, const BatchStreams& strea
                        : Fail(streams, "the folder could not be compacted");
         }
         case BatchCommand::kReorganize: {
-            MailFolder* folder = UserFolder(tree, options.folder, streams);
+            int status = 0;
+            MailFolder* folder = FolderToRewrite(tree, options, streams, status);
             if (!folder) {
-                return 1;
-            }
-            if (HasNoFile(*folder)) {
-                std::fprintf(streams.err, "corvina: folder %s holds no messages; nothing to do\n",
-                             options.folder.c_str());
-                return 0;
+                return status;
             }
             return ReorganiseFolder(*folder, tree.Context(), &host)
                        ? 0
