@@ -148,30 +148,26 @@ BodyLines& BodyLines::operator=(const BodyLines& other) {
         return *this;
     }
     Clear();
-    lines_.reserve(other.lines_.size());
-    for (const MessageLine& line : other.lines_) {
+    lines_.Reserve(other.size());
+    for (const MessageLine& line : other) {
         char* copy = LinePool::Shared().Allocate(line.length_);
         if (copy == nullptr) {
             break;
         }
         std::memcpy(copy, line.text_, line.length_);
-        MessageLine added;
+        MessageLine added = line;
         added.text_ = copy;
-        added.length_ = line.length_;
-        lines_.push_back(added);
+        lines_.PushBack(added);
     }
     return *this;
 }
 
-BodyLines::BodyLines(BodyLines&& other) noexcept : lines_(std::move(other.lines_)) {
-    other.lines_.clear();
-}
+BodyLines::BodyLines(BodyLines&& other) noexcept : lines_(std::move(other.lines_)) {}
 
 BodyLines& BodyLines::operator=(BodyLines&& other) noexcept {
     if (this != &other) {
         Clear();
         lines_ = std::move(other.lines_);
-        other.lines_.clear();
     }
     return *this;
 }
@@ -182,10 +178,67 @@ BodyLines::~BodyLines() {
 
 void BodyLines::Clear() {
     LinePool& pool = LinePool::Shared();
-    for (const MessageLine& line : lines_) {
+    for (const MessageLine& line : *this) {
         pool.Release(line.text_);
     }
-    lines_.clear();
+    lines_.Clear();
+}
+
+bool BodyLines::IsLineText(std::string_view text) {
+    return !text.empty() && text.size() <= kMaxLineBytes && text.back() == '\n' &&
+           std::memchr(text.data(), '\n', text.size() - 1) == nullptr;
+}
+
+bool BodyLines::InsertLine(std::size_t index, std::string_view text) {
+    if (index > size() || !IsLineText(text)) {
+        return false;
+    }
+    char* p = LinePool::Shared().Allocate(text.size());
+    if (p == nullptr) {
+        return false;
+    }
+    std::memcpy(p, text.data(), text.size());
+    MessageLine line;
+    line.text_ = p;
+    line.length_ = static_cast<std::uint16_t>(text.size());
+    if (!lines_.Insert(index, line)) {
+        LinePool::Shared().Release(p);
+        return false;
+    }
+    return true;
+}
+
+bool BodyLines::SetText(std::size_t index, std::string_view text) {
+    if (index >= size() || !IsLineText(text)) {
+        return false;
+    }
+    char* p = LinePool::Shared().Allocate(text.size());
+    if (p == nullptr) {
+        return false;
+    }
+    std::memcpy(p, text.data(), text.size());
+    MessageLine& line = lines_[index];
+    LinePool::Shared().Release(line.text_);
+    line.text_ = p;
+    line.length_ = static_cast<std::uint16_t>(text.size());
+    line.rowCount = 0;
+    return true;
+}
+
+MessageLine BodyLines::DetachLine(std::size_t index) {
+    MessageLine line = lines_[index];
+    lines_.Erase(index);
+    return line;
+}
+
+bool BodyLines::AttachLine(std::size_t index, const MessageLine& line) {
+    return index <= size() && line.text_ != nullptr && lines_.Insert(index, line);
+}
+
+void BodyLines::ReleaseLine(MessageLine& line) {
+    LinePool::Shared().Release(line.text_);
+    line.text_ = nullptr;
+    line.length_ = 0;
 }
 
 namespace {
@@ -230,7 +283,10 @@ std::size_t BodyLines::Append(std::string_view content) {
             MessageLine line;
             line.text_ = p;
             line.length_ = static_cast<std::uint16_t>(piece.size() + 1);
-            lines_.push_back(line);
+            if (!lines_.PushBack(line)) {
+                pool.Release(p);
+                return added;
+            }
             ++added;
         } while (!text.empty());
         if (end == std::string_view::npos) {
@@ -247,12 +303,12 @@ std::size_t BodyLines::Append(std::string_view content) {
 
 std::string BodyLines::Joined() const {
     std::size_t total = 0;
-    for (const MessageLine& line : lines_) {
+    for (const MessageLine& line : *this) {
         total += line.length_;
     }
     std::string out;
     out.reserve(total);
-    for (const MessageLine& line : lines_) {
+    for (const MessageLine& line : *this) {
         out.append(line.text_, line.length_);
     }
     return out;

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/GapVector.h"
+
 namespace corvina {
 
 class MailFolder;
@@ -19,15 +21,31 @@ class MailFolder;
 // its length fits 16 bits; a longer line is split into several.
 inline constexpr std::size_t kMaxLineBytes = 65535;
 
+// Bits of MessageLine::lineFlags.
+enum LineFlag : std::uint8_t {
+    kLineMarked = 0x01,     // bookmarked in the editor
+    kLineChanged = 0x02,    // changed since the text was loaded
+    kLineMessage = 0x04,    // the message layer's own mark, kept by the editor
+    kLineContinued = 0x08,  // ended by the automatic line split; the next line
+                            // continues the same paragraph
+};
+
 // One body line: its text always ends with LF (never CR LF in memory). The
 // bytes live in a block of the shared line pool and belong to the
-// `BodyLines` list that holds the line.
+// `BodyLines` list that holds the line (or, for a line taken out of a list
+// with BodyLines::Detach, to whoever holds it).
 class MessageLine {
 public:
     std::string_view Text() const { return {text_, length_}; }
     // Without the final LF.
     std::string_view Content() const { return {text_, length_ - 1u}; }
     std::uint16_t Length() const { return length_; }
+
+    std::uint8_t flags = 0;      // not used by the editor
+    std::uint8_t lineFlags = 0;  // LineFlag bits
+    // Display rows of the line at the editor's current wrap width; 0 = not
+    // counted yet.
+    std::uint16_t rowCount = 0;
 
 private:
     friend class BodyLines;
@@ -63,7 +81,9 @@ private:
     std::unique_ptr<State> state_;
 };
 
-// The body line list of a message; owns its lines' pool storage.
+// The body line list of a message; owns its lines' pool storage. Lines
+// sit in a gap vector, so an editor inserting and removing lines in one
+// region of a long body moves only the gap.
 class BodyLines {
 public:
     BodyLines() = default;
@@ -82,14 +102,31 @@ public:
     std::size_t size() const { return lines_.size(); }
     bool empty() const { return lines_.empty(); }
     const MessageLine& operator[](std::size_t i) const { return lines_[i]; }
-    std::vector<MessageLine>::const_iterator begin() const { return lines_.begin(); }
-    std::vector<MessageLine>::const_iterator end() const { return lines_.end(); }
+    using const_iterator = GapVector<MessageLine>::const_iterator;
+    const_iterator begin() const { return lines_.begin(); }
+    const_iterator end() const { return lines_.end(); }
 
     // All lines concatenated, each ending with LF.
     std::string Joined() const;
 
+    // Editing, line by line. `text` is a whole line with its final LF (1 to
+    // kMaxLineBytes bytes, no other LF). Each returns false and changes
+    // nothing when the text is not such a line or the pool has no room.
+    MessageLine& Line(std::size_t i) { return lines_[i]; }
+    // A new line with all flags 0 before line `index` (size() appends).
+    bool InsertLine(std::size_t index, std::string_view text);
+    // New text for a line; its flags stay, its row count is reset.
+    bool SetText(std::size_t index, std::string_view text);
+    // Takes a line out of the list; the caller then owns its storage and
+    // gives it back with AttachLine or frees it with ReleaseLine.
+    MessageLine DetachLine(std::size_t index);
+    bool AttachLine(std::size_t index, const MessageLine& line);
+    static void ReleaseLine(MessageLine& line);
+
 private:
-    std::vector<MessageLine> lines_;
+    static bool IsLineText(std::string_view text);
+
+    GapVector<MessageLine> lines_;
 };
 
 // A file extracted from a message and linked to it (a stored attachment link).
