@@ -1,7 +1,6 @@
 #include "editor/KeywordTable.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "common/BufferedFile.h"
 #include "common/Bytes.h"
@@ -127,7 +126,13 @@ void KeywordTable::Add(std::string_view word, int colour, bool ignoreCase) {
 bool KeywordTable::Equals(const Keyword& k, const char* p) const {
     const std::size_t n = k.bytes.size();
     if (!k.ignoreCase) {
-        return std::memcmp(p, k.bytes.data(), n) == 0;
+        // Keywords are short: a byte loop beats a call to memcmp.
+        for (std::size_t i = 0; i < n; ++i) {
+            if (p[i] != k.bytes[i]) {
+                return false;
+            }
+        }
+        return true;
     }
     for (std::size_t i = 0; i < n; ++i) {
         const char c = k.foldable[i] != '\0' ? AsciiUpper(p[i]) : p[i];
@@ -177,7 +182,10 @@ void KeywordTable::FindAll(std::string_view text, std::vector<KeywordSpan>& out)
     bool afterWord = false;
     std::size_t pos = 0;
     while (pos < text.size()) {
-        if (!lists_[ListIndex(text[pos])].empty()) {
+        // Inside a word only a keyword starting with a wide character can
+        // match, and such a keyword never starts with an ASCII byte.
+        const bool candidate = !afterWord || static_cast<unsigned char>(text[pos]) >= 0x80;
+        if (candidate && !lists_[ListIndex(text[pos])].empty()) {
             std::size_t last = 0;
             int colour = 0;
             if (const std::size_t n = MatchAt(text, pos, afterWord, last, colour); n > 0) {

@@ -86,8 +86,11 @@ void RowContent::Build(const RowRequest& request, DisplayRow& out) {
     const EditorColors& colors = options_.colors;
     const std::size_t next = NextRowStart(line, request.rowStart, metrics_);
     const std::size_t rowEnd = next == std::string_view::npos ? line.size() : next;
-    const int left = std::max(0, request.leftColumn);
-    const int right = left + std::max(0, request.columns);
+    // Far beyond any row (a line holds at most 65,535 bytes), and safe
+    // from overflow.
+    constexpr int kFarColumn = 1 << 24;
+    const int left = std::clamp(request.leftColumn, 0, kFarColumn);
+    const int right = left + std::clamp(request.columns, 0, kFarColumn);
     // A TAB that reaches past the wrap width ends the row at the wrap width.
     const int wrap = std::max(1, metrics_.wrapWidth);
     const bool marks = !style_.readOnly && !style_.printing;
@@ -138,7 +141,7 @@ void RowContent::Build(const RowRequest& request, DisplayRow& out) {
         if (c == '\t') {
             const int stop = std::min({to, std::max(wrap, from + 1), right});
             for (int col = std::max(from, left); col < stop; ++col) {
-                if (col == from && marks && options_.tabDisplay) {
+                if (col == from && !style_.printing && options_.tabDisplay) {
                     AddCell(out, " ", 1, RowMark::Tab, {colors.tab, false});
                 } else {
                     AddCell(out, " ", 1, RowMark::None, attributes);

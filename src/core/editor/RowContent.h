@@ -39,7 +39,7 @@ struct DisplayRow {
     std::string utf8;
     std::vector<DisplayCell> cells;
 
-    std::string_view TextOf(std::size_t cell) const;
+    std::string_view TextOf(std::size_t cell) const;  // cell < cells.size()
     int Columns() const;
     void Clear() {
         utf8.clear();
@@ -47,11 +47,15 @@ struct DisplayRow {
     }
 };
 
-// How a view shows its text, fixed per view.
+// How a view shows its text, fixed per view. TAB marks show with
+// TabDisplay; the line-end mark (CRDisplay), the end-of-text mark
+// (EOFDisplay) and the full-width space mark (DSpcDisplay, in TABColor)
+// only in an editing view. Printing shows no marks, control bytes as
+// blanks and marked lines bold.
 struct RowStyle {
-    bool readOnly = false;   // the main window's viewer: no line-end marks
-    bool printing = false;   // no marks; control bytes and wide spaces blank
-    bool fixedPitch = true;  // keywords may be bold only with a fixed-pitch font
+    bool readOnly = false;  // the main window's viewer
+    bool printing = false;
+    bool fixedPitch = true;  // keywords may be bold (KeyBold) only with a fixed-pitch font
 };
 
 // One display row of a line, as NextRowStart cuts it.

@@ -69,6 +69,7 @@ TEST(RowContent, CharactersAndMarks) {
         {.line = "a\tb\n", .tab = 4, .picture = "a→  b↵"},
         {.codePage = 65001, .line = "a\tb\n", .tab = 4, .picture = "a→  b↵"},
         {.line = "a\tb\n", .tab = 4, .tabDisplay = false, .picture = "a   b↵"},
+        {.line = "a\tb\n", .tab = 4, .readOnly = true, .picture = "a→  b "},
         // Line ends: marks only in an editing view with the switches on.
         {.line = "ab\n", .lastLine = true, .picture = "ab◀"},
         {.line = "ab\n", .readOnly = true, .picture = "ab "},
