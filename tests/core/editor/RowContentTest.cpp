@@ -24,25 +24,11 @@ std::size_t RowStart(std::string_view line, int row, const RowMetrics& m) {
 
 // The row as text, each mark shown by a symbol of its own.
 std::string Picture(const DisplayRow& row) {
+    static const char* const kMarks[] = {"", "→", "↵", "□", "◀"};
     std::string out;
     for (std::size_t i = 0; i < row.cells.size(); ++i) {
-        switch (row.cells[i].mark) {
-            case RowMark::Tab:
-                out += "→";
-                break;
-            case RowMark::LineEnd:
-                out += "↵";
-                break;
-            case RowMark::WideSpace:
-                out += "□";
-                break;
-            case RowMark::EndOfText:
-                out += row.TextOf(i) == "<" ? "◀" : "?";
-                break;
-            case RowMark::None:
-                out += row.TextOf(i);
-                break;
-        }
+        const auto mark = static_cast<std::size_t>(row.cells[i].mark);
+        out += mark == 0 ? row.TextOf(i) : kMarks[mark];
     }
     return out;
 }
@@ -67,7 +53,6 @@ struct RowCase {
 TEST(RowContent, CharactersAndMarks) {
     const RowCase cases[] = {
         {.line = "a\tb\n", .tab = 4, .picture = "a→  b↵"},
-        {.codePage = 65001, .line = "a\tb\n", .tab = 4, .picture = "a→  b↵"},
         {.line = "a\tb\n", .tab = 4, .tabDisplay = false, .picture = "a   b↵"},
         {.line = "a\tb\n", .tab = 4, .readOnly = true, .picture = "a→  b "},
         // Line ends: marks only in an editing view with the switches on.
@@ -95,10 +80,7 @@ TEST(RowContent, CharactersAndMarks) {
         {.line = "012345678\tX\n", .row = 1, .wrap = 10, .picture = "X↵"},
         // A TAB cut by the left column keeps only its blank part.
         {.line = "\tab\n", .left = 2, .picture = "      ab↵"},
-        {.line = "abc\n", .left = 5, .picture = ""},
-        // Wrapped rows: a full row has no line end of its own.
-        {.line = "abcdef\n", .wrap = 3, .picture = "abc"},
-        {.line = "abcdef\n", .row = 1, .wrap = 3, .picture = "def"},
+        // The LF after a full row stands on a row of its own.
         {.line = "abcdef\n", .row = 2, .wrap = 3, .picture = "↵"},
         {.codePage = 65001, .line = "e\u0301x\n", .picture = "e\u0301x↵"},
     };
@@ -122,59 +104,49 @@ TEST(RowContent, ColoursAndWeights) {
     const CodePage& cp = CodePage::Get(932);
     KeywordTable keywords;
     ASSERT_TRUE(keywords.Load(test::DataPath("editor/keywords/groups-and-colours.kwd"), cp));
+    // Every colour told apart: keyword colour i shows as its hex digit,
+    // the roles as letters; a bold cell is followed by "*".
     EditorOptions options;
-    for (int i = 0; i < 16; ++i) {
-        options.colors.keyword[i] = Rgb{static_cast<std::uint8_t>(i), 0, 1};
+    EditorColors& col = options.colors;
+    const std::string roles = "tmTcle";
+    Rgb* const roleColours[] = {&col.text,    &col.mark,    &col.tab,
+                                &col.control, &col.lineEnd, &col.eof};
+    for (std::uint8_t i = 0; i < 16; ++i) {
+        col.keyword[i] = {i, 1, 1};
+        if (i < roles.size()) {
+            *roleColours[i] = {i, 2, 2};
+        }
     }
-    const EditorColors& col = options.colors;
-    const RowMetrics metrics{&cp, 8, 80};
-    RowContent content(options, &keywords, metrics, {});
-
-    const auto colours = [&](std::string_view line, bool marked, bool last = false,
+    RowContent content(options, &keywords, {&cp, 8, 80}, {});
+    const auto picture = [&](std::string_view line, bool marked, bool last = false,
                              std::size_t rowStart = 0) {
         DisplayRow row;
         content.Build({line, rowStart, 0, 80, last, marked}, row);
-        std::vector<Rgb> out;
-        for (const DisplayCell& cell : row.cells) {
-            out.push_back(cell.colour);
-        }
-        return out;
-    };
-    const Rgb k1 = col.keyword[1], k11 = col.keyword[11], t = col.text;
-    EXPECT_EQ(colours("From x\t\x01\n", false),
-              (std::vector<Rgb>{k1, k1, k1, k1, t, t, col.tab, t, col.control, col.lineEnd}));
-    EXPECT_EQ(colours("Subject\n", false, true),
-              (std::vector<Rgb>{k11, k11, k11, k11, k11, k11, k11, col.eof}));
-    // A marked line shows its text in the mark colour, keywords included.
-    EXPECT_EQ(colours("From x\n", true), (std::vector<Rgb>{col.mark, col.mark, col.mark, col.mark,
-                                                           col.mark, col.mark, col.lineEnd}));
-    // The same object paints line after line; an edit of the same length
-    // is seen too.
-    EXPECT_EQ(colours("Frog\n", false), (std::vector<Rgb>{t, t, t, t, col.lineEnd}));
-
-    // A keyword wrapped onto the next row keeps its colour there.
-    content.SetMetrics({&cp, 8, 4});
-    EXPECT_EQ(colours("Subject\n", false, false, 4),
-              (std::vector<Rgb>{k11, k11, k11, col.lineEnd}));
-    content.SetMetrics(metrics);
-
-    const auto bold = [&](bool keyBold, bool fixedPitch, bool keyWords) {
-        options.keyBold = keyBold;
-        options.keyWords = keyWords;
-        content.SetStyle({false, false, fixedPitch});
-        DisplayRow row;
-        content.Build({"cc x\n", 0, 0, 80, false, false}, row);
         std::string out;
         for (const DisplayCell& cell : row.cells) {
-            out += cell.bold ? 'B' : '.';
+            out += cell.colour.green == 1 ? "0123456789ABCDEF"[cell.colour.red]
+                                          : roles[cell.colour.red];
+            out += cell.bold ? "*" : "";
         }
         return out;
     };
-    EXPECT_EQ(bold(true, true, true), "BB...");
-    EXPECT_EQ(bold(true, false, true), ".....");
-    EXPECT_EQ(bold(false, true, true), ".....");
-    EXPECT_EQ(bold(true, true, false), ".....");
-    EXPECT_EQ(colours("From\n", false), (std::vector<Rgb>{t, t, t, t, col.lineEnd}));
+    EXPECT_EQ(picture("From x\t\x01\n", false), "1111ttTtcl");
+    EXPECT_EQ(picture("Subject\n", false, true), "BBBBBBBe");
+    // A marked line shows its text in the mark colour, keywords included.
+    EXPECT_EQ(picture("From x\n", true), "mmmmmml");
+    // One object paints line after line; an edit of the same length shows.
+    EXPECT_EQ(picture("Frog\n", false), "ttttl");
+    // A keyword wrapped onto the next row keeps its colour there.
+    content.SetMetrics({&cp, 8, 4});
+    EXPECT_EQ(picture("Subject\n", false, false, 4), "BBBl");
+    content.SetMetrics({&cp, 8, 80});
+
+    options.keyBold = true;
+    EXPECT_EQ(picture("cc x\n", false), "8*8*ttl");
+    content.SetStyle({false, false, false});
+    EXPECT_EQ(picture("cc x\n", false), "88ttl");
+    options.keyWords = false;
+    EXPECT_EQ(picture("cc x\n", false), "ttttl");
 }
 
 // Any bytes in any code page: cells never exceed the visible width, hold
