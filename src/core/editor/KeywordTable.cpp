@@ -35,11 +35,15 @@ std::vector<std::string_view> Fields(std::string_view text) {
 
 }  // namespace
 
-bool KeywordTable::Load(const std::filesystem::path& path, const CodePage& codePage) {
+void KeywordTable::Clear() {
     for (std::vector<Keyword>& list : lists_) {
         list.clear();
     }
     count_ = 0;
+}
+
+bool KeywordTable::Load(const std::filesystem::path& path, const CodePage& codePage) {
+    Clear();
     ++generation_;
     codePage_ = &codePage;
 
@@ -83,13 +87,17 @@ bool KeywordTable::Load(const std::filesystem::path& path, const CodePage& codeP
         const int colour = tab + 1 < line.size() ? HexDigitValue(line[tab + 1]) : -1;
         Add(std::string_view(line).substr(0, tab), colour < 0 ? 0 : colour, ignoreCase);
     }
+    if (file.Failed()) {
+        Clear();
+        return false;
+    }
     // Of two keywords with a common start the longer must be tried first.
     for (std::vector<Keyword>& list : lists_) {
         std::stable_sort(list.begin(), list.end(), [](const Keyword& a, const Keyword& b) {
             return a.bytes.size() > b.bytes.size();
         });
     }
-    return !file.Failed();
+    return true;
 }
 
 void KeywordTable::Add(std::string_view word, int colour, bool ignoreCase) {

@@ -65,6 +65,7 @@ private:
         bool wideStart = false;  // no word test
     };
 
+    void Clear();
     void Add(std::string_view word, int colour, bool ignoreCase);
     // Length of the keyword at text[pos], or 0; `afterWord`: the character
     // before pos continues a word. On a match, lastCharStart receives the

@@ -108,6 +108,15 @@ TEST(KeywordTable, WordTestByCharacterInBothCodePages) {
     }
 }
 
+TEST(KeywordTable, MatchEndsAtACharacterBoundary) {
+    test::ScratchDir dir;
+    test::WriteFileBytes(dir / "k.kwd", "ab\x82\t1\n");  // ends in a lone lead byte
+    KeywordTable table;
+    ASSERT_TRUE(table.Load(dir / "k.kwd", CodePage::Get(932)));
+    EXPECT_TRUE(Find(table, "ab\x82\xa0").empty());
+    EXPECT_EQ(Find(table, "ab\x82 "), (std::vector<KeywordSpan>{{0, 3, 1}}));
+}
+
 TEST(KeywordTable, MissingFileLeavesNoKeywords) {
     KeywordTable table = LoadData("groups-and-colours.kwd", 65001);
     const unsigned generation = table.Generation();
