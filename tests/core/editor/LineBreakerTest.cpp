@@ -2,15 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include <random>
-#include <sstream>
-
 #include "TestSupport.h"
 #include "common/CodePage.h"
-#include "editor/DisplayRows.h"
 #include "editor/EditorSettingsFile.h"
 
 namespace corvina {
@@ -57,38 +55,21 @@ struct Case {
 };
 
 TEST(LineBreaker, BreaksByTheRules) {
+    const std::string a34 = Repeat(kA, 34), a35 = Repeat(kA, 35), a36 = Repeat(kA, 36);
     const Case cases[] = {
         // Wide characters fill up to C - 1; the next starts a new line.
-        {"wide fill", 932, 73, Repeat(kA, 37) + "\n", {Repeat(kA, 36), kA}},
-        {"wide fill utf8", 65001, 73, Repeat(kUA, 37) + "\n", {Repeat(kUA, 36), kUA}},
-        // Closing punctuation hangs past the column.
-        {"hang",
-         932,
-         73,
-         Repeat(kA, 36) + kMaru + kMaru + kI + "\n",
-         {Repeat(kA, 36) + kMaru + kMaru, kI}},
-        {"hang up to 77",
-         932,
-         73,
-         Repeat(kA, 36) + Repeat(kMaru, 4) + "\n",
-         {Repeat(kA, 36) + Repeat(kMaru, 3), kMaru}},
+        {"wide fill", 932, 73, a36 + kA + "\n", {a36, kA}},
+        // Closing punctuation hangs past the column, up to column 77.
+        {"hang", 932, 73, a36 + kMaru + kMaru + kI + "\n", {a36 + kMaru + kMaru, kI}},
+        {"hang up to 77", 932, 73, a36 + Repeat(kMaru, 4) + "\n", {a36 + Repeat(kMaru, 3), kMaru}},
         {"hang utf8", 65001, 73, Repeat(kUA, 36) + kUMaru + "\n", {Repeat(kUA, 36) + kUMaru}},
         // An opening bracket from C - 3 on goes to the next line.
-        {"no line ends in an opening bracket",
+        {"no line ends in [",
          932,
          73,
-         Repeat(kA, 35) + kOpen + kI + kClose + "\n",
-         {Repeat(kA, 35), kOpen + kI + kClose}},
-        {"opening bracket before C - 3 stays",
-         932,
-         73,
-         Repeat(kA, 34) + kOpen + kI + "\n",
-         {Repeat(kA, 34) + kOpen + kI}},
-        {"opening bracket utf8",
-         65001,
-         73,
-         Repeat(kUA, 35) + kUOpen + kUA + "\n",
-         {Repeat(kUA, 35), kUOpen + kUA}},
+         a35 + kOpen + kI + kClose + "\n",
+         {a35, kOpen + kI + kClose}},
+        {"[ before C - 3 stays", 932, 73, a34 + kOpen + kI + "\n", {a34 + kOpen + kI}},
         // A wide character after an odd column: the line ends at C - 1.
         {"odd column", 932, 73, "x" + Repeat(kA, 37) + "\n", {"x" + Repeat(kA, 36), kA}},
         // Rejoined Japanese lines take no space between them.
@@ -99,7 +80,6 @@ TEST(LineBreaker, BreaksByTheRules) {
          20,
          "The quick brown fox jumps over the lazy dog.\n",
          {"The quick brown fox", "jumps over the lazy", "dog."}},
-        {"rejoin words", 1252, 20, "The quick\nbrown fox\n", {"The quick brown fox"}},
         {"spaces at the break go", 1252, 10, "aaaaaaaaa     bb\n", {"aaaaaaaaa", "bb"}},
         // Before anything but a word the space stays: rejoining would not
         // put it back.
@@ -123,7 +103,6 @@ TEST(LineBreaker, BreaksByTheRules) {
         {"cr dropped", 1252, 73, "ab\r\ncd\r\n", {"ab cd"}},
         {"no space before a symbol", 1252, 73, "ab\n-cd\n", {"ab-cd"}},
         {"space before an opening bracket", 1252, 73, "ab\n(cd)\n", {"ab (cd)"}},
-        {"empty", 932, 73, "\n", {""}},
         // A split column too small for any rule still ends, one character
         // a line.
         {"tiny column", 932, 1, kA + kI + "\n", {kA, kI}},
@@ -154,7 +133,6 @@ TEST(LineBreaker, CaretLandsOnTheCharacterItStoodOn) {
         // new empty line.
         {"space at the limit", 1252, 10, "aaaa bbbb \n", 10, 1, 0},
         {"line end became a space", 1252, 73, "ab\ncd\n", 2, 0, 2},
-        {"after the rejoin", 1252, 73, "ab\ncd\n", 4, 0, 4},
         {"wide moved", 932, 73, Repeat(kA, 37) + "\n", 73, 1, 0},
         // Inside a wide character: its start.
         {"inside a wide character", 65001, 73, kUA + kUA + "\n", 4, 0, 3},
@@ -219,31 +197,6 @@ TEST(LineBreaker, ReflowKeepsTheWordsOfAMail) {
     }
 }
 
-// Japanese text broken at the default column: no line ends in an opening
-// bracket, none but the first starts with closing punctuation, and no line
-// passes the hanging limit.
-TEST(LineBreaker, JapaneseMailKeepsTheLineBreakingRules) {
-    const std::string text = test::ReadFileBytes(test::DataPath("editor/kinsoku-japanese-932.txt"));
-    Fixture f(932);
-    const CodePage& cp = CodePage::Get(932);
-    const RowMetrics metrics{&cp, 8, 1000};
-    const Lines lines = BreakParagraph(text, 0, f.rules).lines;
-    ASSERT_GT(lines.size(), 5u);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const std::string& line = lines[i];
-        ASSERT_FALSE(line.empty());
-        EXPECT_LE(ColumnOf(line + "\n", 0, line.size(), metrics), 78) << i;
-        const std::size_t last = cp.PrevCharStart(line, line.size());
-        if (i + 1 < lines.size()) {
-            EXPECT_EQ(f.sets.dbcsOida.find(line.substr(last)), std::string::npos) << i;
-        }
-        if (i > 0) {
-            EXPECT_EQ(f.sets.dbcsBura.find(line.substr(0, 2)), std::string::npos) << i;
-        }
-    }
-    EXPECT_EQ(BreakParagraph(Joined(lines), 0, f.rules).lines, lines);
-}
-
 // Random text of every kind of character: breaking keeps every character
 // but spaces and line ends, lands the caret on a character start, and
 // breaking again changes nothing.
@@ -288,13 +241,11 @@ TEST(LineBreaker, RandomParagraphsBreakStably) {
             ASSERT_LT(broken.caretLine, broken.lines.size());
             const std::string& caretLine = broken.lines[broken.caretLine];
             ASSERT_LE(broken.caretOffset, caretLine.size());
-            ASSERT_EQ(cp.PrevCharStart(caretLine, broken.caretOffset) +
-                          (broken.caretOffset == 0
-                               ? 0
-                               : cp.CharLength(caretLine,
-                                               cp.PrevCharStart(caretLine, broken.caretOffset))),
-                      broken.caretOffset)
-                << text;
+            std::size_t start = 0;
+            while (start < broken.caretOffset) {
+                start += cp.CharLength(caretLine, start);
+            }
+            ASSERT_EQ(start, broken.caretOffset) << text;
             Lines lines = broken.lines;
             if (lines.size() > 1 && lines.back().empty()) {
                 lines.pop_back();  // the caret's line after a space at the limit
