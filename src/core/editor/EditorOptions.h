@@ -38,6 +38,8 @@ struct EditorColors {
         all.fill(Rgb{0, 0, 192});
         return all;
     }()};  // Key0Color .. KeyFColor
+
+    bool operator==(const EditorColors&) const = default;
 };
 
 // Character sets of the line breaking rules and of title lines, in the
