@@ -35,8 +35,9 @@ build: configure
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 600
 
+# The build tree has no share/ beside bin/: point at the source's.
 run: build
-	$(BUILD_DIR)/src/apps/corvina/corvina $(ARGS)
+	CORVINA_DATA_DIR=$${CORVINA_DATA_DIR:-$(CURDIR)/share/corvina} $(BUILD_DIR)/src/apps/corvina/corvina $(ARGS)
 
 bench: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target benchmarks

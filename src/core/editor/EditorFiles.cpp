@@ -21,14 +21,17 @@ EditorFileEnvironment EditorFileEnvironment::FromProcess() {
 }
 
 std::filesystem::path EditorFilePath(std::string_view extension, const EditorFileEnvironment& env) {
+    // "Ilka" in the configuration directory too: "Corvina.INI" there would
+    // differ from the client's own Corvina.ini only by case.
+    const std::string name = "Ilka." + std::string(extension);
     if (!env.ilkaHome.empty()) {
-        return std::filesystem::path(env.ilkaHome) / ("Ilka." + std::string(extension));
+        return std::filesystem::path(env.ilkaHome) / name;
     }
     std::filesystem::path base = env.xdgConfigHome;
     if (base.empty() || !base.is_absolute()) {
         base = env.userHome / ".config";
     }
-    return base / "Talvern" / ("Corvina." + std::string(extension));
+    return base / "Talvern" / name;
 }
 
 std::filesystem::path EditorFilePath(std::string_view extension) {

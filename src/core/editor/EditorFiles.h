@@ -21,8 +21,8 @@ struct EditorFileEnvironment {
 };
 
 // The editor's file with extension `extension` ("INI", "KWD"): with
-// ILKAHOME set, "Ilka.<extension>" in that directory; otherwise
-// "Corvina.<extension>" in $XDG_CONFIG_HOME/Talvern/ (XDG_CONFIG_HOME only
+// ILKAHOME set, "Ilka.<extension>" in that directory; otherwise the same
+// name in $XDG_CONFIG_HOME/Talvern/ (XDG_CONFIG_HOME only
 // when absolute, else ~/.config/Talvern/).
 std::filesystem::path EditorFilePath(std::string_view extension, const EditorFileEnvironment& env);
 std::filesystem::path EditorFilePath(std::string_view extension);

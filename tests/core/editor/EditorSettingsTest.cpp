@@ -27,23 +27,23 @@ TEST(EditorFiles, LocationFollowsIlkaHomeElseTheConfigDirectory) {
     const Case cases[] = {
         {{"/opt/ilka", "/xdg", "/home/u"}, "INI", "/opt/ilka/Ilka.INI"},
         {{"/opt/ilka/", "", "/home/u"}, "KWD", "/opt/ilka/Ilka.KWD"},
-        {{"", "/xdg", "/home/u"}, "INI", "/xdg/Talvern/Corvina.INI"},
-        {{"", "relative/xdg", "/home/u"}, "KWD", "/home/u/.config/Talvern/Corvina.KWD"},
-        {{"", "", "/home/u"}, "INI", "/home/u/.config/Talvern/Corvina.INI"},
+        {{"", "/xdg", "/home/u"}, "INI", "/xdg/Talvern/Ilka.INI"},
+        {{"", "relative/xdg", "/home/u"}, "KWD", "/home/u/.config/Talvern/Ilka.KWD"},
+        {{"", "", "/home/u"}, "INI", "/home/u/.config/Talvern/Ilka.INI"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(EditorFilePath(c.extension, c.env), c.expected) << c.env.ilkaHome;
     }
-    EXPECT_EQ(KeyFilePath("/cfg/Talvern/Corvina.INI", "Ilka.KEY"), "/cfg/Talvern/Ilka.KEY");
-    EXPECT_EQ(KeyFilePath("/cfg/Talvern/Corvina.INI", ""), "/cfg/Talvern/Ilka.KEY");
-    EXPECT_EQ(KeyFilePath("/cfg/Corvina.INI", "/etc/keys.KEY"), "/etc/keys.KEY");
+    EXPECT_EQ(KeyFilePath("/cfg/Talvern/Ilka.INI", "Ilka.KEY"), "/cfg/Talvern/Ilka.KEY");
+    EXPECT_EQ(KeyFilePath("/cfg/Talvern/Ilka.INI", ""), "/cfg/Talvern/Ilka.KEY");
+    EXPECT_EQ(KeyFilePath("/cfg/Ilka.INI", "/etc/keys.KEY"), "/etc/keys.KEY");
 }
 
 TEST(EditorFiles, KeywordFileIsCreatedFromTheTemplateButNeverOverwritten) {
     ScratchDir dir;
     const auto templateFile = dir / "IlkaOrg.KWD";
     test::WriteFileBytes(templateFile, "From:\t1\r\n");
-    const auto keywordFile = dir / "new" / "Talvern" / "Corvina.KWD";
+    const auto keywordFile = dir / "new" / "Talvern" / "Ilka.KWD";
 
     ASSERT_TRUE(EnsureKeywordFile(keywordFile, templateFile));
     EXPECT_EQ(test::ReadFileBytes(keywordFile), "From:\t1\r\n");
@@ -59,7 +59,7 @@ TEST(EditorFiles, KeywordFileIsCreatedFromTheTemplateButNeverOverwritten) {
 
     // Without a template there is nothing to copy: no file, no failure
     // beyond the result.
-    const auto orphan = dir / "other" / "Corvina.KWD";
+    const auto orphan = dir / "other" / "Ilka.KWD";
     EXPECT_FALSE(EnsureKeywordFile(orphan, dir / "missing.KWD"));
     EXPECT_FALSE(std::filesystem::exists(orphan));
 }
@@ -86,7 +86,7 @@ TEST(EditorSettings, MissingFileGivesTheDefaultsWithFontsByCodePage) {
     for (const int codePage : {932, 1252}) {
         EditorOptions options;
         options.defaultTab = 3;
-        ASSERT_TRUE(LoadEditorOptions("/nonexistent/Corvina.INI", codePage, options));
+        ASSERT_TRUE(LoadEditorOptions("/nonexistent/Ilka.INI", codePage, options));
         EXPECT_EQ(options.defaultTab, 8);
         EXPECT_EQ(options.colors, EditorColors{});
         EXPECT_EQ(options.kinsoku.ankBura, BuiltInKinsokuSets(codePage).ankBura);
