@@ -12,6 +12,7 @@
 #include "common/CodePage.h"
 #include "editor/EditorFiles.h"
 #include "editor/EditorSettingsFile.h"
+#include "editor/KeywordTable.h"
 
 namespace corvina {
 namespace {
@@ -64,22 +65,27 @@ TEST(EditorFiles, KeywordFileIsCreatedFromTheTemplateButNeverOverwritten) {
     EXPECT_FALSE(std::filesystem::exists(orphan));
 }
 
-// The shipped template reads as keyword lines (text, TAB, colour digit)
-// and comment lines without a TAB, ASCII only, no line cut by the reader.
-TEST(EditorFiles, ShippedKeywordTemplateHasTheKeywordFileFormat) {
+// The shipped template loads as a keyword file in every code page, and
+// every line of it is a keyword line or a comment: nothing is cut or lost.
+TEST(EditorFiles, ShippedKeywordTemplateLoadsInEveryCodePage) {
+    const auto shipped =
+        std::filesystem::path(CORVINA_TEST_DATA_DIR) / "../../share/corvina" / kKeywordTemplateName;
     BufferedFile file;
-    ASSERT_TRUE(file.Open(
-        std::filesystem::path(CORVINA_TEST_DATA_DIR) / "../../share/corvina" / kKeywordTemplateName,
-        BufferedFile::kRead));
+    ASSERT_TRUE(file.Open(shipped, BufferedFile::kRead));
     const std::regex format("[ -~]+\t[0-9A-F]|[ -~]*");
-    int keywords = 0;
+    std::size_t keywords = 0;
     for (std::string line; file.ReadLine(line, 257) > 0;) {
         ASSERT_LT(line.size(), 257u);
         line.pop_back();
         EXPECT_TRUE(std::regex_match(line, format)) << line;
         keywords += line.find('\t') != std::string::npos;
     }
-    EXPECT_GE(keywords, 20);
+    for (const int codePage : {932, 65001, 1252}) {
+        KeywordTable table;
+        ASSERT_TRUE(table.Load(shipped, CodePage::Get(codePage)));
+        EXPECT_EQ(table.Size(), keywords) << codePage;
+    }
+    EXPECT_GE(keywords, 20u);
 }
 
 TEST(EditorSettings, MissingFileGivesTheDefaultsWithFontsByCodePage) {
