@@ -140,13 +140,16 @@ bool TextEditor::InsertNode(std::size_t index, std::string_view text) {
         const int rows = CountRows(text, Metrics());
         body.Line(index).rowCount = static_cast<std::uint16_t>(rows);
         totalRows_ += rows;
+        ShiftRowMarks(index, 1, rows);
     }
     return true;
 }
 
 MessageLine TextEditor::DetachNode(std::size_t index) {
     if (totalsKnown_) {
-        totalRows_ -= RowsOf(index);
+        const int rows = RowsOf(index);
+        totalRows_ -= rows;
+        ShiftRowMarks(index + 1, -1, -rows);
     }
     --document_->bodyLineCount;
     return document_->bodyLines.DetachLine(index);
@@ -159,7 +162,9 @@ bool TextEditor::AttachNode(std::size_t index, MessageLine line) {
     }
     ++document_->bodyLineCount;
     if (totalsKnown_) {
-        totalRows_ += RowsOf(index);
+        const int rows = RowsOf(index);
+        totalRows_ += rows;
+        ShiftRowMarks(index, 1, rows);
     }
     return true;
 }
@@ -217,7 +222,11 @@ int TextEditor::RowsOf(std::size_t line) {
 void TextEditor::SetRows(std::size_t line, int rows) {
     MessageLine& node = document_->bodyLines.Line(line);
     if (totalsKnown_) {
-        totalRows_ += rows - (node.rowCount != 0 ? node.rowCount : RowsOfUncounted(line));
+        const int delta = rows - (node.rowCount != 0 ? node.rowCount : RowsOfUncounted(line));
+        totalRows_ += delta;
+        if (delta != 0) {
+            ShiftRowMarks(line + 1, 0, delta);
+        }
     }
     node.rowCount = static_cast<std::uint16_t>(rows);
 }
@@ -235,6 +244,7 @@ void TextEditor::ResetRows() {
     }
     totalsKnown_ = false;
     totalRows_ = 0;
+    rowMarks_.clear();
 }
 
 long TextEditor::TotalRows() {
@@ -248,6 +258,7 @@ long TextEditor::TotalRows() {
         }
         totalRows_ = total;
         totalsKnown_ = true;
+        BuildRowMarks();
     }
     return totalRows_;
 }

@@ -177,6 +177,13 @@ private:
         long row = 0;
         int column = 0;  // on screen (the virtual column)
     };
+    // Row bases of every few thousandth line once all rows are counted,
+    // kept by deltas, so that a jump walks at most kMarkSpacing lines.
+    struct RowMark {
+        std::size_t line = 0;
+        long base = 0;
+    };
+    static constexpr std::size_t kMarkSpacing = 2048;
     struct BoxSlice {
         std::size_t line = 0;
         std::size_t from = 0, to = 0;
@@ -205,7 +212,12 @@ private:
     // Caret (TextEditorCaret.cpp).
     void ResetCaret();
     bool FreeCursorOn() const;
+    long SumRows(std::size_t first, std::size_t last);
     long RowBaseOf(std::size_t line);
+    void BuildRowMarks();
+    void ShiftRowMarks(std::size_t line, long lines, long rows);
+    const RowMark* MarkAtOrBefore(std::size_t line) const;
+    const RowMark* MarkAtOrBeforeRow(long row) const;
     bool PlaceCaret(std::size_t line, std::size_t offset);
     void UpdateCaretRow();
     void SyncVirtualColumn();
@@ -286,6 +298,7 @@ private:
     int leftColumn_ = 0;
     long totalRows_ = 0;
     bool totalsKnown_ = false;
+    std::vector<RowMark> rowMarks_;
     std::string openText_;  // the open line as it stands
     bool lineOpen_ = false;
     std::string pending_;  // lead bytes of a character being typed

@@ -33,33 +33,60 @@ int TextEditor::CaretColumn() const {
     return ColumnOf(TextOf(caretLine_), caretRowStart_, caretPos_, Metrics());
 }
 
+// Rows of lines [first, last): the inner loop of every jump of the caret.
+long TextEditor::SumRows(std::size_t first, std::size_t last) {
+    const BodyLines& body = document_->bodyLines;
+    long sum = 0;
+    for (std::size_t i = first; i < last; ++i) {
+        const int rows = body[i].rowCount;
+        sum += rows != 0 ? rows : RowsOf(i);
+    }
+    return sum;
+}
+
+void TextEditor::BuildRowMarks() {
+    rowMarks_.clear();
+    long base = 0;
+    for (std::size_t line = 0; line < LineCount(); line += kMarkSpacing) {
+        rowMarks_.push_back({line, base});
+        base += SumRows(line, std::min(line + kMarkSpacing, LineCount()));
+    }
+}
+
+// Lines were inserted (lines > 0) or removed (< 0) before `line`, or rows
+// changed before it: marks from `line` on move with them.
+void TextEditor::ShiftRowMarks(std::size_t line, long lines, long rows) {
+    for (auto it = rowMarks_.rbegin(); it != rowMarks_.rend() && it->line >= line; ++it) {
+        it->line = static_cast<std::size_t>(static_cast<long>(it->line) + lines);
+        it->base += rows;
+    }
+}
+
+const TextEditor::RowMark* TextEditor::MarkAtOrBefore(std::size_t line) const {
+    auto it = std::upper_bound(rowMarks_.begin(), rowMarks_.end(), line,
+                               [](std::size_t l, const RowMark& m) { return l < m.line; });
+    return it == rowMarks_.begin() ? nullptr : &*(it - 1);
+}
+
+const TextEditor::RowMark* TextEditor::MarkAtOrBeforeRow(long row) const {
+    auto it = std::upper_bound(rowMarks_.begin(), rowMarks_.end(), row,
+                               [](long r, const RowMark& m) { return r < m.base; });
+    return it == rowMarks_.begin() ? nullptr : &*(it - 1);
+}
+
 // Display row of the first row of `line`, walked from the nearest known
-// place: the caret's line, the top, or the end when all rows are counted.
+// place: the caret's line, the top, or a row mark.
 long TextEditor::RowBaseOf(std::size_t line) {
     const std::size_t fromCaret = line > caretLine_ ? line - caretLine_ : caretLine_ - line;
-    const std::size_t fromEnd = LineCount() - line;
+    const RowMark* mark = MarkAtOrBefore(line);
+    if (mark != nullptr && line - mark->line < std::min(fromCaret, line)) {
+        return mark->base + SumRows(mark->line, line);
+    }
     if (line < fromCaret) {
-        long base = 0;
-        for (std::size_t i = 0; i < line; ++i) {
-            base += RowsOf(i);
-        }
-        return base;
+        return SumRows(0, line);
     }
-    if (totalsKnown_ && fromEnd < fromCaret) {
-        long base = totalRows_;
-        for (std::size_t i = line; i < LineCount(); ++i) {
-            base -= RowsOf(i);
-        }
-        return base;
-    }
-    long base = lineRowBase_;
-    for (std::size_t i = caretLine_; i < line; ++i) {
-        base += RowsOf(i);
-    }
-    for (std::size_t i = line; i < caretLine_; ++i) {
-        base -= RowsOf(i);
-    }
-    return base;
+    return line >= caretLine_ ? lineRowBase_ + SumRows(caretLine_, line)
+                              : lineRowBase_ - SumRows(line, caretLine_);
 }
 
 bool TextEditor::PlaceCaret(std::size_t line, std::size_t offset) {
@@ -129,9 +156,16 @@ TextPlace TextEditor::PlaceOfRow(long row, int column, int* reached) {
         return {};
     }
     row = std::clamp(row, 0L, std::max(0L, TotalRows() - 1));
-    // Walk from the caret's line to the line that holds the row.
+    // Walk to the line that holds the row from the caret's line, or from
+    // a nearer row mark.
     std::size_t line = caretLine_;
     long base = lineRowBase_;
+    const RowMark* mark = MarkAtOrBeforeRow(row);
+    if (mark != nullptr && mark->line < LineCount() &&
+        (row < base || row - mark->base < row - base)) {
+        line = mark->line;
+        base = mark->base;
+    }
     while (row < base && line > 0) {
         --line;
         base -= RowsOf(line);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -114,6 +115,54 @@ TEST(TextEditorCaret, RowsAndColumnsFollowTheWrapWidth) {
     t.editor.SetTabAndWrap(8, 10);
     EXPECT_EQ(t.editor.TotalRows(), 8);
     EXPECT_EQ(t.editor.CaretRow(), 0);
+}
+
+// Jumps in a long body start from row marks kept by deltas: after any
+// edit, the caret's display row is the one a full count gives.
+TEST(TextEditorCaret, JumpsInALongBodyFindTheRightRow) {
+    std::string body;
+    for (int i = 0; i < 6000; ++i) {
+        body += std::string(static_cast<std::size_t>(i % 23), 'a') + "\n";
+    }
+    TestEditor t(body);
+    t.editor.SetTabAndWrap(8, 10);
+    const RowMetrics m{&CodePage::Get(932), 8, 10};
+    auto fullCount = [&](std::size_t lines) {
+        long rows = 0;
+        for (std::size_t i = 0; i < lines; ++i) {
+            rows += CountRows(t.editor.LineText(i), m);
+        }
+        return rows;
+    };
+    EXPECT_EQ(t.editor.TotalRows(), fullCount(t.editor.LineCount()));
+    std::mt19937 rng(7);
+    for (int step = 0; step < 200; ++step) {
+        switch (rng() % 6) {
+            case 0:
+                t.editor.MoveCaretTo(rng() % t.editor.LineCount(), 0);
+                break;
+            case 1:
+                t.editor.MoveCaretToRow(static_cast<long>(rng() % 12000), 3);
+                break;
+            case 2:
+                t.editor.TypeText("0123456789");
+                break;
+            case 3:
+                t.editor.DeleteLine();
+                break;
+            case 4:
+                t.editor.SplitLine();
+                break;
+            case 5:
+                t.editor.PopLine();
+                break;
+        }
+        const std::string line = t.editor.LineText(t.editor.CaretLine());
+        ASSERT_EQ(t.editor.CaretRow(),
+                  fullCount(t.editor.CaretLine()) + RowOf(line, t.editor.CaretOffset(), m).row)
+            << "step " << step;
+    }
+    EXPECT_EQ(t.editor.TotalRows(), fullCount(t.editor.LineCount()));
 }
 
 TEST(TextEditorCaret, FreeCursorGoesBeyondTheLineEndAndTypingPadsTheLine) {
