@@ -22,7 +22,6 @@ bool LineEditBuffer::Open(Owner& owner, std::string_view line, std::size_t caret
     tailLength_ = line.size() - caret;
     std::memcpy(bytes_.data(), line.data(), headLength_);
     std::memcpy(bytes_.data() + kSize - tailLength_, line.data() + caret, tailLength_);
-    changed_ = false;
     return true;
 }
 
@@ -30,7 +29,6 @@ void LineEditBuffer::Close(const Owner& owner) {
     if (owner_ == &owner) {
         owner_ = nullptr;
         headLength_ = tailLength_ = 0;
-        changed_ = false;
     }
 }
 
@@ -63,20 +61,17 @@ bool LineEditBuffer::Insert(std::string_view bytes) {
     }
     std::memcpy(bytes_.data() + headLength_, bytes.data(), bytes.size());
     headLength_ += bytes.size();
-    changed_ = true;
     return true;
 }
 
 void LineEditBuffer::EraseAfter(std::size_t count) {
     count = std::min(count, tailLength_ > 0 ? tailLength_ - 1 : 0);
     tailLength_ -= count;
-    changed_ = changed_ || count > 0;
 }
 
 void LineEditBuffer::EraseBefore(std::size_t count) {
     count = std::min(count, headLength_);
     headLength_ -= count;
-    changed_ = changed_ || count > 0;
 }
 
 bool LineEditBuffer::AppendBeforeLineEnd(std::string_view bytes) {
@@ -88,7 +83,6 @@ bool LineEditBuffer::AppendBeforeLineEnd(std::string_view bytes) {
     std::memmove(tail - bytes.size(), tail, tailLength_ - 1);
     std::memcpy(bytes_.data() + kSize - 1 - bytes.size(), bytes.data(), bytes.size());
     tailLength_ += bytes.size();
-    changed_ = true;
     return true;
 }
 

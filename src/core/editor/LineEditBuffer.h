@@ -55,15 +55,10 @@ public:
     // Puts `bytes` in front of the tail's LF: the next line of a join.
     bool AppendBeforeLineEnd(std::string_view bytes);
 
-    // Set by every change, cleared by Open: the open line differs from
-    // its node.
-    bool Changed() const { return changed_; }
-
 private:
     Owner* owner_ = nullptr;
     std::size_t headLength_ = 0;
     std::size_t tailLength_ = 0;
-    bool changed_ = false;
     std::array<char, kSize> bytes_{};
 };
 

@@ -23,7 +23,7 @@ TextEditor::~TextEditor() {
 void TextEditor::Attach(MailMessage& document) {
     CommitLine();
     LineEditBuffer::Shared().Close(*this);
-    lineOpen_ = false;
+    lineOpen_ = lineChanged_ = false;
     document_ = &document;
     notified_ = nullptr;
     undoLossTold_ = false;
@@ -44,14 +44,18 @@ void TextEditor::SetReadOnly(bool readOnly) {
 }
 
 void TextEditor::SetCodePage(const CodePage& codePage) {
-    CommitLine();
+    if (!CommitLine()) {
+        return;
+    }
     codePage_ = &codePage;
     ResetRows();
     ResetCaret();
 }
 
 void TextEditor::SetTabAndWrap(int tab, int wrap) {
-    CommitLine();
+    if (!CommitLine()) {
+        return;
+    }
     tabWidth_ = tab > 0 ? tab : 8;
     wrapWidth_ = wrap > 0 ? wrap : 80;
     history_.Clear();
@@ -63,15 +67,13 @@ void TextEditor::SetTabAndWrap(int tab, int wrap) {
 
 void TextEditor::FocusOut() {
     pending_.clear();
-    if (CommitLine()) {
-        LineEditBuffer::Shared().Close(*this);
-        lineOpen_ = false;
-    }
+    CommitLine();
 }
 
+// Another editor takes the edit buffer. Should the commit fail, the line
+// stays open in openText_ and goes back into the buffer at the next change.
 void TextEditor::CommitOpenLine() {
     CommitLine();
-    lineOpen_ = false;
 }
 
 namespace {
@@ -97,24 +99,20 @@ bool TextEditor::TakeLineAllocation() {
 }
 
 bool TextEditor::CommitLine() {
-    LineEditBuffer& buffer = LineEditBuffer::Shared();
     if (!lineOpen_ || document_ == nullptr) {
         return true;
     }
-    if (!buffer.IsOpenFor(*this)) {
-        lineOpen_ = false;
-        return true;
-    }
-    if (buffer.Changed()) {
+    if (lineChanged_) {
         if (!StoreLine(caretLine_, openText_)) {
             TellNoMemory();
             return false;
         }
+        lineChanged_ = false;
         MarkChanged(caretLine_);
     }
-    // The node holds the line again; the buffer is reopened at the next
-    // change.
-    buffer.Close(*this);
+    // The node holds the line again; the buffer is opened again at the
+    // next change.
+    LineEditBuffer::Shared().Close(*this);
     lineOpen_ = false;
     return true;
 }

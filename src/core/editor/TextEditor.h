@@ -148,6 +148,9 @@ public:
     std::string SelectedText() const;
     std::vector<std::string> SelectedBoxLines() const;
     bool DeleteSelection();
+    // ASCII letters of a stream selection to upper or lower case (wide
+    // characters untouched); false when nothing changed.
+    bool ChangeCase(bool upper);
 
     void Copy();
     void Cut();
@@ -222,6 +225,8 @@ private:
     void UpdateCaretRow();
     void SyncVirtualColumn();
     void AfterMove();
+    // After a move that is not up or down: the desired column is gone.
+    void AfterSideMove();
     void KeepDesiredColumn(int desired);
     void MoveToRowColumn(long row, int column);
     TextPlace ClampPlace(TextPlace place) const;
@@ -237,6 +242,7 @@ private:
     std::string WholeCharacters(std::string_view text) const;
     static std::size_t ExpectedUtf8Length(char lead);
     bool DeleteSelectionFirst();
+    bool PrepareDelete();
     bool JoinNext(UndoKind kind, TextPlace before);
     bool SplitAtCaret();
 
@@ -299,9 +305,10 @@ private:
     long totalRows_ = 0;
     bool totalsKnown_ = false;
     std::vector<RowMark> rowMarks_;
-    std::string openText_;  // the open line as it stands
-    bool lineOpen_ = false;
-    std::string pending_;  // lead bytes of a character being typed
+    std::string openText_;      // the open line as it stands
+    bool lineOpen_ = false;     // the caret's line is in openText_
+    bool lineChanged_ = false;  // and differs from its node
+    std::string pending_;       // lead bytes of a character being typed
 
     bool selActive_ = false;
     SelectionMode selMode_ = SelectionMode::kStream;

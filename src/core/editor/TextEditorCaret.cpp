@@ -110,6 +110,12 @@ void TextEditor::SyncVirtualColumn() {
     virtualColumn_ = CaretColumn();
 }
 
+void TextEditor::AfterSideMove() {
+    SyncVirtualColumn();
+    desiredColumn_ = -1;
+    AfterMove();
+}
+
 void TextEditor::AfterMove() {
     FollowCaret();
     host_.EnsureCaretVisible();
@@ -145,9 +151,7 @@ bool TextEditor::MoveCaretTo(std::size_t line, std::size_t offset) {
     if (!PlaceCaret(place.line, place.offset)) {
         return false;
     }
-    SyncVirtualColumn();
-    desiredColumn_ = -1;
-    AfterMove();
+    AfterSideMove();
     return place.line == line && place.offset == offset;
 }
 
@@ -230,9 +234,7 @@ void TextEditor::CaretLeft() {
     } else if (caretLine_ > 0) {
         PlaceCaret(caretLine_ - 1, TextOf(caretLine_ - 1).size() - 1);
     }
-    SyncVirtualColumn();
-    desiredColumn_ = -1;
-    AfterMove();
+    AfterSideMove();
 }
 
 void TextEditor::CaretRight() {
@@ -292,9 +294,7 @@ void TextEditor::RowHome() {
         return;
     }
     PlaceCaret(caretLine_, caretRowStart_);
-    SyncVirtualColumn();
-    desiredColumn_ = -1;
-    AfterMove();
+    AfterSideMove();
 }
 
 void TextEditor::RowEnd() {
@@ -305,9 +305,7 @@ void TextEditor::RowEnd() {
     const std::size_t next = NextRowStart(text, caretRowStart_, Metrics());
     PlaceCaret(caretLine_, next == std::string_view::npos ? text.size() - 1
                                                           : codePage_->PrevCharStart(text, next));
-    SyncVirtualColumn();
-    desiredColumn_ = -1;
-    AfterMove();
+    AfterSideMove();
 }
 
 }  // namespace corvina

@@ -35,6 +35,7 @@ bool TextEditor::OpenCaretLine() {
 void TextEditor::AfterBufferChange() {
     const int oldRows = RowsOf(caretLine_);
     openText_ = LineEditBuffer::Shared().Line();
+    lineChanged_ = true;
     const int rows = CountRows(openText_, Metrics());
     SetRows(caretLine_, rows);
     UpdateCaretRow();
@@ -271,15 +272,23 @@ bool TextEditor::DeleteSelectionFirst() {
     return DeleteSelection();
 }
 
-void TextEditor::DeleteChar() {
+// The deletion keys take an active stream selection away and stop there.
+bool TextEditor::PrepareDelete() {
     if (!Editable()) {
-        return;
+        return false;
     }
     if (selActive_ && selMode_ != SelectionMode::kBox) {
         DeleteSelection();
-        return;
+        return false;
     }
     ClearSelection();
+    return true;
+}
+
+void TextEditor::DeleteChar() {
+    if (!PrepareDelete()) {
+        return;
+    }
     UndoStep step(history_);
     const std::string_view text = TextOf(caretLine_);
     if (caretPos_ + 1 >= text.size()) {
@@ -303,14 +312,9 @@ void TextEditor::DeleteChar() {
 }
 
 void TextEditor::BackSpace() {
-    if (!Editable()) {
+    if (!PrepareDelete()) {
         return;
     }
-    if (selActive_ && selMode_ != SelectionMode::kBox) {
-        DeleteSelection();
-        return;
-    }
-    ClearSelection();
     UndoStep step(history_);
     const TextPlace before = Caret();
     if (caretPos_ == 0) {

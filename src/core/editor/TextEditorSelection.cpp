@@ -259,6 +259,37 @@ bool TextEditor::DeleteBoxSelection() {
     return ChangeLines(first, last - first + 1, lines, flags, UndoKind::kBoxChange, caret);
 }
 
+bool TextEditor::ChangeCase(bool upper) {
+    if (!Editable() || !selActive_ || selMode_ == SelectionMode::kBox) {
+        return false;
+    }
+    const auto [from, to] = StreamRange();
+    const std::string old = TextBetween(from, to);
+    std::string changed = old;
+    if (upper) {
+        codePage_->ToUpperAscii(changed);
+    } else {
+        codePage_->ToLowerAscii(changed);
+    }
+    ClearSelection();
+    if (changed == old) {
+        return false;
+    }
+    UndoStep step(history_);
+    const TextPlace before = Caret();
+    TextPlace end;
+    if (!EraseRaw(from, to) || !InsertRaw(from, changed, &end)) {
+        return false;
+    }
+    if (UndoRecord* record = history_.Record(UndoKind::kCaseChange, before, from, old, changed)) {
+        record->end = record->after = end;
+    }
+    SyncVirtualColumn();
+    RedrawAfterLinesChanged();
+    CheckRecordFailure();
+    return true;
+}
+
 void TextEditor::Copy() {
     if (!selActive_ || document_ == nullptr) {
         return;

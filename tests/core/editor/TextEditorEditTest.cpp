@@ -158,6 +158,20 @@ TEST(TextEditorEdit, AnExhaustedLinePoolLeavesTheTextAsItWas) {
     EXPECT_EQ(t.message.bodyLines.Joined(), "axbc\ndef\n");
 }
 
+TEST(TextEditorEdit, TwoEditorsShareTheEditBuffer) {
+    TestEditor compose("abc\n"), other("xyz\n");
+    compose.editor.MoveCaretTo(0, 3);
+    compose.editor.TypeText("1");
+    other.editor.TypeText("2");  // takes the buffer: the first line is committed
+    compose.editor.TypeText("3");
+    EXPECT_EQ(compose.message.bodyLines.Joined(), "abc1\n");
+    compose.editor.FocusOut();
+    other.editor.FocusOut();
+    EXPECT_EQ(compose.message.bodyLines.Joined(), "abc13\n");
+    EXPECT_EQ(other.message.bodyLines.Joined(), "2xyz\n");
+    EXPECT_EQ(compose.message.bodyLines[0].lineFlags & kLineChanged, kLineChanged);
+}
+
 TEST(TextEditorEdit, ReadOnlyRefusesEveryChangeButMovesAndCopies) {
     DeletedLineRing::Shared().Clear();
     TestEditor t("abc\ndef\n");

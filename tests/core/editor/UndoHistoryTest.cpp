@@ -45,6 +45,14 @@ TEST(UndoHistory, EachKindIsUndoneAndRedone) {
              t.editor.BoxPaste();
          },
          "xab\ny\n"},
+        {"case change",
+         "ab\x82\x61\ncd\n",
+         {1, 1},
+         [](TestEditor& t) {
+             t.editor.SelectRange({0, 1}, {1, 1});
+             t.editor.ChangeCase(true);
+         },
+         "aB\x82\x61\nCd\n"},
         {"popped line",
          "ab\ncd\n",
          {0, 0},
