@@ -204,6 +204,8 @@ bool TextEditor::InsertWholeLine(std::size_t index, std::string_view text, std::
     }
     document_->bodyLines.Line(index).lineFlags = flags;
     MarkChanged(index);
+    // The caret's line index may now name the new line.
+    caretPos_ = ClampPlace(Caret()).offset;
     UpdateCaretRow();
     return true;
 }

@@ -176,8 +176,11 @@ bool TextEditor::Repeat() {
             return true;
         case UndoKind::kLine: {
             UndoStep step(history_);
+            const TextPlace before = Caret();
             if (InsertWholeLine(caretLine_, record.bytes, 0)) {
-                history_.Record(UndoKind::kLine, Caret(), {caretLine_, 0}, record.bytes);
+                PlaceCaret(caretLine_, 0);
+                AfterSideMove();
+                history_.Record(UndoKind::kLine, before, {caretLine_, 0}, record.bytes);
             }
             return true;
         }

@@ -48,6 +48,7 @@ UndoRecord* UndoHistory::Record(UndoKind kind, TextPlace before, TextPlace at,
             record.before = before;
             record.at = at;
             record.end = at;
+            record.after = at;
             record.bytes.assign(bytes);
             record.replacement.assign(replacement);
             records_.push_back(std::move(record));

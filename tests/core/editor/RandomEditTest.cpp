@@ -1,4 +1,4 @@
-// Random edit sequences, each undone to the original text byte for byte
+// Random edit sequences (4,000), each undone to the original text byte for byte
 // and redone to the edited text, in both multi-byte code pages.
 
 #include <gtest/gtest.h>
@@ -9,6 +9,7 @@
 
 #include "RecordingEditorHost.h"
 #include "editor/DeletedLineRing.h"
+#include "editor/PasteHistory.h"
 
 namespace corvina {
 namespace {
@@ -52,7 +53,7 @@ TEST(RandomEdit, EverySequenceUndoesToTheOriginalAndRedoesToTheEdit) {
     std::mt19937 rng(20261208);
     EditorOptions options;
     int changed = 0;
-    for (int sequence = 0; sequence < 2400; ++sequence) {
+    for (int sequence = 0; sequence < 4000; ++sequence) {
         const Alphabet& alphabet = kAlphabets[sequence % 2];
         const CodePage& page = CodePage::Get(alphabet.codePage);
         std::string body;
@@ -70,7 +71,7 @@ TEST(RandomEdit, EverySequenceUndoesToTheOriginalAndRedoesToTheEdit) {
         std::vector<std::string> trace;
         const int steps = 1 + static_cast<int>(rng() % 16);
         for (int s = 0; s < steps; ++s) {
-            const int op = static_cast<int>(rng() % 13);
+            const int op = static_cast<int>(rng() % 17);
             trace.push_back(std::to_string(op));
             switch (op) {
                 case 0:
@@ -116,6 +117,27 @@ TEST(RandomEdit, EverySequenceUndoesToTheOriginalAndRedoesToTheEdit) {
                 case 12:
                     t.editor.CaretLeft();
                     break;
+                case 13:
+                    t.editor.ExtendSelection();
+                    t.editor.CaretDown();
+                    t.editor.ChangeCase(rng() % 2 == 0);
+                    break;
+                case 14: {
+                    t.editor.ExtendSelection();
+                    t.editor.CaretRight();
+                    t.editor.CaretRight();
+                    t.editor.DropAt(t.editor, static_cast<long>(rng() % 10),
+                                    static_cast<int>(rng() % 14), rng() % 2 == 0);
+                    break;
+                }
+                case 15:
+                    BoxBuffer::Shared().lines = {RandomText(rng, alphabet, 3, false),
+                                                 RandomText(rng, alphabet, 3, false)};
+                    t.editor.BoxPaste();
+                    break;
+                case 16:
+                    t.editor.Repeat();
+                    break;
             }
             ASSERT_TRUE(CaretAtCharacterStart(t.editor, page))
                 << "sequence " << sequence << " ops " << testing::PrintToString(trace);
@@ -138,7 +160,7 @@ TEST(RandomEdit, EverySequenceUndoesToTheOriginalAndRedoesToTheEdit) {
         t.editor.SetTabAndWrap(4, wrap);
         ASSERT_EQ(t.editor.TotalRows(), rows) << "sequence " << sequence;
     }
-    EXPECT_GT(changed, 2000);
+    EXPECT_GT(changed, 3000);
     DeletedLineRing::Shared().Clear();
 }
 
