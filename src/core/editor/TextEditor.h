@@ -8,7 +8,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -79,7 +78,8 @@ public:
     int LeftColumn() const { return leftColumn_; }
     void SetLeftColumn(int column) { leftColumn_ = column < 0 ? 0 : column; }
     long TotalRows();
-    // The display row that holds `row` and its text (for painting).
+    // The line place shown at a display place: the character that covers
+    // the column, or the row's end; *reached gets that place's column.
     TextPlace PlaceOfRow(long row, int column, int* reached = nullptr);
 
     bool MoveCaretTo(std::size_t line, std::size_t offset);
@@ -106,9 +106,10 @@ public:
     void DeleteLine();
     void PopLine();
     void InsertLineCopy(bool after);
-    // Text with line ends (LF, CR LF or CR) at the caret as one step; the
-    // caret ends after it. Lines that would grow beyond the line limit
-    // continue on a new line.
+    // Text of the working code page with line ends (LF, CR LF or CR) at
+    // the caret as one step, replacing a selection: a paste-history entry,
+    // a text block. The caret ends after it. Lines that would grow beyond
+    // the line limit continue on a new line.
     bool InsertText(std::string_view text);
     // Replaces lines [first, first + count) by `lines` (without line ends)
     // in one undo step; every new line but the last is marked continued.
@@ -156,8 +157,6 @@ public:
     void Cut();
     void Paste();
     void PasteWithPrefix(std::string_view prefix);
-    // An entry of the paste history (clipboard form, CR LF line ends).
-    void PasteText(std::string_view text);
     void BoxPaste();
 
     void PressAt(long row, int column, bool shift);
@@ -168,7 +167,6 @@ public:
     // Drops the selection of `source` (this editor or another) at a
     // display place: copied, or moved when `copy` is false.
     bool DropAt(TextEditor& source, long row, int column, bool copy);
-    void EndDrag() { dragging_ = false; }
 
     // Test seam: the next `count` line allocations succeed and the ones
     // after fail as if the line pool were exhausted (-1: no limit).

@@ -315,6 +315,13 @@ void TextEditor::BackSpace() {
     if (!PrepareDelete()) {
         return;
     }
+    if (FreeCursorOn() && caretPos_ + 1 == TextOf(caretLine_).size() &&
+        virtualColumn_ > CaretColumn()) {
+        // Beyond the line end there is nothing to delete: the caret steps
+        // back on screen.
+        --virtualColumn_;
+        return;
+    }
     UndoStep step(history_);
     const TextPlace before = Caret();
     if (caretPos_ == 0) {

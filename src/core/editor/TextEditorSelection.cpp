@@ -357,10 +357,6 @@ void TextEditor::PasteWithPrefix(std::string_view prefix) {
     InsertText(cited);
 }
 
-void TextEditor::PasteText(std::string_view text) {
-    InsertText(text);
-}
-
 void TextEditor::BoxPaste() {
     const std::vector<std::string> lines = BoxBuffer::Shared().lines;
     if (!Editable() || lines.empty()) {

@@ -174,6 +174,9 @@ TEST(TextEditorCaret, FreeCursorGoesBeyondTheLineEndAndTypingPadsTheLine) {
     t.editor.CaretRight();
     EXPECT_EQ(t.editor.VirtualColumn(), 4);
     EXPECT_EQ(t.editor.CaretColumn(), 2);
+    t.editor.CaretRight();
+    t.editor.BackSpace();  // beyond the line end: only the caret moves
+    EXPECT_EQ(t.editor.Text(), "ab\n");
     t.editor.TypeChar('x');
     EXPECT_EQ(t.editor.Text(), "ab  x\n");
     EXPECT_EQ(t.editor.CaretColumn(), 5);

@@ -71,7 +71,7 @@ TEST(TextEditorSelection, PasteSplitsAtEveryKindOfLineEnd) {
     t.host.clipboard = "x\r\ny\r\n";
     t.editor.PasteWithPrefix("> ");
     EXPECT_EQ(t.editor.Text(), "<a\nb\nc\nd> x\n> y\n\n");
-    t.editor.PasteText("\x88\x9f\r\n");  // history entries are in W already
+    t.editor.InsertText("\x88\x9f\r\n");  // history entries are in W already
     EXPECT_EQ(t.editor.LineText(5), "\x88\x9f\n");
     t.host.clipboard = "\xe3\x81\x82";
     t.editor.Paste();
