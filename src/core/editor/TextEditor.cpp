@@ -31,6 +31,11 @@ void TextEditor::Attach(MailMessage& document) {
     if (body.empty() && body.InsertLine(0, "\n")) {
         document.bodyLineCount = 1;
     }
+    if (body.empty()) {
+        document_ = nullptr;
+        TellNoMemory();
+        return;
+    }
     history_.Clear();
     selActive_ = false;
     pressed_ = dragging_ = false;
