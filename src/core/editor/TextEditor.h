@@ -244,6 +244,12 @@ private:
     bool JoinNext(UndoKind kind, TextPlace before);
     bool SplitAtCaret();
 
+    // The automatic line split (TextEditorAutoSplit.cpp).
+    int LineColumnOfCaret();
+    void AutoSplitAfterTyping(std::string_view character, int columnBefore);
+    void AutoSplitAfterRemoval();
+    void AutoSplitParagraph();
+
     // Line primitives (TextEditorText.cpp).
     std::string TextBetween(TextPlace from, TextPlace to) const;
     TextPlace PlaceAfter(TextPlace at, std::string_view text) const;

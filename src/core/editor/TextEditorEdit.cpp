@@ -216,20 +216,18 @@ void TextEditor::TypeText(std::string_view characters) {
     std::size_t pos = 0;
     while (pos < text.size()) {
         const std::size_t end = std::min(text.find_first_of("\r\n", pos), text.size());
-        if (insertMode_) {
-            if (end > pos &&
-                !InsertAtCaret(std::string_view(text).substr(pos, end - pos), UndoKind::kTyped)) {
+        // Character by character: each may reach the automatic line split.
+        for (std::size_t c = pos; c < end;) {
+            const auto length =
+                static_cast<std::size_t>(std::max(1, codePage_->CharLength(text, c)));
+            const std::string_view character = std::string_view(text).substr(c, length);
+            const int columnBefore = options_.autoSplit ? LineColumnOfCaret() : 0;
+            if (!(insertMode_ ? InsertAtCaret(character, UndoKind::kTyped)
+                              : OverwriteAtCaret(character))) {
                 break;
             }
-        } else {
-            for (std::size_t c = pos; c < end;) {
-                const auto length =
-                    static_cast<std::size_t>(std::max(1, codePage_->CharLength(text, c)));
-                if (!OverwriteAtCaret(std::string_view(text).substr(c, length))) {
-                    break;
-                }
-                c += length;
-            }
+            AutoSplitAfterTyping(character, columnBefore);
+            c += length;
         }
         if (end == text.size()) {
             break;
@@ -306,6 +304,7 @@ void TextEditor::DeleteChar() {
             if (record != nullptr) {
                 record->after = at;
             }
+            AutoSplitAfterRemoval();
         }
     }
     CheckRecordFailure();
@@ -343,6 +342,7 @@ void TextEditor::BackSpace() {
             if (record != nullptr) {
                 record->after = Caret();
             }
+            AutoSplitAfterRemoval();
         }
     }
     CheckRecordFailure();
