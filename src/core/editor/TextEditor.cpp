@@ -123,6 +123,7 @@ bool TextEditor::CommitLine() {
 }
 
 bool TextEditor::StoreLine(std::size_t line, std::string_view text) {
+    rowRestartValid_ = false;
     BodyLines& body = document_->bodyLines;
     const int rows = body[line].rowCount;
     if (!TakeLineAllocation() || !body.SetText(line, text)) {
@@ -134,6 +135,7 @@ bool TextEditor::StoreLine(std::size_t line, std::string_view text) {
 }
 
 bool TextEditor::InsertNode(std::size_t index, std::string_view text) {
+    rowRestartValid_ = false;
     BodyLines& body = document_->bodyLines;
     if (!TakeLineAllocation() || !body.InsertLine(index, text)) {
         return false;
@@ -149,6 +151,7 @@ bool TextEditor::InsertNode(std::size_t index, std::string_view text) {
 }
 
 MessageLine TextEditor::DetachNode(std::size_t index) {
+    rowRestartValid_ = false;
     if (totalsKnown_) {
         const int rows = RowsOf(index);
         totalRows_ -= rows;
@@ -159,6 +162,7 @@ MessageLine TextEditor::DetachNode(std::size_t index) {
 }
 
 bool TextEditor::AttachNode(std::size_t index, MessageLine line) {
+    rowRestartValid_ = false;
     line.rowCount = 0;
     if (!document_->bodyLines.AttachLine(index, line)) {
         return false;

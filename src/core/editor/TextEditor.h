@@ -221,6 +221,7 @@ private:
     const RowMark* MarkAtOrBeforeRow(long row) const;
     bool PlaceCaret(std::size_t line, std::size_t offset);
     void UpdateCaretRow();
+    int CountRowsFromRestart();
     void SyncVirtualColumn();
     void AfterMove();
     // After a move that is not up or down: the desired column is gone.
@@ -302,6 +303,13 @@ private:
     std::size_t caretPos_ = 0;
     std::size_t caretRowStart_ = 0;  // byte where the caret's row begins
     int caretRowInLine_ = 0;
+    // A row start of the caret's line at least two rows before the caret's
+    // row (or the line start), valid until a line changes other than by
+    // typing: an edit at the caret cannot move the rows before it, so the
+    // rows are counted again only from there.
+    std::size_t rowRestart_ = 0;
+    int rowRestartIndex_ = 0;
+    bool rowRestartValid_ = false;
     long lineRowBase_ = 0;  // display row of the caret line's first row
     int virtualColumn_ = 0;
     int desiredColumn_ = -1;

@@ -101,9 +101,54 @@ bool TextEditor::PlaceCaret(std::size_t line, std::size_t offset) {
 }
 
 void TextEditor::UpdateCaretRow() {
-    const RowPlace place = RowOf(TextOf(caretLine_), caretPos_, Metrics());
-    caretRowStart_ = place.rowStart;
-    caretRowInLine_ = place.row;
+    rowRestart_ = 0;
+    rowRestartIndex_ = 0;
+    rowRestartValid_ = true;
+    CountRowsFromRestart();
+}
+
+// Walks the caret's line from the restart row to its end: finds the
+// caret's row, moves the restart to two rows before it, and returns the
+// line's row count.
+int TextEditor::CountRowsFromRestart() {
+    const std::string_view text = TextOf(caretLine_);
+    const RowMetrics m = Metrics();
+    std::size_t start = rowRestart_;
+    int row = rowRestartIndex_;
+    std::size_t back[2] = {start, start};
+    int backRow[2] = {row, row};
+    bool caretFound = false;
+    for (;;) {
+        if (!caretFound) {
+            caretRowStart_ = start;
+            caretRowInLine_ = row;
+        }
+        const std::size_t next = NextRowStart(text, start, m);
+        if (next == std::string_view::npos) {
+            break;
+        }
+        if (!caretFound && next > caretPos_) {
+            caretFound = true;
+        }
+        if (!caretFound) {
+            back[1] = back[0];
+            backRow[1] = backRow[0];
+            back[0] = start;
+            backRow[0] = row;
+        }
+        start = next;
+        if (row < 65534) {
+            ++row;
+        }
+    }
+    if (caretRowInLine_ - backRow[1] >= 2) {
+        rowRestart_ = back[1];
+        rowRestartIndex_ = backRow[1];
+    } else if (caretRowInLine_ - rowRestartIndex_ < 2) {
+        rowRestart_ = 0;  // too close to the caret for the next edit
+        rowRestartIndex_ = 0;
+    }
+    return row + 1;
 }
 
 void TextEditor::SyncVirtualColumn() {

@@ -36,9 +36,13 @@ void TextEditor::AfterBufferChange() {
     const int oldRows = RowsOf(caretLine_);
     openText_ = LineEditBuffer::Shared().Line();
     lineChanged_ = true;
-    const int rows = CountRows(openText_, Metrics());
+    if (!rowRestartValid_ || rowRestart_ > caretPos_) {
+        rowRestart_ = 0;
+        rowRestartIndex_ = 0;
+    }
+    rowRestartValid_ = true;
+    const int rows = CountRowsFromRestart();
     SetRows(caretLine_, rows);
-    UpdateCaretRow();
     SyncVirtualColumn();
     if (rows != oldRows) {
         host_.RedrawAll();

@@ -49,6 +49,15 @@ bool CaretAtCharacterStart(const TextEditor& editor, const CodePage& page) {
     return pos == editor.CaretOffset() && pos < line.size();
 }
 
+// The caret's display row, counted afresh from the top.
+long CaretRowFromTheTop(const TextEditor& editor, const RowMetrics& m) {
+    long row = 0;
+    for (std::size_t i = 0; i < editor.CaretLine(); ++i) {
+        row += CountRows(editor.LineText(i), m);
+    }
+    return row + RowOf(editor.LineText(editor.CaretLine()), editor.CaretOffset(), m).row;
+}
+
 TEST(RandomEdit, EverySequenceUndoesToTheOriginalAndRedoesToTheEdit) {
     std::mt19937 rng(20261208);
     EditorOptions options;
@@ -59,7 +68,7 @@ TEST(RandomEdit, EverySequenceUndoesToTheOriginalAndRedoesToTheEdit) {
         std::string body;
         const int lines = 1 + static_cast<int>(rng() % 5);
         for (int i = 0; i < lines; ++i) {
-            body += RandomText(rng, alphabet, 12, false) + "\n";
+            body += RandomText(rng, alphabet, 40, false) + "\n";
         }
         options.insertMode = rng() % 4 != 0;
         options.freeCursor = rng() % 4 == 0;
@@ -140,6 +149,8 @@ TEST(RandomEdit, EverySequenceUndoesToTheOriginalAndRedoesToTheEdit) {
                     break;
             }
             ASSERT_TRUE(CaretAtCharacterStart(t.editor, page))
+                << "sequence " << sequence << " ops " << testing::PrintToString(trace);
+            ASSERT_EQ(t.editor.CaretRow(), CaretRowFromTheTop(t.editor, {&page, 4, wrap}))
                 << "sequence " << sequence << " ops " << testing::PrintToString(trace);
         }
         t.editor.FocusOut();
