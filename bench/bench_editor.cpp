@@ -375,11 +375,14 @@ private:
     int done_ = 0;
 };
 
-// The run's figures by step and editor, for the table at the end.
-std::map<std::pair<int, int>, std::string>& Cells() {
-    static std::map<std::pair<int, int>, std::string> cells;
-    return cells;
+// Every repetition's figures by step and editor, for the table at the end.
+std::map<std::pair<int, int>, std::vector<Figures>>& Runs() {
+    static std::map<std::pair<int, int>, std::vector<Figures>> runs;
+    return runs;
 }
+
+// The table's cells by row and editor.
+using Cells = std::map<std::pair<int, int>, std::string>;
 
 enum Row {
     kRowLoad,
@@ -413,8 +416,7 @@ std::string Format(const char* format, Values... values) {
     return text;
 }
 
-void Record(int column, Step step, const Figures& f) {
-    auto& cells = Cells();
+void FillCells(Cells& cells, int column, Step step, const Figures& f) {
     switch (step) {
         case kLoad:
             cells[{kRowLoad, column}] = Format("%.1f ms", f.seconds * 1e3);
@@ -464,7 +466,7 @@ void RunStep(benchmark::State& state, Session* session, int column, Step step) {
     if (step == kRedoAll && f.textCheck < 0) {
         state.SkipWithError("the text after redoing everything is not the edited body");
     }
-    Record(column, step, f);
+    Runs()[{step, column}].push_back(f);
     if (step == kRedoAll || !session->subject().Edits()) {
         session->Release();
     }
@@ -472,6 +474,14 @@ void RunStep(benchmark::State& state, Session* session, int column, Step step) {
 
 void PrintTable(const std::vector<std::unique_ptr<Session>>& sessions,
                 const std::vector<std::string>& notes) {
+    // With repetitions, each cell shows the run of median time.
+    Cells cells;
+    for (auto& [key, runs] : Runs()) {
+        auto median = runs.begin() + static_cast<std::ptrdiff_t>(runs.size() / 2);
+        std::nth_element(runs.begin(), median, runs.end(),
+                         [](const Figures& a, const Figures& b) { return a.seconds < b.seconds; });
+        FillCells(cells, key.second, static_cast<Step>(key.first), *median);
+    }
     const Body& body = TheBody();
     std::printf("\nEditor figures: %zu lines, %zu bytes in UTF-8, %zu in Shift_JIS%s\n", kLines,
                 body.utf8.size(), body.sjis.size(),
@@ -484,8 +494,8 @@ void PrintTable(const std::vector<std::unique_ptr<Session>>& sessions,
     for (int row = 0; row < kRows; ++row) {
         std::printf("%-24s", kRowNames[row]);
         for (int column = 0; column < static_cast<int>(sessions.size()); ++column) {
-            auto it = Cells().find({row, column});
-            std::printf(" | %-30s", it != Cells().end() ? it->second.c_str() : "-");
+            auto it = cells.find({row, column});
+            std::printf(" | %-30s", it != cells.end() ? it->second.c_str() : "-");
         }
         std::printf("\n");
     }
