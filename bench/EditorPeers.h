@@ -42,8 +42,6 @@ class Subject {
 public:
     virtual ~Subject() = default;
     virtual const char* Name() const = 0;
-    // Whether the editing steps can run (ours needs the editor model).
-    virtual bool Edits() const { return true; }
     // Called before each step: process-wide state the editor reads.
     virtual void Activate() {}
     virtual void Reset() = 0;

@@ -38,12 +38,9 @@
 #include "editor/DisplayRows.h"
 #include "message/MailMessage.h"
 
-#if __has_include("editor/TextEditor.h")
 #include "editor/EditorHost.h"
 #include "editor/EditorOptions.h"
 #include "editor/TextEditor.h"
-#define CORVINA_HAVE_TEXT_EDITOR 1
-#endif
 
 namespace {
 
@@ -130,7 +127,6 @@ std::string ExpectedText() {
     return text;
 }
 
-#ifdef CORVINA_HAVE_TEXT_EDITOR
 // The bench's view: it shows nothing, so every call is answered at once.
 class QuietHost final : public EditorHost {
 public:
@@ -144,36 +140,22 @@ public:
     bool AskString(std::string_view, std::string&) override { return false; }
     void PostFrameCommand(int) override {}
 };
-#endif
 
 class OursSubject final : public Subject {
 public:
     explicit OursSubject(int codePage)
         : codePage_(codePage), name_("ours " + std::to_string(codePage)) {
-#ifdef CORVINA_HAVE_TEXT_EDITOR
         options_.defaultColumn = kScreen.columns;
         options_.defaultTab = kTabWidth;
         // The peers do not break lines as they are typed.
         options_.autoSplit = false;
-#endif
     }
 
-    const char* Name() const override {
-        return name_.c_str();
-    }
-#ifndef CORVINA_HAVE_TEXT_EDITOR
-    bool Edits() const override {
-        return false;
-    }
-#endif
-    void Activate() override {
-        CodePage::SetWorking(codePage_);
-    }
+    const char* Name() const override { return name_.c_str(); }
+    void Activate() override { CodePage::SetWorking(codePage_); }
 
     void Reset() override {
-#ifdef CORVINA_HAVE_TEXT_EDITOR
         editor_.reset();
-#endif
         message_.reset();
     }
 
@@ -188,10 +170,8 @@ public:
             message_->AddBodyLine(rest.substr(0, end));
             rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
         }
-#ifdef CORVINA_HAVE_TEXT_EDITOR
         editor_ = std::make_unique<TextEditor>(host_, options_);
         editor_->Attach(*message_);
-#endif
         const RowMetrics metrics{&CodePage::Get(codePage_), kTabWidth, kScreen.columns};
         BodyLines& lines = message_->bodyLines;
         for (std::size_t i = 0; i < std::min<std::size_t>(kScreen.rows, lines.size()); ++i) {
@@ -205,59 +185,29 @@ public:
                       ? static_cast<std::int64_t>((freeBlocks - stillFree) * LinePool::kBlockSize)
                       : 0;
     }
-    std::int64_t ReusedBytes() const override {
-        return reused_;
-    }
+    std::int64_t ReusedBytes() const override { return reused_; }
 
-#ifdef CORVINA_HAVE_TEXT_EDITOR
     void MoveTo(std::size_t line, bool lineEnd) override {
         editor_->MoveCaretTo(line, lineEnd ? message_->bodyLines[line].Content().size() : 0);
     }
-    void Type(char c) override {
-        editor_->TypeChar(static_cast<unsigned char>(c));
-    }
-    void EndTyping() override {
-        editor_->FocusOut();
-    }
-    void DeleteLine() override {
-        editor_->DeleteLine();
-    }
-    bool Undo() override {
-        return editor_->Undo();
-    }
-    bool Redo() override {
-        return editor_->Redo();
-    }
+    void Type(char c) override { editor_->TypeChar(static_cast<unsigned char>(c)); }
+    void EndTyping() override { editor_->FocusOut(); }
+    void DeleteLine() override { editor_->DeleteLine(); }
+    bool Undo() override { return editor_->Undo(); }
+    bool Redo() override { return editor_->Redo(); }
     std::string TextUtf8() override {
         return codePage_ == CodePage::kUtf8 ? editor_->Text()
                                             : CodePage::Get(codePage_).ToUtf8(editor_->Text());
     }
-#else
-    // Without the editor model only Load runs (Edits() is false).
-    void MoveTo(std::size_t, bool) override {}
-    void Type(char) override {}
-    void DeleteLine() override {}
-    bool Undo() override {
-        return false;
-    }
-    bool Redo() override {
-        return false;
-    }
-    std::string TextUtf8() override {
-        return {};
-    }
-#endif
 
 private:
     int codePage_;
     std::string name_;
     std::unique_ptr<MailMessage> message_;
     std::int64_t reused_ = 0;
-#ifdef CORVINA_HAVE_TEXT_EDITOR
     QuietHost host_;
     EditorOptions options_;
     std::unique_ptr<TextEditor> editor_;
-#endif
 };
 
 enum Step { kLoad, kTypeEnd, kTypeMiddle, kTypeStart, kDeleteLines, kUndoAll, kRedoAll, kSteps };
@@ -467,7 +417,7 @@ void RunStep(benchmark::State& state, Session* session, int column, Step step) {
         state.SkipWithError("the text after redoing everything is not the edited body");
     }
     Runs()[{step, column}].push_back(f);
-    if (step == kRedoAll || !session->subject().Edits()) {
+    if (step == kRedoAll) {
         session->Release();
     }
 }
@@ -531,9 +481,6 @@ int main(int argc, char** argv) {
     sessions.push_back(
         std::make_unique<Session>(std::make_unique<TextDocumentSubject>(TheBody().utf8, kScreen)));
 #endif
-#ifndef CORVINA_HAVE_TEXT_EDITOR
-    notes.push_back("ours: only loading is measured; the editing steps need editor/TextEditor.h.");
-#endif
     notes.push_back(
         "Typing: time of one character in microseconds: the mean (CPU), the 99.9th percentile "
         "and the longest (wall clock); ours with autoSplit off, QScintilla with modification "
@@ -550,9 +497,6 @@ int main(int argc, char** argv) {
         std::string name = session->subject().Name();
         std::replace(name.begin(), name.end(), ' ', '_');
         for (int step = 0; step < kSteps; ++step) {
-            if (step > kLoad && !session->subject().Edits()) {
-                break;
-            }
             benchmark::RegisterBenchmark(("BM_Editor/" + name + "/" + kStepNames[step]).c_str(),
                                          [session, column, step](benchmark::State& state) {
                                              RunStep(state, session, column,
