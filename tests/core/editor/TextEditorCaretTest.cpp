@@ -112,9 +112,11 @@ TEST(TextEditorCaret, RowsAndColumnsFollowTheWrapWidth) {
     t.editor.SplitLine();
     EXPECT_EQ(t.editor.TotalRows(), 8);
     EXPECT_EQ(t.editor.CaretRow(), 5);
+    ASSERT_GT(t.editor.UndoCount(), 0u);
     t.editor.SetTabAndWrap(8, 10);
     EXPECT_EQ(t.editor.TotalRows(), 8);
     EXPECT_EQ(t.editor.CaretRow(), 0);
+    EXPECT_EQ(t.editor.UndoCount(), 0u);  // a new wrap width clears undo
 }
 
 // Jumps in a long body start from row marks kept by deltas: after any
