@@ -35,6 +35,14 @@ public:
 
     // A command the frame window handles (its command id).
     virtual void PostFrameCommand(int commandId) = 0;
+
+    // "All Messages in Folder": selects the next (or previous) message of
+    // the folder list, after the last the first, and shows it in this
+    // editor. False where there is no folder list (compose windows).
+    virtual bool SelectAdjacentMessage(bool next) {
+        static_cast<void>(next);
+        return false;
+    }
 };
 
 // Told when a document is first changed through an editor, so that the

@@ -62,8 +62,26 @@ public:
     // The whole body, each line with its LF, the open line included.
     std::string Text() const;
     std::size_t LineCount() const;
-    // One line as it now stands (with its LF).
+    // One line as it now stands (without its LF).
     std::string LineText(std::size_t line) const;
+    // The same without a copy; valid until the text changes.
+    std::string_view LineView(std::size_t line) const { return TextOf(line); }
+
+    // The mark of a line ("MarkLine", search marks); setting it redraws
+    // the line's rows.
+    bool LineMarked(std::size_t line) const;
+    void SetLineMarked(std::size_t line, bool marked);
+
+    // --- viewport (TextEditorViewport.cpp): the display rows the window
+    // shows. The view tells the model its height; scroll commands and
+    // jumps move the top row.
+    int WindowRows() const { return windowRows_; }
+    void SetWindowRows(int rows);
+    long TopRow() const { return topRow_; }
+    // Clamped to the rows of the text; redraws everything when it moves.
+    void ScrollTo(long topRow);
+    // The top row that shows the caret's row in the middle of the window.
+    void CenterCaretRow();
 
     // --- caret (TextEditorCaret.cpp)
     std::size_t CaretLine() const { return caretLine_; }
@@ -314,6 +332,8 @@ private:
     int virtualColumn_ = 0;
     int desiredColumn_ = -1;
     int leftColumn_ = 0;
+    long topRow_ = 0;
+    int windowRows_ = 1;
     long totalRows_ = 0;
     bool totalsKnown_ = false;
     std::vector<RowMark> rowMarks_;

@@ -19,6 +19,7 @@ void TextEditor::ResetCaret() {
     virtualColumn_ = 0;
     desiredColumn_ = -1;
     leftColumn_ = 0;
+    topRow_ = 0;
 }
 
 bool TextEditor::FreeCursorOn() const {

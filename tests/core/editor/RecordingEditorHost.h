@@ -21,6 +21,7 @@ public:
     int beeps = 0;
     std::vector<std::string> statuses;
     int redraws = 0;
+    std::vector<int> frameCommands;
 
     std::string ClipboardText() override { return clipboard; }
     void SetClipboardText(std::string_view utf8) override { clipboard.assign(utf8); }
@@ -30,7 +31,7 @@ public:
     void RedrawAll() override { ++redraws; }
     void EnsureCaretVisible() override {}
     bool AskString(std::string_view, std::string&) override { return false; }
-    void PostFrameCommand(int) override {}
+    void PostFrameCommand(int commandId) override { frameCommands.push_back(commandId); }
 };
 
 class CountingWatcher : public DocumentWatcher {
