@@ -27,6 +27,7 @@ void TextEditor::Attach(MailMessage& document) {
     document_ = &document;
     notified_ = nullptr;
     undoLossTold_ = false;
+    hasJumpOrigin_ = false;
     BodyLines& body = document.bodyLines;
     if (body.empty() && body.InsertLine(0, "\n")) {
         document.bodyLineCount = 1;

@@ -83,6 +83,11 @@ public:
     // The top row that shows the caret's row in the middle of the window.
     void CenterCaretRow();
 
+    // "PrevPos": jumps (search, JumpLine, TextTop...) note where the caret
+    // stood; going back swaps the two places. False when no jump was noted.
+    void NoteJumpOrigin();
+    bool SwapWithJumpOrigin();
+
     // --- caret (TextEditorCaret.cpp)
     std::size_t CaretLine() const { return caretLine_; }
     std::size_t CaretOffset() const { return caretPos_; }
@@ -334,6 +339,8 @@ private:
     int leftColumn_ = 0;
     long topRow_ = 0;
     int windowRows_ = 1;
+    TextPlace jumpOrigin_;
+    bool hasJumpOrigin_ = false;
     long totalRows_ = 0;
     bool totalsKnown_ = false;
     std::vector<RowMark> rowMarks_;

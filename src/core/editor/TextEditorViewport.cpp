@@ -39,4 +39,20 @@ void TextEditor::CenterCaretRow() {
     ScrollTo(CaretRow() - (windowRows_ - 1) / 2);
 }
 
+void TextEditor::NoteJumpOrigin() {
+    jumpOrigin_ = Caret();
+    hasJumpOrigin_ = true;
+}
+
+bool TextEditor::SwapWithJumpOrigin() {
+    if (!hasJumpOrigin_) {
+        return false;
+    }
+    const TextPlace here = Caret();
+    const TextPlace there = ClampPlace(jumpOrigin_);
+    MoveCaretTo(there.line, there.offset);
+    jumpOrigin_ = here;
+    return true;
+}
+
 }  // namespace corvina
