@@ -97,15 +97,18 @@ bool FsyncFile(const std::filesystem::path& path) {
     return ok;
 }
 
-bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes, int mode) {
+bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes, int mode,
+                         int* err) {
+    int ignored = 0;
+    int& error = err != nullptr ? *err : ignored;
+    error = 0;
     std::filesystem::path target;
     if (!ResolveTarget(path, target)) {
+        error = ENOENT;
         return false;
     }
-    int err = 0;
     return ReplaceWith(
-        target, ReplacementMode(target, mode),
-        [&](int fd) { return WriteAll(fd, bytes); }, err);
+        target, ReplacementMode(target, mode), [&](int fd) { return WriteAll(fd, bytes); }, error);
 }
 
 bool CopyFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to,

@@ -16,9 +16,10 @@ constexpr int kKeepFileMode = -1;
 // exactly (e.g. 0600). A symbolic link is followed: its target is
 // replaced. False (the old file untouched, no temp file left) when the
 // new contents could not be written; false too when only the final
-// directory sync failed (the new contents are then in place).
+// directory sync failed (the new contents are then in place). On failure
+// `err` (when given) receives the errno.
 bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
-                         int mode = kKeepFileMode);
+                         int mode = kKeepFileMode, int* err = nullptr);
 
 // Replaces `to` with a copy of `from` the same way: the copy is written
 // beside `to`, synced and renamed over it, so a failed copy (a full disk)
