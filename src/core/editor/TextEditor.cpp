@@ -12,6 +12,7 @@ TextEditor::TextEditor(EditorHost& host, const EditorOptions& options)
       options_(options),
       codePage_(&CodePage::Working()),
       insertMode_(options.insertMode),
+      autoSplit_(options.autoSplit),
       tabWidth_(options.defaultTab > 0 ? options.defaultTab : 8),
       wrapWidth_(options.defaultColumn > 0 ? options.defaultColumn : 80) {}
 

@@ -53,6 +53,9 @@ public:
     // Row counts are counted again, undo is cleared, the caret goes to the
     // top.
     void SetTabAndWrap(int tab, int wrap);
+    int TabWidth() const { return tabWidth_; }
+    int WrapWidth() const { return wrapWidth_; }
+    const CodePage& TextCodePage() const { return *codePage_; }
     // Commits the open line: the edit buffer is shared by every view.
     void FocusOut();
     // Writes the open line back into its node; false (line kept open)
@@ -62,10 +65,14 @@ public:
     // The whole body, each line with its LF, the open line included.
     std::string Text() const;
     std::size_t LineCount() const;
-    // One line as it now stands (without its LF).
+    // One line as it now stands, with its LF.
     std::string LineText(std::size_t line) const;
-    // The same without a copy; valid until the text changes.
-    std::string_view LineView(std::size_t line) const { return TextOf(line); }
+    // The line without its LF and without a copy; valid until the text
+    // changes.
+    std::string_view LineView(std::size_t line) const {
+        const std::string_view text = TextOf(line);
+        return text.substr(0, text.size() - 1);
+    }
 
     // The mark of a line ("MarkLine", search marks); setting it redraws
     // the line's rows.
@@ -117,6 +124,10 @@ public:
     // --- typing and line operations (TextEditorEdit.cpp)
     bool InsertMode() const { return insertMode_; }
     void SetInsertMode(bool insert) { insertMode_ = insert; }
+    // The automatic line split of this view ("ModeAutoSplit"); starts at
+    // the AutoSplit setting.
+    bool AutoSplit() const { return autoSplit_; }
+    void SetAutoSplit(bool on) { autoSplit_ = on; }
     // One byte from the keyboard; a lead byte waits for the rest of its
     // character. LF or CR splits the line, TAB is InsertTab.
     void TypeChar(unsigned char byte);
@@ -140,6 +151,16 @@ public:
     bool ReplaceLines(std::size_t first, std::size_t count, const std::vector<std::string>& lines,
                       TextPlace caret);
 
+    // --- primitives of the editor's commands (TextEditorCommands.cpp)
+    // The same with the line flags of each new line given (marks and
+    // continued bits stay with the lines a paragraph command moves).
+    bool ReplaceLinesWithFlags(std::size_t first, std::size_t count,
+                               const std::vector<std::string>& lines,
+                               const std::vector<std::uint8_t>& flags, TextPlace caret);
+    // Bytes [from, to) replaced by `changed`, which holds the same line
+    // ends (a case change), as one undo step; the caret goes after it.
+    bool RewriteRange(TextPlace from, TextPlace to, std::string_view changed);
+
     // --- undo (TextEditorUndo.cpp)
     bool Undo();
     bool Redo();
@@ -160,6 +181,8 @@ public:
     int SelectionEndColumn() const;
     std::size_t SelectionFirstLine() const;
     std::size_t SelectionLastLine() const;
+    // Start and end of a stream selection as line places.
+    std::pair<TextPlace, TextPlace> SelectedRange() const { return StreamRange(); }
     // Shift selection: anchors at the caret when none is active; caret
     // movement then extends it.
     void ExtendSelection();
@@ -315,6 +338,7 @@ private:
     UndoHistory history_;
     bool readOnly_ = false;
     bool insertMode_ = true;
+    bool autoSplit_ = true;
     bool freeCursorForced_ = false;
     bool noMemoryTold_ = false;
     bool undoLossTold_ = false;

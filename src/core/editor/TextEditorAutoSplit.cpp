@@ -19,7 +19,7 @@ int TextEditor::LineColumnOfCaret() {
 }
 
 void TextEditor::AutoSplitAfterTyping(std::string_view character, int columnBefore) {
-    if (!options_.autoSplit) {
+    if (!autoSplit_) {
         return;
     }
     const LineBreakRules rules{codePage_, options_.autoSplitCol, tabWidth_, &options_.kinsoku};
@@ -31,7 +31,7 @@ void TextEditor::AutoSplitAfterTyping(std::string_view character, int columnBefo
 // Only a paragraph the split made is joined up again after a removal: a
 // long line the user wrote or quoted stays as it is.
 void TextEditor::AutoSplitAfterRemoval() {
-    if (options_.autoSplit && (document_->bodyLines[caretLine_].lineFlags & kLineContinued)) {
+    if (autoSplit_ && (document_->bodyLines[caretLine_].lineFlags & kLineContinued)) {
         AutoSplitParagraph();
     }
 }

@@ -225,7 +225,7 @@ void TextEditor::TypeText(std::string_view characters) {
             const auto length =
                 static_cast<std::size_t>(std::max(1, codePage_->CharLength(text, c)));
             const std::string_view character = std::string_view(text).substr(c, length);
-            const int columnBefore = options_.autoSplit ? LineColumnOfCaret() : 0;
+            const int columnBefore = autoSplit_ ? LineColumnOfCaret() : 0;
             if (!(insertMode_ ? InsertAtCaret(character, UndoKind::kTyped)
                               : OverwriteAtCaret(character))) {
                 break;

@@ -272,22 +272,7 @@ bool TextEditor::ChangeCase(bool upper) {
         codePage_->ToLowerAscii(changed);
     }
     ClearSelection();
-    if (changed == old) {
-        return false;
-    }
-    UndoStep step(history_);
-    const TextPlace before = Caret();
-    TextPlace end;
-    if (!EraseRaw(from, to) || !InsertRaw(from, changed, &end)) {
-        return false;
-    }
-    if (UndoRecord* record = history_.Record(UndoKind::kCaseChange, before, from, old, changed)) {
-        record->end = record->after = end;
-    }
-    SyncVirtualColumn();
-    RedrawAfterLinesChanged();
-    CheckRecordFailure();
-    return true;
+    return RewriteRange(from, to, changed);
 }
 
 void TextEditor::Copy() {

@@ -268,16 +268,9 @@ bool TextEditor::ChangeLines(std::size_t first, std::size_t count,
 
 bool TextEditor::ReplaceLines(std::size_t first, std::size_t count,
                               const std::vector<std::string>& lines, TextPlace caret) {
-    if (!Editable() || first + count > LineCount() || (lines.empty() && count >= LineCount())) {
+    if (document_ == nullptr || first + count > LineCount()) {
         return false;
     }
-    for (const std::string& line : lines) {
-        if (line.size() >= kMaxLineBytes || line.find('\n') != std::string::npos) {
-            return false;
-        }
-    }
-    UndoStep step(history_);
-    ClearSelection();
     std::vector<std::uint8_t> flags;
     const std::uint8_t marks =
         count > 0 ? document_->bodyLines[first].lineFlags & (kLineMarked | kLineMessage) : 0;
@@ -285,9 +278,7 @@ bool TextEditor::ReplaceLines(std::size_t first, std::size_t count,
         flags.push_back(static_cast<std::uint8_t>((k == 0 ? marks : 0) |
                                                   (k + 1 < lines.size() ? kLineContinued : 0)));
     }
-    const bool done = ChangeLines(first, count, lines, flags, UndoKind::kBoxChange, caret);
-    CheckRecordFailure();
-    return done;
+    return ReplaceLinesWithFlags(first, count, lines, flags, caret);
 }
 
 void TextEditor::RefuseTooLong() {
