@@ -118,10 +118,6 @@ EditorCommands::EditorCommands(TextEditor& editor, EditorHost& host, EditorDialo
       clock_([] { return std::time(nullptr); }),
       scrollPeriod_(std::clamp(options.rollTimer, 1, 501)) {}
 
-bool EditorCommands::Handles(EditorCommand command) {
-    return Find(command) != nullptr;
-}
-
 bool EditorCommands::Run(EditorCommand command) {
     const Entry* entry = Find(command);
     if (entry == nullptr) {

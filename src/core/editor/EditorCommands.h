@@ -31,8 +31,6 @@ public:
     // Runs a view command of the key table; false when `command` is not
     // one this runner handles.
     bool Run(EditorCommand command);
-    // Whether Run handles `command`.
-    static bool Handles(EditorCommand command);
 
     // "InputCtrl": the next typed key is entered as a control character.
     bool InputCtrlPending() const { return inputCtrlPending_; }

@@ -52,7 +52,12 @@ bool AppendToFile(const std::filesystem::path& path, std::string_view bytes, int
         return false;
     }
     struct stat before {};
-    bool ok = ::fstat(fd, &before) == 0 && WriteAllTo(fd, bytes) && ::fsync(fd) == 0;
+    if (::fstat(fd, &before) != 0) {
+        error = errno;
+        ::close(fd);
+        return false;
+    }
+    bool ok = WriteAllTo(fd, bytes) && ::fsync(fd) == 0;
     if (!ok) {
         error = errno;
         if (::ftruncate(fd, before.st_size) != 0) {
@@ -67,7 +72,9 @@ bool AppendToFile(const std::filesystem::path& path, std::string_view bytes, int
 }
 
 bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes, int& error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a named pipe without a writer reads as empty
+    // instead of hanging the window.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         error = errno;
         return false;
