@@ -14,6 +14,7 @@ namespace {
 KeyCode pendingPrefix = kNoKey;
 
 constexpr int kFirstDispatched = 3;  // Ctrl+Break
+constexpr int kLastImeKey = 25;      // Kanji
 constexpr int kLastDispatched = kVkDelete;
 constexpr int kFirstLetterKey = 0x41;
 constexpr int kLastLetterKey = 0x5F;
@@ -28,7 +29,7 @@ bool IsLetterKey(int key) {
 
 // Shift, Ctrl, Alt, Pause, Caps Lock and the input method's keys.
 bool IsDefaultProcessingKey(int key) {
-    return (key >= kVkShift && key <= 25) || key == kVkProcessKey;
+    return (key >= kVkShift && key <= kLastImeKey) || key == kVkProcessKey;
 }
 
 // The keys some keyboards report for "[", "\", "]", "^", "_".
@@ -173,7 +174,9 @@ KeyDisposition KeyDispatcher::Dispatch(int key, KeyModifiers modifiers, const Ke
     }
     const CommandRow* row = bindings_.Find(code);
     if (row == nullptr) {
-        return KeyDisposition::kPassOn;
+        // The second key of a two-stroke key was meant as a command, never
+        // as text: an unbound one is not typed either.
+        return IsTwoStrokeKey(code) ? KeyDisposition::kConsumed : KeyDisposition::kPassOn;
     }
     if (row->viewCommand != EditorCommand::kNone) {
         SendToView(row->viewCommand);
