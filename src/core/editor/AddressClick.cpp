@@ -92,8 +92,12 @@ MailAddressAction MailAddressActionOf(int stored) {
     }
 }
 
-AddressDecision DecideDoubleClick(const AddressClick& click, const RowMetrics& metrics,
+AddressDecision DecideDoubleClick(const AddressClick& click, const RowMetrics& givenMetrics,
                                   const KinsokuSets& sets) {
+    RowMetrics metrics = givenMetrics;
+    if (metrics.codePage == nullptr) {
+        metrics.codePage = &CodePage::Working();
+    }
     if (click.selectionActive) {
         AddressDecision decision;
         decision.action = Action::kClearSelection;

@@ -60,7 +60,8 @@ struct AddressDecision {
 };
 
 // A double-click. `metrics` measures the display rows (the display name of
-// "Add to Address Book" is taken from the row that holds the address).
+// "Add to Address Book" is taken from the row that holds the address); its
+// code page, when not given, is the working one.
 AddressDecision DecideDoubleClick(const AddressClick& click, const RowMetrics& metrics,
                                   const KinsokuSets& sets);
 
