@@ -9,9 +9,9 @@
 namespace corvina {
 namespace {
 
-// A quoted part longer than any real address ends the search, so a line
-// of stray quotes costs linear time.
-constexpr std::size_t kMaxMailBytes = 512;
+// A mail address has at most 254 characters; the scan stops beyond that,
+// so a line of stray quotes costs linear time.
+constexpr std::size_t kMaxMailChars = 256;
 
 constexpr std::array<std::string_view, 5> kSchemes = {
     "http:", "https:", "news:", "ftp:", "gopher:"};
@@ -100,7 +100,7 @@ FormScan ScanWeb(const std::vector<Cell>& cells, std::size_t start) {
 
 FormScan ScanMail(const std::vector<Cell>& cells, std::size_t start) {
     const std::size_t first = SpellsAt(cells, start, kMailTo) ? start + kMailTo.size() : start;
-    const std::size_t limit = std::min(cells.size() - 1, first + kMaxMailBytes);
+    const std::size_t limit = std::min(cells.size() - 1, first + kMaxMailChars);
     std::size_t end = first;
     std::size_t firstQuote = cells.size();
     while (end < limit) {
