@@ -111,17 +111,15 @@ locale_t UnicodeLocale() {
     return locale;
 }
 
-bool IsAsciiAlnum(char32_t cp) {
-    return (cp >= '0' && cp <= '9') || (cp >= 'A' && cp <= 'Z') || (cp >= 'a' && cp <= 'z');
-}
-
-bool IsWordChar(char32_t cp) {
-    if (cp < 0x80) {
-        return IsAsciiAlnum(cp);
+// Letters and digits of the scripts written with spaces, full-width Latin
+// included: they make up the words whose first letter "Upper Top Of Word"
+// raises. Kana and kanji are no such words.
+bool IsWordChar(std::string_view bytes, char32_t cp, const CodePage& page) {
+    if ((cp >= 0xFF10 && cp <= 0xFF19) || (cp >= 0xFF21 && cp <= 0xFF3A) ||
+        (cp >= 0xFF41 && cp <= 0xFF5A)) {
+        return true;
     }
-    const locale_t locale = UnicodeLocale();
-    return cp != kReplacement && locale != locale_t{} &&
-           iswalnum_l(static_cast<wint_t>(cp), locale) != 0;
+    return cp != '_' && page.ClassOf(bytes.data(), bytes.data() + bytes.size()) == CharClass::Word;
 }
 
 char32_t MapCase(char32_t cp, bool upper, const CodePage& page) {
@@ -181,10 +179,11 @@ std::string ConvertCase(std::string_view line, CaseConversion conversion,
     ForEachChar(line, codePage, [&](std::string_view bytes, char32_t cp) {
         bool upper = conversion == CaseConversion::kUpperAll;
         if (conversion == CaseConversion::kUpperTopOfLine) {
-            upper = !topSeen && IsWordChar(cp);
-            topSeen = topSeen || IsWordChar(cp);
+            const bool word = IsWordChar(bytes, cp, codePage);
+            upper = !topSeen && word;
+            topSeen = topSeen || word;
         } else if (conversion == CaseConversion::kUpperTopOfWord) {
-            const bool word = IsWordChar(cp) || (inWord && cp == '\'');
+            const bool word = IsWordChar(bytes, cp, codePage) || (inWord && cp == '\'');
             upper = word && !inWord;
             inWord = word;
         }

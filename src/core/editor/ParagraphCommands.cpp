@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string_view>
 
+#include "common/Bytes.h"
 #include "common/CaseFold.h"
 #include "common/CodePage.h"
 #include "editor/CharConversions.h"
@@ -17,10 +18,6 @@ RowMetrics Metrics(const CodePage& codePage, int tabWidth) {
     metrics.codePage = &codePage;
     metrics.tabWidth = tabWidth;
     return metrics;
-}
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
 }
 
 // Display columns of `text` standing at `column`.
@@ -80,24 +77,12 @@ std::string SpacesToTabs(std::string_view line, const RowMetrics& metrics) {
     return out;
 }
 
-std::string_view Trimmed(std::string_view line, bool leading, bool trailing) {
-    std::size_t from = 0;
-    std::size_t to = line.size();
-    while (leading && from < to && IsBlank(line[from])) {
-        ++from;
-    }
-    while (trailing && to > from && IsBlank(line[to - 1])) {
-        --to;
-    }
-    return line.substr(from, to - from);
-}
-
 std::string Aligned(std::string_view line, LineAlignment alignment, int width,
                     const RowMetrics& metrics) {
     if (alignment == LineAlignment::kLeft) {
-        return std::string(Trimmed(line, true, false));
+        return std::string(TrimLeft(line));
     }
-    const std::string_view text = Trimmed(line, true, true);
+    const std::string_view text = Trim(line);
     if (text.empty()) {
         return std::string();
     }

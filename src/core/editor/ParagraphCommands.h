@@ -35,7 +35,7 @@ std::vector<std::string> SortLines(const std::vector<std::string>& lines,
 
 enum class LineAlignment { kLeft, kRight, kCenter };
 
-// Left strips the leading blanks (spaces and TABs). Right and centre strip
+// Left strips the leading blanks (spaces, TABs). Right and centre strip
 // the blanks on both sides and pad with spaces so that the text ends at,
 // or is centred within, `width` display columns; a line wider than that
 // stays as it is, a blank line becomes empty.

@@ -66,6 +66,9 @@ TEST(ParagraphCommands, CaseConversions) {
         {CodePage::kUtf8, C::kLowerAll, "ÉCOLE ΣΟΦΊΑ", "école σοφία"},
         {CodePage::kUtf8, C::kUpperTopOfWord, "élan vital 漢字です", "Élan Vital 漢字です"},
         {CodePage::kUtf8, C::kUpperTopOfLine, "ÉCOLE NORMALE", "École normale"},
+        // Kana and kanji form no words of their own: Latin right after them starts one.
+        {CodePage::kUtf8, C::kUpperTopOfWord, "漢字abc straße", "漢字Abc Straße"},
+        {CodePage::kShiftJis, C::kUpperTopOfWord, "日本ｗｏｒｄ", "日本Ｗｏｒｄ"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Convert(c.page, {c.text}, CaseChoice(c.conversion)), In(c.page, {c.expected}))
