@@ -231,7 +231,9 @@ void EditorSearch::ReplaceInMessage(bool firstMessage) {
     }
     editor_.ClearSelection();
     RestoreSelection(saved);
-    if (!stopped && !cancelled && options.allMessages && !dialogs_.EscapePressed() &&
+    // A run kept to a selection stays in its message.
+    const bool restricted = !restriction.ranges.empty();
+    if (!stopped && !cancelled && !restricted && options.allMessages && !dialogs_.EscapePressed() &&
         host_.SelectAdjacentMessage(true) && editor_.Document() != state_.Replace().origin) {
         state_.Replace().continueIn = editor_.Document();
         host_.PostFrameCommand(CommandNumber(EditorCommand::kReplaceRun));

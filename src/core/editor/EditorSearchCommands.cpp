@@ -12,22 +12,6 @@
 
 namespace corvina {
 
-namespace {
-
-// Whether `set` (characters of the code page) holds `character`.
-bool HoldsCharacter(std::string_view set, std::string_view character, const CodePage& codePage) {
-    for (std::size_t at = 0; at < set.size();) {
-        const auto length = static_cast<std::size_t>(std::max(1, codePage.CharLength(set, at)));
-        if (set.substr(at, length) == character) {
-            return true;
-        }
-        at += length;
-    }
-    return false;
-}
-
-}  // namespace
-
 // The selection from the caret over the run of its character class, taken
 // as both search strings.
 void EditorSearch::GetWord() {
@@ -59,7 +43,7 @@ void EditorSearch::TitleMark() {
         const auto length = static_cast<std::size_t>(std::max(1, codePage.CharLength(line, at)));
         const std::string_view character = line.substr(at, length);
         const bool title = length == 1 ? sets.ankTitle.find(character[0]) != std::string::npos
-                                       : HoldsCharacter(sets.dbcsTitle, character, codePage);
+                                       : InCharacterSet(sets.dbcsTitle, character, codePage);
         if (title) {
             editor_.SetLineMarked(i, true);
         }

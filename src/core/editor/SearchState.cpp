@@ -53,6 +53,14 @@ bool SearchState::TakeWordFlag() {
     return set;
 }
 
+bool SearchState::LoadHistory(const std::filesystem::path& homeDir) {
+    return history_.Load(SearchHistory::FileIn(homeDir), findOptions_.Letters());
+}
+
+bool SearchState::SaveHistory(const std::filesystem::path& homeDir) const {
+    return history_.Save(SearchHistory::FileIn(homeDir));
+}
+
 void SearchState::AddToHistory(std::string_view escaped, const SearchOptions& options) {
     history_.Add(escaped, options.Letters());
 }

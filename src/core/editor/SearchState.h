@@ -6,6 +6,7 @@
 // whichever view asks.
 
 #include <cstddef>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -58,8 +59,11 @@ public:
     bool LastBackward() const { return lastBackward_; }
     void SetLastBackward(bool backward) { lastBackward_ = backward; }
 
-    // Earlier search strings, newest first: the history kept in
-    // "Corvina.HST" (the caller loads and saves it with SearchHistory).
+    // Earlier search strings, newest first, kept in "Corvina.HST" in the
+    // home directory: loaded at start-up, saved at exit. Lines without
+    // option letters take the find options in force.
+    bool LoadHistory(const std::filesystem::path& homeDir);
+    bool SaveHistory(const std::filesystem::path& homeDir) const;
     SearchHistory& History() { return history_; }
     void AddToHistory(std::string_view escaped, const SearchOptions& options);
     std::vector<std::string> OfferedHistory() const;

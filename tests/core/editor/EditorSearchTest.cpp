@@ -194,6 +194,31 @@ TEST(EditorSearchTest, JumpLineLogicalAndAsShown) {
     }
 }
 
+// The Jump dialog opens on the caret's number, counted as the line
+// numbers are shown.
+TEST(EditorSearchTest, JumpDialogCountsAsTheLineNumbersDo) {
+    struct Presets : test::ScriptedDialogs {
+        std::vector<JumpDialogValues> shown;
+        bool AskJump(JumpDialogValues& values) override {
+            shown.push_back(values);
+            return false;
+        }
+    };
+    for (const bool nonLogicalLine : {true, false}) {
+        EditorOptions options;
+        options.nonLogicalLine = nonLogicalLine;
+        test::TestEditor t(std::string(100, 'x') + "\nb\n", CodePage::kShiftJis, options);
+        t.editor.MoveCaretTo(1, 0);
+        Presets dialogs;
+        SearchState state;
+        EditorSearch search(t.editor, t.host, dialogs, t.options, state);
+        search.Run(EditorCommand::kJumpLine);
+        ASSERT_EQ(dialogs.shown.size(), 1u);
+        EXPECT_EQ(dialogs.shown[0].asShown, nonLogicalLine);
+        EXPECT_EQ(dialogs.shown[0].lineNumber, nonLogicalLine ? 3 : 2);
+    }
+}
+
 TEST(EditorSearchTest, TitleMarkAndWordPaste) {
     EditorOptions options;
     options.kinsoku.ankTitle = "#";
