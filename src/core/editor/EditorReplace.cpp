@@ -50,14 +50,10 @@ void EditorSearch::ReplaceWithDialog() {
     if (editor_.ReadOnly()) {
         return;
     }
-    if (!state_.TakeWordFlag()) {
-        if (std::optional<std::string> preset = Preset()) {
-            state_.SetReplaceSearchString(std::move(*preset));
-        }
-    }
-    state_.SetReplacement({});
+    // The dialog opens with an empty replacement; the strings of the last
+    // run stay for "ReplAgain" until the dialog is confirmed.
     ReplaceDialogValues values;
-    values.pattern = state_.ReplaceSearchString();
+    values.pattern = DialogPreset(state_.ReplaceSearchString());
     values.options = state_.ReplaceOptions();
     values.history = state_.OfferedHistory();
     const ReplaceDialogButton button = dialogs_.AskReplace(values);

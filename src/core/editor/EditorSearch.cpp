@@ -92,35 +92,32 @@ bool EditorSearch::Run(EditorCommand command) {
     return true;
 }
 
-// The selection, or the word at the caret, escaped; nothing where neither
-// gives a string (a box, the caret on a line end or a blank).
-std::optional<std::string> EditorSearch::Preset() {
+// What a dialog opens with: the string "GetWord" has just taken, else the
+// selection or the word at the caret (escaped), else `current` (for a
+// box, or the caret on a line end or a blank).
+std::string EditorSearch::DialogPreset(const std::string& current) {
+    if (state_.TakeWordFlag()) {
+        return current;
+    }
     const CodePage& codePage = editor_.EditorCodePage();
     if (editor_.HasSelection()) {
         const std::string selected =
             editor_.Selection() == SelectionMode::kBox ? std::string() : editor_.SelectedText();
-        if (selected.empty()) {
-            return std::nullopt;
-        }
-        return EscapeText(selected, codePage);
+        return selected.empty() ? current : EscapeText(selected, codePage);
     }
     const std::string_view line = WithoutLf(editor_.LineView(editor_.CaretLine()));
     const std::size_t at = editor_.CaretOffset();
     if (at >= line.size() || static_cast<unsigned char>(line[at]) <= ' ') {
-        return std::nullopt;
+        return current;
     }
     const auto [start, end] = WordRunAt(line, at, codePage, options_.kinsoku);
     return EscapeText(line.substr(start, end - start), codePage);
 }
 
 void EditorSearch::FindWithDialog(EditorCommand command) {
-    if (!state_.TakeWordFlag()) {
-        if (std::optional<std::string> preset = Preset()) {
-            state_.SetSearchString(std::move(*preset));
-        }
-    }
+    // A cancelled dialog changes nothing.
     FindDialogValues values;
-    values.pattern = state_.SearchString();
+    values.pattern = DialogPreset(state_.SearchString());
     values.options = state_.FindOptions();
     values.backward = command == EditorCommand::kFind ? state_.LastBackward()
                                                       : command == EditorCommand::kSearchBwd;

@@ -69,7 +69,7 @@ private:
     void MarkAll(bool backward);
     void NotFound(bool backward, TextPlace back, bool cancelled);
     void ShowMatch(const SearchMatch& match, const SearchOptions& options);
-    std::optional<std::string> Preset();
+    std::string DialogPreset(const std::string& current);
     std::optional<SearchPattern> Prepare(std::string_view escaped, const SearchOptions& options);
     std::optional<SearchMatch> Search(const SearchPattern& pattern, TextPlace from, bool backward,
                                       bool& cancelled);

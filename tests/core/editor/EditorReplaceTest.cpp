@@ -121,9 +121,14 @@ TEST(EditorReplaceTest, StartsAtTheCaretUnlessFromTheBeginning) {
     s.search.Run(EditorCommand::kReplAgain);
     EXPECT_EQ(s.Line(0), "b b\n");
 
-    // A new dialog starts with an empty replacement.
+    // A new dialog starts with an empty replacement; cancelled, it leaves
+    // the last run's strings to "ReplAgain".
+    s.t.editor.MoveCaretTo(0, 0);
     s.ReplaceWith("b", "c", "G", ReplaceDialogButton::kCancel);
+    EXPECT_EQ(s.dialogs.replacesShown.back().pattern, "b");
     EXPECT_EQ(s.dialogs.replacesShown.back().replacement, "");
+    EXPECT_EQ(s.state.ReplaceSearchString(), "a");
+    EXPECT_EQ(s.state.Replacement(), "b");
 
     s.t.editor.SetReadOnly(true);
     s.search.Run(EditorCommand::kReplace);
