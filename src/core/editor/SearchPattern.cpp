@@ -6,6 +6,7 @@
 #include "common/CodePage.h"
 #include "editor/EditorEscapes.h"
 #include "editor/RegexCompiler.h"
+#include "editor/RegexMatcher.h"
 #include "editor/SearchFolding.h"
 #include "editor/SearchScan.h"
 
@@ -60,9 +61,8 @@ struct SearchPattern::Impl {
     SearchOptions options;
     SearchFolding folding;
     MatchRules rules;
-    bool regex = false;
     std::vector<std::uint32_t> literal;  // folded codes of a plain string
-    RegexProgram program;
+    std::optional<RegexMatcher> regex;   // a regular expression's matcher
 
     Impl(const SearchOptions& searchOptions, const CodePage& codePage)
         : options(searchOptions),
@@ -89,7 +89,7 @@ struct SearchPattern::Impl {
         if (!rules.StartAllowed(lines, start)) {
             return std::nullopt;
         }
-        return regex ? RegexAt(lines, start) : PlainAt(lines, start);
+        return PlainAt(lines, start);
     }
 
     std::optional<TextPlace> PlainAt(LineReader& lines, TextPlace start) const {
@@ -116,28 +116,6 @@ struct SearchPattern::Impl {
                 return std::nullopt;
             }
             ++matched;
-        }
-    }
-
-    std::optional<TextPlace> RegexAt(LineReader& lines, TextPlace start) const {
-        StateSet states;
-        states.Set(0);
-        TextPlace place = start;
-        while (true) {
-            if (states.Intersects(program.accept) && rules.EndAllowed(lines, place)) {
-                return place;
-            }
-            if (place.line >= lines.Count()) {
-                return std::nullopt;
-            }
-            const std::uint32_t code = ReadAt(lines, place);
-            if (code == SearchFolding::kDropped) {
-                continue;
-            }
-            states = program.Step(states, code);
-            if (states.Empty()) {
-                return std::nullopt;
-            }
         }
     }
 
@@ -192,8 +170,7 @@ std::optional<SearchPattern> SearchPattern::Compile(std::string_view escaped,
         if (!program) {
             return std::nullopt;
         }
-        impl->regex = true;
-        impl->program = std::move(*program);
+        impl->regex.emplace(*program, impl->folding, impl->rules);
     } else {
         const std::string text = UnescapeText(pattern, codePage);
         for (std::size_t pos = 0; pos < text.size();) {
@@ -228,6 +205,9 @@ std::optional<SearchMatch> SearchPattern::FindForward(const SearchText& text, Te
         const std::string_view line = lines.Get(from.line);
         from.offset = impl_->CharStart(line, std::min(from.offset, line.size()), true);
     }
+    if (impl_->regex) {
+        return impl_->regex->FindForward(lines, from, cancel);
+    }
     std::size_t walked = 0;
     TextPlace start = from;
     while (start.line < lines.Count()) {
@@ -257,6 +237,9 @@ std::optional<SearchMatch> SearchPattern::FindBackward(const SearchText& text, T
     {
         const std::string_view line = lines.Get(start.line);
         start.offset = impl_->CharStart(line, std::min(start.offset, line.size()), false);
+    }
+    if (impl_->regex) {
+        return impl_->regex->FindBackward(lines, start, cancel);
     }
     while (true) {
         if (const auto end = impl_->MatchAt(lines, start)) {
