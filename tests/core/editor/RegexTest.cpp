@@ -173,16 +173,7 @@ public:
 
 private:
     std::uint32_t Read(LineReader& lines, TextPlace& place) const {
-        const std::string_view line = lines.Get(place.line);
-        if (place.offset >= line.size()) {
-            place = {place.line + 1, 0};
-            return '\n';
-        }
-        int length = 1;
-        const std::uint32_t code =
-            folding_.Read(line.data() + place.offset, line.data() + line.size(), &length);
-        place.offset += static_cast<std::size_t>(length);
-        return folding_.Fold(code);
+        return ReadFolded(lines, folding_, place);
     }
 
     const RegexProgram& program_;
