@@ -5,7 +5,9 @@
 
 #include "common/CodePage.h"
 #include "editor/EditorEscapes.h"
+#include "editor/PlainMatcher.h"
 #include "editor/RegexCompiler.h"
+#include "editor/RegexMatcher.h"
 #include "editor/SearchFolding.h"
 #include "editor/SearchScan.h"
 
@@ -13,9 +15,6 @@ namespace corvina {
 namespace {
 
 constexpr std::string_view kLetters = "GAMIZWTER";
-// A plain string is compared over at most this many bytes of text.
-constexpr std::size_t kPlainSpan = 256;
-constexpr std::size_t kCancelLines = 1000;
 
 bool SearchOptions::*const kFlags[] = {
     &SearchOptions::fromBeginning, &SearchOptions::allMessages, &SearchOptions::markFound,
@@ -60,86 +59,13 @@ struct SearchPattern::Impl {
     SearchOptions options;
     SearchFolding folding;
     MatchRules rules;
-    bool regex = false;
-    std::vector<std::uint32_t> literal;  // folded codes of a plain string
-    RegexProgram program;
+    std::optional<PlainMatcher> plain;
+    std::optional<RegexMatcher> regex;
 
     Impl(const SearchOptions& searchOptions, const CodePage& codePage)
         : options(searchOptions),
           folding(codePage, searchOptions.ignoreCase, searchOptions.ignoreMbcs),
           rules(searchOptions) {}
-
-    // The character at `place` (a line end reads as '\n'), folded; moves
-    // `place` past it.
-    std::uint32_t ReadAt(LineReader& lines, TextPlace& place) const {
-        const std::string_view line = lines.Get(place.line);
-        if (place.offset >= line.size()) {
-            place = {place.line + 1, 0};
-            return '\n';
-        }
-        int length = 1;
-        const std::uint32_t code =
-            folding.Read(line.data() + place.offset, line.data() + line.size(), &length);
-        place.offset += static_cast<std::size_t>(length);
-        return folding.Fold(code);
-    }
-
-    // The end of the shortest accepted match starting at `start`.
-    std::optional<TextPlace> MatchAt(LineReader& lines, TextPlace start) const {
-        if (!rules.StartAllowed(lines, start)) {
-            return std::nullopt;
-        }
-        return regex ? RegexAt(lines, start) : PlainAt(lines, start);
-    }
-
-    std::optional<TextPlace> PlainAt(LineReader& lines, TextPlace start) const {
-        TextPlace place = start;
-        std::size_t bytes = 0;
-        std::size_t matched = 0;
-        while (true) {
-            if (matched == literal.size() && rules.EndAllowed(lines, place)) {
-                return place;
-            }
-            if (place.line >= lines.Count()) {
-                return std::nullopt;
-            }
-            const TextPlace before = place;
-            const std::uint32_t code = ReadAt(lines, place);
-            bytes += place.line == before.line ? place.offset - before.offset : 1;
-            if (bytes > kPlainSpan) {
-                return std::nullopt;
-            }
-            if (code == SearchFolding::kDropped) {
-                continue;
-            }
-            if (matched == literal.size() || literal[matched] != code) {
-                return std::nullopt;
-            }
-            ++matched;
-        }
-    }
-
-    std::optional<TextPlace> RegexAt(LineReader& lines, TextPlace start) const {
-        StateSet states;
-        states.Set(0);
-        TextPlace place = start;
-        while (true) {
-            if (states.Intersects(program.accept) && rules.EndAllowed(lines, place)) {
-                return place;
-            }
-            if (place.line >= lines.Count()) {
-                return std::nullopt;
-            }
-            const std::uint32_t code = ReadAt(lines, place);
-            if (code == SearchFolding::kDropped) {
-                continue;
-            }
-            states = program.Step(states, code);
-            if (states.Empty()) {
-                return std::nullopt;
-            }
-        }
-    }
 
     // The character start at or after (forward) or at or before `offset`.
     std::size_t CharStart(std::string_view line, std::size_t offset, bool forward) const {
@@ -192,21 +118,10 @@ std::optional<SearchPattern> SearchPattern::Compile(std::string_view escaped,
         if (!program) {
             return std::nullopt;
         }
-        impl->regex = true;
-        impl->program = std::move(*program);
+        impl->regex.emplace(*program, impl->folding, impl->rules);
     } else {
-        const std::string text = UnescapeText(pattern, codePage);
-        for (std::size_t pos = 0; pos < text.size();) {
-            int length = 1;
-            const std::uint32_t code =
-                impl->folding.Read(text.data() + pos, text.data() + text.size(), &length);
-            const std::uint32_t folded = impl->folding.Fold(code);
-            if (folded != SearchFolding::kDropped) {
-                impl->literal.push_back(folded);
-            }
-            pos += static_cast<std::size_t>(length);
-        }
-        if (impl->literal.empty() && !options.regex) {
+        impl->plain.emplace(UnescapeText(pattern, codePage), impl->folding, impl->rules);
+        if (impl->plain->Empty() && !options.regex) {
             if (error != nullptr) {
                 *error =
                     "The search string has nothing left to find once its marks are "
@@ -224,23 +139,12 @@ std::optional<SearchMatch> SearchPattern::FindForward(const SearchText& text, Te
     if (from.line >= lines.Count()) {
         return std::nullopt;
     }
-    {
-        const std::string_view line = lines.Get(from.line);
-        from.offset = impl_->CharStart(line, std::min(from.offset, line.size()), true);
+    const std::string_view line = lines.Get(from.line);
+    from.offset = impl_->CharStart(line, std::min(from.offset, line.size()), true);
+    if (impl_->regex) {
+        return impl_->regex->FindForward(lines, from, cancel);
     }
-    std::size_t walked = 0;
-    TextPlace start = from;
-    while (start.line < lines.Count()) {
-        if (const auto end = impl_->MatchAt(lines, start)) {
-            return SearchMatch{start, *end};
-        }
-        const std::size_t line = start.line;
-        impl_->ReadAt(lines, start);
-        if (start.line != line && ++walked % kCancelLines == 0 && cancel && cancel()) {
-            return std::nullopt;
-        }
-    }
-    return std::nullopt;
+    return impl_->plain->FindForward(lines, from, cancel);
 }
 
 std::optional<SearchMatch> SearchPattern::FindBackward(const SearchText& text, TextPlace from,
@@ -252,29 +156,12 @@ std::optional<SearchMatch> SearchPattern::FindBackward(const SearchText& text, T
     if (from.line >= lines.Count()) {
         from = {lines.Count() - 1, lines.Get(lines.Count() - 1).size()};
     }
-    std::size_t walked = 0;
-    TextPlace start = from;
-    {
-        const std::string_view line = lines.Get(start.line);
-        start.offset = impl_->CharStart(line, std::min(start.offset, line.size()), false);
+    const std::string_view line = lines.Get(from.line);
+    from.offset = impl_->CharStart(line, std::min(from.offset, line.size()), false);
+    if (impl_->regex) {
+        return impl_->regex->FindBackward(lines, from, cancel);
     }
-    while (true) {
-        if (const auto end = impl_->MatchAt(lines, start)) {
-            return SearchMatch{start, *end};
-        }
-        if (start.offset == 0) {
-            if (start.line == 0) {
-                return std::nullopt;
-            }
-            if (++walked % kCancelLines == 0 && cancel && cancel()) {
-                return std::nullopt;
-            }
-            start = {start.line - 1, lines.Get(start.line - 1).size()};
-        } else {
-            const std::string_view line = lines.Get(start.line);
-            start.offset = impl_->folding.Page().PrevCharStart(line, start.offset);
-        }
-    }
+    return impl_->plain->FindBackward(lines, from, cancel);
 }
 
 }  // namespace corvina

@@ -11,11 +11,14 @@
 //      no line end).
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 #include "editor/SearchPattern.h"
 
 namespace corvina {
+
+class SearchFolding;
 
 class LineReader {
 public:
@@ -60,6 +63,10 @@ struct MatchRules {
     bool StartAllowed(LineReader& lines, TextPlace start) const;
     bool EndAllowed(LineReader& lines, TextPlace end) const;
 };
+
+// The folded code of the character at `place` (a line end reads as
+// '\n'); moves `place` past it.
+std::uint32_t ReadFolded(LineReader& lines, const SearchFolding& folding, TextPlace& place);
 
 // The last byte before `place`: '\n' at a line start.
 unsigned char ByteBefore(LineReader& lines, TextPlace place);

@@ -104,5 +104,118 @@ TEST(SearchPattern, RefusesEmptyAndOverlongPatterns) {
     EXPECT_TRUE(MakePattern(std::string(200, 'a'), ""));
 }
 
+TEST(SearchPattern, FoldsPatternAndTextAlike) {
+    struct Case {
+        int codePage;
+        const char* pattern;
+        const char* letters;
+        const char* body;
+        const char* expected;
+    };
+    const Case cases[] = {
+        // I: half-width small kana find their large forms and back.
+        {932, "\xa7", "I", "x\xb1\n", "0:1-0:2"},
+        {932, "\xb1", "I", "x\xa7\n", "0:1-0:2"},
+        {932, "\xac\xad\xae\xaf", "I", "\xd4\xd5\xd6\xc2\n", "0:0-0:4"},
+        {932, "\xa7", "", "x\xb1\n", "none"},
+        // Z: full-width letters and digits find ASCII, and the other way.
+        {932, "A1", "Z", "x\x82\x60\x82\x50\n", "0:1-0:5"},
+        {932, "\x82\x60", "Z", "xA\n", "0:1-0:2"},
+        {932, "\x82\x81", "IZ", "xA\n", "0:1-0:2"},
+        {932, "A1", "", "\x82\x60\x82\x50\n", "none"},
+        // Z: katakana in either width, voiced marks dropped.
+        {932, "\x83\x4b", "Z", "x\xb6\xde\n", "0:1-0:2"},  // the shortest match
+        {932, "\xb6\xde", "Z", "x\x83\x4a\n", "0:1-0:3"},
+        {932, "\x83\x4b", "RZ", "x\xb6\xde\n", "0:1-0:2"},
+        // W sees the byte after the dropped mark only when the match takes it.
+        {932, "\xb6", "ZW", "\xb6\xde\n", "0:0-0:2"},
+        // UTF-8: full-width ASCII and the ideographic space; case by
+        // Unicode where the length stays.
+        {65001, "A B", "Z", "\xef\xbc\xa1\xe3\x80\x80\xef\xbc\xa2\n", "0:0-0:9"},
+        {65001, "\xc3\x89t\xc3\xa9", "I", "x\xc3\xa9T\xc3\x89\n", "0:1-0:6"},
+        {65001, "\xc3\x89t\xc3\xa9", "IR", "x\xc3\xa9T\xc3\x89|\n", "0:1-0:6"},
+        {65001, "k", "I", "\xe2\x84\xaa\n", "none"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Find(c.pattern, c.letters, c.body, {}, true, c.codePage), c.expected)
+            << c.pattern << " /" << c.letters << " in " << c.body;
+        EXPECT_EQ(Find(c.pattern, c.letters, c.body, {0, 100}, false, c.codePage), c.expected)
+            << c.pattern << " /" << c.letters << " backward in " << c.body;
+    }
+}
+
+TEST(SearchPattern, NeverStartsOnAShiftJisTrailByte) {
+    // ア is 83 41 and ィ is 83 42: their trail bytes read as "A" and "B".
+    const std::string run = "\x83\x41\x83\x42\x88\x9f\x88\x41";  // ア ィ 亜 (88 9F) 88 41
+    for (const char* letters : {"", "I", "R", "Z", "IZR"}) {
+        EXPECT_EQ(Find("A", letters, run + "\n"), "none") << letters;
+        EXPECT_EQ(Find("AB", letters, run + "\n"), "none") << letters;
+        EXPECT_EQ(Find("A", letters, run + "A\n"), "0:8-0:9") << letters;
+        EXPECT_EQ(Find("A", letters, run + "A\n", {0, 9}, false), "0:8-0:9") << letters;
+    }
+    // A long run of lead-capable bytes (every trail byte here is one too).
+    std::string kanji;
+    for (int i = 0; i < 200; ++i) {
+        kanji += "\x88\x9f";
+    }
+    EXPECT_EQ(Find("\x9f\x88", "", kanji + "\n"), "none");
+    EXPECT_EQ(Find("\x88\x9f\x88\x9f", "", "x" + kanji + "\n"), "0:1-0:5");
+    EXPECT_EQ(Find("\x88\x9f", "", kanji + "\n", {0, 399}, false), "0:398-0:400");
+}
+
+TEST(SearchPattern, PlainStringsCompareAtMost256TextBytes) {
+    // Under Z each wide "a" is two text bytes: 128 of them fit, 129 do not.
+    std::string wide128;
+    for (int i = 0; i < 128; ++i) {
+        wide128 += "\x82\x81";
+    }
+    EXPECT_EQ(Find(std::string(128, 'a'), "Z", wide128 + "\n"), "0:0-0:256");
+    EXPECT_EQ(Find(std::string(129, 'a'), "Z", wide128 + "\x82\x81\n"), "none");
+    // A regular expression has no such limit.
+    EXPECT_EQ(Find("a(a)*b", "RZ", wide128 + "b\n"), "0:0-0:257");
+}
+
+TEST(SearchPattern, AsksToCancelEveryThousandLines) {
+    std::string lines;
+    for (int i = 0; i < 5000; ++i) {
+        lines += "line\n";
+    }
+    const LinesText after(lines + "needle\n");
+    const LinesText before("needle\n" + lines);
+    const std::pair<const char*, const char*> searches[] = {
+        {"needle", ""}, {"needle", "Z"}, {"ne+dle", "R"}};
+    for (const auto& [pattern, letters] : searches) {
+        const auto compiled = MakePattern(pattern, letters);
+        ASSERT_TRUE(compiled);
+        int asked = 0;
+        const SearchCancel stop = [&asked] { return ++asked == 3; };
+        const SearchCancel goOn = [&asked] { return ++asked < 0; };
+        EXPECT_FALSE(compiled->FindForward(after, {}, stop)) << pattern;
+        EXPECT_EQ(asked, 3) << pattern;
+        asked = 0;
+        EXPECT_TRUE(compiled->FindForward(after, {}, goOn)) << pattern;
+        EXPECT_GE(asked, 4) << pattern;
+        EXPECT_LE(asked, 6) << pattern;
+        asked = 0;
+        EXPECT_FALSE(compiled->FindBackward(before, {5000, 0}, stop)) << pattern;
+        EXPECT_EQ(asked, 3) << pattern;
+        asked = 0;
+        EXPECT_TRUE(compiled->FindBackward(before, {5000, 0}, goOn)) << pattern;
+        EXPECT_GE(asked, 3) << pattern;
+    }
+}
+
+TEST(SearchPattern, PathologicalPatternsStayLinear) {
+    // Each start of (a|aa)*b would be tried again and again by a
+    // backtracking matcher; the automaton reads each byte a few times.
+    const LinesText text(std::string(1 << 20, 'a') + "\n");
+    const auto pattern = MakePattern("(a|aa)*b", "R");
+    ASSERT_TRUE(pattern);
+    EXPECT_FALSE(pattern->FindForward(text, {}));
+    EXPECT_FALSE(pattern->FindBackward(text, {0, 1 << 20}));
+    const LinesText found(std::string(1 << 20, 'a') + "b\n");
+    EXPECT_EQ(pattern->FindForward(found, {})->start.offset, 0u);
+}
+
 }  // namespace
 }  // namespace corvina
