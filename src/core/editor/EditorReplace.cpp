@@ -139,10 +139,14 @@ void EditorSearch::RestoreSelection(const SavedSelection& saved) {
         editor_.SelectRange(saved.anchor, saved.caret);
         return;
     }
-    // Replacements inside the box move only the rows below its top row.
+    // Replacements inside the box move only the rows below its top row:
+    // the bottom corner follows the rows they added or took away.
     const long grown = editor_.TotalRows() - saved.totalRows;
+    const long top = std::min(saved.anchorRow, saved.caretRow);
     const long bottom = std::max(saved.anchorRow, saved.caretRow);
-    const auto shifted = [&](long row) { return row == bottom ? row + grown : row; };
+    const auto shifted = [&](long row) {
+        return row == bottom && bottom != top ? std::max(top, row + grown) : row;
+    };
     editor_.ClearSelection();
     editor_.MoveCaretToRow(shifted(saved.anchorRow), saved.anchorColumn);
     editor_.StartBoxSelection();

@@ -31,7 +31,9 @@ public:
 
     // "FindOption" (default "I") and "ReplOption" (default "G") of the
     // section "Settings"; read at start-up, written only by the "Save
-    // Option" buttons of the dialogs. A store with a file is saved at once.
+    // Option" buttons of the dialogs, which first set the options they
+    // show (SetFindOptions, SetReplaceOptions). A store with a file is
+    // saved at once.
     void LoadOptions(const ConfigStore& store);
     void SaveFindOptions(ConfigStore& store);
     void SaveReplaceOptions(ConfigStore& store);
