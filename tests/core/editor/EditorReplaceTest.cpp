@@ -104,6 +104,15 @@ TEST(EditorReplaceTest, ASelectionRestrictsTheRunAndComesBack) {
     sliding.t.editor.MoveCaretTo(0, 5);
     sliding.ReplaceWith("aa", "", "G", ReplaceDialogButton::kReplaceAll);
     EXPECT_EQ(sliding.Line(0), "  aa\n");
+
+    // A one-row box stays on its row when the run splits the line.
+    SearchEditor split("a b c\n");
+    split.t.editor.StartBoxSelection();
+    split.t.editor.MoveCaretTo(0, 3);
+    split.ReplaceWith(" ", "\\n", "G", ReplaceDialogButton::kReplaceAll);
+    EXPECT_EQ(split.t.editor.Text(), "a\nb c\n");
+    EXPECT_EQ(split.t.editor.SelectionStartRow(), 0);
+    EXPECT_EQ(split.t.editor.SelectionEndRow(), 0);
 }
 
 TEST(EditorReplaceTest, StartsAtTheCaretUnlessFromTheBeginning) {
