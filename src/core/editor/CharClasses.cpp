@@ -6,10 +6,8 @@
 #include "editor/EditorOptions.h"
 
 namespace corvina {
-namespace {
 
-// Whether the character `ch` (whole bytes) occurs as a character of `set`.
-bool InSet(std::string_view set, std::string_view ch, const CodePage& codePage) {
+bool InCharacterSet(std::string_view set, std::string_view ch, const CodePage& codePage) {
     for (std::size_t pos = 0; pos < set.size();) {
         const auto length = static_cast<std::size_t>(std::max(1, codePage.CharLength(set, pos)));
         if (set.substr(pos, length) == ch) {
@@ -20,9 +18,11 @@ bool InSet(std::string_view set, std::string_view ch, const CodePage& codePage) 
     return false;
 }
 
+namespace {
+
 int SingleByteClass(unsigned char byte, std::string_view ch, const CodePage& codePage,
                     const KinsokuSets& sets) {
-    if (byte <= 0x20 || InSet(sets.ankDelimiter, ch, codePage)) {
+    if (byte <= 0x20 || InCharacterSet(sets.ankDelimiter, ch, codePage)) {
         return kWordDelimiter;
     }
     return byte <= 0x7E ? kWordAscii : kWordHighByte;
@@ -31,7 +31,7 @@ int SingleByteClass(unsigned char byte, std::string_view ch, const CodePage& cod
 int ShiftJisClass(unsigned lead, unsigned trail, std::string_view ch, const CodePage& codePage,
                   const KinsokuSets& sets) {
     const unsigned code = lead << 8 | trail;
-    if (code == 0x8140 || InSet(sets.dbcsDelimiter, ch, codePage)) {
+    if (code == 0x8140 || InCharacterSet(sets.dbcsDelimiter, ch, codePage)) {
         return kWordWideDelimiter;
     }
     if (code >= 0x824F && code <= 0x829A) {
@@ -56,10 +56,10 @@ int UnicodeClass(std::string_view ch, const CodePage& codePage, const KinsokuSet
     const char* end = begin + ch.size();
     const char32_t cp = codePage.Decode(begin, end);
     const bool wide = codePage.Columns(begin, end) == 2;
-    if (cp == U'\u3000' || (wide && InSet(sets.dbcsDelimiter, ch, codePage))) {
+    if (cp == U'\u3000' || (wide && InCharacterSet(sets.dbcsDelimiter, ch, codePage))) {
         return kWordWideDelimiter;
     }
-    if (!wide && InSet(sets.ankDelimiter, ch, codePage)) {
+    if (!wide && InCharacterSet(sets.ankDelimiter, ch, codePage)) {
         return kWordDelimiter;
     }
     if ((cp >= U'\uFF10' && cp <= U'\uFF19') || (cp >= U'\uFF21' && cp <= U'\uFF3A') ||

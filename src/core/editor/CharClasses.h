@@ -39,6 +39,10 @@ constexpr bool IsDelimiterClass(int wordClass) {
 int WordClassAt(std::string_view line, std::size_t pos, const CodePage& codePage,
                 const KinsokuSets& sets);
 
+// Whether the character `ch` (its whole bytes) is one of the characters
+// of `set` (the delimiter and title sets).
+bool InCharacterSet(std::string_view set, std::string_view ch, const CodePage& codePage);
+
 // [start, end) of the run of characters of the class at `pos`; a
 // delimiter stands alone. `pos` at or after the line's end gives an empty
 // run there.
