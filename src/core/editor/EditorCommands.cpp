@@ -110,23 +110,24 @@ const EditorCommands::Entry* EditorCommands::Find(EditorCommand command) {
 }
 
 EditorCommands::EditorCommands(TextEditor& editor, EditorHost& host, EditorDialogs& dialogs,
-                               const EditorOptions& options)
+                               const EditorOptions& options, SearchState& search)
     : editor_(editor),
       host_(host),
       dialogs_(dialogs),
       options_(options),
       clock_([] { return std::time(nullptr); }),
-      scrollPeriod_(std::clamp(options.rollTimer, 1, 501)) {}
+      scrollPeriod_(std::clamp(options.rollTimer, 1, 501)),
+      search_(editor, host, dialogs, options, search) {}
 
 bool EditorCommands::Run(EditorCommand command) {
-    const Entry* entry = Find(command);
-    if (entry == nullptr) {
-        return false;
-    }
     // Any command but the speed of the scroll itself ends a continuous
     // scroll.
     if (command != C::kSlowRlup && command != C::kSlowRldn) {
         StopScrolling();
+    }
+    const Entry* entry = Find(command);
+    if (entry == nullptr) {
+        return search_.Run(command);
     }
     (this->*entry->handler)();
     return true;

@@ -15,6 +15,7 @@
 
 #include "editor/EditorCommandIds.h"
 #include "editor/EditorDialogs.h"
+#include "editor/EditorSearch.h"
 #include "editor/UndoHistory.h"
 
 namespace corvina {
@@ -26,10 +27,10 @@ struct EditorOptions;
 class EditorCommands {
 public:
     EditorCommands(TextEditor& editor, EditorHost& host, EditorDialogs& dialogs,
-                   const EditorOptions& options);
+                   const EditorOptions& options, SearchState& search = SearchState::Shared());
 
-    // Runs a view command of the key table; false when `command` is not
-    // one this runner handles.
+    // Runs a view command of the key table, the search commands included;
+    // false when `command` is not one the view handles (frame commands).
     bool Run(EditorCommand command);
 
     // "InputCtrl": the next typed key is entered as a control character.
@@ -203,6 +204,7 @@ private:
     int keyRepeat_ = 0;
     int scrollDirection_ = 0;  // +1 up, -1 down, 0 stopped
     int scrollPeriod_ = 101;
+    EditorSearch search_;
 };
 
 }  // namespace corvina

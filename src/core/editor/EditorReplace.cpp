@@ -189,7 +189,7 @@ void EditorSearch::ReplaceInMessage(bool firstMessage) {
         state_.Replace() = {};
         return;
     }
-    const std::string replacement = UnescapeText(state_.Replacement(), editor_.EditorCodePage());
+    const std::string replacement = UnescapeText(state_.Replacement(), editor_.TextCodePage());
     SavedSelection saved;
     Restriction restriction;
     TextPlace from;

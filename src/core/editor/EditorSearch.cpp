@@ -16,13 +16,6 @@ namespace {
 
 constexpr std::string_view kFindingStatus = "Finding ... (ESC key to break)";
 
-std::string_view WithoutLf(std::string_view line) {
-    if (!line.empty() && line.back() == '\n') {
-        line.remove_suffix(1);
-    }
-    return line;
-}
-
 }  // namespace
 
 std::size_t EditorSearchText::LineCount() const {
@@ -30,7 +23,7 @@ std::size_t EditorSearchText::LineCount() const {
 }
 
 std::string_view EditorSearchText::Line(std::size_t line) const {
-    return WithoutLf(editor_.LineView(line));
+    return editor_.LineView(line);
 }
 
 EditorSearch::EditorSearch(TextEditor& editor, EditorHost& host, EditorDialogs& dialogs,
@@ -99,13 +92,13 @@ std::string EditorSearch::DialogPreset(const std::string& current) {
     if (state_.TakeWordFlag()) {
         return current;
     }
-    const CodePage& codePage = editor_.EditorCodePage();
+    const CodePage& codePage = editor_.TextCodePage();
     if (editor_.HasSelection()) {
         const std::string selected =
             editor_.Selection() == SelectionMode::kBox ? std::string() : editor_.SelectedText();
         return selected.empty() ? current : EscapeText(selected, codePage);
     }
-    const std::string_view line = WithoutLf(editor_.LineView(editor_.CaretLine()));
+    const std::string_view line = editor_.LineView(editor_.CaretLine());
     const std::size_t at = editor_.CaretOffset();
     if (at >= line.size() || static_cast<unsigned char>(line[at]) <= ' ') {
         return current;
@@ -265,7 +258,7 @@ std::optional<SearchPattern> EditorSearch::Prepare(std::string_view escaped,
     }
     std::string error;
     std::optional<SearchPattern> pattern =
-        SearchPattern::Compile(escaped, options, editor_.EditorCodePage(), &error);
+        SearchPattern::Compile(escaped, options, editor_.TextCodePage(), &error);
     if (!pattern) {
         if (error.empty()) {
             host_.Beep();
@@ -297,7 +290,7 @@ std::optional<TextPlace> EditorSearch::StepFrom(TextPlace place, bool backward) 
     if (backward) {
         if (place.offset > 0) {
             const std::size_t offset = std::min(place.offset, line.size());
-            return TextPlace{place.line, editor_.EditorCodePage().PrevCharStart(line, offset)};
+            return TextPlace{place.line, editor_.TextCodePage().PrevCharStart(line, offset)};
         }
         if (place.line == 0) {
             return std::nullopt;
@@ -305,7 +298,7 @@ std::optional<TextPlace> EditorSearch::StepFrom(TextPlace place, bool backward) 
         return TextPlace{place.line - 1, text.Line(place.line - 1).size()};
     }
     if (place.offset < line.size()) {
-        const int length = editor_.EditorCodePage().CharLength(line, place.offset);
+        const int length = editor_.TextCodePage().CharLength(line, place.offset);
         return TextPlace{place.line, place.offset + static_cast<std::size_t>(std::max(1, length))};
     }
     if (place.line + 1 >= text.LineCount()) {

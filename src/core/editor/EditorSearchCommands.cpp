@@ -22,7 +22,7 @@ void EditorSearch::GetWord() {
         host_.Beep();
         return;
     }
-    const CodePage& codePage = editor_.EditorCodePage();
+    const CodePage& codePage = editor_.TextCodePage();
     const std::size_t end = WordRunAt(line, caret.offset, codePage, options_.kinsoku).second;
     editor_.SelectRange(caret, {caret.line, end});
     state_.TakeWord(EscapeText(line.substr(caret.offset, end - caret.offset), codePage));
@@ -32,7 +32,7 @@ void EditorSearch::GetWord() {
 // character (ANKTitle for single bytes, DBCSTitle for wide characters).
 void EditorSearch::TitleMark() {
     const EditorSearchText text(editor_);
-    const CodePage& codePage = editor_.EditorCodePage();
+    const CodePage& codePage = editor_.TextCodePage();
     const KinsokuSets& sets = options_.kinsoku;
     for (std::size_t i = 0; i < text.LineCount(); ++i) {
         const std::string_view line = text.Line(i);
@@ -78,7 +78,7 @@ void EditorSearch::WordPaste() {
     if (editor_.ReadOnly()) {
         return;
     }
-    const std::string text = UnescapeText(state_.SearchString(), editor_.EditorCodePage());
+    const std::string text = UnescapeText(state_.SearchString(), editor_.TextCodePage());
     if (!text.empty()) {
         editor_.InsertText(text);
     }

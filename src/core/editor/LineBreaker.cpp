@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/CodePage.h"
+#include "editor/CharClasses.h"
 #include "editor/DisplayRows.h"
 
 namespace corvina {
@@ -21,18 +22,6 @@ constexpr int kWordWrapReach = 10;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
-}
-
-// Whether `character` is one whole character of `set`.
-bool InSet(const std::string& set, std::string_view character, const CodePage& cp) {
-    for (std::size_t pos = 0; pos < set.size();) {
-        const std::size_t length = std::max(1, cp.CharLength(set, pos));
-        if (std::string_view(set).substr(pos, length) == character) {
-            return true;
-        }
-        pos += length;
-    }
-    return false;
 }
 
 // Characters of words: the split keeps them together, and a removed line
@@ -78,7 +67,8 @@ private:
     // characters join without one).
     bool JoinsWithSpace(std::string_view character) const {
         return cp_.Columns(character.data(), character.data() + character.size()) == 1 &&
-               (IsWordCharacter(character, cp_) || InSet(rules_.sets->ankOida, character, cp_));
+               (IsWordCharacter(character, cp_) ||
+                InCharacterSet(rules_.sets->ankOida, character, cp_));
     }
     void Join(std::string_view paragraph, std::size_t caret);
 
@@ -161,11 +151,11 @@ void Breaker::Wide(std::string_view character, int columns) {
     const KinsokuSets& sets = *rules_.sets;
     if (column_ < limit_ - 3) {
         // room enough
-    } else if (InSet(sets.dbcsOida, character, cp_)) {
+    } else if (InCharacterSet(sets.dbcsOida, character, cp_)) {
         BreakBefore();  // may not end a line
     } else if (column_ < limit_ - 1) {
         // still fits before the split column
-    } else if (!(InSet(sets.dbcsBura, character, cp_) &&
+    } else if (!(InCharacterSet(sets.dbcsBura, character, cp_) &&
                  column_ <= std::max(kWideHangLimit, limit_ - 1))) {
         BreakBefore();
     }
@@ -174,11 +164,11 @@ void Breaker::Wide(std::string_view character, int columns) {
 
 void Breaker::Narrow(std::string_view character) {
     const KinsokuSets& sets = *rules_.sets;
-    const bool hangs =
-        InSet(sets.ankBura, character, cp_) && column_ < std::max(kNarrowHangLimit, limit_);
+    const bool hangs = InCharacterSet(sets.ankBura, character, cp_) &&
+                       column_ < std::max(kNarrowHangLimit, limit_);
     if (column_ < limit_ - 1 || hangs) {
         Place(character, 1);
-    } else if (IsWordCharacter(character, cp_) || InSet(sets.ankOida, character, cp_)) {
+    } else if (IsWordCharacter(character, cp_) || InCharacterSet(sets.ankOida, character, cp_)) {
         WrapWord(character);
         Place(character, 1);
     } else if (character == " ") {
@@ -314,17 +304,17 @@ bool SplitTriggeredBy(std::string_view character, int column, const LineBreakRul
         return false;
     }
     if (columns >= 2) {
-        if (column >= limit - 3 && InSet(sets.dbcsOida, character, cp)) {
+        if (column >= limit - 3 && InCharacterSet(sets.dbcsOida, character, cp)) {
             return true;
         }
-        return column >= limit - 1 && !(InSet(sets.dbcsBura, character, cp) &&
+        return column >= limit - 1 && !(InCharacterSet(sets.dbcsBura, character, cp) &&
                                         column <= std::max(kWideHangLimit, limit - 1));
     }
-    if (column >= limit - 2 && InSet(sets.ankOida, character, cp)) {
+    if (column >= limit - 2 && InCharacterSet(sets.ankOida, character, cp)) {
         return true;
     }
-    return column >= limit - 1 &&
-           !(InSet(sets.ankBura, character, cp) && column < std::max(kNarrowHangLimit, limit));
+    return column >= limit - 1 && !(InCharacterSet(sets.ankBura, character, cp) &&
+                                    column < std::max(kNarrowHangLimit, limit));
 }
 
 }  // namespace corvina

@@ -50,7 +50,6 @@ public:
     void SetWatcher(DocumentWatcher* watcher) { watcher_ = watcher; }
     // The working code page unless set (tests).
     void SetCodePage(const CodePage& codePage);
-    const CodePage& EditorCodePage() const { return *codePage_; }
     // Row counts are counted again, undo is cleared, the caret goes to the
     // top.
     void SetTabAndWrap(int tab, int wrap);
