@@ -55,6 +55,14 @@ RegexMatcher::RegexMatcher(const RegexProgram& program, const SearchFolding& fol
             !nullable && !multiByte_[byte] && charClass != LazyDfa::kDroppedClass &&
             !program.follow[0].Intersects(matching[static_cast<std::size_t>(charClass)]);
     }
+    if (!folding.IgnoreMbcs() && !page.IsSingleByte() && bounds_.back() <= 0x80) {
+        // Wide characters keep codes of 0x80 and above, all in the last
+        // interval: one class, and bytes of 64 and above on both sides.
+        const int wideClass = boundClass_.back();
+        wideSymbol_ = LazyDfa::Symbol(wideClass, rules_.EndBefore(0x80), rules_.StartAfter(0x80));
+        wideSkippable_ = !nullable && !program.follow[0].Intersects(
+                                          matching[static_cast<std::size_t>(wideClass)]);
+    }
     earliest_.emplace(program, matching, DfaMode::kEarliestStart);
     latest_.emplace(program, matching, DfaMode::kLatestStart);
     reversed_.emplace(program.Reversed(), std::move(matching), DfaMode::kAnchored);
@@ -74,6 +82,10 @@ int RegexMatcher::SymbolAt(const char* p, const char* end, int* length) const {
         *length = 1;
         return byteSymbol_[first];
     }
+    if (wideSymbol_ >= 0) {
+        *length = folding_.Page().CharLength(p, end);
+        return *length == 1 ? byteSymbol_[first] : wideSymbol_;
+    }
     const std::uint32_t code = folding_.Read(p, end, length);
     if (*length == 1) {
         return byteSymbol_[first];
@@ -81,6 +93,18 @@ int RegexMatcher::SymbolAt(const char* p, const char* end, int* length) const {
     const auto last = static_cast<unsigned char>(p[*length - 1]);
     return LazyDfa::Symbol(ClassOf(folding_.Fold(code)), rules_.EndBefore(first),
                            rules_.StartAfter(last));
+}
+
+int RegexMatcher::SkippableAt(const char* p, const char* end) const {
+    const auto first = static_cast<unsigned char>(*p);
+    if (!multiByte_[first]) {
+        return skippable_[first] ? 1 : 0;
+    }
+    if (!wideSkippable_) {
+        return 0;
+    }
+    const int length = folding_.Page().CharLength(p, end);
+    return length > 1 || skippable_[first] ? length : 0;
 }
 
 std::size_t RegexMatcher::PreviousStart(std::string_view line, std::size_t pos) const {
