@@ -51,9 +51,13 @@ RegexMatcher::RegexMatcher(const RegexProgram& program, const SearchFolding& fol
         const auto b = static_cast<unsigned char>(byte);
         byteSymbol_[byte] = LazyDfa::Symbol(charClass, rules_.EndBefore(b), rules_.StartAfter(b));
         multiByte_[byte] = page.IsDbcs() ? page.IsLeadByte(b) : page.IsUtf8() && byte >= 0x80;
+        trailBytes_[byte] = page.IsTrailByte(b);
         skippable_[byte] =
             !nullable && !multiByte_[byte] && charClass != LazyDfa::kDroppedClass &&
             !program.follow[0].Intersects(matching[static_cast<std::size_t>(charClass)]);
+    }
+    if (page.IsDbcs()) {
+        trail_ = trailBytes_;
     }
     if (!folding.IgnoreMbcs() && !page.IsSingleByte() && bounds_.back() <= 0x80) {
         // Wide characters keep codes of 0x80 and above, all in the last
@@ -95,16 +99,32 @@ int RegexMatcher::SymbolAt(const char* p, const char* end, int* length) const {
                            rules_.StartAfter(last));
 }
 
-int RegexMatcher::SkippableAt(const char* p, const char* end) const {
-    const auto first = static_cast<unsigned char>(*p);
-    if (!multiByte_[first]) {
-        return skippable_[first] ? 1 : 0;
+const char* RegexMatcher::SkipUnneeded(const char* p, const char* end, const char** last) const {
+    while (p < end) {
+        const auto first = static_cast<unsigned char>(*p);
+        if (!multiByte_[first]) {
+            if (!skippable_[first]) {
+                break;
+            }
+            *last = p++;
+            continue;
+        }
+        if (!wideSkippable_) {
+            break;
+        }
+        int length = 1;
+        if (trail_ != nullptr) {  // Shift_JIS: a lead byte and a trail byte
+            length = end - p >= 2 && trail_[static_cast<unsigned char>(p[1])] ? 2 : 1;
+        } else {
+            length = folding_.Page().CharLength(p, end);
+        }
+        if (length == 1 && !skippable_[first]) {
+            break;
+        }
+        *last = p;
+        p += length;
     }
-    if (!wideSkippable_) {
-        return 0;
-    }
-    const int length = folding_.Page().CharLength(p, end);
-    return length > 1 || skippable_[first] ? length : 0;
+    return p;
 }
 
 std::size_t RegexMatcher::PreviousStart(std::string_view line, std::size_t pos) const {
