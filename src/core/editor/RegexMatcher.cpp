@@ -127,30 +127,6 @@ const char* RegexMatcher::SkipUnneeded(const char* p, const char* end, const cha
     return p;
 }
 
-std::size_t RegexMatcher::PreviousStart(std::string_view line, std::size_t pos) const {
-    const CodePage& page = folding_.Page();
-    if (page.IsUtf8()) {
-        std::size_t lead = pos - 1;
-        while (lead > 0 && pos - lead < 4 &&
-               (static_cast<unsigned char>(line[lead]) & 0xC0) == 0x80) {
-            --lead;
-        }
-        return page.CharLength(line, lead) == static_cast<int>(pos - lead) ? lead : pos - 1;
-    }
-    if (!page.IsDbcs() || pos < 2 || !page.IsTrailByte(static_cast<unsigned char>(line[pos - 1]))) {
-        return pos - 1;
-    }
-    // The bytes before a run of lead-capable bytes end a character, so the
-    // run pairs up from its start: an odd run ending at pos - 2 makes that
-    // byte the lead of the character ending at pos.
-    std::size_t run = 0;
-    for (std::size_t q = pos - 1;
-         q-- > 0 && page.IsLeadByte(static_cast<unsigned char>(line[q]));) {
-        ++run;
-    }
-    return run % 2 == 1 ? pos - 2 : pos - 1;
-}
-
 std::optional<TextPlace> RegexMatcher::RunForward(LazyDfa& dfa, LineReader& lines, TextPlace from,
                                                   const TextPlace* lastStart,
                                                   const SearchCancel& cancel, bool* cancelled) {
@@ -223,6 +199,7 @@ std::optional<TextPlace> RegexMatcher::RunForward(LazyDfa& dfa, LineReader& line
 TextPlace RegexMatcher::RunBackward(LineReader& lines, TextPlace end, TextPlace low, TextPlace high,
                                     bool lowest) {
     LazyDfa& dfa = *reversed_;
+    CharStarts starts(folding_.Page());
     int state = dfa.Anchored();
     TextPlace place = end;
     TextPlace found = end;
@@ -239,7 +216,7 @@ TextPlace RegexMatcher::RunBackward(LineReader& lines, TextPlace end, TextPlace 
             }
         } else {
             const std::string_view text = lines.Get(place.line);
-            before.offset = PreviousStart(text, place.offset);
+            before.offset = starts.Previous(place.line, text, place.offset);
             int length = 1;
             symbol = SymbolAt(text.data() + before.offset, text.data() + place.offset, &length);
         }

@@ -38,8 +38,6 @@ private:
     // Past the characters from p on that no match can begin with (none
     // of them dropped); *last is set to the last one passed.
     const char* SkipUnneeded(const char* p, const char* end, const char** last) const;
-    // The start of the character that ends at `pos` (> 0) in `line`.
-    std::size_t PreviousStart(std::string_view line, std::size_t pos) const;
 
     // Runs `dfa` from `from` over the text until it dies; the end of the
     // last match it reported. Starts join only up to `lastStart`.

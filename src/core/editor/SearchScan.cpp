@@ -33,6 +33,22 @@ bool CharStarts::At(std::size_t line, std::string_view text, std::size_t pos) {
     return run % 2 == 0 || !page_.IsTrailByte(byte(pos));
 }
 
+std::size_t CharStarts::Previous(std::size_t line, std::string_view text, std::size_t pos) {
+    if (page_.IsUtf8()) {
+        std::size_t lead = pos - 1;
+        while (lead > 0 && pos - lead < 4 &&
+               (static_cast<unsigned char>(text[lead]) & 0xC0) == 0x80) {
+            --lead;
+        }
+        return page_.CharLength(text, lead) == static_cast<int>(pos - lead) ? lead : pos - 1;
+    }
+    if (page_.IsDbcs() && pos >= 2 && page_.CharLength(text, pos - 2) == 2 &&
+        At(line, text, pos - 2)) {
+        return pos - 2;
+    }
+    return pos - 1;
+}
+
 bool CharStarts::Marked(std::size_t line, std::string_view text, std::size_t pos) {
     if (line != line_) {
         starts_.assign(text.size() + 1, 0);

@@ -76,6 +76,8 @@ public:
 
     // pos <= text.size(); the line end counts as a start.
     bool At(std::size_t line, std::string_view text, std::size_t pos);
+    // The start of the character that ends at the start `pos` (> 0).
+    std::size_t Previous(std::size_t line, std::string_view text, std::size_t pos);
 
 private:
     static constexpr std::size_t kLongRun = 64;

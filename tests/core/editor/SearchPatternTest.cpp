@@ -153,6 +153,11 @@ TEST(SearchPattern, NeverStartsOnAShiftJisTrailByte) {
         EXPECT_EQ(Find("A", letters, run + "A\n"), "0:8-0:9") << letters;
         EXPECT_EQ(Find("A", letters, run + "A\n", {0, 9}, false), "0:8-0:9") << letters;
     }
+    for (const char* letters : {"R", "IR", "ZR"}) {
+        EXPECT_EQ(Find("[AB]+|Q", letters, run + "\n"), "none") << letters;
+        EXPECT_EQ(Find("[AB]+|Q", letters, run + "B\n", {0, 9}, false), "0:8-0:9") << letters;
+        EXPECT_EQ(Find("\x88.", letters, run + "\n"), "none") << letters;
+    }
     // A long run of lead-capable bytes (every trail byte here is one too).
     std::string kanji;
     for (int i = 0; i < 200; ++i) {
