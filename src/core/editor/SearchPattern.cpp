@@ -56,7 +56,7 @@ std::string SearchOptions::Letters() const {
 }
 
 struct SearchPattern::Impl {
-    SearchOptions options;
+    SearchOptions options;  // as given: a leading "^" or trailing "$" sets only the rules
     SearchFolding folding;
     MatchRules rules;
     std::optional<PlainMatcher> plain;
@@ -94,14 +94,13 @@ std::optional<SearchPattern> SearchPattern::Compile(std::string_view escaped,
     std::string_view pattern = escaped;
     if (options.regex) {
         if (!pattern.empty() && pattern.front() == '^') {
-            impl->options.topOfLine = true;
+            impl->rules.topOfLine = true;
             pattern.remove_prefix(1);
         }
         if (EndsWithOperator(pattern, '$', codePage)) {
-            impl->options.endOfLine = true;
+            impl->rules.endOfLine = true;
             pattern.remove_suffix(1);
         }
-        impl->rules = MatchRules(impl->options);
     }
     if (escaped.empty()) {
         if (error != nullptr) {

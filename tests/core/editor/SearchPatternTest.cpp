@@ -38,6 +38,8 @@ TEST(SearchOptions, LettersRoundTripInTheirOrder) {
     EXPECT_EQ(SearchOptions::FromLetters("").Letters(), "");
     const SearchOptions some = SearchOptions::FromLetters("WR");
     EXPECT_TRUE(some.wholeWord && some.regex && !some.ignoreCase && !some.topOfLine);
+    // "^" and "$" anchor the match but leave the options as they were given.
+    EXPECT_EQ(MakePattern("^ab$", "GR")->Options().Letters(), "GR");
 }
 
 TEST(SearchPattern, EdgeCasesOfTheSearchLoop) {
