@@ -19,16 +19,9 @@
 namespace corvina {
 namespace {
 
+using test::Describe;
 using test::LinesText;
 using test::MakePattern;
-
-std::string Describe(const std::optional<SearchMatch>& match) {
-    if (!match) {
-        return "none";
-    }
-    return std::to_string(match->start.line) + ":" + std::to_string(match->start.offset) + "-" +
-           std::to_string(match->end.line) + ":" + std::to_string(match->end.offset);
-}
 
 std::string FirstMatch(std::string_view pattern, std::string_view body, int codePage,
                        std::string_view letters = "R") {

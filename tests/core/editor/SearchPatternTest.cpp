@@ -22,13 +22,8 @@ std::string Find(std::string_view pattern, std::string_view letters, std::string
         return "error: " + error;
     }
     const LinesText text(body);
-    const auto match =
-        forward ? compiled->FindForward(text, from) : compiled->FindBackward(text, from);
-    if (!match) {
-        return "none";
-    }
-    return std::to_string(match->start.line) + ":" + std::to_string(match->start.offset) + "-" +
-           std::to_string(match->end.line) + ":" + std::to_string(match->end.offset);
+    return test::Describe(forward ? compiled->FindForward(text, from)
+                                  : compiled->FindBackward(text, from));
 }
 
 TEST(SearchOptions, LettersRoundTripInTheirOrder) {
