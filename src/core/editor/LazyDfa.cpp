@@ -55,7 +55,6 @@ int LazyDfa::Intern(const Key& key) {
         !key.closed && (noThreads || (key.threads.size() == 1 && key.threads[0] == start));
     waiting_.push_back(waiting ? 1 : 0);
     table_.resize(table_.size() + symbols_, -1);
-    ++built_;
     return state;
 }
 

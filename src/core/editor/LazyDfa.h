@@ -70,9 +70,6 @@ public:
     // joined, or none.
     bool Waiting(int state) const { return waiting_[static_cast<std::size_t>(state)] != 0; }
 
-    // States built since construction (flushes included), for tests.
-    std::size_t BuiltStates() const { return built_; }
-
 private:
     struct Key {
         std::vector<StateSet> threads;
@@ -98,7 +95,6 @@ private:
     std::vector<std::int32_t> table_;  // (next << 1 | accepted), -1 unknown
     int idle_ = -1;
     int anchored_ = -1;
-    std::size_t built_ = 0;
 };
 
 }  // namespace corvina

@@ -10,9 +10,6 @@ namespace {
 
 constexpr std::size_t kCancelLines = 1000;
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-// A run of Shift_JIS lead-capable bytes longer than this is resolved by
-// marking the line's character starts once, so no run is scanned twice.
-constexpr std::size_t kLongRun = 64;
 
 // How often a byte turns up in mail text, roughly: lower is rarer.
 int Commonness(unsigned char byte) {
@@ -84,57 +81,6 @@ struct AnchorCursor {
 };
 
 }  // namespace
-
-// Whether an offset of a line is a character start.
-class PlainMatcher::CharStarts {
-public:
-    explicit CharStarts(const CodePage& page) : page_(page) {}
-
-    bool At(std::size_t line, std::string_view text, std::size_t pos) {
-        if (pos == 0 || pos >= text.size() || page_.IsSingleByte()) {
-            return true;
-        }
-        const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(text[at]); };
-        if (page_.IsUtf8()) {
-            if ((byte(pos) & 0xC0) != 0x80) {
-                return true;
-            }
-            for (std::size_t back = 1; back <= 3 && back <= pos; ++back) {
-                if ((byte(pos - back) & 0xC0) != 0x80) {
-                    return page_.CharLength(text, pos - back) <= static_cast<int>(back);
-                }
-            }
-            return true;  // a stray continuation byte is a character of its own
-        }
-        // Shift_JIS: the byte before a run of lead-capable bytes ends a
-        // character, so the run pairs up from its start.
-        std::size_t run = 0;
-        while (run < pos && run <= kLongRun && page_.IsLeadByte(byte(pos - run - 1))) {
-            ++run;
-        }
-        if (run > kLongRun) {
-            return MarkedStart(line, text, pos);
-        }
-        return run % 2 == 0 || !page_.IsTrailByte(byte(pos));
-    }
-
-private:
-    bool MarkedStart(std::size_t line, std::string_view text, std::size_t pos) {
-        if (line != line_) {
-            starts_.assign(text.size() + 1, 0);
-            for (std::size_t at = 0; at < text.size();) {
-                starts_[at] = 1;
-                at += static_cast<std::size_t>(std::max(1, page_.CharLength(text, at)));
-            }
-            line_ = line;
-        }
-        return starts_[pos] != 0;
-    }
-
-    const CodePage& page_;
-    std::size_t line_ = kNone;
-    std::vector<unsigned char> starts_;
-};
 
 PlainMatcher::PlainMatcher(std::string_view text, const SearchFolding& folding,
                            const MatchRules& rules)

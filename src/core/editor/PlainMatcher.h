@@ -35,8 +35,6 @@ public:
                                             const SearchCancel& cancel) const;
 
 private:
-    class CharStarts;
-
     // The end of the shortest accepted match at `start`.
     std::optional<TextPlace> MatchAt(LineReader& lines, TextPlace start) const;
     void ChooseAnchor(std::string_view text);

@@ -51,9 +51,21 @@ RegexMatcher::RegexMatcher(const RegexProgram& program, const SearchFolding& fol
         const auto b = static_cast<unsigned char>(byte);
         byteSymbol_[byte] = LazyDfa::Symbol(charClass, rules_.EndBefore(b), rules_.StartAfter(b));
         multiByte_[byte] = page.IsDbcs() ? page.IsLeadByte(b) : page.IsUtf8() && byte >= 0x80;
+        trailBytes_[byte] = page.IsTrailByte(b);
         skippable_[byte] =
             !nullable && !multiByte_[byte] && charClass != LazyDfa::kDroppedClass &&
             !program.follow[0].Intersects(matching[static_cast<std::size_t>(charClass)]);
+    }
+    if (page.IsDbcs()) {
+        trail_ = trailBytes_;
+    }
+    if (!folding.IgnoreMbcs() && !page.IsSingleByte() && bounds_.back() <= 0x80) {
+        // Wide characters keep codes of 0x80 and above, all in the last
+        // interval: one class, and bytes of 64 and above on both sides.
+        const int wideClass = boundClass_.back();
+        wideSymbol_ = LazyDfa::Symbol(wideClass, rules_.EndBefore(0x80), rules_.StartAfter(0x80));
+        wideSkippable_ = !nullable && !program.follow[0].Intersects(
+                                          matching[static_cast<std::size_t>(wideClass)]);
     }
     earliest_.emplace(program, matching, DfaMode::kEarliestStart);
     latest_.emplace(program, matching, DfaMode::kLatestStart);
@@ -74,6 +86,10 @@ int RegexMatcher::SymbolAt(const char* p, const char* end, int* length) const {
         *length = 1;
         return byteSymbol_[first];
     }
+    if (wideSymbol_ >= 0) {
+        *length = folding_.Page().CharLength(p, end);
+        return *length == 1 ? byteSymbol_[first] : wideSymbol_;
+    }
     const std::uint32_t code = folding_.Read(p, end, length);
     if (*length == 1) {
         return byteSymbol_[first];
@@ -83,28 +99,32 @@ int RegexMatcher::SymbolAt(const char* p, const char* end, int* length) const {
                            rules_.StartAfter(last));
 }
 
-std::size_t RegexMatcher::PreviousStart(std::string_view line, std::size_t pos) const {
-    const CodePage& page = folding_.Page();
-    if (page.IsUtf8()) {
-        std::size_t lead = pos - 1;
-        while (lead > 0 && pos - lead < 4 &&
-               (static_cast<unsigned char>(line[lead]) & 0xC0) == 0x80) {
-            --lead;
+const char* RegexMatcher::SkipUnneeded(const char* p, const char* end, const char** last) const {
+    while (p < end) {
+        const auto first = static_cast<unsigned char>(*p);
+        if (!multiByte_[first]) {
+            if (!skippable_[first]) {
+                break;
+            }
+            *last = p++;
+            continue;
         }
-        return page.CharLength(line, lead) == static_cast<int>(pos - lead) ? lead : pos - 1;
+        if (!wideSkippable_) {
+            break;
+        }
+        int length = 1;
+        if (trail_ != nullptr) {  // Shift_JIS: a lead byte and a trail byte
+            length = end - p >= 2 && trail_[static_cast<unsigned char>(p[1])] ? 2 : 1;
+        } else {
+            length = folding_.Page().CharLength(p, end);
+        }
+        if (length == 1 && !skippable_[first]) {
+            break;
+        }
+        *last = p;
+        p += length;
     }
-    if (!page.IsDbcs() || pos < 2 || !page.IsTrailByte(static_cast<unsigned char>(line[pos - 1]))) {
-        return pos - 1;
-    }
-    // The bytes before a run of lead-capable bytes end a character, so the
-    // run pairs up from its start: an odd run ending at pos - 2 makes that
-    // byte the lead of the character ending at pos.
-    std::size_t run = 0;
-    for (std::size_t q = pos - 1;
-         q-- > 0 && page.IsLeadByte(static_cast<unsigned char>(line[q]));) {
-        ++run;
-    }
-    return run % 2 == 1 ? pos - 2 : pos - 1;
+    return p;
 }
 
 std::optional<TextPlace> RegexMatcher::RunForward(LazyDfa& dfa, LineReader& lines, TextPlace from,
@@ -179,6 +199,7 @@ std::optional<TextPlace> RegexMatcher::RunForward(LazyDfa& dfa, LineReader& line
 TextPlace RegexMatcher::RunBackward(LineReader& lines, TextPlace end, TextPlace low, TextPlace high,
                                     bool lowest) {
     LazyDfa& dfa = *reversed_;
+    CharStarts starts(folding_.Page());
     int state = dfa.Anchored();
     TextPlace place = end;
     TextPlace found = end;
@@ -195,7 +216,7 @@ TextPlace RegexMatcher::RunBackward(LineReader& lines, TextPlace end, TextPlace 
             }
         } else {
             const std::string_view text = lines.Get(place.line);
-            before.offset = PreviousStart(text, place.offset);
+            before.offset = starts.Previous(place.line, text, place.offset);
             int length = 1;
             symbol = SymbolAt(text.data() + before.offset, text.data() + place.offset, &length);
         }

@@ -35,8 +35,9 @@ private:
     int ClassOf(std::uint32_t code) const;
     // The symbol of the character at p and its length.
     int SymbolAt(const char* p, const char* end, int* length) const;
-    // The start of the character that ends at `pos` (> 0) in `line`.
-    std::size_t PreviousStart(std::string_view line, std::size_t pos) const;
+    // Past the characters from p on that no match can begin with (none
+    // of them dropped); *last is set to the last one passed.
+    const char* SkipUnneeded(const char* p, const char* end, const char** last) const;
 
     // Runs `dfa` from `from` over the text until it dies; the end of the
     // last match it reported. Starts join only up to `lastStart`.
@@ -54,7 +55,13 @@ private:
     std::vector<int> boundClass_;
     int byteSymbol_[256];  // the symbol of each byte read as a character of its own
     bool multiByte_[256];  // bytes that may start a longer character
-    bool skippable_[256];  // bytes no match can begin with (see RunForward)
+    bool trailBytes_[256];
+    const bool* trail_ = nullptr;  // Shift_JIS: trailBytes_
+    bool skippable_[256];          // bytes no match can begin with (see RunForward)
+    // When no atom names a wide character and none folds to a narrow one,
+    // every wide character has one symbol; -1 otherwise.
+    int wideSymbol_ = -1;
+    bool wideSkippable_ = false;
     std::optional<LazyDfa> earliest_;
     std::optional<LazyDfa> latest_;
     std::optional<LazyDfa> reversed_;

@@ -56,7 +56,7 @@ std::string SearchOptions::Letters() const {
 }
 
 struct SearchPattern::Impl {
-    SearchOptions options;
+    SearchOptions options;  // as given: a leading "^" or trailing "$" sets only the rules
     SearchFolding folding;
     MatchRules rules;
     std::optional<PlainMatcher> plain;
@@ -68,17 +68,13 @@ struct SearchPattern::Impl {
           rules(searchOptions) {}
 
     // The character start at or after (forward) or at or before `offset`.
-    std::size_t CharStart(std::string_view line, std::size_t offset, bool forward) const {
-        const CodePage& page = folding.Page();
-        std::size_t pos = 0;
-        while (pos < offset) {
-            const auto length = static_cast<std::size_t>(std::max(1, page.CharLength(line, pos)));
-            if (pos + length > offset) {
-                return forward ? pos + length : pos;
-            }
-            pos += length;
+    std::size_t CharStart(std::size_t line, std::string_view text, std::size_t offset,
+                          bool forward) const {
+        CharStarts starts(folding.Page());
+        while (!starts.At(line, text, offset)) {
+            offset = forward ? offset + 1 : offset - 1;
         }
-        return pos;
+        return offset;
     }
 };
 
@@ -98,14 +94,13 @@ std::optional<SearchPattern> SearchPattern::Compile(std::string_view escaped,
     std::string_view pattern = escaped;
     if (options.regex) {
         if (!pattern.empty() && pattern.front() == '^') {
-            impl->options.topOfLine = true;
+            impl->rules.topOfLine = true;
             pattern.remove_prefix(1);
         }
         if (EndsWithOperator(pattern, '$', codePage)) {
-            impl->options.endOfLine = true;
+            impl->rules.endOfLine = true;
             pattern.remove_suffix(1);
         }
-        impl->rules = MatchRules(impl->options);
     }
     if (escaped.empty()) {
         if (error != nullptr) {
@@ -140,7 +135,7 @@ std::optional<SearchMatch> SearchPattern::FindForward(const SearchText& text, Te
         return std::nullopt;
     }
     const std::string_view line = lines.Get(from.line);
-    from.offset = impl_->CharStart(line, std::min(from.offset, line.size()), true);
+    from.offset = impl_->CharStart(from.line, line, std::min(from.offset, line.size()), true);
     if (impl_->regex) {
         return impl_->regex->FindForward(lines, from, cancel);
     }
@@ -157,7 +152,7 @@ std::optional<SearchMatch> SearchPattern::FindBackward(const SearchText& text, T
         from = {lines.Count() - 1, lines.Get(lines.Count() - 1).size()};
     }
     const std::string_view line = lines.Get(from.line);
-    from.offset = impl_->CharStart(line, std::min(from.offset, line.size()), false);
+    from.offset = impl_->CharStart(from.line, line, std::min(from.offset, line.size()), false);
     if (impl_->regex) {
         return impl_->regex->FindBackward(lines, from, cancel);
     }

@@ -13,11 +13,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "editor/SearchPattern.h"
 
 namespace corvina {
 
+class CodePage;
 class SearchFolding;
 
 class LineReader {
@@ -62,6 +64,28 @@ struct MatchRules {
     }
     bool StartAllowed(LineReader& lines, TextPlace start) const;
     bool EndAllowed(LineReader& lines, TextPlace end) const;
+};
+
+// Whether an offset of a line is a character start, without reading the
+// line from its start: on Shift_JIS the byte before a run of lead-capable
+// bytes ends a character, so the run pairs up from its start; a run longer
+// than kLongRun has the line's character starts marked once instead.
+class CharStarts {
+public:
+    explicit CharStarts(const CodePage& page) : page_(page) {}
+
+    // pos <= text.size(); the line end counts as a start.
+    bool At(std::size_t line, std::string_view text, std::size_t pos);
+    // The start of the character that ends at the start `pos` (> 0).
+    std::size_t Previous(std::size_t line, std::string_view text, std::size_t pos);
+
+private:
+    static constexpr std::size_t kLongRun = 64;
+    bool Marked(std::size_t line, std::string_view text, std::size_t pos);
+
+    const CodePage& page_;
+    std::size_t line_ = static_cast<std::size_t>(-1);
+    std::vector<unsigned char> starts_;
 };
 
 // The folded code of the character at `place` (a line end reads as

@@ -19,16 +19,9 @@
 namespace corvina {
 namespace {
 
+using test::Describe;
 using test::LinesText;
 using test::MakePattern;
-
-std::string Describe(const std::optional<SearchMatch>& match) {
-    if (!match) {
-        return "none";
-    }
-    return std::to_string(match->start.line) + ":" + std::to_string(match->start.offset) + "-" +
-           std::to_string(match->end.line) + ":" + std::to_string(match->end.offset);
-}
 
 std::string FirstMatch(std::string_view pattern, std::string_view body, int codePage,
                        std::string_view letters = "R") {
@@ -275,6 +268,50 @@ TEST(Regex, AgreesWithTheReferenceOnRandomPatterns) {
         }
     }
     EXPECT_GT(compared, 10000);
+}
+
+// An "a" thirteen characters before a "c" needs thousands of automaton
+// states over a random text (one for each mix of a and b among the last
+// thirteen characters): the cache is flushed again and again, and every
+// match must still be the reference's.
+TEST(Regex, StaysRightWhenItsStateCacheIsFlushed) {
+    std::string pattern = "a";
+    for (int i = 0; i < 12; ++i) {
+        pattern += "(a|b)";
+    }
+    pattern += "c";
+    const CodePage& codePage = CodePage::Get(CodePage::kShiftJis);
+    const SearchOptions options = SearchOptions::FromLetters("R");
+    std::mt19937 random(7);
+    std::string body;
+    for (int line = 0; line < 20; ++line) {
+        for (int i = 0; i < 2000; ++i) {
+            body += random() % 3000 == 0 ? 'c' : random() % 2 ? 'a' : 'b';
+        }
+        body += '\n';
+    }
+    const auto compiled = SearchPattern::Compile(pattern, options, codePage, nullptr);
+    const SearchFolding folding(codePage, false, false);
+    const auto program = CompileRegex(pattern, folding, nullptr);
+    ASSERT_TRUE(compiled && program);
+    const Reference reference(*program, options, codePage);
+    const LinesText text(body);
+    LineReader lines(text);
+    int found = 0;
+    for (std::size_t line = 0; line < lines.Count(); ++line) {
+        std::optional<SearchMatch> expected;
+        for (TextPlace start{line, 0}; start.line < lines.Count() && !expected;) {
+            if (const auto end = reference.MatchAt(lines, start)) {
+                expected = SearchMatch{start, *end};
+            }
+            start = start.offset < lines.Get(start.line).size()
+                        ? TextPlace{start.line, start.offset + 1}
+                        : TextPlace{start.line + 1, 0};
+        }
+        EXPECT_EQ(Describe(compiled->FindForward(text, {line, 0})), Describe(expected)) << line;
+        found += expected ? 1 : 0;
+    }
+    EXPECT_GT(found, 5);
 }
 
 }  // namespace

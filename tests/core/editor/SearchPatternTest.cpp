@@ -22,13 +22,8 @@ std::string Find(std::string_view pattern, std::string_view letters, std::string
         return "error: " + error;
     }
     const LinesText text(body);
-    const auto match =
-        forward ? compiled->FindForward(text, from) : compiled->FindBackward(text, from);
-    if (!match) {
-        return "none";
-    }
-    return std::to_string(match->start.line) + ":" + std::to_string(match->start.offset) + "-" +
-           std::to_string(match->end.line) + ":" + std::to_string(match->end.offset);
+    return test::Describe(forward ? compiled->FindForward(text, from)
+                                  : compiled->FindBackward(text, from));
 }
 
 TEST(SearchOptions, LettersRoundTripInTheirOrder) {
@@ -38,6 +33,8 @@ TEST(SearchOptions, LettersRoundTripInTheirOrder) {
     EXPECT_EQ(SearchOptions::FromLetters("").Letters(), "");
     const SearchOptions some = SearchOptions::FromLetters("WR");
     EXPECT_TRUE(some.wholeWord && some.regex && !some.ignoreCase && !some.topOfLine);
+    // "^" and "$" anchor the match but leave the options as they were given.
+    EXPECT_EQ(MakePattern("^ab$", "GR")->Options().Letters(), "GR");
 }
 
 TEST(SearchPattern, EdgeCasesOfTheSearchLoop) {
@@ -152,6 +149,11 @@ TEST(SearchPattern, NeverStartsOnAShiftJisTrailByte) {
         EXPECT_EQ(Find("AB", letters, run + "\n"), "none") << letters;
         EXPECT_EQ(Find("A", letters, run + "A\n"), "0:8-0:9") << letters;
         EXPECT_EQ(Find("A", letters, run + "A\n", {0, 9}, false), "0:8-0:9") << letters;
+    }
+    for (const char* letters : {"R", "IR", "ZR"}) {
+        EXPECT_EQ(Find("[AB]+|Q", letters, run + "\n"), "none") << letters;
+        EXPECT_EQ(Find("[AB]+|Q", letters, run + "B\n", {0, 9}, false), "0:8-0:9") << letters;
+        EXPECT_EQ(Find("\x88.", letters, run + "\n"), "none") << letters;
     }
     // A long run of lead-capable bytes (every trail byte here is one too).
     std::string kanji;

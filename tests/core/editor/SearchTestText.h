@@ -32,6 +32,15 @@ private:
     std::vector<std::string> lines_;
 };
 
+// "line:offset-line:offset", or "none".
+inline std::string Describe(const std::optional<SearchMatch>& match) {
+    if (!match) {
+        return "none";
+    }
+    return std::to_string(match->start.line) + ":" + std::to_string(match->start.offset) + "-" +
+           std::to_string(match->end.line) + ":" + std::to_string(match->end.offset);
+}
+
 inline std::optional<SearchPattern> MakePattern(std::string_view pattern, std::string_view letters,
                                                 int codePage = CodePage::kShiftJis,
                                                 std::string* error = nullptr) {
