@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "common/Bytes.h"
 #include "common/CodePage.h"
 
 namespace corvina {
@@ -30,19 +31,6 @@ char EscapeLetter(unsigned char byte) {
         default:
             return 0;
     }
-}
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
 }
 
 }  // namespace
@@ -130,9 +118,9 @@ std::string UnescapeText(std::string_view text, const CodePage& codePage) {
                 out += '\v';
                 break;
             case 'x':
-                if (pos + 2 <= text.size() && HexValue(text[pos]) >= 0 &&
-                    HexValue(text[pos + 1]) >= 0) {
-                    out += static_cast<char>(HexValue(text[pos]) * 16 + HexValue(text[pos + 1]));
+                if (pos + 2 <= text.size() && HexDigitValue(text[pos]) >= 0 &&
+                    HexDigitValue(text[pos + 1]) >= 0) {
+                    out += static_cast<char>(HexDigitValue(text[pos]) * 16 + HexDigitValue(text[pos + 1]));
                     pos += 2;
                 } else {
                     out += text[pos - 1];
