@@ -3,6 +3,7 @@
 #include <locale.h>
 #include <wctype.h>
 
+#include <array>
 #include <initializer_list>
 #include <iterator>
 #include <mutex>
@@ -48,18 +49,44 @@ bool TakesVoicedMark(char32_t cp) {
            cp == 0x30C6 || cp == 0x30C8 || TakesSemiVoicedMark(cp);
 }
 
-// Half-width kana (0 when none) of a full-width katakana or kana mark.
+// Half-width kana (0 when none) of a full-width katakana or kana mark:
+// the inverse of kFullOfHalfKana, whose full-width forms all lie in
+// U+3000-U+30FF, kept as a flat table because search folding asks it for
+// every wide character.
 char32_t HalfOfFullKana(char32_t cp) {
-    static const auto* table = [] {
-        auto* map = new std::unordered_map<char32_t, char32_t>;
+    static const auto table = [] {
+        std::array<char32_t, 0x100> halves{};
         for (char32_t half = kHalfKanaFirst; half <= kHalfKanaLast; ++half) {
-            (*map)[kFullOfHalfKana[half - kHalfKanaFirst]] = half;
+            halves[kFullOfHalfKana[half - kHalfKanaFirst] - 0x3000] = half;
         }
-        return map;
+        return halves;
     }();
-    const auto it = table->find(cp);
-    return it == table->end() ? 0 : it->second;
+    return cp >= 0x3000 && cp <= 0x30FF ? table[cp - 0x3000] : 0;
 }
+
+}  // namespace
+
+char32_t HalfWidthKana(char32_t full, char32_t* mark) {
+    *mark = 0;
+    if (const char32_t half = HalfOfFullKana(full)) {
+        return half;
+    }
+    if (full == kKatakanaVu) {
+        *mark = kHalfVoiced;
+        return HalfOfFullKana(kKatakanaU);
+    }
+    if (TakesVoicedMark(full - 1)) {
+        *mark = kHalfVoiced;
+        return HalfOfFullKana(full - 1);
+    }
+    if (TakesSemiVoicedMark(full - 2)) {
+        *mark = kHalfSemiVoiced;
+        return HalfOfFullKana(full - 2);
+    }
+    return 0;
+}
+
+namespace {
 
 // The bytes of `cp` in the page, or "" when the page cannot hold it.
 std::string EncodeChar(char32_t cp, const CodePage& page) {
@@ -231,14 +258,12 @@ std::string ConvertWidth(std::string_view line, WidthConversion conversion,
                 put(bytes, {' '});
             } else if (cp >= kWideFirst && cp <= kWideLast) {
                 put(bytes, {cp - kWideFirst + '!'});
-            } else if (const char32_t half = HalfOfFullKana(cp)) {
-                put(bytes, {half});
-            } else if (cp == kKatakanaVu) {
-                put(bytes, {HalfOfFullKana(kKatakanaU), kHalfVoiced});
-            } else if (TakesVoicedMark(cp - 1)) {
-                put(bytes, {HalfOfFullKana(cp - 1), kHalfVoiced});
-            } else if (TakesSemiVoicedMark(cp - 2)) {
-                put(bytes, {HalfOfFullKana(cp - 2), kHalfSemiVoiced});
+            } else if (char32_t mark = 0; const char32_t half = HalfWidthKana(cp, &mark)) {
+                if (mark != 0) {
+                    put(bytes, {half, mark});
+                } else {
+                    put(bytes, {half});
+                }
             } else {
                 out += bytes;
             }

@@ -4,6 +4,7 @@
 
 #include "common/CaseFold.h"
 #include "common/CodePage.h"
+#include "editor/CharConversions.h"
 
 namespace corvina {
 namespace {
@@ -14,23 +15,6 @@ constexpr int kDropMark = -2;
 // Shift_JIS: one offset turns one into the other.
 constexpr std::uint32_t kHalfWidthOffset = 0xFEC0;
 
-// The half-width form (Shift_JIS byte) of the full-width katakana
-// U+30A1-U+30F4; 0 where there is none.
-constexpr unsigned char kKatakana[] = {
-    0xA7, 0xB1, 0xA8, 0xB2, 0xA9, 0xB3, 0xAA, 0xB4, 0xAB, 0xB5,        // ァ-オ
-    0xB6, 0xB6, 0xB7, 0xB7, 0xB8, 0xB8, 0xB9, 0xB9, 0xBA, 0xBA,        // カ-ゴ
-    0xBB, 0xBB, 0xBC, 0xBC, 0xBD, 0xBD, 0xBE, 0xBE, 0xBF, 0xBF,        // サ-ゾ
-    0xC0, 0xC0, 0xC1, 0xC1, 0xAF, 0xC2, 0xC2, 0xC3, 0xC3, 0xC4, 0xC4,  // タ-ド
-    0xC5, 0xC6, 0xC7, 0xC8, 0xC9,                                      // ナ-ノ
-    0xCA, 0xCA, 0xCA, 0xCB, 0xCB, 0xCB, 0xCC, 0xCC, 0xCC,              // ハ-プ
-    0xCD, 0xCD, 0xCD, 0xCE, 0xCE, 0xCE,                                // ヘ-ポ
-    0xCF, 0xD0, 0xD1, 0xD2, 0xD3,                                      // マ-モ
-    0xAC, 0xD4, 0xAD, 0xD5, 0xAE, 0xD6,                                // ャ-ヨ
-    0xD7, 0xD8, 0xD9, 0xDA, 0xDB,                                      // ラ-ロ
-    0x00, 0xDC, 0x00, 0x00, 0xA6, 0xDD, 0xB3,                          // ヮ-ヴ
-};
-static_assert(sizeof(kKatakana) == 0x30F4 - 0x30A1 + 1);
-
 // The narrow form of a wide character as a Shift_JIS byte (ASCII or
 // half-width katakana), kDropMark for the voiced-sound marks, kNoNarrow
 // when it has none.
@@ -38,33 +22,21 @@ int NarrowOf(char32_t cp) {
     if (cp >= 0xFF01 && cp <= 0xFF5E) {
         return static_cast<int>(cp - 0xFEE0);
     }
-    if (cp >= 0x30A1 && cp <= 0x30F4) {
-        const int narrow = kKatakana[cp - 0x30A1];
-        return narrow != 0 ? narrow : kNoNarrow;
-    }
     switch (cp) {
         case 0x3000:
             return ' ';
-        case 0x3001:
-            return 0xA4;
-        case 0x3002:
-            return 0xA1;
-        case 0x300C:
-            return 0xA2;
-        case 0x300D:
-            return 0xA3;
-        case 0x30FB:
-            return 0xA5;
-        case 0x30FC:
-            return 0xB0;
         case 0x309B:
         case 0x309C:
         case 0xFF9E:
         case 0xFF9F:
             return kDropMark;
         default:
-            return kNoNarrow;
+            break;
     }
+    // A voiced letter folds to its plain letter: the mark is dropped.
+    char32_t mark = 0;
+    const char32_t half = HalfWidthKana(cp, &mark);
+    return half != 0 ? static_cast<int>(half - kHalfWidthOffset) : kNoNarrow;
 }
 
 // The large form of a half-width small kana (Shift_JIS byte), or the byte.
