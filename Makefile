@@ -8,7 +8,7 @@ JOBS ?= $(shell nproc)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PACKAGES := $(shell grep -v '^\s*\#' packages.txt | grep -v '^\s*$$')
 
-.PHONY: all deps configure build test run bench format clean
+.PHONY: all deps configure build test run bench screenshots format clean
 
 all: build
 
@@ -42,6 +42,11 @@ run: build
 bench: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target benchmarks
 	bench/run.sh $(BUILD_DIR)
+
+# Renders the windows offscreen into build/screenshots/*.png for review.
+screenshots: build
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target corvina_screenshots
+	$(BUILD_DIR)/tests/screenshots/corvina_screenshots $(BUILD_DIR)/screenshots
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -299,7 +299,7 @@ void EditorCommands::Repeat() {
 
 void EditorCommands::StepDo() {
     if (Editable()) {
-        dialogs_.ShowStepDialog();
+        dialogs_.ShowStepDialog(editor_);
     }
 }
 

@@ -12,6 +12,8 @@
 
 namespace corvina {
 
+class TextEditor;
+
 struct FindDialogValues {
     std::string pattern;  // escaped form
     SearchOptions options;
@@ -83,8 +85,8 @@ public:
     virtual bool AskAddString(AddStringChoice& choice) = 0;
     virtual bool AskFileName(FileDialogKind kind, std::filesystem::path& path) = 0;
     virtual PasteHistoryChoice AskPasteHistory(const std::vector<std::string>& entries) = 0;
-    // "Step Undo/Redo": the dialog calls Undo and Redo of the editor itself.
-    virtual void ShowStepDialog() = 0;
+    // "Step Undo/Redo": the dialog calls Undo and Redo of `editor` itself.
+    virtual void ShowStepDialog(TextEditor& editor) = 0;
 
     // An information box with its title ("%d words are replaced").
     virtual void ShowInformation(std::string_view title, std::string_view text) = 0;

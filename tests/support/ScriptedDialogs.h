@@ -66,7 +66,7 @@ public:
     PasteHistoryChoice AskPasteHistory(const std::vector<std::string>&) override {
         return TakeValue(pasteChoices, PasteHistoryChoice{});
     }
-    void ShowStepDialog() override { ++stepDialogs; }
+    void ShowStepDialog(TextEditor&) override { ++stepDialogs; }
     void ShowInformation(std::string_view title, std::string_view text) override {
         information.push_back(std::string(title) + ": " + std::string(text));
     }

@@ -1,0 +1,189 @@
+#pragma once
+// The editor view of every window: paints the display rows of a TextEditor
+// and hands it key, input-method and mouse events. Every decision (what a
+// key does, where the caret goes, what a row shows) is made by the model in
+// src/core/editor; this class draws and forwards. The message viewer of the
+// main window is one read-only view, each compose window holds an editing
+// one.
+//
+// The class is split by topic: CIlkaView.cpp (the model, the host calls,
+// scrolling), CIlkaViewPaint.cpp (layout and drawing), CIlkaViewKeys.cpp
+// (keys, input method, focus), CIlkaViewMouse.cpp (mouse, drag and drop,
+// context menus, addresses).
+
+#include <QAbstractScrollArea>
+#include <QString>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "editor/EditorCommands.h"
+#include "editor/EditorHost.h"
+#include "editor/KeyDispatcher.h"
+#include "editor/RowContent.h"
+#include "editor/TextEditor.h"
+#include "ui/editor/ViewMetrics.h"
+
+namespace corvina {
+
+class EditorDialogs;
+class KeywordTable;
+class MailMessage;
+struct EditorOptions;
+
+class CIlkaView : public QAbstractScrollArea, private EditorHost, private DocumentWatcher {
+    Q_OBJECT
+
+public:
+    // options, keywords (may be null) and dialogs must outlive the view;
+    // they are the process-wide editor settings and the frame's dialogs.
+    CIlkaView(const EditorOptions& options, const KeywordTable* keywords, EditorDialogs& dialogs,
+              QWidget* parent = nullptr);
+    ~CIlkaView() override;
+
+    // Shows a document the caller keeps, or one the view owns from now on.
+    void Attach(MailMessage& document);
+    void Attach(std::unique_ptr<MailMessage> document);
+    MailMessage* Document() const { return editor_.Document(); }
+
+    // The main window's viewer: nothing edits, line-end marks are not
+    // drawn, and the viewer keys post mail commands.
+    void SetReadOnly(bool readOnly);
+    bool ReadOnly() const { return editor_.ReadOnly(); }
+
+    // Display switches of this view.
+    void SetShowLineNumbers(bool on);
+    bool ShowLineNumbers() const { return showLineNumbers_; }
+    void SetShowChangedLines(bool on);
+    bool ShowChangedLines() const { return showChangedLines_; }
+
+    TextEditor& Editor() { return editor_; }
+    const TextEditor& Editor() const { return editor_; }
+    EditorCommands& Commands() { return commands_; }
+    const EditorOptions& Options() const { return options_; }
+
+    // Runs a view command as its key would (the frames' menus); false for
+    // a frame command.
+    bool RunCommand(EditorCommand command);
+
+    // "All Messages in Folder" asks the frame to show the next or previous
+    // message of its list in this view; without a handler there is none.
+    void SetAdjacentMessageHandler(std::function<bool(bool next)> handler) {
+        adjacentMessage_ = std::move(handler);
+    }
+
+    // The position indicator ("[   row :col] #line  ") and the code of the
+    // character at the caret, as last sent to the frame.
+    QString PositionIndicator() const { return positionText_; }
+    QString CharacterCode() const { return characterCode_; }
+
+    // --- geometry (CIlkaViewPaint.cpp): viewport pixels <-> display places
+    const ViewMetrics& Metrics() const { return metrics_; }
+    // Absolute display row at a viewport y (may lie outside the text).
+    long RowAtY(int y) const;
+    // Display column at a viewport x in `row` (the nearest character edge).
+    int ColumnAtX(long row, int x) const;
+    // Viewport x of the left edge of `column` in `row`.
+    int XOfColumn(long row, int column) const;
+    // Viewport y of the top of `row`.
+    int YOfRow(long row) const;
+    // Whether a viewport point lies over the line-number column or the
+    // column gauge.
+    bool InLineNumberColumn(QPoint point) const;
+    bool InGauge(QPoint point) const;
+
+signals:
+    // The position indicator changed (21 characters; spaces without focus).
+    void PositionChanged(const QString& text);
+    // The code of the character at the caret ("82A0h", "[EOF]"...).
+    void CharacterCodeChanged(const QString& text);
+    // A short message for the frame's status bar.
+    void StatusMessage(const QString& text);
+    // A frame command of the key table or a viewer key (its command id).
+    void FrameCommand(int commandId);
+    // The document was changed for the first time (WM_USER+1021).
+    void DocumentChanged();
+    // The view got the focus (WM_USER+1023): true for an editing view,
+    // false for the read-only viewer.
+    void ViewFocused(bool editView);
+    // A mail address was double-clicked (or "Mail To This Address"): start
+    // a message to `to`; `fromDefaultTemplate` when Shift was held.
+    void WriteToAddress(const QString& to, bool fromDefaultTemplate);
+    // "Add to Address Book...": the address, the display name in front of
+    // it, and the text's web addresses joined with ", ".
+    void AddToAddressBook(const QString& address, const QString& displayName,
+                          const QString& webAddresses);
+
+protected:
+    // --- painting (CIlkaViewPaint.cpp)
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void changeEvent(QEvent* event) override;
+
+    // --- keys, input method, focus (CIlkaViewKeys.cpp)
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
+
+    // --- mouse, drag and drop, context menus (CIlkaViewMouse.cpp)
+
+private:
+    // --- EditorHost (CIlkaView.cpp)
+    std::string ClipboardText() override;
+    void SetClipboardText(std::string_view utf8) override;
+    void Beep() override;
+    void ShowStatus(std::string_view text) override;
+    void RedrawRows(long first, long last) override;
+    void RedrawAll() override;
+    void EnsureCaretVisible() override;
+    bool AskString(std::string_view prompt, std::string& value) override;
+    void PostFrameCommand(int commandId) override;
+    bool SelectAdjacentMessage(bool next) override;
+    // DocumentWatcher
+    void DocumentModified(const MailMessage& document) override;
+
+    // --- the model and scrolling (CIlkaView.cpp)
+    // After every key, mouse or command: scroll bars, the caret kept in
+    // view, the indicators.
+    void AfterInput();
+    void SyncScrollBars();
+    void UpdateIndicators();
+    void StartOrStopContinuousScroll();
+
+    const EditorOptions& options_;
+    const KeywordTable* keywords_;
+    EditorDialogs& dialogs_;
+    std::unique_ptr<MailMessage> ownedDocument_;
+    TextEditor editor_;
+    KeyDispatcher dispatcher_;
+    EditorCommands commands_;
+    std::function<bool(bool)> adjacentMessage_;
+    QTimer continuousScroll_;
+    QString positionText_;
+    QString characterCode_;
+    bool showLineNumbers_ = false;
+    bool showChangedLines_ = true;
+    bool syncingScrollBars_ = false;
+
+    // --- painting state (CIlkaViewPaint.cpp)
+    // Fonts and cell sizes from the options; measured again on a font
+    // change.
+    void UpdateMetrics();
+    ViewMetrics metrics_;
+    RowContent rowContent_;
+    DisplayRow rowBuffer_;
+
+    // --- input state (CIlkaViewKeys.cpp, CIlkaViewMouse.cpp)
+    // The input method's uncommitted text, drawn at the caret.
+    QString preedit_;
+    int preeditCursor_ = 0;
+};
+
+}  // namespace corvina

@@ -1,0 +1,37 @@
+#pragma once
+// The fonts and cell sizes a view draws its text with: the text font in
+// its normal, bold and underlined forms, the character cell width, the row
+// height (font height + WideLine) and whether the font is proportional.
+// The layout of the client area (margin, line-number column, gauge row) is
+// measured from these.
+
+#include <QFont>
+#include <QFontMetrics>
+
+namespace corvina {
+
+struct EditorOptions;
+
+struct ViewMetrics {
+    static constexpr int kMargin = 8;          // left margin in pixels
+    static constexpr int kLineNumberCells = 7;  // cells of the line-number column
+
+    QFont font;
+    QFont boldFont;
+    QFont underlineFont;
+    int cellWidth = 8;
+    int rowHeight = 16;
+    int ascent = 12;
+    bool proportional = false;
+
+    // Left edge of the text area.
+    int TextLeft(bool lineNumbers) const {
+        return kMargin + (lineNumbers ? kLineNumberCells * cellWidth : 0);
+    }
+};
+
+// The text font of the options (TextFont, TextFontHeight in pixels); a
+// font that is not installed falls back to the system's fixed font.
+ViewMetrics MeasureTextFont(const EditorOptions& options);
+
+}  // namespace corvina
