@@ -1,6 +1,5 @@
 #include "ui/editor/dialogs/ConvertDialog.h"
 
-#include <QDialogButtonBox>
 #include <QHBoxLayout>
 
 #include "ui/editor/dialogs/DialogParts.h"

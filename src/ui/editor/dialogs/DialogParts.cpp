@@ -1,23 +1,34 @@
 #include "ui/editor/dialogs/DialogParts.h"
 
+#include <QBoxLayout>
 #include <QButtonGroup>
 #include <QDialog>
-#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QVBoxLayout>
 
 namespace corvina {
 
-QDialogButtonBox* MakeOkCancel(QDialog& dialog) {
-    auto* buttons = new QDialogButtonBox(Qt::Vertical, &dialog);
-    QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-    ok->setDefault(true);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+ButtonColumn::ButtonColumn(QWidget* parent, Qt::Orientation orientation)
+    : QWidget(parent),
+      layout_(new QBoxLayout(
+          orientation == Qt::Vertical ? QBoxLayout::TopToBottom : QBoxLayout::LeftToRight, this)) {
+    layout_->setContentsMargins(0, 0, 0, 0);
+    layout_->addStretch();
+}
+
+QPushButton* ButtonColumn::Add(const char* text, std::function<void()> pressed) {
+    auto* button = new QPushButton(QString::fromLatin1(text), this);
+    layout_->insertWidget(layout_->count() - 1, button);
+    connect(button, &QPushButton::clicked, this, std::move(pressed));
+    return button;
+}
+
+ButtonColumn* MakeOkCancel(QDialog& dialog) {
+    auto* buttons = new ButtonColumn(&dialog);
+    buttons->Add("OK", [&dialog] { dialog.accept(); })->setDefault(true);
+    buttons->Add("Cancel", [&dialog] { dialog.reject(); });
     return buttons;
 }
 
@@ -39,7 +50,7 @@ void LayOutFieldDialog(QDialog& dialog, QLabel* label, QWidget* field,
 RadioGroup::RadioGroup(const char* title, std::initializer_list<const char*> choices, int checked,
                        QWidget* parent)
     : QGroupBox(QString::fromLatin1(title), parent), group_(new QButtonGroup(this)) {
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = new QBoxLayout(QBoxLayout::TopToBottom, this);
     int id = 0;
     for (const char* choice : choices) {
         auto* button = new QRadioButton(QString::fromLatin1(choice), this);

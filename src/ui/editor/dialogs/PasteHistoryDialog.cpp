@@ -1,12 +1,12 @@
 #include "ui/editor/dialogs/PasteHistoryDialog.h"
 
-#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
 #include "ui/bridge/QtText.h"
+#include "ui/editor/dialogs/DialogParts.h"
 
 namespace corvina {
 
@@ -40,17 +40,10 @@ PasteHistoryDialog::PasteHistoryDialog(const std::vector<std::string>& entries, 
     shown_->setReadOnly(true);
     shown_->setLineWrapMode(QPlainTextEdit::NoWrap);
 
-    auto* buttons = new QDialogButtonBox(Qt::Vertical, this);
-    QPushButton* paste = buttons->addButton(QStringLiteral("&Paste"), QDialogButtonBox::AcceptRole);
-    QPushButton* copy = buttons->addButton(QStringLiteral("&Copy"), QDialogButtonBox::AcceptRole);
-    QPushButton* cancel =
-        buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-    paste->setDefault(true);
-    connect(paste, &QPushButton::clicked, this,
-            [this] { Close(PasteHistoryChoice::Action::kPaste); });
-    connect(copy, &QPushButton::clicked, this,
-            [this] { Close(PasteHistoryChoice::Action::kCopy); });
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    auto* buttons = new ButtonColumn(this);
+    buttons->Add("&Paste", [this] { Close(PasteHistoryChoice::Action::kPaste); })->setDefault(true);
+    buttons->Add("&Copy", [this] { Close(PasteHistoryChoice::Action::kCopy); });
+    buttons->Add("Cancel", [this] { reject(); });
     connect(list_, &QListWidget::currentRowChanged, this, [this] { ShowChosen(); });
     connect(list_, &QListWidget::itemDoubleClicked, this,
             [this] { Close(PasteHistoryChoice::Action::kPaste); });

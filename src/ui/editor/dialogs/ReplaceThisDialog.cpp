@@ -1,29 +1,24 @@
 #include "ui/editor/dialogs/ReplaceThisDialog.h"
 
-#include <QDialogButtonBox>
 #include <QInputEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include "ui/editor/dialogs/DialogParts.h"
 
 namespace corvina {
 
 ReplaceThisDialog::ReplaceThisDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Replace?"));
-    auto* buttons = new QDialogButtonBox(this);
-    yes_ = buttons->addButton(QStringLiteral("&Yes"), QDialogButtonBox::YesRole);
-    QPushButton* no = buttons->addButton(QStringLiteral("&No"), QDialogButtonBox::NoRole);
-    QPushButton* all =
-        buttons->addButton(QStringLiteral("Replace &All"), QDialogButtonBox::AcceptRole);
-    QPushButton* cancel =
-        buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-    yes_->setDefault(true);
-    yes_->installEventFilter(this);
-    connect(yes_, &QPushButton::clicked, this, [this] {
+    auto* buttons = new ButtonColumn(this, Qt::Horizontal);
+    yes_ = buttons->Add("&Yes", [this] {
         Close(yesModifiers_ & Qt::ShiftModifier ? ReplaceAnswer::kAll : ReplaceAnswer::kYes);
     });
-    connect(no, &QPushButton::clicked, this, [this] { Close(ReplaceAnswer::kNo); });
-    connect(all, &QPushButton::clicked, this, [this] { Close(ReplaceAnswer::kAll); });
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    buttons->Add("&No", [this] { Close(ReplaceAnswer::kNo); });
+    buttons->Add("Replace &All", [this] { Close(ReplaceAnswer::kAll); });
+    buttons->Add("Cancel", [this] { reject(); });
+    yes_->setDefault(true);
+    yes_->installEventFilter(this);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);

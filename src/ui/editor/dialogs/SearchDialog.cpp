@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,6 +9,7 @@
 
 #include "common/CodePage.h"
 #include "ui/bridge/QtText.h"
+#include "ui/editor/dialogs/DialogParts.h"
 
 namespace corvina {
 
@@ -81,22 +81,14 @@ void SearchDialog::AddRow(QWidget* widget) {
 
 void SearchDialog::AddButtons(const char* otherText, const char* saveText,
                               std::function<void(const SearchOptions&)> save) {
-    auto* buttons = new QDialogButtonBox(Qt::Vertical, this);
-    QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    QPushButton* other =
-        buttons->addButton(QString::fromLatin1(otherText), QDialogButtonBox::AcceptRole);
-    QPushButton* cancel =
-        buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-    QPushButton* saveButton =
-        buttons->addButton(QString::fromLatin1(saveText), QDialogButtonBox::ActionRole);
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(other, &QPushButton::clicked, this, [this] {
+    auto* buttons = new ButtonColumn(this);
+    buttons->Add("OK", [this] { accept(); })->setDefault(true);
+    buttons->Add(otherText, [this] {
         otherPressed_ = true;
         accept();
     });
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(saveButton, &QPushButton::clicked, this, [this, save = std::move(save)] {
+    buttons->Add("Cancel", [this] { reject(); });
+    buttons->Add(saveText, [this, save = std::move(save)] {
         if (save) {
             save(Options());
         }

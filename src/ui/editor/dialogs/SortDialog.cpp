@@ -1,7 +1,6 @@
 #include "ui/editor/dialogs/SortDialog.h"
 
 #include <QCheckBox>
-#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QRadioButton>
 

@@ -1,13 +1,13 @@
 #include "ui/editor/dialogs/StepDialog.h"
 
 #include <QApplication>
-#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
 #include "editor/TextEditor.h"
+#include "ui/editor/dialogs/DialogParts.h"
 
 namespace corvina {
 
@@ -19,15 +19,12 @@ StepDialog::StepDialog(TextEditor& editor, QWidget* parent) : QDialog(parent), e
     steps_->setMinimumWidth(160);
     label->setBuddy(steps_);
 
-    auto* buttons = new QDialogButtonBox(Qt::Vertical, this);
-    undo_ = buttons->addButton(QStringLiteral("&Undo"), QDialogButtonBox::ActionRole);
-    redo_ = buttons->addButton(QStringLiteral("&Redo"), QDialogButtonBox::ActionRole);
-    QPushButton* close = buttons->addButton(QStringLiteral("&Close"), QDialogButtonBox::RejectRole);
+    auto* buttons = new ButtonColumn(this);
+    undo_ = buttons->Add("&Undo", [this] { Step(true); });
+    redo_ = buttons->Add("&Redo", [this] { Step(false); });
+    buttons->Add("&Close", [this] { reject(); });
     // Enter undoes once more, as the dialog is there to step.
     undo_->setDefault(true);
-    connect(undo_, &QPushButton::clicked, this, [this] { Step(true); });
-    connect(redo_, &QPushButton::clicked, this, [this] { Step(false); });
-    connect(close, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* layout = new QGridLayout(this);
     layout->addWidget(label, 0, 0);
