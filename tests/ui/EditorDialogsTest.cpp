@@ -133,6 +133,23 @@ TEST_F(EditorDialogsTest, SaveOptionStoresOnlyItsDialogsOptions) {
     EXPECT_EQ(store.GetString("Settings", "ReplOption", "-"), "GT");
 }
 
+// The values typed into the Qt dialog reach the search of the view.
+TEST_F(EditorDialogsTest, FindFromTheViewSearchesForWhatWasTyped) {
+    QtEditorDialogs qtDialogs(nullptr);
+    CIlkaView view(options, nullptr, qtDialogs);
+    view.Attach(MessageWithBody("alpha\nbeta gamma\n"));
+    view.show();
+    WhenModal([](QWidget& d) {
+        QLineEdit* pattern = d.findChild<QComboBox*>()->lineEdit();
+        pattern->clear();
+        QTest::keyClicks(pattern, "GAMMA");
+        Press(d, "OK");
+    });
+    view.RunCommand(EditorCommand::kSearchFwd);
+    EXPECT_EQ(view.Editor().CaretLine(), 1u);
+    EXPECT_EQ(view.Editor().CaretOffset(), 5u);
+}
+
 TEST_F(EditorDialogsTest, ReplaceThisAnswersByButtonAndShift) {
     const struct {
         const char* button;
