@@ -2,7 +2,8 @@
 // The editors the editor benchmark drives, behind one interface: the
 // operations every side offers. The peers here, QScintilla and Qt's
 // QTextDocument, take the body in UTF-8 and are built only when Qt (and
-// QScintilla) are installed; ours lives in bench_editor.cpp.
+// QScintilla) are installed; ours lives in bench_editor.cpp. The view
+// benchmark dresses its QScintilla with the same SetUpScintilla.
 
 #include <benchmark/benchmark.h>
 
