@@ -59,6 +59,9 @@ TEST_F(ViewPaintTest, ColumnEdgesRoundTripForBothKindsOfFont) {
             EXPECT_EQ(v.ColumnAtX(0, x + 1), column) << font;
             previous = x;
         }
+        // Within a wide character the nearer of its two edges counts.
+        EXPECT_EQ(v.ColumnAtX(0, v.XOfColumn(0, 9) + 1), 10) << font;
+        EXPECT_EQ(v.ColumnAtX(0, v.XOfColumn(0, 9) - 1), 8) << font;
         if (!v.Metrics().proportional) {
             EXPECT_EQ(v.XOfColumn(0, 10) - v.XOfColumn(0, 8), 2 * v.Metrics().cellWidth);
         }

@@ -113,11 +113,8 @@ int CIlkaView::XOfColumn(long row, int column) const {
 }
 
 int CIlkaView::ColumnAtX(long row, int x) const {
-    const int offset = x - metrics_.TextLeft(showLineNumbers_);
-    if (!metrics_.proportional)
-        return editor_.LeftColumn() +
-               std::max(0, (offset + metrics_.cellWidth / 2) / metrics_.cellWidth);
-    return editor_.LeftColumn() + LayoutOfRow(row).ColumnAt(offset);
+    return editor_.LeftColumn() +
+           LayoutOfRow(row).ColumnAt(x - metrics_.TextLeft(showLineNumbers_));
 }
 
 bool CIlkaView::InLineNumberColumn(QPoint point) const {
