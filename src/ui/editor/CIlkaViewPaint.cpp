@@ -311,6 +311,19 @@ void CIlkaView::PaintRow(QPainter& painter, const TextEditor::VisibleRow& row, l
     }
 }
 
+void CIlkaView::UpdateCaretArea() {
+    const CaretShown now{editor_.CaretRow(), editor_.VirtualColumn(), editor_.InsertMode()};
+    if (now == caretShown_)
+        return;
+    const int width = viewport()->width();
+    const int height = metrics_.rowHeight;
+    viewport()->update(QRect(0, YOfRow(caretShown_.row), width, height));
+    viewport()->update(QRect(0, YOfRow(now.row), width, height));
+    if (options_.columnGauge)
+        viewport()->update(QRect(0, 0, width, height));
+    caretShown_ = now;
+}
+
 void CIlkaView::PaintCaret(QPainter& painter) {
     const long row = editor_.CaretRow();
     if (row < editor_.TopRow() || row > editor_.TopRow() + editor_.WindowRows())
