@@ -1,5 +1,6 @@
 #include <QImage>
 #include <QInputMethodEvent>
+#include <QPaintEvent>
 
 #include "ViewFixture.h"
 
@@ -59,6 +60,9 @@ TEST_F(ViewPaintTest, ColumnEdgesRoundTripForBothKindsOfFont) {
             EXPECT_EQ(v.ColumnAtX(0, x + 1), column) << font;
             previous = x;
         }
+        // Within a wide character the nearer of its two edges counts.
+        EXPECT_EQ(v.ColumnAtX(0, v.XOfColumn(0, 9) + 1), 10) << font;
+        EXPECT_EQ(v.ColumnAtX(0, v.XOfColumn(0, 9) - 1), 8) << font;
         if (!v.Metrics().proportional) {
             EXPECT_EQ(v.XOfColumn(0, 10) - v.XOfColumn(0, 8), 2 * v.Metrics().cellWidth);
         }
@@ -162,6 +166,31 @@ TEST_F(ViewPaintTest, BoxSelectionReachesPastShortLines) {
         const QRect selected(v.XOfColumn(2, 0), v.YOfRow(2), 4 * cell, v.Metrics().rowHeight);
         EXPECT_GT(CountColour(image, highlight, selected), 0) << box;
     }
+}
+
+// Moving the caret repaints the row it left, the row it reached and the
+// gauge above them, even when no text changed.
+TEST_F(ViewPaintTest, CaretMoveRepaintsBothRowsAndTheGauge) {
+    CIlkaView& v = MakeView("abc\ndef\nghi\n");
+    QApplication::processEvents();
+    struct PaintRecorder : QObject {
+        QRegion painted;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint)
+                painted += static_cast<QPaintEvent*>(event)->region();
+            return false;
+        }
+    } recorder;
+    v.viewport()->installEventFilter(&recorder);
+    v.Editor().MoveCaretTo(2, 1);
+    v.RunCommand(EditorCommand::kCsrLeft);
+    QApplication::processEvents();
+    const int x = v.XOfColumn(0, 0);
+    EXPECT_TRUE(recorder.painted.contains(QPoint(x, v.YOfRow(0) + 1)));
+    EXPECT_TRUE(recorder.painted.contains(QPoint(x, v.YOfRow(2) + 1)));
+    EXPECT_TRUE(recorder.painted.contains(QPoint(x, 1)));
+    EXPECT_FALSE(recorder.painted.contains(QPoint(x, v.YOfRow(1) + 1)));
+    v.viewport()->removeEventFilter(&recorder);
 }
 
 // The input method's uncommitted text is drawn at the caret and stays out

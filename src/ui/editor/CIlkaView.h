@@ -192,12 +192,23 @@ private:
     void PaintRow(QPainter& painter, const TextEditor::VisibleRow& row, long rowNumber,
                   bool focused);
     void PaintCaret(QPainter& painter);
+    // Repaints what shows the caret when it moved or changed shape: its
+    // old and new rows (caret, line pointer, caret-line underline) and the
+    // gauge.
+    void UpdateCaretArea();
+    struct CaretShown {
+        long row = 0;
+        int column = 0;
+        bool insert = true;
+        bool operator==(const CaretShown&) const = default;
+    };
+    CaretShown caretShown_;
     ViewMetrics metrics_;
     // Scratch of the painting and of the geometry queries.
     mutable RowContent rowContent_;
     mutable DisplayRow rowBuffer_;
     mutable RowLayout rowLayout_;
-    mutable std::vector<TextEditor::VisibleRow> visibleRows_;
+    std::vector<TextEditor::VisibleRow> visibleRows_;
     LineAddresses addresses_;
 
     // --- input state (CIlkaViewKeys.cpp, CIlkaViewMouse.cpp)

@@ -113,11 +113,8 @@ int CIlkaView::XOfColumn(long row, int column) const {
 }
 
 int CIlkaView::ColumnAtX(long row, int x) const {
-    const int offset = x - metrics_.TextLeft(showLineNumbers_);
-    if (!metrics_.proportional)
-        return editor_.LeftColumn() +
-               std::max(0, (offset + metrics_.cellWidth / 2) / metrics_.cellWidth);
-    return editor_.LeftColumn() + LayoutOfRow(row).ColumnAt(offset);
+    return editor_.LeftColumn() +
+           LayoutOfRow(row).ColumnAt(x - metrics_.TextLeft(showLineNumbers_));
 }
 
 bool CIlkaView::InLineNumberColumn(QPoint point) const {
@@ -312,6 +309,19 @@ void CIlkaView::PaintRow(QPainter& painter, const TextEditor::VisibleRow& row, l
         const int right = textLeft + rowLayout_.XOf(editor_.WrapWidth() - leftColumn);
         painter.drawLine(textLeft, y + height - 1, right, y + height - 1);
     }
+}
+
+void CIlkaView::UpdateCaretArea() {
+    const CaretShown now{editor_.CaretRow(), editor_.VirtualColumn(), editor_.InsertMode()};
+    if (now == caretShown_)
+        return;
+    const int width = viewport()->width();
+    const int height = metrics_.rowHeight;
+    viewport()->update(QRect(0, YOfRow(caretShown_.row), width, height));
+    viewport()->update(QRect(0, YOfRow(now.row), width, height));
+    if (options_.columnGauge)
+        viewport()->update(QRect(0, 0, width, height));
+    caretShown_ = now;
 }
 
 void CIlkaView::PaintCaret(QPainter& painter) {

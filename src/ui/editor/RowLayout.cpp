@@ -19,9 +19,10 @@ void RowLayout::Lay(const DisplayRow& row, const ViewMetrics& metrics) {
     text_ = QString::fromUtf8(row.utf8.data(), static_cast<qsizetype>(row.utf8.size()));
     boxes_.clear();
     edges_.clear();
+    inner_.clear();
     boxes_.reserve(row.cells.size());
-    if (proportional_)
-        edges_.push_back(0);
+    edges_.push_back(0);
+    inner_.push_back(false);
 
     // The cells' UTF-16 starts follow from their UTF-8 starts: the row's
     // text is valid UTF-8 made by the row builder.
@@ -47,10 +48,6 @@ void RowLayout::Lay(const DisplayRow& row, const ViewMetrics& metrics) {
         const int units = box.textTo - box.textFrom;
         if (proportional_) {
             box.width = fm.horizontalAdvance(text_.mid(box.textFrom, units));
-            // A wide character's middle column edge lies in its middle.
-            for (int c = 1; c < cell.columns; ++c)
-                edges_.push_back(x + box.width * c / cell.columns);
-            edges_.push_back(x + box.width);
         } else {
             box.width = cell.columns * cellWidth_;
             const bool ascii =
@@ -58,6 +55,14 @@ void RowLayout::Lay(const DisplayRow& row, const ViewMetrics& metrics) {
             box.fits =
                 ascii || (units == 1 && fm.horizontalAdvance(text_.at(box.textFrom)) == box.width);
         }
+        // A wide character's middle column lies in its middle; the caret
+        // never stands there.
+        for (int c = 1; c < cell.columns; ++c) {
+            edges_.push_back(x + box.width * c / cell.columns);
+            inner_.push_back(true);
+        }
+        edges_.push_back(x + box.width);
+        inner_.push_back(false);
         x += box.width;
         column += cell.columns;
         boxes_.push_back(box);
@@ -65,9 +70,7 @@ void RowLayout::Lay(const DisplayRow& row, const ViewMetrics& metrics) {
 }
 
 int RowLayout::XOf(int column) const {
-    if (column < 0)
-        return column * cellWidth_;
-    if (!proportional_)
+    if (!proportional_ || column < 0)
         return column * cellWidth_;
     const int last = static_cast<int>(edges_.size()) - 1;
     if (column <= last)
@@ -78,15 +81,20 @@ int RowLayout::XOf(int column) const {
 int RowLayout::ColumnAt(int x) const {
     if (x <= 0)
         return 0;
-    if (!proportional_)
-        return (x + cellWidth_ / 2) / cellWidth_;
     const int last = static_cast<int>(edges_.size()) - 1;
     if (x >= edges_.back())
         return last + (x - edges_.back() + cellWidth_ / 2) / cellWidth_;
-    const auto after = std::lower_bound(edges_.begin(), edges_.end(), x);
-    const auto before = after - 1;
-    const int column = static_cast<int>(before - edges_.begin());
-    return x - *before <= *after - x ? column : column + 1;
+    // The nearest edge of a character: a wide character's middle does not
+    // count.
+    int before =
+        static_cast<int>(std::upper_bound(edges_.begin(), edges_.end(), x) - edges_.begin()) - 1;
+    int after = before + 1;
+    while (before > 0 && inner_[static_cast<std::size_t>(before)])
+        --before;
+    while (after < last && inner_[static_cast<std::size_t>(after)])
+        ++after;
+    const auto at = [this](int column) { return edges_[static_cast<std::size_t>(column)]; };
+    return x - at(before) <= at(after) - x ? before : after;
 }
 
 }  // namespace corvina

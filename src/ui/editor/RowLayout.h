@@ -33,7 +33,7 @@ public:
     // x of the left edge of `column` (from the left column; past the row's
     // end the columns go on at the cell width).
     int XOf(int column) const;
-    // The column whose left edge lies nearest to x.
+    // The column of the character edge nearest to x.
     int ColumnAt(int x) const;
 
 private:
@@ -41,7 +41,8 @@ private:
     bool proportional_ = false;
     QString text_;
     std::vector<Box> boxes_;
-    std::vector<int> edges_;  // x of each column edge of a proportional row
+    std::vector<int> edges_;   // x of each column edge
+    std::vector<bool> inner_;  // the edge lies inside a wide character
 };
 
 }  // namespace corvina
