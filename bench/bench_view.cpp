@@ -92,8 +92,8 @@ const std::string& BodyIn(int codePage) {
     return codePage == CodePage::kShiftJis ? TheBody().sjis : TheBody().utf8;
 }
 
-// Counts the paint events a viewport gets and the share of its area they
-// cover.
+// Counts the paint events a viewport gets and the share of its area their
+// bounding rectangles cover (what both widgets paint of an event).
 class PaintCounter final : public QObject {
 public:
     long paints = 0;
