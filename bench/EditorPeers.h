@@ -2,7 +2,8 @@
 // The editors the editor benchmark drives, behind one interface: the
 // operations every side offers. The peers here, QScintilla and Qt's
 // QTextDocument, take the body in UTF-8 and are built only when Qt (and
-// QScintilla) are installed; ours lives in bench_editor.cpp.
+// QScintilla) are installed; ours lives in bench_editor.cpp. The view
+// benchmark dresses its QScintilla with the same SetUpScintilla.
 
 #include <benchmark/benchmark.h>
 
@@ -12,6 +13,7 @@
 #include <string>
 
 #ifdef CORVINA_HAVE_QT
+#include <QAbstractScrollArea>
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QFontDatabase>
@@ -24,7 +26,9 @@
 
 #ifdef CORVINA_HAVE_QSCINTILLA
 #include <Qsci/qsciscintillabase.h>
+#include <QByteArray>
 #include <QImage>
+#include <QSize>
 #endif
 
 namespace corvina::bench {
@@ -62,34 +66,92 @@ public:
     virtual std::string TextUtf8() = 0;
 };
 
+#ifdef CORVINA_HAVE_QT
+// Shows a scroll area with its viewport, the part that shows text, exactly
+// `size`: frame and scroll bars come on top of it.
+inline void ShowWithViewportSize(QAbstractScrollArea& area, QSize size) {
+    area.resize(size);
+    area.show();
+    QApplication::processEvents();
+    for (int tries = 0; tries < 3 && area.viewport()->size() != size; ++tries) {
+        area.resize(area.size() + size - area.viewport()->size());
+        QApplication::processEvents();
+    }
+}
+#endif
+
 #ifdef CORVINA_HAVE_QSCINTILLA
-// QScintilla through Scintilla's own messages, in UTF-8, wrapping at the
-// width of 80 characters of its fixed font, 60 rows high, no margins.
+// How a benchmark dresses QScintilla: the body's code page (65001 or 932),
+// one font for every style (points 0: Scintilla's default size), and a
+// line-number margin or none.
+struct ScintillaLook {
+    int codePage = 65001;
+    QString fontFamily = QStringLiteral("Monospace");
+    double fontPoints = 0;
+    bool lineNumbers = false;
+};
+
+// Sets QScintilla up in UTF-8 or Shift_JIS with LF line ends, wrapping
+// lines by character at the width of `screen.columns` characters of its
+// font, `screen.rows` rows high, and shows it.
 // Modification notices are switched off: QScintilla's accessibility bridge
 // turns the byte position of every notice into a character count from the
 // start of the text, which costs about 0.1 s per typed character at the end
-// of this body and would measure that bridge instead of the editor.
+// of a long body and would measure that bridge instead of the editor.
+// Annotations are hidden, as a mail body has none: QsciScintilla shows them
+// by default, and with wrapping on Scintilla then lays out every line of
+// the text as it arrives (seconds for 100,000 lines) to learn its height.
+inline void SetUpScintilla(QsciScintillaBase& view, const ScintillaLook& look, ScreenShape screen) {
+    auto send = [&view](unsigned int message, unsigned long wParam = 0, long lParam = 0) {
+        return view.SendScintilla(message, wParam, lParam);
+    };
+    send(QsciScintillaBase::SCI_SETMODEVENTMASK, 0);
+    send(QsciScintillaBase::SCI_ANNOTATIONSETVISIBLE, QsciScintillaBase::ANNOTATION_HIDDEN);
+    send(QsciScintillaBase::SCI_SETCODEPAGE,
+         look.codePage == 932 ? 932 : QsciScintillaBase::SC_CP_UTF8);
+    send(QsciScintillaBase::SCI_SETEOLMODE, QsciScintillaBase::SC_EOL_LF);
+    const QByteArray family = look.fontFamily.toUtf8();
+    view.SendScintilla(QsciScintillaBase::SCI_STYLESETFONT,
+                       static_cast<uintptr_t>(QsciScintillaBase::STYLE_DEFAULT),
+                       family.constData());
+    if (look.fontPoints > 0) {
+        send(QsciScintillaBase::SCI_STYLESETSIZEFRACTIONAL, QsciScintillaBase::STYLE_DEFAULT,
+             static_cast<long>(look.fontPoints *
+                                   static_cast<int>(QsciScintillaBase::SC_FONT_SIZE_MULTIPLIER) +
+                               0.5));
+    }
+    send(QsciScintillaBase::SCI_STYLECLEARALL);
+    long marginsWidth = 0;
+    for (unsigned long margin = 0; margin < 5; ++margin) {
+        send(QsciScintillaBase::SCI_SETMARGINWIDTHN, margin, 0);
+    }
+    if (look.lineNumbers) {
+        send(QsciScintillaBase::SCI_SETMARGINTYPEN, 0, QsciScintillaBase::SC_MARGIN_NUMBER);
+        marginsWidth = view.SendScintilla(
+            QsciScintillaBase::SCI_TEXTWIDTH,
+            static_cast<uintptr_t>(QsciScintillaBase::STYLE_LINENUMBER), "9999999");
+        send(QsciScintillaBase::SCI_SETMARGINWIDTHN, 0, marginsWidth);
+    }
+    send(QsciScintillaBase::SCI_SETWRAPMODE, QsciScintillaBase::SC_WRAP_CHAR);
+    // Scintilla wraps a few pixels short of the text area's edge: one
+    // character more than the columns makes it wrap after exactly them.
+    const QByteArray row(screen.columns, '0');
+    const long rowWidth = view.SendScintilla(
+        QsciScintillaBase::SCI_TEXTWIDTH, static_cast<uintptr_t>(QsciScintillaBase::STYLE_DEFAULT),
+        row.constData());
+    const long width = marginsWidth + send(QsciScintillaBase::SCI_GETMARGINLEFT) + rowWidth +
+                       rowWidth / screen.columns + send(QsciScintillaBase::SCI_GETMARGINRIGHT);
+    const long height = send(QsciScintillaBase::SCI_TEXTHEIGHT, 0);
+    ShowWithViewportSize(view,
+                         QSize(static_cast<int>(width), static_cast<int>(height * screen.rows)));
+}
+
+// QScintilla through Scintilla's own messages, as SetUpScintilla dresses
+// it, without margins.
 class ScintillaSubject final : public Subject {
 public:
     ScintillaSubject(const std::string& utf8Body, ScreenShape screen) : body_(utf8Body) {
-        Send(QsciScintillaBase::SCI_SETMODEVENTMASK, 0);
-        Send(QsciScintillaBase::SCI_SETCODEPAGE, QsciScintillaBase::SC_CP_UTF8);
-        Send(QsciScintillaBase::SCI_SETEOLMODE, QsciScintillaBase::SC_EOL_LF);
-        view_.SendScintilla(QsciScintillaBase::SCI_STYLESETFONT,
-                            static_cast<uintptr_t>(QsciScintillaBase::STYLE_DEFAULT), "Monospace");
-        Send(QsciScintillaBase::SCI_STYLECLEARALL);
-        for (unsigned long margin = 0; margin < 5; ++margin) {
-            Send(QsciScintillaBase::SCI_SETMARGINWIDTHN, margin, 0);
-        }
-        Send(QsciScintillaBase::SCI_SETWRAPMODE, QsciScintillaBase::SC_WRAP_CHAR);
-        const long width = view_.SendScintilla(
-            QsciScintillaBase::SCI_TEXTWIDTH,
-            static_cast<uintptr_t>(QsciScintillaBase::STYLE_DEFAULT), "0123456789");
-        const long height = Send(QsciScintillaBase::SCI_TEXTHEIGHT, 0);
-        view_.resize(static_cast<int>(width * screen.columns / 10 + 24),
-                     static_cast<int>(height * screen.rows));
-        view_.show();
-        QApplication::processEvents();
+        SetUpScintilla(view_, ScintillaLook{}, screen);
     }
 
     const char* Name() const override { return "QScintilla"; }

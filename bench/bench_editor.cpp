@@ -32,6 +32,7 @@
 #include <utility>
 #include <vector>
 
+#include "BenchmarkSteps.h"
 #include "EditorBodyGenerator.h"
 #include "EditorPeers.h"
 #include "common/CodePage.h"
@@ -494,25 +495,14 @@ int main(int argc, char** argv) {
                            " bytes Shift_JIS");
     for (int column = 0; column < static_cast<int>(sessions.size()); ++column) {
         Session* session = sessions[column].get();
-        std::string name = session->subject().Name();
-        std::replace(name.begin(), name.end(), ' ', '_');
-        for (int step = 0; step < kSteps; ++step) {
-            benchmark::RegisterBenchmark(("BM_Editor/" + name + "/" + kStepNames[step]).c_str(),
-                                         [session, column, step](benchmark::State& state) {
-                                             RunStep(state, session, column,
-                                                     static_cast<Step>(step));
-                                         })
-                ->Iterations(1)
-                ->UseManualTime()
-                ->Unit(benchmark::kMillisecond);
-        }
+        RegisterSteps("BM_Editor", session->subject().Name(), kStepNames, kSteps,
+                      [session, column](benchmark::State& state, int step) {
+                          RunStep(state, session, column, static_cast<Step>(step));
+                      });
     }
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+    if (!RunRegistered(argc, argv)) {
         return 1;
     }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
     PrintTable(sessions, notes);
     return 0;
 }

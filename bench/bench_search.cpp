@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchmarkSteps.h"
 #include "EditorBodyGenerator.h"
 #include "EditorPeers.h"
 #include "common/CodePage.h"
@@ -359,12 +360,9 @@ int main(int argc, char** argv) {
             }
         }
     }
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+    if (!RunRegistered(argc, argv)) {
         return 1;
     }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
     PrintTable();
     return 0;
 }

@@ -307,10 +307,7 @@ int CodePage::Columns(const char* p, const char* end) const {
     if (cp == kReplacementChar && len == 1) {
         return 1;
     }
-    if (unicode::IsZeroWidth(cp)) {
-        return 0;
-    }
-    return unicode::IsWide(cp) ? 2 : 1;
+    return unicode::Columns(cp);
 }
 
 int CodePage::TextColumns(std::string_view text) const {

@@ -1,6 +1,8 @@
 #include "common/UnicodeTables.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <iterator>
 
 namespace corvina::unicode {
@@ -239,7 +241,36 @@ bool InRanges(const Range (&ranges)[N], char32_t cp) {
     return it != ranges && cp <= std::prev(it)->hi;
 }
 
+// Columns of every character of the Basic Multilingual Plane, from the
+// range tables: measuring a line looks each of its characters up here
+// instead of searching two tables.
+const std::array<std::uint8_t, 0x10000>& BmpColumns() {
+    static const std::array<std::uint8_t, 0x10000> table = [] {
+        std::array<std::uint8_t, 0x10000> columns;
+        columns.fill(1);
+        const auto mark = [&columns](const auto& ranges, char32_t from, std::uint8_t value) {
+            for (const Range& r : ranges) {
+                for (char32_t c = std::max(r.lo, from); c <= r.hi && c < columns.size(); ++c) {
+                    columns[c] = value;
+                }
+            }
+        };
+        mark(kWide, 0x1100, 2);
+        // Zero width wins, as in Columns().
+        mark(kZeroWidth, 0x300, 0);
+        return columns;
+    }();
+    return table;
+}
+
 }  // namespace
+
+int Columns(char32_t cp) {
+    if (cp < 0x10000) {
+        return BmpColumns()[cp];
+    }
+    return IsZeroWidth(cp) ? 0 : IsWide(cp) ? 2 : 1;
+}
 
 bool IsWide(char32_t cp) {
     return cp >= 0x1100 && InRanges(kWide, cp);

@@ -9,6 +9,8 @@ bool IsWide(char32_t cp);
 // Combining marks, format characters and other characters that take no
 // column of their own.
 bool IsZeroWidth(char32_t cp);
+// Columns a character takes: 0 if IsZeroWidth, else 2 if IsWide, else 1.
+int Columns(char32_t cp);
 // General category P* or S*.
 bool IsPunctOrSymbol(char32_t cp);
 // General category Zs.

@@ -1,6 +1,7 @@
 #include "editor/DisplayRows.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "common/CodePage.h"
 
@@ -45,6 +46,15 @@ CharStep StepAt(std::string_view line, std::size_t pos, int column, const RowMet
 
 std::size_t NextRowStart(std::string_view line, std::size_t rowStart, const RowMetrics& m) {
     const int wrap = std::max(1, m.wrapWidth);
+    // No character takes more columns than it has bytes but the TAB, so
+    // the rest of a line shorter than the wrap width is one row without
+    // measuring it: most lines of a mail are, and counting the rows of a
+    // long body is then mostly a look for TABs.
+    const std::size_t rest = line.size() > rowStart ? line.size() - rowStart : 0;
+    if (rest <= static_cast<std::size_t>(wrap) &&
+        std::memchr(line.data() + rowStart, '\t', rest) == nullptr) {
+        return std::string_view::npos;
+    }
     int column = 0;
     std::size_t pos = rowStart;
     while (pos < line.size()) {

@@ -89,6 +89,16 @@ public:
     void ScrollTo(long topRow);
     // The top row that shows the caret's row in the middle of the window.
     void CenterCaretRow();
+    // Display rows [first, first + count) that exist, in order, found with
+    // one walk: what a view paints. Reuses out's storage.
+    struct VisibleRow {
+        std::size_t line = 0;
+        std::size_t rowStart = 0;  // byte of the line where the row begins
+        std::string_view text;     // the line with its LF; valid until the text changes
+        bool lastLine = false;
+        std::uint8_t lineFlags = 0;  // LineFlag bits, the open line's change included
+    };
+    void VisibleRows(long first, int count, std::vector<VisibleRow>& out);
 
     // "PrevPos": jumps (search, JumpLine, TextTop...) note where the caret
     // stood; going back swaps the two places. False when no jump was noted.

@@ -39,6 +39,36 @@ void TextEditor::CenterCaretRow() {
     ScrollTo(CaretRow() - (windowRows_ - 1) / 2);
 }
 
+void TextEditor::VisibleRows(long first, int count, std::vector<VisibleRow>& out) {
+    out.clear();
+    if (document_ == nullptr || count <= 0 || first < 0 || first >= TotalRows()) {
+        return;
+    }
+    const RowMetrics m = Metrics();
+    // PlaceOfRow walks to the first row once; the rows after it follow by
+    // their row starts.
+    TextPlace place = PlaceOfRow(first, 0);
+    std::size_t rowStart = place.offset;
+    for (std::size_t line = place.line; line < LineCount(); ++line, rowStart = 0) {
+        const std::string_view text = TextOf(line);
+        std::uint8_t flags = document_->bodyLines[line].lineFlags;
+        if (lineOpen_ && lineChanged_ && line == caretLine_) {
+            flags |= kLineChanged;
+        }
+        while (true) {
+            out.push_back({line, rowStart, text, line + 1 == LineCount(), flags});
+            if (static_cast<int>(out.size()) == count) {
+                return;
+            }
+            const std::size_t next = NextRowStart(text, rowStart, m);
+            if (next == std::string_view::npos) {
+                break;
+            }
+            rowStart = next;
+        }
+    }
+}
+
 void TextEditor::NoteJumpOrigin() {
     jumpOrigin_ = Caret();
     hasJumpOrigin_ = true;

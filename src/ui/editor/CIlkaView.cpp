@@ -166,6 +166,7 @@ void CIlkaView::AfterInput() {
     SyncScrollBars();
     UpdateIndicators();
     StartOrStopContinuousScroll();
+    UpdateCaretArea();
 }
 
 void CIlkaView::SyncScrollBars() {

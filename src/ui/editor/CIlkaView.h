@@ -18,13 +18,18 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "editor/EditorCommands.h"
 #include "editor/EditorHost.h"
 #include "editor/KeyDispatcher.h"
 #include "editor/RowContent.h"
 #include "editor/TextEditor.h"
+#include "ui/editor/LineAddresses.h"
+#include "ui/editor/RowLayout.h"
 #include "ui/editor/ViewMetrics.h"
+
+class QPainter;
 
 namespace corvina {
 
@@ -176,9 +181,35 @@ private:
     // Fonts and cell sizes from the options; measured again on a font
     // change.
     void UpdateMetrics();
+    // Columns the text area shows.
+    int VisibleColumns() const;
+    // Builds and lays out the cells of one visible row into rowBuffer_ and
+    // rowLayout_.
+    void LayRow(const TextEditor::VisibleRow& row) const;
+    // The layout of display row `row` (a proportional font measures it).
+    const RowLayout& LayoutOfRow(long row) const;
+    void PaintGauge(QPainter& painter, int visibleColumns, bool focused);
+    void PaintRow(QPainter& painter, const TextEditor::VisibleRow& row, long rowNumber,
+                  bool focused);
+    void PaintCaret(QPainter& painter);
+    // Repaints what shows the caret when it moved or changed shape: its
+    // old and new rows (caret, line pointer, caret-line underline) and the
+    // gauge.
+    void UpdateCaretArea();
+    struct CaretShown {
+        long row = 0;
+        int column = 0;
+        bool insert = true;
+        bool operator==(const CaretShown&) const = default;
+    };
+    CaretShown caretShown_;
     ViewMetrics metrics_;
-    RowContent rowContent_;
-    DisplayRow rowBuffer_;
+    // Scratch of the painting and of the geometry queries.
+    mutable RowContent rowContent_;
+    mutable DisplayRow rowBuffer_;
+    mutable RowLayout rowLayout_;
+    std::vector<TextEditor::VisibleRow> visibleRows_;
+    LineAddresses addresses_;
 
     // --- input state (CIlkaViewKeys.cpp, CIlkaViewMouse.cpp)
     // The input method's uncommitted text, drawn at the caret.

@@ -13,12 +13,14 @@ namespace corvina {
 struct EditorOptions;
 
 struct ViewMetrics {
-    static constexpr int kMargin = 8;          // left margin in pixels
+    static constexpr int kMargin = 8;           // left margin in pixels
     static constexpr int kLineNumberCells = 7;  // cells of the line-number column
 
     QFont font;
     QFont boldFont;
     QFont underlineFont;
+    QFontMetrics fontMetrics{QFont()};
+    QFontMetrics boldMetrics{QFont()};
     int cellWidth = 8;
     int rowHeight = 16;
     int ascent = 12;
@@ -30,8 +32,11 @@ struct ViewMetrics {
     }
 };
 
-// The text font of the options (TextFont, TextFontHeight in pixels); a
-// font that is not installed falls back to the system's fixed font.
+// The text font of the options (TextFont, TextFontHeight in pixels). A
+// font that is not installed gives way to a fixed-pitch font with Japanese
+// glyphs, else to the system's fixed font. With a fixed-pitch font every
+// single-column character advances exactly one cell (the width of "0"), so
+// a run of them lines up with the columns.
 ViewMetrics MeasureTextFont(const EditorOptions& options);
 
 }  // namespace corvina

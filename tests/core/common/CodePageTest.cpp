@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/CodePage.h"
+#include "common/UnicodeTables.h"
 
 namespace corvina {
 namespace {
@@ -100,6 +101,18 @@ TEST(CodePageColumns, WidthsOfCjkEmojiAndCombiningMarks) {
               4);
     EXPECT_EQ(Sjis().TextColumns("ab\x88\x9F\xB1"), 5);
     EXPECT_EQ(Latin().TextColumns("caf\xE9"), 4);
+}
+
+// The table of the Basic Multilingual Plane's columns gives what the
+// range tables say, for every character.
+TEST(CodePageColumns, TableAgreesWithTheRanges) {
+    for (char32_t cp = 0; cp < 0x110000; ++cp) {
+        const int expected = unicode::IsZeroWidth(cp) ? 0 : unicode::IsWide(cp) ? 2 : 1;
+        if (unicode::Columns(cp) != expected) {
+            ADD_FAILURE() << "U+" << std::hex << static_cast<unsigned>(cp);
+            break;
+        }
+    }
 }
 
 TEST(CodePageClasses, WordClassesForMovement) {

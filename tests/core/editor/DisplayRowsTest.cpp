@@ -52,6 +52,14 @@ TEST(DisplayRows, BreakByColumnsAndKeepWideCharactersWhole) {
         {932, "0123456\ta\n", {"0123456\ta\n"}},
         {932, "0123456\tab\n", {"0123456\tab", "\n"}},
         {932, "01234567\tab\n", {"01234567\t", "ab\n"}},
+        // A line shorter than the wrap width whose TABs reach it.
+        {932, "1234\t\t\n", {"1234\t\t", "\n"}},
+        {65001, "\t\xe6\x97\xa5\xe6\x97\xa5\n", {"\t\xe6\x97\xa5", "\xe6\x97\xa5\n"}},
+        // Shorter than the wrap width in bytes: never more columns.
+        {65001,
+         "\xe6\x97\xa5\xe6\x97\xa5\xe6\x97\xa5\n",
+         {"\xe6\x97\xa5\xe6\x97\xa5\xe6\x97\xa5\n"}},
+        {932, "\x82\xa0\x82\xa0\x82\xa0\x82\xa0x\n", {"\x82\xa0\x82\xa0\x82\xa0\x82\xa0x\n"}},
         // Control bytes count one column.
         {932,
          "\x01\x02\x03\x04\x05\x06\x07\x08\x0b\x0cxy\n",

@@ -222,3 +222,38 @@ TEST(TextEditorCaret, KeyboardCharactersArriveByteByByte) {
 
 }  // namespace
 }  // namespace corvina
+
+namespace corvina {
+namespace {
+
+// The rows a view paints, found by one walk, agree with PlaceOfRow row by
+// row from any first row, and carry the open line's change before it is
+// written back.
+TEST(TextEditorViewport, VisibleRowsAgreeWithPlaceOfRow) {
+    TestEditor t("0123456789abcdefghij\nshort\n\nwrapped once more\nlast\n", CodePage::kUtf8);
+    t.editor.SetTabAndWrap(8, 10);
+    const long total = t.editor.TotalRows();
+    std::vector<TextEditor::VisibleRow> rows;
+    for (long first = 0; first < total; ++first) {
+        t.editor.VisibleRows(first, 4, rows);
+        ASSERT_EQ(static_cast<long>(rows.size()), std::min(4L, total - first));
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            const TextPlace place = t.editor.PlaceOfRow(first + static_cast<long>(i), 0);
+            EXPECT_EQ(rows[i].line, place.line) << first << "+" << i;
+            EXPECT_EQ(rows[i].rowStart, place.offset) << first << "+" << i;
+            EXPECT_EQ(rows[i].text, t.editor.LineText(place.line));
+            EXPECT_EQ(rows[i].lastLine, place.line + 1 == t.editor.LineCount());
+        }
+    }
+    t.editor.VisibleRows(total, 4, rows);
+    EXPECT_TRUE(rows.empty());
+
+    t.editor.MoveCaretTo(1, 5);
+    t.editor.TypeText("!");
+    t.editor.VisibleRows(0, static_cast<int>(total), rows);
+    for (const TextEditor::VisibleRow& row : rows)
+        EXPECT_EQ((row.lineFlags & kLineChanged) != 0, row.line == 1) << row.line;
+}
+
+}  // namespace
+}  // namespace corvina
