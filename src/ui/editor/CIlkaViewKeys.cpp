@@ -102,8 +102,10 @@ QVariant CIlkaView::inputMethodQuery(Qt::InputMethodQuery query) const {
             return static_cast<int>(Qt::ImhNoPredictiveText);
         case Qt::ImCursorRectangle: {
             const long row = editor_.CaretRow();
+            // In the view's coordinates: the viewport sits inside the frame.
             return QRect(XOfColumn(row, editor_.VirtualColumn()), YOfRow(row), 1,
-                         metrics_.rowHeight);
+                         metrics_.rowHeight)
+                .translated(viewport()->pos());
         }
         case Qt::ImFont:
             return metrics_.font;
@@ -145,6 +147,9 @@ void CIlkaView::focusOutEvent(QFocusEvent* event) {
     // The line edit buffer is shared by every view: only the focused one
     // keeps a line open.
     editor_.FocusOut();
+    // An unfinished composition belongs to the focused view only.
+    preedit_.clear();
+    preeditCursor_ = 0;
     commands_.StopScrolling();
     continuousScroll_.stop();
     UpdateIndicators();
