@@ -320,6 +320,13 @@ TEST_F(ViewMouseTest, PointerShowsWhatAClickWouldDo) {
     EXPECT_EQ(shapeAt(Cell(v, 0, 8)), Qt::PointingHandCursor);
     EXPECT_EQ(shapeAt(Cell(v, 1, 3)), Qt::ArrowCursor);
     EXPECT_EQ(shapeAt(QPoint(ViewMetrics::kMargin + 2, Edge(v, 0, 0).y())), Qt::ArrowCursor);
+    // Over a box selection: inside its columns only.
+    v.Editor().ClearSelection();
+    v.Editor().MoveCaretTo(0, 1);
+    v.Editor().StartBoxSelection();
+    v.Editor().MoveCaretTo(1, 4);
+    EXPECT_EQ(shapeAt(Cell(v, 1, 2)), Qt::ArrowCursor);
+    EXPECT_EQ(shapeAt(Cell(v, 1, 6)), Qt::IBeamCursor);
 }
 
 }  // namespace

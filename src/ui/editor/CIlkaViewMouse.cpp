@@ -106,10 +106,11 @@ bool CIlkaView::InSelection(const DisplayPlace& place) {
     if (!editor_.HasSelection())
         return false;
     if (editor_.Selection() == SelectionMode::kBox) {
+        // The list forms return values: the ends are temporaries.
         const auto [top, bottom] =
-            std::minmax(editor_.SelectionStartRow(), editor_.SelectionEndRow());
+            std::minmax({editor_.SelectionStartRow(), editor_.SelectionEndRow()});
         const auto [left, right] =
-            std::minmax(editor_.SelectionStartColumn(), editor_.SelectionEndColumn());
+            std::minmax({editor_.SelectionStartColumn(), editor_.SelectionEndColumn()});
         return place.row >= top && place.row <= bottom && place.column >= left &&
                place.column < right;
     }
