@@ -56,6 +56,9 @@ TEST_F(ViewTypingTest, InputMethodCommitsBecomeBytesOfTheCodePage) {
         EXPECT_EQ(v.Editor().Text(), c.expected);
         EXPECT_EQ(Query(v, Qt::ImSurroundingText).toString(), QString::fromUtf8("ab日本"));
         EXPECT_EQ(Query(v, Qt::ImCursorPosition).toInt(), 4);
+        // The candidate window goes to the caret, in the view's coordinates.
+        EXPECT_EQ(Query(v, Qt::ImCursorRectangle).toRect().topLeft(),
+                  v.viewport()->pos() + QPoint(v.XOfColumn(0, 6), v.YOfRow(0)));
         // The input method corrects its last character: 本 becomes 語.
         Commit(v, QString::fromUtf8("語"), -1, 1);
         EXPECT_EQ(v.Editor().Text(), c.afterReplace);
