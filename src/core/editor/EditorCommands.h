@@ -38,6 +38,11 @@ public:
     // A typed byte from the view (character events): applies a pending
     // InputCtrl, else TextEditor::TypeChar.
     void TypeChar(unsigned char byte);
+    // The characters of one key event that no command took (bytes of the
+    // code page): while the continuous scroll runs, a speed key changes
+    // its speed and any other key stops it; control characters (what
+    // Ctrl with a letter gives) are typed only for a pending InputCtrl.
+    void TypeKeyText(std::string_view bytes);
 
     // The dispatcher's key-repeat count (0..100) for the scroll
     // acceleration.

@@ -281,6 +281,22 @@ void EditorCommands::TypeChar(unsigned char byte) {
     editor_.TypeChar(control);
 }
 
+void EditorCommands::TypeKeyText(std::string_view bytes) {
+    if (Scrolling()) {
+        if (bytes.size() == 1 && ScrollSpeedKey(bytes[0])) {
+            return;
+        }
+        StopScrolling();
+    }
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte < 0x20 || byte == 0x7F) && !inputCtrlPending_) {
+            continue;
+        }
+        TypeChar(byte);
+    }
+}
+
 void EditorCommands::Undo() {
     if (Editable() && !editor_.Undo()) {
         host_.Beep();

@@ -223,6 +223,10 @@ public:
     // Drops the selection of `source` (this editor or another) at a
     // display place: copied, or moved when `copy` is false.
     bool DropAt(TextEditor& source, long row, int column, bool copy);
+    // Drops text from another program (bytes of the code page, any line
+    // ends) at a display place, padding the line as a view-to-view drop
+    // does; one undo step.
+    bool DropTextAt(std::string_view text, long row, int column);
 
     // Test seam: the next `count` line allocations succeed and the ones
     // after fail as if the line pool were exhausted (-1: no limit).

@@ -477,4 +477,15 @@ bool TextEditor::DropAt(TextEditor& source, long row, int column, bool copy) {
     return done;
 }
 
+bool TextEditor::DropTextAt(std::string_view text, long row, int column) {
+    if (!Editable() || !CommitLine()) {
+        return false;
+    }
+    // A drop inserts beside a selection, never over it.
+    ClearSelection();
+    ForcedFreeCursor freeCursor(freeCursorForced_);
+    MoveToRowColumn(row, column);
+    return InsertText(text);
+}
+
 }  // namespace corvina

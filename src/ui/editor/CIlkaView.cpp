@@ -48,6 +48,7 @@ CIlkaView::CIlkaView(const EditorOptions& options, const KeywordTable* keywords,
     setHorizontalScrollBarPolicy(options.hScrollBar ? Qt::ScrollBarAsNeeded
                                                     : Qt::ScrollBarAlwaysOff);
     UpdateMetrics();
+    SetUpMouse();
 }
 
 CIlkaView::~CIlkaView() = default;

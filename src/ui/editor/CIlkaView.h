@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "editor/AddressClick.h"
 #include "editor/EditorCommands.h"
 #include "editor/EditorHost.h"
 #include "editor/KeyDispatcher.h"
@@ -29,6 +30,7 @@
 #include "ui/editor/RowLayout.h"
 #include "ui/editor/ViewMetrics.h"
 
+class QMenu;
 class QPainter;
 
 namespace corvina {
@@ -78,6 +80,16 @@ public:
     void SetAdjacentMessageHandler(std::function<bool(bool next)> handler) {
         adjacentMessage_ = std::move(handler);
     }
+
+    // What a double-click on a web or mail address does (the mail
+    // client's preferences); a command of the address menus overrides
+    // them for one click.
+    void SetDoubleClickActions(WebAddressAction web, MailAddressAction mail);
+
+    // The context menu the view shows at a viewport point: the address
+    // menu over a web or mail address, else the editing menu. Each
+    // action's data is its command number; the caller owns the menu.
+    QMenu* MakeContextMenu(QPoint point);
 
     // The position indicator ("[   row :col] #line  ") and the code of the
     // character at the caret, as last sent to the frame.
@@ -138,6 +150,14 @@ protected:
     bool focusNextPrevChild(bool next) override;
 
     // --- mouse, drag and drop, context menus (CIlkaViewMouse.cpp)
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // --- EditorHost (CIlkaView.cpp)
@@ -215,6 +235,37 @@ private:
     // The input method's uncommitted text, drawn at the caret.
     QString preedit_;
     int preeditCursor_ = 0;
+    // The caret line as the input method sees it, and a UTF-16 index of
+    // it as a byte offset.
+    QString CaretLineText() const;
+    std::size_t OffsetOfIndex(const QString& line, int index) const;
+
+    // Mouse timers and pointer; called once by the constructor.
+    void SetUpMouse();
+    // The display place at a viewport point: the nearest character edge
+    // (`cell`: the character under the point), the row kept inside the
+    // window's rows of the text.
+    struct DisplayPlace {
+        long row = 0;
+        int column = 0;
+    };
+    DisplayPlace PlaceAt(QPoint point, bool cell = false);
+    // The clicked place and the text around it for the address
+    // decisions; `cell` as for PlaceAt.
+    AddressClick ClickAt(QPoint point, bool cell);
+    void CarryOut(const AddressDecision& decision, std::size_t line, bool shift);
+    void RunContextCommand(EditorCommand command, QPoint point, bool shift);
+    void AutoScroll();
+    void StartDrag();
+    void UpdatePointer(QPoint point);
+    bool InSelection(const DisplayPlace& place);
+
+    QTimer autoScroll_;
+    QPoint pressPoint_;
+    QPoint mousePoint_;
+    bool dragPending_ = false;
+    WebAddressAction webAction_ = WebAddressAction::kOpen;
+    MailAddressAction mailAction_ = MailAddressAction::kWrite;
 };
 
 }  // namespace corvina

@@ -111,6 +111,16 @@ TEST(EditorCommandsEdit, InputCtrlTypesTheControlCharacter) {
     EXPECT_EQ(e.t.host.beeps, 1);
 }
 
+TEST(EditorCommandsEdit, KeyTextTypesControlCharactersOnlyForInputCtrl) {
+    CommandsEditor e("\n");
+    e.commands.TypeKeyText("\x11");  // Ctrl+Q with no command bound
+    e.commands.TypeKeyText("a\x7f");
+    e.Run(C::kInputCtrl);
+    e.commands.TypeKeyText("\x02");  // Ctrl+B after InputCtrl
+    e.commands.TypeKeyText("\x82\xa0");
+    EXPECT_EQ(e.t.editor.Text(), "a\x02\x82\xa0\n");
+}
+
 TEST(EditorCommandsEdit, ModesToggle) {
     CommandsEditor e("ab\n");
     e.Run(C::kModeInsert);

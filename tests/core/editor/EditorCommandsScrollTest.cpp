@@ -123,6 +123,16 @@ TEST(EditorCommandsScroll, ContinuousScrollAndItsSpeedKeys) {
     w.Run(C::kCsrDown);  // any other command stops it
     EXPECT_FALSE(w.commands.Scrolling());
 
+    // Typed keys: a speed key is not typed, any other key stops the scroll
+    // and is typed.
+    w.Run(C::kSlowRlup);
+    w.commands.TypeKeyText("3");
+    EXPECT_EQ(w.commands.ScrollPeriod(), 41);
+    EXPECT_TRUE(w.commands.Scrolling());
+    w.commands.TypeKeyText("x");
+    EXPECT_FALSE(w.commands.Scrolling());
+    EXPECT_NE(w.t.editor.Text().find('x'), std::string::npos);
+
     w.Run(C::kSlowRldn);  // down to the top, where it ends by itself
     for (int i = 0; i < 5; ++i) {
         w.commands.Tick();

@@ -165,6 +165,18 @@ TEST(TextEditorSelection, DragAndDrop) {
     EXPECT_TRUE(target.editor.DropAt(source.editor, 0, 1, false));
     EXPECT_EQ(target.editor.Text(), "xone \n");
     EXPECT_EQ(source.editor.Text(), "two\n");
+
+    // Text from another program: inserted beside any selection, the line
+    // padded up to the place, CR LF line ends taken as lines, one step.
+    TestEditor plain("abc\nd\n");
+    plain.editor.SelectRange({0, 0}, {0, 2});
+    EXPECT_TRUE(plain.editor.DropTextAt("x\r\ny", 1, 3));
+    EXPECT_EQ(plain.editor.Text(), "abc\nd  x\ny\n");
+    EXPECT_FALSE(plain.editor.HasSelection());
+    EXPECT_TRUE(plain.editor.Undo());
+    EXPECT_EQ(plain.editor.Text(), "abc\nd\n");
+    EXPECT_FALSE(viewer.editor.DropTextAt("x", 0, 0));
+    EXPECT_EQ(viewer.editor.Text(), "v\n");
 }
 
 }  // namespace
