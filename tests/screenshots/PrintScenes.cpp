@@ -40,11 +40,7 @@ CORVINA_SCENE("print-preview") {
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setPageSize(QPageSize(QPageSize::A4));
     std::tm printed{};
-    printed.tm_year = 126;
-    printed.tm_mon = 11;
-    printed.tm_mday = 10;
-    printed.tm_hour = 9;
-    printed.tm_min = 30;
+    strptime("2026-12-10 09:30:00", "%Y-%m-%d %H:%M:%S", &printed);
     return ViewPrinter::RenderPage(view, printer, 1, 100, printed);
 }
 
