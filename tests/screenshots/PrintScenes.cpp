@@ -19,7 +19,9 @@
 namespace corvina::screenshots {
 
 CORVINA_SCENE("print-preview") {
-    // The Japanese system with its default print font.
+    // The Japanese system with its default print font; the other scenes
+    // keep their code page.
+    const int codePage = CodePage::Working().Id();
     CodePage::SetWorking(932);
     EditorOptions options;
     options.header = "&f - page &p";
@@ -41,7 +43,9 @@ CORVINA_SCENE("print-preview") {
     printer.setPageSize(QPageSize(QPageSize::A4));
     std::tm printed{};
     strptime("2026-12-10 09:30:00", "%Y-%m-%d %H:%M:%S", &printed);
-    return ViewPrinter::RenderPage(view, printer, 1, 100, printed);
+    QImage page = ViewPrinter::RenderPage(view, printer, 1, 100, printed);
+    CodePage::SetWorking(codePage);
+    return page;
 }
 
 }  // namespace corvina::screenshots
