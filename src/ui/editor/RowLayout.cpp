@@ -1,6 +1,7 @@
 #include "ui/editor/RowLayout.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace corvina {
 
@@ -52,8 +53,10 @@ void RowLayout::Lay(const DisplayRow& row, const ViewMetrics& metrics) {
             box.width = cell.columns * cellWidth_;
             const bool ascii =
                 units == 1 && text_.at(box.textFrom).unicode() < 0x80 && cell.columns == 1;
+            const QFontMetricsF& exact = cell.bold ? metrics.boldMetricsF : metrics.fontMetricsF;
             box.fits =
-                ascii || (units == 1 && fm.horizontalAdvance(text_.at(box.textFrom)) == box.width);
+                ascii || (units == 1 && std::abs(exact.horizontalAdvance(text_.at(box.textFrom)) -
+                                                 box.width) < 0.01);
         }
         // A wide character's middle column lies in its middle; the caret
         // never stands there.

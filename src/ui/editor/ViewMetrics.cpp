@@ -72,6 +72,8 @@ ViewMetrics MeasureTextFont(const EditorOptions& options) {
     m.underlineFont.setUnderline(true);
     m.fontMetrics = QFontMetrics(font);
     m.boldMetrics = QFontMetrics(bold);
+    m.fontMetricsF = QFontMetricsF(font);
+    m.boldMetricsF = QFontMetricsF(bold);
     m.rowHeight = m.fontMetrics.height() + std::max(0, options.wideLine);
     m.ascent = m.fontMetrics.ascent();
     return m;

@@ -7,6 +7,7 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QFontMetricsF>
 
 namespace corvina {
 
@@ -21,6 +22,9 @@ struct ViewMetrics {
     QFont underlineFont;
     QFontMetrics fontMetrics{QFont()};
     QFontMetrics boldMetrics{QFont()};
+    // Unrounded, to tell whether a glyph fills its cells exactly.
+    QFontMetricsF fontMetricsF{QFont()};
+    QFontMetricsF boldMetricsF{QFont()};
     int cellWidth = 8;
     int rowHeight = 16;
     int ascent = 12;
