@@ -93,7 +93,8 @@ const std::string& BodyIn(int codePage) {
 }
 
 // Counts the paint events a viewport gets and the share of its area their
-// bounding rectangles cover (what both widgets paint of an event).
+// regions cover (ours paints each rectangle of the region; QScintilla's
+// updates are single rectangles here).
 class PaintCounter final : public QObject {
 public:
     long paints = 0;
@@ -103,10 +104,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Paint) {
             auto* widget = static_cast<QWidget*>(watched);
-            const QRect painted = static_cast<QPaintEvent*>(event)->rect();
             ++paints;
-            area += static_cast<double>(painted.width()) * painted.height() /
-                    (static_cast<double>(widget->width()) * widget->height());
+            for (const QRect& painted : static_cast<QPaintEvent*>(event)->region())
+                area += static_cast<double>(painted.width()) * painted.height() /
+                        (static_cast<double>(widget->width()) * widget->height());
         }
         return false;
     }

@@ -208,6 +208,7 @@ private:
     void LayRow(const TextEditor::VisibleRow& row) const;
     // The layout of display row `row` (a proportional font measures it).
     const RowLayout& LayoutOfRow(long row) const;
+    void PaintArea(QPainter& painter, const QRect& area, bool focused);
     void PaintGauge(QPainter& painter, int visibleColumns, bool focused);
     void PaintRow(QPainter& painter, const TextEditor::VisibleRow& row, long rowNumber,
                   bool focused);

@@ -143,23 +143,31 @@ void CIlkaView::changeEvent(QEvent* event) {
 
 void CIlkaView::paintEvent(QPaintEvent* event) {
     QPainter painter(viewport());
-    const QRect area = event->rect();
+    const bool focused = hasFocus();
+    // A caret move marks two rows and the gauge: paint those rectangles,
+    // not the rows between them.
+    for (const QRect& area : event->region())
+        PaintArea(painter, area, focused);
+    if (focused && editor_.Document())
+        PaintCaret(painter);
+}
+
+void CIlkaView::PaintArea(QPainter& painter, const QRect& area, bool focused) {
     painter.fillRect(area, ToQColor(options_.colors.back));
     if (!editor_.Document())
         return;
-    const bool focused = hasFocus();
     const int gaugeHeight = options_.columnGauge ? metrics_.rowHeight : 0;
     if (area.top() < gaugeHeight)
         PaintGauge(painter, VisibleColumns(), focused);
 
-    // Only the rows of the event are built and drawn.
+    // Only the rows of the area are built and drawn.
     const long first = std::max(editor_.TopRow(), RowAtY(std::max(gaugeHeight, area.top())));
     const long last = RowAtY(area.bottom());
+    if (last < first)
+        return;
     editor_.VisibleRows(first, static_cast<int>(last - first + 1), visibleRows_);
     for (std::size_t i = 0; i < visibleRows_.size(); ++i)
         PaintRow(painter, visibleRows_[i], first + static_cast<long>(i), focused);
-    if (focused)
-        PaintCaret(painter);
 }
 
 void CIlkaView::PaintGauge(QPainter& painter, int visibleColumns, bool focused) {
