@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "editor/EditorOptions.h"
+#include "ui/bridge/QtText.h"
 
 namespace corvina {
 
@@ -18,26 +19,28 @@ namespace {
 constexpr const char* kJapaneseFixedFonts[] = {"IPAGothic", "Noto Sans Mono CJK JP", "VL Gothic",
                                                "TakaoGothic"};
 
-QFont ChooseFont(const EditorOptions& options) {
+}  // namespace
+
+QFont FixedFontNamed(const QString& wanted) {
     const QStringList installed = QFontDatabase::families();
-    const QString wanted = QString::fromStdString(options.textFont);
     QFont font;
     if (!wanted.isEmpty() && installed.contains(wanted, Qt::CaseInsensitive)) {
         font.setFamily(wanted);
     } else {
         font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-        for (const char* family : kJapaneseFixedFonts) {
-            if (installed.contains(QLatin1String(family), Qt::CaseInsensitive)) {
-                font.setFamily(QLatin1String(family));
+        for (const char* candidate : kJapaneseFixedFonts) {
+            if (installed.contains(QLatin1String(candidate), Qt::CaseInsensitive)) {
+                font.setFamily(QLatin1String(candidate));
                 break;
             }
         }
     }
-    font.setPixelSize(std::max(6, options.textFontHeight));
     font.setStyleHint(QFont::TypeWriter);
     font.setKerning(false);
     return font;
 }
+
+namespace {
 
 // Spreads the font's advance to a whole number of pixels per cell.
 void FitToCell(QFont& font, int cellWidth) {
@@ -50,7 +53,8 @@ void FitToCell(QFont& font, int cellWidth) {
 
 ViewMetrics MeasureTextFont(const EditorOptions& options) {
     ViewMetrics m;
-    QFont font = ChooseFont(options);
+    QFont font = FixedFontNamed(ToQString(options.textFont));
+    font.setPixelSize(std::max(6, options.textFontHeight));
     QFont bold = font;
     bold.setWeight(QFont::Bold);
 

@@ -8,6 +8,7 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QFontMetricsF>
+#include <QString>
 
 namespace corvina {
 
@@ -42,5 +43,11 @@ struct ViewMetrics {
 // single-column character advances exactly one cell (the width of "0"), so
 // a run of them lines up with the columns.
 ViewMetrics MeasureTextFont(const EditorOptions& options);
+
+// The font of a setting's family name (names of another system, such as
+// "FixedSys", are not installed here): the family when installed, else a
+// fixed-pitch font with Japanese glyphs, else the system's fixed font.
+// Screen and print choose alike; the caller sets the size.
+QFont FixedFontNamed(const QString& family);
 
 }  // namespace corvina

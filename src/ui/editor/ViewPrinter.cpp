@@ -32,20 +32,10 @@ std::tm LocalNow() {
     return local;
 }
 
-// The settings name fonts of another system ("FixedSys", "Courier"). One
-// that is not installed becomes IPAGothic on a Japanese system, whose
-// letters are exactly half as wide as its kanji so that both stand on the
-// column grid, else the system's fixed font. The size is in device pixels
-// of the resolution the page is laid out at.
+// The print font, its size in device pixels of the resolution the page is
+// laid out at.
 QFont PrintFont(const EditorOptions& options, const CodePage& codePage, int dpi) {
-    static const QString kJapaneseFixed = QStringLiteral("IPAGothic");
-    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    const QString wanted = ToQString(options.printFont, codePage);
-    if (!wanted.isEmpty() && QFontDatabase::hasFamily(wanted))
-        font.setFamily(wanted);
-    else if (codePage.IsDbcs() && QFontDatabase::hasFamily(kJapaneseFixed))
-        font.setFamily(kJapaneseFixed);
-    font.setStyleHint(QFont::TypeWriter);
+    QFont font = FixedFontNamed(ToQString(options.printFont, codePage));
     font.setPixelSize(
         std::max(1, qRound(std::max(4, options.printFontHeight) * double(dpi) / kScreenDpi)));
     return font;
