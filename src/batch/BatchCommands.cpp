@@ -250,31 +250,6 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
     return text;
 }
 
-// A message file as the receiver would have it from a server: each line
-// dot-stuffed (a raw file's line "." or ".." is text, and the parser reads
-// the transfer form), then unfolded and converted exactly as a retrieved
-// message is (on 932 the JIS body lines become Shift_JIS), ended by ".".
-std::string ReceivedForm(std::string_view raw) {
-    ReceivedTextUnfolder unfolder(CodePage::Working());
-    std::string line;
-    size_t at = 0;
-    while (at < raw.size()) {
-        size_t end = raw.find('\n', at);
-        const size_t next = end == std::string_view::npos ? raw.size() : end + 1;
-        if (end == std::string_view::npos)
-            end = raw.size();
-        if (end > at && raw[end - 1] == '\r')
-            --end;
-        line.clear();
-        if (end > at && raw[at] == '.')
-            line.push_back('.');
-        line.append(raw.substr(at, end - at));
-        unfolder.AddLine(line);
-        at = next;
-    }
-    return unfolder.Finish() + ".\n";
-}
-
 int DeliverFile(const BatchOptions& options, const BatchStreams& streams, AppState& state,
                 FolderTree& tree, BatchHost& host) {
     std::optional<std::string> raw = ReadWholeFile(options.file);

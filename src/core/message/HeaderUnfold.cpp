@@ -170,4 +170,25 @@ std::string UnfoldStoredField(std::string_view text, std::size_t& pos) {
     return UnfoldStoredField(text, pos, CodePage::Working());
 }
 
+std::string ReceivedForm(std::string_view raw) {
+    ReceivedTextUnfolder unfolder(CodePage::Working());
+    std::string line;
+    size_t at = 0;
+    while (at < raw.size()) {
+        size_t end = raw.find('\n', at);
+        const size_t next = end == std::string_view::npos ? raw.size() : end + 1;
+        if (end == std::string_view::npos)
+            end = raw.size();
+        if (end > at && raw[end - 1] == '\r')
+            --end;
+        line.clear();
+        if (end > at && raw[at] == '.')
+            line.push_back('.');
+        line.append(raw.substr(at, end - at));
+        unfolder.AddLine(line);
+        at = next;
+    }
+    return unfolder.Finish() + ".\n";
+}
+
 }  // namespace corvina

@@ -58,4 +58,10 @@ std::string UnfoldStoredField(std::string_view text, std::size_t& pos, const Cod
                               bool decode = true);
 std::string UnfoldStoredField(std::string_view text, std::size_t& pos);
 
+// A message file as the receiver would have it from a server: each line
+// dot-stuffed, then unfolded and converted exactly as a retrieved message
+// is (on 932 the JIS body lines become Shift_JIS), ended by ".". What a
+// message file delivered by hand goes through before it is parsed.
+std::string ReceivedForm(std::string_view raw);
+
 }  // namespace corvina

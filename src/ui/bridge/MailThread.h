@@ -1,0 +1,60 @@
+#pragma once
+// The mail thread: one QThread that runs every transfer job (receive,
+// deliver, clean-up, the remote mailbox's server side) so the windows stay
+// responsive while a server connection is open. The main window hands it
+// commands; it answers with queued signals. Messages it receives reach the
+// UI thread by value (through its TransferHost), and only the UI thread
+// writes folder files. The busy count, command token, abort flag and
+// progress counters are the atomics of the context's TransferState.
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+namespace corvina {
+
+class MailMessage;
+class MainContext;
+
+class MailThread : public QObject {
+    Q_OBJECT
+
+public:
+    // The context outlives the thread. The thread starts at once.
+    explicit MailThread(MainContext& context, QObject* parent = nullptr);
+    // Raises the abort, waits for the running job, ends the thread.
+    ~MailThread() override;
+
+    // Hands a transfer command to the thread: 42785 receive new, 42782
+    // receive all, 42771 deliver then receive, 42783 deliver, 42780 clean
+    // up the server. The caller has set the command token
+    // (TransferState::commandToken). Returns at once.
+    void Post(int command);
+    // 1002: sends one message now (a compose window's Send Now).
+    void PostSendNow(int accountIndex, std::unique_ptr<MailMessage> message);
+    // 1020: the user's abort; the running job ends at its next read or
+    // send.
+    void Abort();
+
+signals:
+    // Emitted on the UI thread.
+    // 1025: text for the status bar's message pane.
+    void StatusText(const QString& text);
+    // 1001 done: a message was stored in `folder` (a folder name).
+    void MessageStored(const QString& folder, qulonglong key);
+    // 1003: the OutBox file of `folder` was rewritten.
+    void OutBoxRewritten(const QString& folder);
+    // 1006: the first new message of a receive was stored.
+    void FirstNewMessage(const QString& folder, qulonglong key);
+    // 1008: a receive stored mail; the new-mail notice runs.
+    void ReceiveStored();
+    // A command started (1010) and ended (1011): the connection indicator
+    // animates between the two.
+    void CommandStarted(int command);
+    void CommandFinished(int command, bool ok);
+
+private:
+    MainContext& context_;
+};
+
+}  // namespace corvina
