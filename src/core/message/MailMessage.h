@@ -185,6 +185,9 @@ public:
     int priority = 3;          // X-Priority 1..5
     bool decoded = false;      // X-Marlo-Decorded
     bool replied = false;      // X-Marlo-Reply
+    // The body is a text rendering of an HTML part (kept as an attachment),
+    // not text the sender wrote; the viewer says so.
+    bool renderedFromHtml = false;
     bool bodyLoaded = false;   // bodyLines holds the body
     MailFolder* owner = nullptr;
     bool read = false;
