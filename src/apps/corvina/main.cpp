@@ -40,8 +40,9 @@ namespace {
 
 void PrintHelp(std::FILE* out) {
     std::fprintf(out,
-                 "Usage: corvina [-a ADDRESS] [FILE...]\n"
+                 "Usage: corvina [-a ADDRESS | mailto:ADDRESS] [FILE...]\n"
                  "  -a ADDRESS  compose a message to ADDRESS (\"mailto:\" allowed); also /A\n"
+                 "  mailto:ADDRESS  the same, as the desktop hands over a mailto: link\n"
                  "  FILE...     compose a message with these files attached\n"
                  "  --version   print the version and exit\n"
                  "  --help      print this help and exit\n"
@@ -94,6 +95,24 @@ void ShowProblem(const std::string& text) {
                          QString::fromLocal8Bit(text.c_str()));
 }
 
+// Why a running client did not take this start's request.
+std::string HandOverProblem(const std::vector<std::string>& args) {
+    using namespace corvina;
+    HandOver handOver = DecideHandOver(ParseCommandLine(args));
+    if (handOver.kind == HandOver::Kind::kAddress &&
+        handOver.payload.size() > kMaxHandOverAddress) {
+        return "The address is longer than " + std::to_string(kMaxHandOverAddress) +
+               " characters; nothing was handed to the running Corvina.";
+    }
+    if (handOver.kind == HandOver::Kind::kFiles &&
+        handOver.payload.size() > kMaxHandOverCommandLine) {
+        return "The file list is longer than " + std::to_string(kMaxHandOverCommandLine) +
+               " characters; attach fewer files at a time.";
+    }
+    return "The running Corvina did not take the request; try again when it answers, or end "
+           "it and start again.";
+}
+
 // The window start: hand-over to a running client, password and home
 // directory, the settings, the editor, the main window; at its end the
 // settings of the run are written.
@@ -137,11 +156,12 @@ int RunClient(int argc, char** argv, const std::vector<std::string>& args) {
         case StartOutcome::kHandedOver:
         case StartOutcome::kCancelled:
             return 0;
-        case StartOutcome::kFailed:
-            ShowProblem(
-                "The running Corvina did not take the request; try again when it "
-                "answers, or end it and start again.");
+        case StartOutcome::kFailed: {
+            std::string why = HandOverProblem(args);
+            std::fprintf(stderr, "corvina: %s\n", why.c_str());
+            ShowProblem(why);
             return 1;
+        }
     }
     const StartPlan& plan = *started.plan;
     SelectProfile(state, state.settings.defUser);
