@@ -3,6 +3,7 @@
 
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -116,9 +117,52 @@ std::string HandOverProblem(const std::vector<std::string>& args) {
 // The window start: hand-over to a running client, password and home
 // directory, the settings, the editor, the main window; at its end the
 // settings of the run are written.
+// Whether Qt can open a window: a display, or a platform named outright
+// (offscreen).
+bool HasDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value && *value)
+            return true;
+    }
+    return false;
+}
+
+// A later start hands its request to the running client and ends; it
+// needs no display.
+int HandOver(const std::vector<std::string>& args, corvina::SingleInstance& instance) {
+    using namespace corvina;
+    CommandLine commandLine = ParseCommandLine(args);
+    std::error_code ec;
+    std::filesystem::path cwd = std::filesystem::current_path(ec);
+    if (!ec)
+        MakeFilesAbsolute(commandLine, cwd);
+    if (SendHandOver(instance, DecideHandOver(commandLine)))
+        return 0;
+    std::fprintf(stderr, "corvina: %s\n", HandOverProblem(args).c_str());
+    return 1;
+}
+
 int RunClient(int argc, char** argv, const std::vector<std::string>& args) {
     using namespace corvina;
     std::setlocale(LC_ALL, "");
+    auto runtime = RuntimeDir();
+    if (!runtime) {
+        std::fprintf(stderr,
+                     "corvina: no usable runtime directory; set XDG_RUNTIME_DIR to a private "
+                     "directory\n");
+        return 1;
+    }
+    SingleInstance instance(*runtime);
+    if (instance.Acquire() == SingleInstance::Role::kSecondary)
+        return HandOver(args, instance);
+    if (!HasDisplay()) {
+        std::fprintf(stderr,
+                     "corvina: no display to open the main window on (DISPLAY and "
+                     "WAYLAND_DISPLAY are not set); the batch commands need none, see --help\n");
+        return 1;
+    }
+
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvina"));
     QApplication::setOrganizationName(QStringLiteral("Talvern"));
@@ -135,12 +179,6 @@ int RunClient(int argc, char** argv, const std::vector<std::string>& args) {
                     "another file.");
         return 1;
     }
-    auto runtime = RuntimeDir();
-    if (!runtime) {
-        ShowProblem("No usable runtime directory: set XDG_RUNTIME_DIR to a private directory.");
-        return 1;
-    }
-    SingleInstance instance(*runtime);
     QtPrompt prompt;
 
     StartOptions options;
