@@ -127,8 +127,10 @@ void MessageList::FillRows(MailFolder* folder) {
                 break;
             }
         }
-    } else {
-        viewed_ = nullptr;  // that folder's messages may be released
+    } else if (viewed_ != nullptr) {
+        // That folder's messages may be released or freed: the viewer lets
+        // go of its message first.
+        SetViewed(nullptr);
     }
     folder_ = folder;
     if (context_.store != nullptr) {

@@ -598,6 +598,21 @@ TEST_F(MessageListTest, RowNoticesAndWhatIsShown) {
     EXPECT_EQ(host.rowEvents.back(), "reset");
 }
 
+TEST_F(MessageListTest, ShowingAnotherFolderEmptiesTheViewerBeforeTheRows) {
+    WriteBox(trash, {{.subject = "gone"}});
+    WriteBox(inbox(), {{.subject = "one"}});
+    Open(inbox());
+    list.Select(0);
+    host.rowEvents.clear();
+    for (MailFolder* next : {&trash, static_cast<MailFolder*>(nullptr)}) {
+        list.FillMessageList(next);
+        EXPECT_EQ(host.cleared, 1);  // told once, while a message was shown
+        EXPECT_EQ(list.ViewedMessage(), nullptr);
+        EXPECT_FALSE(host.store.KeepsBodyLoaded(*inbox().messages[0]));
+    }
+    EXPECT_EQ(host.rowEvents, (std::vector<std::string>{"reset", "reset"}));
+}
+
 TEST_F(MessageListTest, DropOnAnotherProfileCopiesAttachmentsWithoutOverwriting) {
     const fs::path other = dir.Path() / "User1";
     fs::create_directories(other / "Attach");
