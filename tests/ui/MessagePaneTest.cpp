@@ -144,6 +144,31 @@ TEST_F(MessagePaneTest, AttachmentsAreListedSavedAndARiskyFileIsOpenedOnlyAfterA
     pane.SetHost(nullptr);
 }
 
+TEST_F(MessagePaneTest, AfterTheFolderIsReadAgainNoStaleBodyIsShown) {
+    CMoView& view = Open({"with-cc.eml", "long-subject-no-cc.eml"});
+    SelectSubject("Minutes");
+    ASSERT_NE(view.Shown(), nullptr);
+
+    // Another program rewrote the folder: the first message has a new
+    // body; the index is read again and every record is new.
+    std::filesystem::remove(Inbox()->path);
+    std::string changed = ReadFileBytes(DataPath("viewer/with-cc.eml"));
+    changed.replace(changed.find("The minutes are below."), 22, "Corrected minutes below.");
+    AddToFolder("InBox", changed);
+    AddToFolder("InBox", ReadFileBytes(DataPath("viewer/long-subject-no-cc.eml")));
+    LoadFolder(*Inbox(), context->tree.Context());
+    context->store.FolderReloaded(*Inbox());
+    EXPECT_EQ(view.Shown(), nullptr);
+    EXPECT_TRUE(view.Head().Text(Field::Subject).isEmpty());
+
+    context->list.FillMessageList(Inbox());
+    SelectSubject("A subject far too long");
+    EXPECT_EQ(FirstLine(view), "Short body.");
+    SelectSubject("Minutes");
+    EXPECT_EQ(FirstLine(view), "Corrected minutes below.");
+    EXPECT_EQ(view.Head().Text(Field::Subject), "Minutes of the Tuesday meeting");
+}
+
 TEST_F(MessagePaneTest, ABodyRenderedFromHtmlIsMarked) {
     CMoView& view = Open({"with-cc.eml", "long-subject-no-cc.eml"});
     for (const auto& message : Inbox()->messages) {

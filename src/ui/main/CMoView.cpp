@@ -5,7 +5,6 @@
 #include <memory>
 
 #include "message/MailMessage.h"
-#include "store/MailFolder.h"
 #include "ui/editor/CIlkaView.h"
 #include "ui/main/CAtView.h"
 #include "ui/main/CHeadView.h"
@@ -88,35 +87,6 @@ void CMoView::ShowNothing() {
 void CMoView::MessageChanged(MailFolder& folder, const MessageRef& message) {
     if (shown_ != nullptr && &folder == shownFolder_ && message.key == shownKey_) {
         ShowHeaderAndAttachments();
-    }
-}
-
-void CMoView::MessageRemoved(MailFolder& folder, const MessageRef& message) {
-    if (&folder == shownFolder_ && message.key == shownKey_) {
-        ShowNothing();
-    }
-}
-
-// The folder's records may all be new and the shown one freed: it is
-// looked for by its key among the folder's messages, never touched
-// through the old pointer. A record that survived (a rewrite in another
-// order) stays shown; the store kept its body.
-void CMoView::FolderReloaded(MailFolder& folder) {
-    if (&folder != shownFolder_) {
-        return;
-    }
-    for (const auto& message : folder.messages) {
-        if (message->key.Value() == shownKey_ && message.get() == shown_) {
-            ShowHeaderAndAttachments();
-            return;
-        }
-    }
-    ShowNothing();
-}
-
-void CMoView::FolderReset(MailFolder& folder) {
-    if (&folder == shownFolder_) {
-        ShowNothing();
     }
 }
 

@@ -5,7 +5,7 @@
 // list did not load. The store keeps the viewed message's body loaded
 // (MailStore::SetShown); whenever the message may go away (the list views
 // another, its folder is read again or emptied, it leaves the folder) the
-// view lets go of it first.
+// list tells the view to let go of it first.
 
 #include <QWidget>
 #include <cstdint>
@@ -42,11 +42,9 @@ public:
 private:
     // ListWatcher
     void ViewedChanged(const MailMessage* message) override;
-    // FolderWatcher
+    // FolderWatcher: the shown message's header or attachment links
+    // changed.
     void MessageChanged(MailFolder& folder, const MessageRef& message) override;
-    void MessageRemoved(MailFolder& folder, const MessageRef& message) override;
-    void FolderReloaded(MailFolder& folder) override;
-    void FolderReset(MailFolder& folder) override;
 
     void Show(MailMessage* message);
     // Draws the shown message's header and attachments again (its body
@@ -64,9 +62,7 @@ private:
     CIlkaView* body_;
     CAtView* attachments_;
     QSplitter* split_;
-    // The shown message and how the store names it; the folder and key
-    // are compared before the message is touched, since a notice may come
-    // after the message was freed.
+    // The shown message and how the store names it.
     MailMessage* shown_ = nullptr;
     MailFolder* shownFolder_ = nullptr;
     std::uint64_t shownKey_ = 0;
