@@ -68,7 +68,10 @@ void CAtView::ShowMessage(MailMessage* message) {
         return;
     }
     const QLocale locale;
-    for (const AttachmentEntry& entry : message->attachments) {
+    for (AttachmentEntry& entry : message->attachments) {
+        // A stored link names only its file: the type comes from the
+        // extension, as the table says, so that the type's action holds.
+        TypeAttachmentByFileName(entry, Types());
         const QString path = PathText(entry.path);
         const QFileInfo info(path);
         // A file name from mail is text of the working code page.
