@@ -21,6 +21,8 @@ std::size_t IndexOf(CHeadView::Field field) {
 
 CHeadView::CHeadView(QWidget* parent) : QWidget(parent) {
     setObjectName("HeaderPane");
+    // As tall as the lines shown: the Cc line and the note come and go.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(6, 3, 6, 3);
     grid->setHorizontalSpacing(8);
