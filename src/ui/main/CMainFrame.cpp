@@ -37,6 +37,7 @@ void CMainFrame::BuildPanes() {
     setCentralWidget(main);
 
     connect(tree_, &CFolderTree::FolderOpened, list_, &CMoList::ShowFolder);
+    connect(list_, &CMoList::FolderSelectRequested, tree_, &CFolderTree::SelectFolderOf);
     connect(list_, &CMoList::StatusMessage, statusBar(),
             [this](const QString& text) { statusBar()->showMessage(text); });
     connect(tree_, &CFolderTree::StatusMessage, statusBar(),
