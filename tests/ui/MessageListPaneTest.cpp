@@ -10,6 +10,8 @@
 #include <memory>
 
 #include "FrameFixture.h"
+#include "filter/FilterList.h"
+#include "filter/ManualFiltering.h"
 #include "store/FolderTree.h"
 #include "store/MailFolder.h"
 #include "store/Mailbox.h"
@@ -170,6 +172,23 @@ TEST_F(MessageListPaneTest, ReEditingWithoutAComposeWindowKeepsTheMessage) {
     EXPECT_EQ(outbox.total, 1);
     SaveFolder(outbox, false, context->tree.Context());
     EXPECT_EQ(OnDisk("OutBox"), (std::vector<std::string>{"waiting to be sent"}));
+}
+
+// Filtering takes messages out of the shown folder behind the list's back:
+// the list lets go of its rows at once and shows the folder again after.
+TEST_F(MessageListPaneTest, FilteringTheShownFolderRefillsTheList) {
+    Add("InBox", "banana.eml");
+    Add("InBox", "apple.eml");
+    Add("Work", "cherry.eml");
+    std::filesystem::copy_file(DataPath("lists/banana-to-work.def"), MailboxDir() / "Filter.DEF");
+    MakeFrame();
+    FilterList filters;
+    ASSERT_TRUE(filters.LoadFilters(MailboxDir()));
+    EXPECT_EQ(ManualFiltering(context->tree, filters), 1);
+    EXPECT_EQ(List().Model().rowCount(), 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Column(0), (QStringList{"Apple"}));
+    EXPECT_EQ(OnDisk("Work"), (std::vector<std::string>{"cherry", "banana"}));
 }
 
 }  // namespace

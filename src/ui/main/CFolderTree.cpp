@@ -53,6 +53,11 @@ CFolderTree::CFolderTree(MainContext& context, QWidget* parent)
                     this, [this, node, label] { Rename(node, label); }, Qt::QueuedConnection);
             });
     qRegisterMetaType<corvina::MailFolder*>("corvina::MailFolder*");
+    connect(model_, &FolderTreeModel::ItemChanged, this, [this](const QModelIndex& index) {
+        const FolderNode* node = model_->NodeAt(index);
+        if (node != nullptr && node->expanded && !isExpanded(index))
+            expand(index);
+    });
 }
 
 CFolderTree::~CFolderTree() = default;

@@ -49,7 +49,7 @@ CMoList::CMoList(MainContext& context, QWidget* parent) : QTreeView(parent), con
     connect(header(), &QHeaderView::sectionClicked, this,
             [this](int column) { context_.list.ClickColumn(column); });
     connect(header(), &QHeaderView::sectionResized, this, [this](int column, int, int width) {
-        if (!applyingWidths_ && column >= 0 && column < 4) {
+        if (!applyingWidths_ && !model_->Updating() && column >= 0 && column < 4) {
             // Once the user sets one, all four are kept for the run.
             auto& widths = context_.app.settings.colWidth;
             for (int i = 0; i < 4; ++i)
@@ -316,14 +316,34 @@ void CMoList::MessageChanged(MailFolder& folder, const MessageRef& ref) {
     }
 }
 
-// The message left the folder's index behind the list's back (filtering):
-// its row may point at it, so the rows are read again from the folder.
+// The message left the folder's index behind the list's back (filtering),
+// so a row may point at it: the list lets go at once and reads the folder
+// again once the operation is over (one refill for many removals).
 void CMoList::MessageRemoved(MailFolder& folder, const MessageRef&) {
     if (&folder != context_.list.Folder()) {
         return;
     }
+    const std::optional<std::string> name =
+        FolderNameOfPath(context_.tree.MailboxDir(), folder.path);
     context_.list.FillMessageList(nullptr);
-    context_.list.FillMessageList(&folder);
+    if (!name) {
+        return;
+    }
+    const bool pending = !refillFolder_.empty();
+    refillFolder_ = *name;
+    if (pending) {
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            const FolderNode* node = context_.tree.FindNode(refillFolder_);
+            refillFolder_.clear();
+            if (node != nullptr && context_.list.Folder() == nullptr) {
+                ShowFolder(node->folder.get());
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 void CMoList::FolderReloaded(MailFolder& folder) {

@@ -5,6 +5,7 @@
 // widget draws the rows and forwards clicks and keys.
 
 #include <QTreeView>
+#include <string>
 
 #include "store/FolderWatcher.h"
 
@@ -80,6 +81,7 @@ private:
     MessageListModel* model_;
     bool syncing_ = false;
     bool syncPending_ = false;
+    std::string refillFolder_;  // to show again once an operation is over
     bool applyingWidths_ = false;
 };
 

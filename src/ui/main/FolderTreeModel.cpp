@@ -193,6 +193,7 @@ void FolderTreeModel::Changed(MailFolder& folder) {
         const QModelIndex index = IndexOf(node);
         if (index.isValid()) {
             emit dataChanged(index, index);
+            emit ItemChanged(index);
         }
     }
 }

@@ -50,6 +50,9 @@ public:
 
 signals:
     void RenameRequested(corvina::FolderNode* node, const QString& label);
+    // The store told of a change to this item (a delivery may have opened
+    // it: FolderNode::expanded).
+    void ItemChanged(const QModelIndex& index);
 
 private:
     struct Shown {
