@@ -124,8 +124,11 @@ const FolderTreeModel::Shown& FolderTreeModel::ShownOf(FolderNode& node) const {
         Shown shown;
         const SpecialFolder special =
             node.IsRoot() ? SpecialFolder::None : SpecialFolderOfName(tree_.FolderNameOf(node));
-        shown.icon = FolderIconFor(ChooseFolderIcon(tree_, node), special);
+        const FolderIcon icon = ChooseFolderIcon(tree_, node);
+        shown.icon = FolderIconFor(icon, special);
         shown.unread = UnreadCountShown(tree_, node);
+        shown.bold = shown.unread > 0 || icon == FolderIcon::FixedUnread ||
+                     icon == FolderIcon::UserUnread || icon == FolderIcon::TrashUnread;
         found = shown_.insert(&node, shown);
     }
     return *found;
@@ -149,7 +152,7 @@ QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
         case Qt::DecorationRole:
             return ShownOf(*node).icon;
         case Qt::FontRole:
-            return BoldWhen(ShownOf(*node).unread > 0);
+            return BoldWhen(ShownOf(*node).bold);
         default:
             return {};
     }

@@ -58,6 +58,7 @@ private:
     struct Shown {
         QIcon icon;
         int unread = 0;
+        bool bold = false;  // the folder holds unread mail, counted or not
     };
     const Shown& ShownOf(FolderNode& node) const;
     void Changed(MailFolder& folder);
