@@ -3,9 +3,11 @@
 // through the core (and says why a name is refused), the tree's own
 // commands.
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include "FrameFixture.h"
 #include "store/FolderOps.h"
@@ -13,6 +15,7 @@
 #include "store/FolderView.h"
 #include "ui/main/CFolderTree.h"
 #include "ui/main/CMoList.h"
+#include "ui/main/FolderPropertyDialog.h"
 #include "ui/main/FolderTreeModel.h"
 
 namespace corvina::test {
@@ -110,6 +113,26 @@ TEST_F(FolderTreePaneTest, NewAndDeletedFoldersKeepTheTreeInStep) {
     EXPECT_FALSE(std::filesystem::exists(MailboxDir() / "NewBox01.mbx"));
     EXPECT_EQ(context->tree.FindNode("NewBox01"), nullptr);
     EXPECT_TRUE(Tree().currentIndex().isValid());
+}
+
+TEST_F(FolderTreePaneTest, FolderPropertyStoresThePropertiesAndRenames) {
+    AddToFolder("Work", ReadFileBytes(DataPath("lists/apple.eml")));
+    MakeFrame();
+    ASSERT_TRUE(Tree().SelectFolder("Work"));
+    QTimer::singleShot(0, [] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (auto* dialog = qobject_cast<FolderPropertyDialog*>(top)) {
+                dialog->findChild<QLineEdit*>("Name")->setText("Job");
+                dialog->findChild<QLineEdit*>("NewTemplate")->setText("new.tml");
+                dialog->accept();
+            }
+        }
+    });
+    ASSERT_TRUE(Tree().RunFolderCommand(kCmdFolderProperty));
+    EXPECT_TRUE(std::filesystem::exists(MailboxDir() / "Job.mbx"));
+    ASSERT_NE(context->tree.FindNode("Job"), nullptr);
+    EXPECT_EQ(context->tree.FindNode("Job")->folder->newTemplate, "new.tml");
+    EXPECT_TRUE(prompt.notices.empty());
 }
 
 }  // namespace
