@@ -18,6 +18,9 @@ FrameFixture::FrameFixture() : home(scratch / "home"), config(scratch / "Corvina
     config.SetString("Users\\0", "Address", "reader@example.org");
     config.SetString("Users\\0", "POP", "127.0.0.1");
     config.SetString("Users\\0", "SMTP", "127.0.0.1");
+    // Messages added before MakeFrame keep their attachments in this home.
+    app.homeDirectory = home;
+    app.mailboxDirectory = MailboxDir();
 }
 
 FrameFixture::~FrameFixture() {

@@ -9,7 +9,7 @@
 
 namespace corvina {
 
-enum class CommandMenu { kNone, kFile, kEdit, kMail };
+enum class CommandMenu { kNone, kFile, kEdit, kFolder, kMail };
 
 // When a command can be chosen, by the transfer busy count.
 enum class EnabledRule {

@@ -22,6 +22,15 @@ inline constexpr int kCmdAddressBook = 42778;
 // The viewer's print commands (the framework's standard numbers)
 inline constexpr int kCmdPrint = 57607;
 inline constexpr int kCmdPrintPreview = 57609;
+// Folders (the tree's own commands; Delete is 42798 there too)
+inline constexpr int kCmdNewFolder = 42787;
+inline constexpr int kCmdDeleteFolder = 42798;
+inline constexpr int kCmdFolderProperty = 32857;
+inline constexpr int kCmdEmptyTrash = 32845;
+inline constexpr int kCmdSaveCurrentStatus = 32859;
+// The message list's selection
+inline constexpr int kCmdMarkUnread = 110;
+inline constexpr int kCmdMarkRead = 111;
 // Tray
 inline constexpr int kCmdRestoreWindow = 32873;
 inline constexpr int kCmdExit = 32871;

@@ -6,17 +6,13 @@
 #include <string>
 #include <string_view>
 
+#include "app/MainCommands.h"
+
 namespace corvina {
 
 class FolderTree;
 struct FolderNode;
 
-// Command ids of the folder tree.
-inline constexpr int kCmdNewFolder = 42787;
-inline constexpr int kCmdDeleteFolder = 42798;
-inline constexpr int kCmdFolderProperty = 32857;
-inline constexpr int kCmdEmptyTrash = 32845;
-inline constexpr int kCmdSaveCurrentStatus = 32859;
 inline constexpr int kDeleteFolderStringId = 57684;
 
 // A new empty folder "NewBoxNN" as the last child of the selected node's

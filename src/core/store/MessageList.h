@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/MainCommands.h"
 #include "store/FolderWatcher.h"
 #include "store/Mailbox.h"
 
@@ -32,10 +33,6 @@ inline constexpr int kCountAllColumnsStringId = 106;  // "Subject,Recipient,Date
 inline constexpr int kListStatusStringId = 129;       // "Unread:%5d / Total:%5d"
 inline constexpr int kDeleteFileStringId = 61452;     // "Do you want to delete the file?"
 inline constexpr int kConfirmDeleteStringId = 61458;  // "Are you sure you want to delete?"
-
-// Commands on the selection.
-inline constexpr int kCmdMarkUnread = 110;
-inline constexpr int kCmdMarkRead = 111;
 
 // Sort keys: natural order, ascending by column c (0..3), descending (100 + c).
 inline constexpr int kNaturalOrder = -1;

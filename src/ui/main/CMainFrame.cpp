@@ -99,8 +99,21 @@ void CMainFrame::BuildCommands() {
     commands_ = new CommandTable(this);
     for (int id : kMailCommandIds)
         commands_->SetHandler(id, [this, id] { mailCommands_->Run(id); });
-    commands_->SetEnabledCheck(
-        [this](int id) { return !MailCommands::Handles(id) || mailCommands_->Enabled(id); });
+    // The tree's own commands go to the tree, which enables them by its
+    // selection; Delete is the tree's while it has the focus.
+    for (int id : {kCmdNewFolder, kCmdFolderProperty, kCmdEmptyTrash, kCmdSaveCurrentStatus})
+        commands_->SetHandler(id, [this, id] { tree_->RunFolderCommand(id); });
+    for (int id : {kCmdMarkRead, kCmdMarkUnread})
+        commands_->SetHandler(id, [this, id] { list_->RunListCommand(id); });
+    commands_->SetEnabledCheck([this](int id) {
+        if (MailCommands::Handles(id))
+            return mailCommands_->Enabled(id);
+        if (id == kCmdDeleteMessage && tree_->hasFocus())
+            return tree_->CommandEnabled(kCmdDeleteFolder);
+        if (id != kCmdDeleteMessage && CFolderTree::Handles(id))
+            return tree_->CommandEnabled(id);
+        return true;
+    });
     connect(mailCommands_, &MailCommands::MinuteCounterReset, this, [this] { schedule_.Reset(); });
 
     commands_->SetHandler(kCmdPrint, [this] { ShowPrintDialog(view_->Body(), this); });
@@ -109,12 +122,13 @@ void CMainFrame::BuildCommands() {
     commands_->SetHandler(kCmdExit, [this] { close(); });
     commands_->SetHandler(kCmdRestoreWindow, [this] { RestoreWindow(); });
     commands_->SetHandler(kCmdCompose, [this] { emit ComposeRequested(QString()); });
-    // The list's own Delete key: into Trash, or for good from Trash.
+    // Delete: the selected folder while the tree has the focus, else the
+    // selected messages (into Trash, or for good from Trash).
     commands_->SetHandler(kCmdDeleteMessage, [this] {
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
-        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Delete, Qt::NoModifier);
-        QApplication::sendEvent(list_, &press);
-        QApplication::sendEvent(list_, &release);
+        if (tree_->hasFocus())
+            tree_->RunFolderCommand(kCmdDeleteFolder);
+        else
+            list_->DeleteSelected();
     });
 
     auto* toolBar = addToolBar(tr("Main"));

@@ -50,6 +50,7 @@ void CommandTable::Populate(QMenuBar& menuBar, QToolBar& toolBar) {
         const char* title;
     } menus[] = {{CommandMenu::kFile, "&File"},
                  {CommandMenu::kEdit, "&Edit"},
+                 {CommandMenu::kFolder, "F&older"},
                  {CommandMenu::kMail, "&Mail"}};
     for (const auto& entry : menus) {
         QMenu* menu = menuBar.addMenu(QString::fromLatin1(entry.title));
