@@ -42,7 +42,7 @@ constexpr SampleMail kSampleMails[] = {
     {"sample/room-booking-reply.eml", "InBox", false, false},
 };
 
-constexpr const char* kLargeMark = "large-inbox v1";
+constexpr const char* kLargeMark = "large-inbox v2";
 
 bool Fail(std::string* why, const std::string& text) {
     if (why) {
@@ -93,7 +93,7 @@ constexpr std::array<const char*, 6> kSenders = {
     "Priya Nair <priya@example.net>",        "Marta Silva <marta.silva@example.com>",
     "Omar Haddad <omar.haddad@example.com>", "Lena Fischer <lena.fischer@example.de>"};
 
-// About 8 KB: a few header lines as today's mail has them and ~95 body lines.
+// About 8 KB: a few header lines as today's mail has them and 72 body lines.
 void GeneratedMessage(MailMessage& m, int index) {
     m.from = kSenders[static_cast<std::size_t>(index) % kSenders.size()];
     m.to = "reader@example.org";
@@ -112,7 +112,7 @@ void GeneratedMessage(MailMessage& m, int index) {
         "mail.example.org (Postfix) with ESMTPS id 4Q" +
         std::to_string(index) + " for <reader@example.org>");
     m.AddOtherHeader("Content-Type: text/plain; charset=utf-8");
-    for (int line = 0; line < 95; ++line) {
+    for (int line = 0; line < 72; ++line) {
         std::string text = "Line " + std::to_string(line) + " of message " + std::to_string(index) +
                            ": the figures for the ";
         text += kWords[static_cast<std::size_t>(line + index) % kWords.size()];
@@ -153,7 +153,13 @@ bool WriteGenerated(const std::filesystem::path& path, const std::filesystem::pa
         LargeBodyMessage(m, first + count);
         ok = WriteMessage(m, file, mailboxDir);
     }
-    return file.Close() && ok;
+    ok = file.Close() && ok;
+    // Private, as the client keeps its folder files.
+    std::error_code error;
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read |
+                                           std::filesystem::perms::owner_write,
+                                 error);
+    return ok && !error;
 }
 
 }  // namespace
