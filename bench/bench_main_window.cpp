@@ -108,8 +108,7 @@ int main(int argc, char** argv) {
     PaintWatch viewPaint(*frame->View().Body().viewport(), nullptr);
     viewPaint.Arm();
     const long long selectStart = MonotonicNs();
-    const bool found = corvina::test::SampleHomeFrame::SelectRowContaining(
-        list, QString::fromUtf8(corvina::test::kLargeBodySubject));
+    const bool found = sample.SelectMessage(corvina::test::kLargeBodySubject);
     std::printf("select_large_ms %.1f\n", found ? Ms(selectStart, viewPaint.Wait()) : -1.0);
 
     frame->Tree().SelectFolder("Work");

@@ -40,7 +40,7 @@ QImage SampleHomeScene(const char* subject) {
     }
     frame->Tree().SelectFolder("InBox");
     QApplication::processEvents();
-    if (!test::SampleHomeFrame::SelectRowContaining(frame->List(), QString::fromUtf8(subject))) {
+    if (!sample.SelectMessage(subject)) {
         std::fprintf(stderr, "sample home: no row \"%s\" in the list\n", subject);
     }
     return Grab(*frame);

@@ -17,7 +17,9 @@
 #include "app/SettingsLoader.h"
 #include "editor/EditorEnvironment.h"
 #include "platform/ConfigStore.h"
+#include "store/MessageList.h"
 #include "ui/main/CMainFrame.h"
+#include "ui/main/CMoList.h"
 #include "ui/main/MainContext.h"
 
 namespace corvina::test {
@@ -51,6 +53,25 @@ public:
     }
 
     CMainFrame* Frame() { return frame_.get(); }
+
+    // Selects the first message whose subject contains `text` (W bytes):
+    // through the list widget when it shows rows, else through the core
+    // list the widget forwards to. False when no row has it.
+    bool SelectMessage(const std::string& text) {
+        if (frame_ && SelectRowContaining(frame_->List(), QString::fromUtf8(text.c_str()))) {
+            return true;
+        }
+        MessageList& list = context_->list;
+        for (int row = 0; row < list.Count(); ++row) {
+            if (list.Items()[static_cast<std::size_t>(row)].message &&
+                list.ColumnText(row, 0).find(text) != std::string::npos) {
+                list.Select(row);
+                QApplication::processEvents();
+                return true;
+            }
+        }
+        return false;
+    }
 
     // Makes the first row whose text contains `text` (in any column, at any
     // thread depth) the current row of a list or tree view.
