@@ -206,6 +206,37 @@ RenameResult RenameFolder(FolderTree& tree, FolderNode& node, std::string_view n
     return RenameResult::Renamed;
 }
 
+std::string RenameProblemText(const FolderTree& tree, RenameResult result,
+                              std::string_view newLabel) {
+    std::string name;
+    switch (result) {
+        case RenameResult::Renamed:
+        case RenameResult::Unchanged:
+            return {};
+        case RenameResult::NameTaken:
+            return "A folder named \"" + std::string(Trim(newLabel)) +
+                   "\" exists already. Choose another name.";
+        case RenameResult::MoveFailed:
+            return "The folder's files could not be renamed. Check that the mailbox directory "
+                   "can be written to, then try again.";
+        case RenameResult::Refused:
+            break;
+    }
+    switch (CheckFolderLabel(newLabel, tree.DisplayNames(), name)) {
+        case FolderNameCheck::Empty:
+            return "A folder name cannot be empty. Type a name for the folder.";
+        case FolderNameCheck::BadCharacter:
+            return "A folder name cannot contain < > * ? | \\ / or control characters. "
+                   "Choose another name.";
+        case FolderNameCheck::ReservedName:
+            return "\"" + std::string(Trim(newLabel)) +
+                   "\" is the name of a special folder. Choose another name.";
+        case FolderNameCheck::Ok:
+            break;
+    }
+    return "This folder cannot be named \"" + name + "\". Choose another name.";
+}
+
 FolderNode* DeleteFolder(FolderTree& tree, FolderNode& node, bool* deleted) {
     if (deleted)
         *deleted = false;

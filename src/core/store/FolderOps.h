@@ -40,6 +40,11 @@ enum class RenameResult {
 RenameResult RenameFolder(FolderTree& tree, FolderNode& node, std::string_view newLabel,
                           bool* filtersRewritten = nullptr);
 
+// What to tell the user when a rename to `newLabel` was not done (why, and
+// what to do); empty for Renamed and Unchanged.
+std::string RenameProblemText(const FolderTree& tree, RenameResult result,
+                              std::string_view newLabel);
+
 // Asks, then deletes the folder's .mbx, .ctl and (kind 1) its directory with
 // everything in it, and removes the node. Returns the node to select next
 // (the next sibling that is a folder, else the previous one), or null; sets

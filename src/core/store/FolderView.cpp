@@ -5,6 +5,7 @@
 #include "app/ProfileSelection.h"
 #include "store/FolderNames.h"
 #include "store/FolderOps.h"
+#include "store/FolderStat.h"
 #include "store/FolderTree.h"
 #include "store/Mailbox.h"
 
@@ -40,6 +41,21 @@ FolderIcon ChooseFolderIcon(FolderTree& tree, FolderNode& node) {
     if (folder.kind == 1 && UnreadBelow(tree, node, context))
         return FolderIcon::UserUnreadBelow;
     return FolderIcon::User;
+}
+
+int UnreadCountShown(FolderTree& tree, FolderNode& node) {
+    MailFolder& folder = *node.folder;
+    if (node.IsRoot() || SpecialFolderOfName(tree.FolderNameOf(node)) == SpecialFolder::Sent)
+        return 0;
+    int unread = folder.unread;
+    if (unread < 0 && folder.messages.empty() && !folder.modified) {
+        unread = ReadFolderStat(folder, "Mail", "UnRead", -1);
+        if (folder.countAll)
+            unread = ReadFolderStat(folder, "Mail", "Total", -1);
+    }
+    if (unread < 0 && (!folder.messages.empty() || folder.modified))
+        unread = folder.UnreadInIndex();
+    return unread > 0 ? unread : 0;
 }
 
 std::vector<FolderMenuItem> FolderContextMenu(const ProfileTable& profiles) {

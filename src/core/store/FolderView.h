@@ -31,6 +31,11 @@ enum class FolderIcon {
 // Sent never shows the unread form (everything in it counts as unread).
 FolderIcon ChooseFolderIcon(FolderTree& tree, FolderNode& node);
 
+// The number shown beside a folder's label: its unread messages (for
+// OutBox, Draft and Reminder every message; none for Sent and the roots),
+// from the index, the known counts or the control file; 0 shows none.
+int UnreadCountShown(FolderTree& tree, FolderNode& node);
+
 // One context-menu item; id 0 is a separator.
 struct FolderMenuItem {
     int id;

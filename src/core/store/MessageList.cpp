@@ -501,7 +501,30 @@ void MessageList::AddToSelection(int row) {
         return;
     }
     items_[row].selected = true;
-    OnSelected(items_[row]);
+    MarkSelected(row);
+    ShowSelected(row);
+}
+
+void MessageList::SetSelection(const std::vector<int>& rows, int current) {
+    std::vector<bool> wanted(items_.size(), false);
+    for (int row : rows) {
+        if (row >= 0 && row < Count())
+            wanted[row] = true;
+    }
+    std::vector<int> newly;
+    for (int i = 0; i < Count(); ++i) {
+        if (wanted[i] && !items_[i].selected)
+            newly.push_back(i);
+        items_[i].selected = wanted[i];
+    }
+    for (int row : newly) {
+        MarkSelected(row);
+    }
+    if (current >= 0 && current < Count() && wanted[current]) {
+        ShowSelected(current);
+    } else if (!newly.empty()) {
+        ShowSelected(newly.back());
+    }
 }
 
 void MessageList::ClearSelection() {
@@ -528,27 +551,35 @@ std::vector<MailMessage*> MessageList::SelectedMessages() const {
     return messages;
 }
 
-void MessageList::OnSelected(MessageListItem& item) {
-    if (item.message == nullptr) {
+// A message that becomes selected: an unread one marks its folder modified
+// and, with AlwaysRead, is read at once.
+void MessageList::MarkSelected(int row) {
+    MailMessage* m = items_[row].message;
+    if (m == nullptr || m->read) {
+        return;
+    }
+    folder_->modified = true;
+    if (context_.alwaysRead) {
+        m->read = true;
+        m->dirty = true;
+        Tell([row](ListWatcher& w) {
+            w.RowsChanged(row, 1);
+            w.CountsChanged(kCountsBecameRead);
+        });
+    }
+}
+
+// The viewer shows the row's message (body loaded), or nothing for a
+// child-folder row.
+void MessageList::ShowSelected(int row) {
+    MailMessage* m = items_[row].message;
+    if (m == nullptr) {
         SetViewed(nullptr);
         return;
     }
-    MailMessage& m = *item.message;
-    if (!m.read) {
-        folder_->modified = true;
-        if (context_.alwaysRead) {
-            m.read = true;
-            m.dirty = true;
-            const int row = RowOf(&m);
-            Tell([row](ListWatcher& w) {
-                w.RowsChanged(row, 1);
-                w.CountsChanged(kCountsBecameRead);
-            });
-        }
-    }
-    if (viewed_ != &m) {
-        LoadMessageBody(m);
-        SetViewed(&m);
+    if (viewed_ != m) {
+        LoadMessageBody(*m);
+        SetViewed(m);
     }
 }
 

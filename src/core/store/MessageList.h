@@ -19,9 +19,11 @@
 
 namespace corvina {
 
+class FolderTree;
 class MailFolder;
 class MailMessage;
 class ListWatcher;
+class MessageList;
 class MailStore;
 
 // String ids of the list.
@@ -78,14 +80,14 @@ struct DoubleClickAction {
         None,
         SelectFolder,    // select `folder` in the tree
         PriorityCycled,  // the message's priority changed; repaint the row
-        ReEdit,          // open `removed` in a compose window, linked to `answered` (may be null)
+        ReEdit,          // re-edit `message` in a compose window, linked to `answered` (may be
+                         // null); the compose window takes it with TakeForReEdit
         OpenAsNew,       // open a copy of `message` in a compose window as a new message
         OpenViewer,      // show `message` read-only in a separate viewer window
     };
     Kind kind = None;
     MailFolder* folder = nullptr;
     MailMessage* message = nullptr;  // body loaded
-    std::unique_ptr<MailMessage> removed;
     MailMessage* answered = nullptr;
 };
 
@@ -114,6 +116,16 @@ std::string FormatListDate(std::string_view date, std::time_t parsed);
 // messages that were stored; the others stay where they are.
 std::vector<MailMessage*> CopyToProfileInBox(const std::vector<MailMessage*>& messages,
                                              const std::filesystem::path& targetMailboxDir);
+
+// Messages of the shown folder dropped on another folder of the tree: each
+// goes through the drop decision (store/FolderDrop.h) as a copy that keeps
+// its flags and attachment links (a Ctrl copy gets copies of the files in
+// the attachment directory). The target is saved at once; only when that
+// worked does a move take the accepted messages out of the list's folder,
+// so a failure leaves every message where it was. Returns how many the
+// target took.
+int DropListMessages(FolderTree& tree, MessageList& list, MailFolder& target,
+                     const std::vector<MailMessage*>& messages, bool copy);
 
 // The list is also one of the store's folder watchers (the front end adds
 // it): when the shown folder's records are replaced or dropped, it lets go
@@ -171,6 +183,12 @@ public:
     void Select(int row);
     void AddToSelection(int row);
     void ClearSelection();
+    // Makes exactly `rows` selected, as a list widget's selection does at
+    // once (Shift or Ctrl clicks, Ctrl+A): each row that becomes selected
+    // is treated as selected (AlwaysRead), but only `current` (else the
+    // last new one) goes to the viewer, so a selection of many rows loads
+    // one body.
+    void SetSelection(const std::vector<int>& rows, int current);
     std::vector<int> SelectedRows() const;
     const MailMessage* ViewedMessage() const { return viewed_; }
 
@@ -191,8 +209,13 @@ public:
     // "Unread:%5d / Total:%5d" for the shown folder.
     std::string StatusText() const;
 
-    // A double click on `part` of `row`.
+    // A double click on `part` of `row`. Nothing leaves the folder here: a
+    // message to re-edit stays in it until a compose window takes it.
     DoubleClickAction DoubleClick(int row, RowPart part, bool ctrl);
+    // Takes a message of the shown folder out of it (as the delete does,
+    // without Trash) for the compose window that re-edits it; ownership
+    // passes. Null when the message is not in the shown folder.
+    std::unique_ptr<MailMessage> TakeForReEdit(MailMessage& message);
 
     // FolderWatcher: a message left the shown folder (its row goes, the
     // viewer empties when it showed it); the shown folder was read again
@@ -204,7 +227,8 @@ public:
 
 private:
     StoreContext Store() const;
-    void OnSelected(MessageListItem& item);
+    void MarkSelected(int row);
+    void ShowSelected(int row);
     void SortRows();
     std::time_t DateOf(MessageListItem& item);
     void RemoveRows(const std::vector<MailMessage*>& messages);

@@ -309,16 +309,10 @@ DoubleClickAction MessageList::DoubleClick(int row, RowPart part, bool ctrl) {
     if (!ctrl && (is(SpecialFolder::OutBox) || is(SpecialFolder::Draft))) {
         LoadMessageBody(m);
         LoadOtherHeaders(m);
-        const std::string replyFolder(HeaderValue(m.otherHeaders, "X-Marlo-ReplyFolder"));
-        RemoveRows({&m});
-        std::vector<Taken> taken = TakeMessages(*folder_, {&m}, true);
-        if (taken.empty())
-            return action;
         action.kind = DoubleClickAction::ReEdit;
-        action.removed = std::move(taken.front().message);
-        action.removed->owner = nullptr;
-        action.removed->offset = -1;
-        if (!replyFolder.empty() && !action.removed->parentReference.empty()) {
+        action.message = &m;
+        const std::string replyFolder(HeaderValue(m.otherHeaders, "X-Marlo-ReplyFolder"));
+        if (!replyFolder.empty() && !m.parentReference.empty()) {
             MailFolder* answeredIn =
                 FindFolder(context_.mailboxDir, ResolveFolderName(replyFolder));
             if (answeredIn != nullptr) {
@@ -326,14 +320,13 @@ DoubleClickAction MessageList::DoubleClick(int row, RowPart part, bool ctrl) {
                     LoadFolder(*answeredIn, Store());
                 }
                 for (const auto& candidate : answeredIn->messages) {
-                    if (candidate->messageId == action.removed->parentReference) {
+                    if (candidate->messageId == m.parentReference) {
                         action.answered = candidate.get();
                         break;
                     }
                 }
             }
         }
-        Tell([](ListWatcher& w) { w.CountsChanged(kCountsChanged); });
         return action;
     }
     LoadMessageBody(m);
@@ -343,6 +336,23 @@ DoubleClickAction MessageList::DoubleClick(int row, RowPart part, bool ctrl) {
             ? DoubleClickAction::OpenAsNew
             : DoubleClickAction::OpenViewer;
     return action;
+}
+
+std::unique_ptr<MailMessage> MessageList::TakeForReEdit(MailMessage& message) {
+    if (folder_ == nullptr || message.owner != folder_)
+        return nullptr;
+    LoadMessageBody(message);
+    LoadOtherHeaders(message);
+    RemoveRows({&message});
+    std::vector<Taken> taken = TakeMessages(*folder_, {&message}, true);
+    if (taken.empty())
+        return nullptr;
+    std::unique_ptr<MailMessage> removed = std::move(taken.front().message);
+    removed->owner = nullptr;
+    removed->offset = -1;
+    FolderChanged(*folder_);
+    Tell([](ListWatcher& w) { w.CountsChanged(kCountsChanged); });
+    return removed;
 }
 
 }  // namespace corvina

@@ -91,10 +91,7 @@ void CMainFrame::BuildPanes() {
     connect(list_, &CMoList::StatusMessage, status_, &StatusPanes::ShowMessage);
     connect(tree_, &CFolderTree::StatusMessage, status_, &StatusPanes::ShowMessage);
     connect(tree_, &CFolderTree::FrameCommand, this, [this](int id) { RunCommand(id); });
-    connect(list_, &CMoList::FolderSelectRequested, this, [this](MailFolder* folder) {
-        if (FolderNode* node = folder ? FolderTree::NodeOf(*folder) : nullptr)
-            tree_->SelectFolder(context_.tree.FolderNameOf(*node));
-    });
+    connect(list_, &CMoList::FolderSelectRequested, tree_, &CFolderTree::SelectFolderOf);
     tree_->Rebuild();
 }
 

@@ -543,10 +543,15 @@ TEST_F(MessageListTest, DoubleClickDecisions) {
     EXPECT_EQ(list.DoubleClick(1, RowPart::Text, true).kind, DoubleClickAction::OpenAsNew);
     a = list.DoubleClick(1, RowPart::Text, false);  // file order 0: the reply
     ASSERT_EQ(a.kind, DoubleClickAction::ReEdit);
-    ASSERT_TRUE(a.removed);
-    EXPECT_EQ(a.removed->subject, "Re: question");
-    EXPECT_EQ(a.removed->bodyLineCount, 1);
+    ASSERT_NE(a.message, nullptr);
     EXPECT_EQ(a.answered, inbox().messages[0].get());
+    // Nothing leaves the folder until a compose window takes the message.
+    EXPECT_EQ(outbox.total, 2);
+    EXPECT_EQ(list.Count(), 2);
+    const std::unique_ptr<MailMessage> taken = list.TakeForReEdit(*a.message);
+    ASSERT_TRUE(taken);
+    EXPECT_EQ(taken->subject, "Re: question");
+    EXPECT_EQ(taken->bodyLineCount, 1);
     EXPECT_EQ(Subjects(), (std::vector<std::string>{"other"}));
     EXPECT_EQ(outbox.total, 1);
 
@@ -688,6 +693,67 @@ TEST_F(MessageListTest, DropOnAnotherProfileCopiesAttachmentsWithoutOverwriting)
     ASSERT_TRUE(SaveFolder(inbox(), false, {box, &host.store}));
     EXPECT_TRUE(OnDisk(inbox().path).empty());
     EXPECT_TRUE(fs::exists(mine));  // the source keeps its file
+}
+
+// A list widget selects many rows at once (Shift+End, Ctrl+A): every new
+// one is read with AlwaysRead, but only the current row's body is loaded
+// for the viewer.
+TEST_F(MessageListTest, SelectingManyRowsShowsOnlyTheCurrentOne) {
+    WriteBox(inbox(), {{.subject = "a"}, {.subject = "b"}, {.subject = "c"}});
+    context.alwaysRead = true;
+    Open(inbox());
+    list.SetSelection({0, 1, 2}, 1);
+    EXPECT_EQ(list.SelectedRows(), (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(host.shown, (std::vector<const MailMessage*>{list.Items()[1].message}));
+    EXPECT_EQ(host.posted, (std::vector<int>(3, kCountsBecameRead)));
+    for (const auto& m : inbox().messages) {
+        EXPECT_TRUE(m->read);
+        EXPECT_EQ(m->bodyLoaded, m.get() == list.Items()[1].message);
+    }
+    list.SetSelection({2}, 2);  // nothing new becomes read
+    EXPECT_EQ(host.posted.size(), 3u);
+    EXPECT_EQ(host.shown.back(), list.Items()[2].message);
+}
+
+// Messages dragged onto another folder keep their flags; a Ctrl copy gets
+// attachment files of its own; a move leaves the source only once the
+// target's file holds the messages.
+TEST_F(MessageListTest, DropOnAFolderMovesOrCopiesAndAFailedSaveMovesNothing) {
+    WriteFileBytes(box / "Work.mbx", "");
+    const fs::path file = box / "Attach" / "a.txt";
+    WriteFileBytes(file, "data");
+    WriteBox(inbox(), {{.subject = "with file",
+                        .status = "R",
+                        .extra = "X-Marlo-Attachment-File:" + file.string() + "\r\n"},
+                       {.subject = "plain"}});
+    ProfileTable profiles{};
+    FolderTree tree(&host.store);
+    tree.BuildFolderTree(box, profiles, 0);
+    MailFolder& work = *tree.FindNode("Work")->folder;
+    Open(inbox());
+
+    list.Select(1);  // file order 0: "with file"
+    ASSERT_EQ(DropListMessages(tree, list, work, list.SelectedMessages(), true), 1);
+    EXPECT_EQ(list.Count(), 2);
+    EXPECT_EQ(OnDisk(work.path), (std::vector<std::string>{"with file"}));
+    ASSERT_EQ(work.messages.size(), 1u);
+    EXPECT_TRUE(work.messages[0]->read);
+    ASSERT_EQ(work.messages[0]->attachments.size(), 1u);
+    EXPECT_EQ(work.messages[0]->attachments[0].path, box / "Attach" / "00_a.txt");
+    EXPECT_EQ(test::ReadFileBytes(box / "Attach" / "00_a.txt"), "data");
+
+    list.Select(0);  // "plain"
+    ASSERT_EQ(DropListMessages(tree, list, work, list.SelectedMessages(), false), 1);
+    EXPECT_EQ(Subjects(), (std::vector<std::string>{"with file"}));
+    EXPECT_EQ(OnDisk(work.path), (std::vector<std::string>{"with file", "plain"}));
+    EXPECT_EQ(DropListMessages(tree, list, inbox(), list.SelectedMessages(), false), 0);
+
+    // The target's file cannot be written: the source keeps its message.
+    SetFolderPath(work, box / "no such directory" / "Work.mbx");
+    list.Select(0);
+    EXPECT_EQ(DropListMessages(tree, list, work, list.SelectedMessages(), false), 0);
+    EXPECT_EQ(Subjects(), (std::vector<std::string>{"with file"}));
+    EXPECT_EQ(work.messages.size(), 2u);
 }
 
 }  // namespace
