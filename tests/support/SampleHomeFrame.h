@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QTreeView>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -36,8 +37,10 @@ public:
     }
 
     // Loads the settings, selects the default profile and shows the frame
-    // at the given size. Null with `why` when the settings do not load.
-    CMainFrame* Show(int width, int height, std::string* why) {
+    // at the given size; `beforeShow` (when set) sees the frame first. Null
+    // with `why` when the settings do not load.
+    CMainFrame* Show(int width, int height, std::string* why,
+                     const std::function<void(CMainFrame&)>& beforeShow = {}) {
         LoadContext load;
         load.enterHomeDirectory = false;
         if (!LoadSettings(config_, prompt_, load, app_, why) ||
@@ -47,6 +50,9 @@ public:
         context_ = std::make_unique<MainContext>(app_, config_, prompt_, editor_);
         frame_ = std::make_unique<CMainFrame>(*context_);
         frame_->resize(width, height);
+        if (beforeShow) {
+            beforeShow(*frame_);
+        }
         frame_->show();
         QApplication::processEvents();
         return frame_.get();
