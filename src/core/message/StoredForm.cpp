@@ -38,6 +38,7 @@ constexpr NamedField kStoredNames[] = {
     {"X-Marlo-Decorded", StoredField::Decoded},
     {"X-Marlo-Reply", StoredField::Replied},
     {"X-Marlo-Encoding", StoredField::Encoding},
+    {"X-Marlo-Rendered-Html", StoredField::RenderedHtml},
     {"X-Priority", StoredField::Priority},
     {"Content-Type", StoredField::ContentType},
     {"Content-Transfer-Encoding", StoredField::TransferEncoding},
@@ -229,7 +230,8 @@ std::string_view StoredFieldName(StoredField field) {
 
 bool IsOwnStoreField(StoredField field) {
     return field == StoredField::AttachmentFile || field == StoredField::Decoded ||
-           field == StoredField::Replied || field == StoredField::Encoding;
+           field == StoredField::Replied || field == StoredField::Encoding ||
+           field == StoredField::RenderedHtml;
 }
 
 bool KeepsStoredLine(StoredField field) {
@@ -322,6 +324,9 @@ bool StoredFieldReader::Apply(const StoredName& name, std::string_view line, Mai
         case StoredField::Replied:
             m.replied = true;
             break;
+        case StoredField::RenderedHtml:
+            m.renderedFromHtml = true;
+            break;
         case StoredField::Encoding:
             m.encoding = AtoI(value);
             break;
@@ -402,6 +407,9 @@ void AppendStoredHeader(const MailMessage& m, const std::filesystem::path& mailb
     }
     if (m.encoding != 0) {
         AppendField(out, StoredField::Encoding, std::to_string(m.encoding));
+    }
+    if (m.renderedFromHtml) {
+        AppendField(out, StoredField::RenderedHtml, "1");
     }
 }
 

@@ -4,8 +4,8 @@
 // mailbox loader and writer, the MIME parser and the serializer.
 //
 // Names match without regard to letter case. The store's own lines (the
-// attachment links, the decoded and replied flags, the encoding number)
-// and the Status line are trusted only in the program's own mailbox files
+// attachment links, the decoded, replied and rendered-from-HTML flags, the
+// encoding number) and the Status line are trusted only in the program's own mailbox files
 // and copies; in mail from outside they are dropped.
 
 #include <cstddef>
@@ -40,6 +40,7 @@ enum class StoredField : unsigned char {
     Decoded,
     Replied,
     Encoding,
+    RenderedHtml,   // the body is a rendering of the HTML part
     OwnOther,       // any other name with the store's prefix: an ordinary line
     Priority,       // "X-Priority"
     OtherPriority,  // another name ending in "Priority" ("X-MSMail-Priority")

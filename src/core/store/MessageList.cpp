@@ -103,7 +103,7 @@ void MessageList::TellReset() {
     Tell([](ListWatcher& w) { w.ListReset(); });
 }
 
-void MessageList::FolderChanged(MailFolder& folder) {
+void MessageList::TellFolderChanged(MailFolder& folder) {
     if (context_.store != nullptr) {
         context_.store->FolderChanged(folder);
     }

@@ -239,7 +239,7 @@ private:
     void SetViewed(MailMessage* message);
     void TellSelectionChanged();
     void TellReset();
-    void FolderChanged(MailFolder& folder);
+    void TellFolderChanged(MailFolder& folder);
     void Tell(const std::function<void(ListWatcher&)>& call);
 
     MessageListContext context_;

@@ -233,8 +233,8 @@ bool MessageList::DeleteIntoTrash(const std::vector<MailMessage*>& messages) {
     }
     RemoveRows(messages);
     SetViewed(nullptr);
-    FolderChanged(*folder_);
-    FolderChanged(*trash);
+    TellFolderChanged(*folder_);
+    TellFolderChanged(*trash);
     folder_->modified = true;
     return true;
 }
@@ -265,14 +265,14 @@ bool MessageList::DeleteFromTrash(const std::vector<MailMessage*>& messages) {
     }
     RemoveRows(messages);
     std::vector<Taken> taken = TakeMessages(*folder_, messages, false);
-    FolderChanged(*folder_);
+    TellFolderChanged(*folder_);
     return !taken.empty();
 }
 
 void MessageList::DiscardMessages(const std::vector<MailMessage*>& messages) {
     if (TakeMessages(*folder_, messages, false).empty())
         return;
-    FolderChanged(*folder_);
+    TellFolderChanged(*folder_);
     Tell([](ListWatcher& w) { w.CountsChanged(kCountsChanged); });
 }
 
@@ -350,7 +350,7 @@ std::unique_ptr<MailMessage> MessageList::TakeForReEdit(MailMessage& message) {
     std::unique_ptr<MailMessage> removed = std::move(taken.front().message);
     removed->owner = nullptr;
     removed->offset = -1;
-    FolderChanged(*folder_);
+    TellFolderChanged(*folder_);
     Tell([](ListWatcher& w) { w.CountsChanged(kCountsChanged); });
     return removed;
 }

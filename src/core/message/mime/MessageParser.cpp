@@ -13,6 +13,7 @@
 #include "message/QuotedPrintable.h"
 #include "message/StoredForm.h"
 #include "message/mime/AttachmentFile.h"
+#include "message/mime/HtmlToText.h"
 #include "message/mime/MessageOptions.h"
 #include "message/mime/MimeParameters.h"
 #include "message/mime/MimeTypeTable.h"
@@ -145,6 +146,10 @@ private:
     // end of the body before it.
     std::size_t ScanToBoundary(std::size_t& pos) const;
     void DecodeLeaf(PartHeader part, std::string_view body, bool single);
+    // A message whose only text is HTML shows a rendering of its first
+    // HTML part; the part itself stays an attachment.
+    void KeepHtml(const PartHeader& part, std::string_view decoded);
+    void ShowRenderedHtml();
 
     MailMessage& message_;
     const ParseOptions& options_;
@@ -159,6 +164,9 @@ private:
     bool toSplit_ = false;
     std::string bodyCharset_;
     bool limitHit_ = false;
+    bool shownText_ = false;  // a part was shown as text
+    std::optional<std::string> html_;
+    std::string htmlCharset_;
 };
 
 void Parser::ContentTypeLine(std::string_view value) {
@@ -357,6 +365,9 @@ void Parser::DecodeLeaf(PartHeader part, std::string_view body, bool single) {
     if (shown && message_.bodyLineCount > 0) {
         message_.AddBodyLine(std::string(kSeparatorWidth, '-'));
     }
+    shownText_ = shownText_ || shown;
+    const bool html =
+        !shown && !html_ && EqualNoCase(part.type, "text") && EqualNoCase(part.subtype, "html");
     std::optional<AttachmentFile> file;
     if (wantsFile) {
         file = AttachmentFile::Create(attachDir_, part.fileName,
@@ -377,6 +388,9 @@ void Parser::DecodeLeaf(PartHeader part, std::string_view body, bool single) {
         if (file) {
             file->Write(decoded.bytes);
         }
+        if (html) {
+            KeepHtml(part, decoded.bytes);
+        }
         if (shown) {
             AddShownText(ShownTextToWorking(decoded.bytes, part.charset, cp_));
         }
@@ -389,6 +403,9 @@ void Parser::DecodeLeaf(PartHeader part, std::string_view body, bool single) {
             AddShownText(body);
         }
     } else if (qp) {
+        if (html) {
+            KeepHtml(part, QpDecodeBody(body));
+        }
         if (shown) {
             AddShownText(ShownTextToWorking(QpDecodeBody(body), part.charset, cp_));
         } else if (file) {
@@ -404,6 +421,9 @@ void Parser::DecodeLeaf(PartHeader part, std::string_view body, bool single) {
     } else if (shown) {
         AddShownText(ShownTextToWorking(body, part.charset, cp_));
     } else if (file) {
+        if (html) {
+            KeepHtml(part, body);
+        }
         std::size_t pos = 0;
         while (pos < body.size()) {
             file->Write(TakeLine(body, pos));
@@ -413,6 +433,29 @@ void Parser::DecodeLeaf(PartHeader part, std::string_view body, bool single) {
     if (file) {
         file->Close();
     }
+}
+
+void Parser::KeepHtml(const PartHeader& part, std::string_view decoded) {
+    html_.emplace(decoded);
+    htmlCharset_ = part.charset;
+}
+
+void Parser::ShowRenderedHtml() {
+    if (shownText_ || !html_) {
+        return;
+    }
+    const std::vector<std::string> lines = HtmlToText(*html_, htmlCharset_, cp_);
+    html_.reset();
+    if (lines.empty()) {
+        return;
+    }
+    if (message_.bodyLineCount > 0) {
+        message_.AddBodyLine(std::string(kSeparatorWidth, '-'));
+    }
+    for (const std::string& line : lines) {
+        message_.AddBodyLine(line);
+    }
+    message_.renderedFromHtml = true;
 }
 
 WalkEnd Parser::DecodeParts(std::size_t& pos, bool single, int depth, std::size_t& hitLevel) {
@@ -583,6 +626,7 @@ void Parser::Run(std::string_view text) {
         }
     }
 
+    ShowRenderedHtml();
     if (!result_.storedAttachments) {
         DecodeTextEncodedAttachments(message_, types_, attachDir_, options_.prompt,
                                      result_.createdFiles);
@@ -603,6 +647,7 @@ void ResetMessage(MailMessage& m) {
     m.priority = 3;
     m.decoded = false;
     m.replied = false;
+    m.renderedFromHtml = false;
     m.read = false;
     m.subject.clear();
     m.from.clear();
