@@ -1,0 +1,250 @@
+// The main window end to end: the real CMainFrame on the offscreen
+// platform receives from Dovecot through the mail thread, files by the
+// filters, delivers its OutBox through Postfix, and an abort in the middle
+// of a stalled message loses nothing.
+
+#include <QSignalSpy>
+#include <QTest>
+#include <algorithm>
+#include <atomic>
+
+#include "FrameFixture.h"
+#include "MailServers.h"
+#include "ScriptedServer.h"
+#include "app/MainCommands.h"
+#include "app/Startup.h"
+#include "message/MailMessage.h"
+#include "store/FolderNames.h"
+#include "store/FolderTree.h"
+#include "store/MailFolder.h"
+#include "store/Mailbox.h"
+#include "ui/bridge/MailThread.h"
+#include "ui/main/CMoList.h"
+#include "ui/main/MailCommands.h"
+
+namespace corvina::test {
+namespace {
+
+MailServers& Servers() {
+    return MailServers::Get();
+}
+
+std::string Data(std::string_view name) {
+    return ReadFileBytes(DataPath(name));
+}
+
+size_t Occurrences(const std::string& text, std::string_view what) {
+    size_t count = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+class WindowEndToEnd : public FrameFixture {
+protected:
+    void SetUp() override { ASSERT_TRUE(Servers().Ok()) << Servers().Failure(); }
+    ~WindowEndToEnd() override { commands.reset(); }
+
+    // Carol's account; POP3 with STLS on Dovecot unless `popPort` names a
+    // scripted server (plain), submission with STARTTLS and AUTH.
+    void UseCarol(uint16_t popPort = 0) {
+        config.SetString("Users\\0", "Account", "carol");
+        config.SetString("Users\\0", "Address", "carol@example.test");
+        config.SetString("Users\\0", "User", "carol");
+        config.SetString("Users\\0", "Pass", "carolpw");
+        config.SetInt("Users\\0", "POP3Port", popPort ? popPort : Servers().pop3);
+        config.SetInt("Users\\0", "POP3Security", popPort ? 0 : 1);
+        config.SetInt("Users\\0", "DeleteOnServer", 0);
+        config.SetInt("Users\\0", "SMTPPort", Servers().submission);
+        config.SetInt("Users\\0", "SMTPSecurity", 1);
+        config.SetInt("Users\\0", "SMTPAuth", 1);
+        config.SetInt("Settings", "Timeout", 30);
+        config.SetInt("Settings", "AlwaysRead", 1);
+    }
+
+    MailCommands& Commands() {
+        if (!commands) {
+            commands = std::make_unique<MailCommands>(*context, frame->Mail(), frame.get());
+        }
+        return *commands;
+    }
+
+    // Runs a mail command and waits for the mail thread to end it; its
+    // result.
+    bool RunToEnd(int id) {
+        QSignalSpy finished(&frame->Mail(), &MailThread::CommandFinished);
+        if (!Commands().Run(id)) {
+            ADD_FAILURE() << "command " << id << " did not start";
+            return false;
+        }
+        if (!finished.wait(60000)) {
+            ADD_FAILURE() << "command " << id << " did not end\n" << Servers().Logs();
+            return false;
+        }
+        return finished.at(0).at(1).toBool();
+    }
+
+    MailFolder& Folder(SpecialFolder which) { return *context->tree.Special(which)->folder; }
+
+    std::unique_ptr<MailCommands> commands;
+    TrustFile trust{Servers().CaFile()};
+};
+
+TEST_F(WindowEndToEnd, ReceivedMailIsListedUnreadFiledAndReadWhenSelected) {
+    Servers().ClearMaildir("carol");
+    Servers().PutMessage("carol", Data("window/lunch-note.eml"));
+    Servers().PutMessage("carol", Data("window/invoice-for-work-folder.eml"));
+    UseCarol();
+    WriteFileBytes(MailboxDir() / "Filter.DEF", "Subject\tInvoice\tWork\n");
+    WriteFileBytes(MailboxDir() / "Work.mbx", "");
+    MakeFrame();
+    MailFolder& inbox = Folder(SpecialFolder::InBox);
+    frame->List().ShowFolder(&inbox);
+
+    QSignalSpy stored(&frame->Mail(), &MailThread::MessageStored);
+    ASSERT_TRUE(RunToEnd(kCmdReceiveNew)) << (prompt.notices.empty() ? "" : prompt.notices[0]);
+    EXPECT_EQ(stored.count(), 2);
+
+    ASSERT_EQ(context->list.Count(), 1);
+    EXPECT_EQ(context->list.Picture(0), ItemPicture::Unread);
+    EXPECT_EQ(inbox.unread, 1);
+    const FolderNode* work = context->tree.FindNode("Work");
+    ASSERT_NE(work, nullptr);
+    ASSERT_EQ(work->folder->total, 1);
+    EXPECT_NE(ReadFileBytes(MailboxDir() / "Work.mbx").find("Invoice 2026-117"), std::string::npos);
+
+    context->list.Select(0);
+    const MailMessage* viewed = context->list.ViewedMessage();
+    ASSERT_NE(viewed, nullptr);
+    EXPECT_EQ(viewed->subject, "Lunch on Friday");
+    EXPECT_TRUE(viewed->read);
+    EXPECT_EQ(context->list.Picture(0), ItemPicture::Viewed);
+
+    // Kept on the server and known by its unique id: nothing comes twice.
+    stored.clear();
+    ASSERT_TRUE(RunToEnd(kCmdReceiveNew));
+    EXPECT_EQ(stored.count(), 0);
+    EXPECT_EQ(context->list.Count(), 1);
+}
+
+TEST_F(WindowEndToEnd, DeliverSendsTheOutBoxThroughPostfix) {
+    Servers().ClearMaildir("carol");
+    UseCarol();
+    {
+        MailMessage outgoing;
+        outgoing.from = "carol <carol@example.test>";
+        outgoing.to = "carol@example.test";
+        outgoing.subject = "Note to self from the window";
+        outgoing.AddBodyLine("Sent by the mail thread.");
+        outgoing.bodyLoaded = true;
+        outgoing.SetStatus("W");
+        StoreContext store;
+        store.mailboxDir = MailboxDir();
+        ASSERT_TRUE(AppendToFolderFile(outgoing, "OutBox", store));
+    }
+    MakeFrame();
+
+    QSignalSpy rewritten(&frame->Mail(), &MailThread::OutBoxRewritten);
+    ASSERT_TRUE(RunToEnd(kCmdDeliver)) << (prompt.notices.empty() ? "" : prompt.notices[0]);
+    ASSERT_TRUE(Servers().WaitForMessages("carol", 1)) << Servers().Logs();
+    std::vector<std::string> arrived = Servers().Messages("carol");
+    ASSERT_EQ(arrived.size(), 1u);
+    EXPECT_NE(arrived[0].find("Subject: Note to self from the window"), std::string::npos);
+
+    // The window's OutBox follows its file, and Sent holds the message.
+    EXPECT_TRUE(rewritten.count() > 0 || rewritten.wait(5000));
+    EXPECT_EQ(Folder(SpecialFolder::OutBox).total, 0);
+    EXPECT_EQ(Folder(SpecialFolder::OutBox).messages.size(), 0u);
+    const std::string sent = ReadFileBytes(Folder(SpecialFolder::Sent).path);
+    EXPECT_EQ(Occurrences(sent, "Note to self from the window"), 1u);
+}
+
+// A POP3 server that lists two messages with unique ids, sends the first
+// whole and, on the first connection, stops in the middle of the second;
+// on the next connection it serves both honestly.
+class StallingMaildrop {
+public:
+    StallingMaildrop()
+        : messages_{Data("window/lunch-note.eml"), Data("window/long-figures.eml")},
+          server_([this](ServerConnection& c) { Play(c); }, false, 2) {}
+
+    uint16_t Port() const { return server_.Port(); }
+    bool Stalled() const { return stalled_; }
+    std::vector<std::string> Finish() { return server_.Finish(); }
+
+private:
+    void Play(ServerConnection& c) {
+        const bool stall = connection_++ == 0;
+        c.SendLine("+OK POP3 ready");
+        while (auto line = c.ReadLine()) {
+            const std::string& l = *line;
+            if (l.rfind("USER", 0) == 0 || l.rfind("PASS", 0) == 0) {
+                c.SendLine("+OK");
+            } else if (l == "STAT") {
+                c.SendLine("+OK 2 " + std::to_string(messages_[0].size() + messages_[1].size()));
+            } else if (l == "LIST") {
+                c.Send("+OK\r\n1 " + std::to_string(messages_[0].size()) + "\r\n2 " +
+                       std::to_string(messages_[1].size()) + "\r\n.\r\n");
+            } else if (l == "UIDL") {
+                c.Send("+OK\r\n1 uid-lunch\r\n2 uid-figures\r\n.\r\n");
+            } else if (l.rfind("RETR ", 0) == 0) {
+                const std::string& text = messages_[std::stoi(l.substr(5)) - 1];
+                if (stall && l == "RETR 2") {
+                    c.Send("+OK\r\n" + text.substr(0, text.size() / 2));
+                    stalled_ = true;
+                    c.WaitForClose(60);
+                    return;
+                }
+                c.Send("+OK\r\n" + text + ".\r\n");
+            } else if (l == "QUIT") {
+                c.SendLine("+OK bye");
+                return;
+            } else {
+                c.SendLine("-ERR unknown");
+            }
+        }
+    }
+
+    std::vector<std::string> messages_;
+    std::atomic<int> connection_{0};
+    std::atomic<bool> stalled_{false};
+    ScriptedServer server_;
+};
+
+TEST_F(WindowEndToEnd, AbortInAStalledMessageStoresNothingHalfAndRefetchesOnlyIt) {
+    StallingMaildrop drop;
+    UseCarol(drop.Port());
+    MakeFrame();
+    MailFolder& inbox = Folder(SpecialFolder::InBox);
+
+    QSignalSpy finished(&frame->Mail(), &MailThread::CommandFinished);
+    ASSERT_TRUE(Commands().Run(kCmdReceiveNew));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return drop.Stalled(); }, 20000));
+    EXPECT_FALSE(Commands().Enabled(kCmdReceiveNew));
+    ASSERT_TRUE(Commands().Enabled(kCmdAbortConnection));
+    prompt.answers = {ConfirmAnswer::Ok};
+    ASSERT_TRUE(Commands().Run(kCmdAbortConnection));
+    EXPECT_EQ(context->transfer.busy.load(), 0);
+    EXPECT_FALSE(context->transfer.abort.IsRaised());
+    ASSERT_TRUE(finished.count() > 0 || finished.wait(10000));
+    EXPECT_FALSE(finished.at(0).at(1).toBool());
+
+    EXPECT_EQ(inbox.total, 1);
+    std::string file = ReadFileBytes(MailboxDir() / "InBox.mbx");
+    EXPECT_EQ(Occurrences(file, "Lunch on Friday"), 1u);
+    EXPECT_EQ(Occurrences(file, "Quarterly figures"), 0u);
+
+    ASSERT_TRUE(RunToEnd(kCmdReceiveNew));
+    EXPECT_EQ(inbox.total, 2);
+    file = ReadFileBytes(MailboxDir() / "InBox.mbx");
+    EXPECT_EQ(Occurrences(file, "Lunch on Friday"), 1u);
+    EXPECT_EQ(Occurrences(file, "Quarterly figures"), 1u);
+    EXPECT_EQ(Occurrences(file, "Row 0399"), 1u);
+    const std::vector<std::string> lines = drop.Finish();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "RETR 1"), 1);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "RETR 2"), 2);
+}
+
+}  // namespace
+}  // namespace corvina::test
