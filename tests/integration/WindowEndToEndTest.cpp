@@ -3,8 +3,13 @@
 // filters, delivers its OutBox through Postfix, and an abort in the middle
 // of a stalled message loses nothing.
 
+#include <QDialogButtonBox>
+#include <QListWidget>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
 #include <algorithm>
 #include <atomic>
 
@@ -19,6 +24,8 @@
 #include "store/MailFolder.h"
 #include "store/Mailbox.h"
 #include "ui/bridge/MailThread.h"
+#include "ui/dialogs/CheckAllDialog.h"
+#include "ui/dialogs/RemoteMailboxDialog.h"
 #include "ui/main/CMoList.h"
 #include "ui/main/MailCommands.h"
 
@@ -244,6 +251,104 @@ TEST_F(WindowEndToEnd, AbortInAStalledMessageStoresNothingHalfAndRefetchesOnlyIt
     const std::vector<std::string> lines = drop.Finish();
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "RETR 1"), 1);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "RETR 2"), 2);
+}
+
+// The remote mailbox's dialog draws the rows the mail thread listed and
+// sets marks; OK carries them out there: "L" retrieves and deletes.
+TEST_F(WindowEndToEnd, RemoteMailboxCarriesOutTheMarksOnTheMailThread) {
+    Servers().ClearMaildir("carol");
+    Servers().PutMessage("carol", Data("window/lunch-note.eml"));
+    Servers().PutMessage("carol", Data("window/invoice-for-work-folder.eml"));
+    UseCarol();
+    MakeFrame();
+    std::vector<RemoteRow> listed;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = frame->findChild<RemoteMailboxDialog*>();
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog->Working(); }, 20000));
+        QTest::mouseClick(dialog->findChild<QPushButton*>("listing"), Qt::LeftButton);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog->Working(); }, 20000));
+        listed = dialog->Rows();
+        auto* rows = dialog->findChild<QTreeWidget*>("rows");
+        const QList<QTreeWidgetItem*> lunch =
+            rows->findItems("Lunch on Friday", Qt::MatchExactly, 1);
+        ASSERT_EQ(lunch.size(), 1);
+        rows->setCurrentItem(lunch[0]);
+        for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
+            if (button->text() == "L&oad (L)") {
+                QTest::mouseClick(button, Qt::LeftButton);
+            }
+        }
+        EXPECT_EQ(lunch[0]->text(0), "L");
+        QTest::mouseClick(dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok),
+                          Qt::LeftButton);
+    });
+    QSignalSpy finished(&frame->Mail(), &MailThread::CommandFinished);
+    ASSERT_TRUE(Commands().Run(kCmdRemoteMailbox));
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_FALSE(listed[0].received);
+    ASSERT_TRUE(finished.count() > 0 || finished.wait(5000));
+    EXPECT_EQ(context->transfer.busy.load(), 0);
+
+    const std::string inbox = ReadFileBytes(MailboxDir() / "InBox.mbx");
+    EXPECT_EQ(Occurrences(inbox, "Lunch on Friday"), 1u);
+    EXPECT_EQ(Occurrences(inbox, "Invoice 2026-117"), 0u);
+    const std::vector<std::string> left = Servers().Messages("carol");
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_NE(left[0].find("Invoice 2026-117"), std::string::npos);
+}
+
+// Check All Accounts runs on the UI thread with sessions of its own; each
+// account's mail goes into that account's folders, the current one's into
+// the tree on screen.
+TEST_F(WindowEndToEnd, CheckAllAccountsStoresEachAccountsMailInItsOwnFolders) {
+    Servers().ClearMaildir("carol");
+    Servers().ClearMaildir("dave");
+    Servers().PutMessage("carol", Data("window/lunch-note.eml"));
+    Servers().PutMessage("dave", Data("window/invoice-for-work-folder.eml"));
+    UseCarol();
+    config.SetString("Users\\1", "Account", "dave");
+    config.SetString("Users\\1", "Address", "dave@example.test");
+    config.SetString("Users\\1", "User", "dave");
+    config.SetString("Users\\1", "Pass", "davepw");
+    config.SetString("Users\\1", "POP", "127.0.0.1");
+    config.SetInt("Users\\1", "POP3Port", Servers().pop3);
+    config.SetInt("Users\\1", "POP3Security", 1);
+    config.SetInt("Users\\1", "DeleteOnServer", 0);
+    config.SetInt("Users\\1", "MailDirNo", 1);
+    std::filesystem::create_directories(home / "User1");
+    MakeFrame();
+    MailFolder& inbox = Folder(SpecialFolder::InBox);
+    frame->List().ShowFolder(&inbox);
+
+    QStringList lines;
+    QString closeText;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = frame->findChild<CheckAllDialog*>();
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return dialog->Done(); }, 60000));
+        auto* list = dialog->findChild<QListWidget*>("lines");
+        for (int i = 0; i < list->count(); ++i) {
+            lines << list->item(i)->text();
+        }
+        auto* close = dialog->findChild<QPushButton*>("close");
+        closeText = close->text();
+        QTest::mouseClick(close, Qt::LeftButton);
+    });
+    ASSERT_TRUE(Commands().Run(kCmdCheckAllAccounts));
+    EXPECT_EQ(closeText, "Close");
+    // The other accounts first, the current one last.
+    ASSERT_GE(lines.size(), 8) << lines.join("|").toStdString();
+    EXPECT_EQ(lines[0], "<<< dave >>>");
+    EXPECT_TRUE(lines[1].startsWith("Invoice 2026-117 / ")) << lines[1].toStdString();
+    EXPECT_EQ(lines[2], "*");
+    EXPECT_EQ(lines[3], "1 new messages are received from 127.0.0.1.");
+    EXPECT_EQ(lines[4], "<<< carol >>>");
+    EXPECT_TRUE(lines[5].startsWith("Lunch on Friday / ")) << lines[5].toStdString();
+
+    EXPECT_EQ(Occurrences(ReadFileBytes(home / "User1" / "InBox.mbx"), "Invoice 2026-117"), 1u);
+    EXPECT_EQ(context->list.Count(), 1);
+    EXPECT_EQ(Occurrences(ReadFileBytes(MailboxDir() / "InBox.mbx"), "Invoice 2026-117"), 0u);
 }
 
 }  // namespace
