@@ -8,7 +8,7 @@ JOBS ?= $(shell nproc)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PACKAGES := $(shell grep -v '^\s*\#' packages.txt | grep -v '^\s*$$')
 
-.PHONY: all deps configure build test run bench screenshots format clean
+.PHONY: all deps configure build test run install bench screenshots format clean
 
 all: build
 
@@ -38,6 +38,14 @@ test: build
 # The build tree has no share/ beside bin/: point at the source's.
 run: build
 	CORVINA_DATA_DIR=$${CORVINA_DATA_DIR:-$(CURDIR)/share/corvina} $(BUILD_DIR)/src/apps/corvina/corvina $(ARGS)
+
+# Installs the programs, share/corvina, the desktop entry (registered for
+# mailto: links) and the icon below PREFIX; DESTDIR stages a package.
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+	-command -v update-desktop-database >/dev/null && [ -z "$$DESTDIR" ] && \
+	  update-desktop-database -q $(PREFIX)/share/applications
 
 bench: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target benchmarks

@@ -1,5 +1,5 @@
-// corvina: the mail client. The windows do not exist yet; a start hands its
-// command line to a running client or says that it cannot open a window.
+// corvina: the mail client. Without a batch command it opens the main
+// window, or hands its command line to the client that runs already.
 
 #include <clocale>
 #include <cstdio>
@@ -9,12 +9,32 @@
 #include <system_error>
 #include <vector>
 
+#include <QApplication>
+#include <QFile>
+#include <QMessageBox>
+
+#include "app/AppState.h"
 #include "app/CommandLine.h"
+#include "app/ProfileSelection.h"
+#include "app/Shutdown.h"
 #include "app/Startup.h"
 #include "batch/BatchOptions.h"
 #include "batch/BatchRun.h"
+#include "common/CodePage.h"
+#include "common/UserPrompt.h"
+#include "editor/CommandTable.h"
+#include "editor/EditorEnvironment.h"
+#include "editor/SearchState.h"
+#include "message/mime/MessageOptions.h"
+#include "platform/ConfigStore.h"
 #include "platform/Paths.h"
 #include "platform/SingleInstance.h"
+#include "transfer/SessionSetup.h"
+#include "ui/bridge/QtPrompt.h"
+#include "ui/bridge/QtText.h"
+#include "ui/main/CMainFrame.h"
+#include "ui/main/FrameIcons.h"
+#include "ui/main/MainContext.h"
 
 namespace {
 
@@ -68,48 +88,105 @@ void PrintHelp(std::FILE* out) {
                  "README explains each command, the settings and trusting a server.\n");
 }
 
-int HandOverOrFail(const std::vector<std::string>& args) {
-    using namespace corvina;
-    CommandLine commandLine = ParseCommandLine(args);
-    std::error_code ec;
-    std::filesystem::path cwd = std::filesystem::current_path(ec);
-    if (!ec)
-        MakeFilesAbsolute(commandLine, cwd);
+// Tells the user something before or without the main window.
+void ShowProblem(const std::string& text) {
+    QMessageBox::warning(nullptr, QString::fromLatin1(corvina::kMessageCaption),
+                         QString::fromLocal8Bit(text.c_str()));
+}
 
+// The window start: hand-over to a running client, password and home
+// directory, the settings, the editor, the main window; at its end the
+// settings of the run are written.
+int RunClient(int argc, char** argv, const std::vector<std::string>& args) {
+    using namespace corvina;
+    std::setlocale(LC_ALL, "");
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Corvina"));
+    QApplication::setOrganizationName(QStringLiteral("Talvern"));
+    QApplication::setDesktopFileName(QStringLiteral("corvina"));
+    QApplication::setWindowIcon(FrameIcon("corvina", "corvina.svg"));
+    // The window may live on in the tray while hidden; the run ends when
+    // it closes.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    ConfigStore store(ConfigStore::DefaultPath());
+    if (!store.Load()) {
+        ShowProblem("The settings file " + store.Path().string() +
+                    " cannot be read. Check its permissions, or set CORVINA_CONFIG to "
+                    "another file.");
+        return 1;
+    }
     auto runtime = RuntimeDir();
     if (!runtime) {
-        std::fprintf(stderr, "corvina: no usable runtime directory\n");
+        ShowProblem("No usable runtime directory: set XDG_RUNTIME_DIR to a private directory.");
         return 1;
     }
     SingleInstance instance(*runtime);
-    SingleInstance::Role role = instance.Acquire();
-    if (role == SingleInstance::Role::kSecondary) {
-        HandOver handOver = DecideHandOver(commandLine);
-        if (SendHandOver(instance, handOver)) {
+    QtPrompt prompt;
+
+    StartOptions options;
+    options.args = args;
+    std::error_code ec;
+    options.workingDirectory = std::filesystem::current_path(ec);
+    options.load.buildMimeTypes = MimeTypesLoader(store);
+    AppState& state = Application();
+    StartResult started = StartApplication(store, prompt, instance, options, state);
+    switch (started.outcome) {
+        case StartOutcome::kRunning:
+            break;
+        case StartOutcome::kHandedOver:
+        case StartOutcome::kCancelled:
             return 0;
+        case StartOutcome::kFailed:
+            ShowProblem(
+                "The running Corvina did not take the request; try again when it "
+                "answers, or end it and start again.");
+            return 1;
+    }
+    const StartPlan& plan = *started.plan;
+    SelectProfile(state, state.settings.defUser);
+
+    EditorEnvironment editor;
+    SearchState& search = SearchState::Shared();
+    if (!editor.Start(EditorEnvironmentPaths::FromProcess(state.homeDirectory), CodePage::Working(),
+                      store, KeyBindings::Shared(), search)) {
+        ShowProblem(editor.ProblemText());
+    }
+    std::string recovered;
+    for (const std::string& line : RecoverInterruptedDeliveries(state))
+        recovered += line + "\n";
+    if (!recovered.empty())
+        prompt.Notify(recovered, kMessageCaption);
+
+    int result = 0;
+    {
+        MainContext context(state, store, prompt, editor);
+        CMainFrame frame(context);
+        prompt.SetParent(&frame);
+        QObject::connect(&frame, &CMainFrame::Closed, &application, &QApplication::quit,
+                         Qt::QueuedConnection);
+        frame.WatchSingleInstance(instance);
+        frame.ShowForStart(plan.showCommand, plan.hideWindow);
+        frame.PostFirstAction(plan.firstAction);
+        if (plan.composeTo) {
+            frame.RequestCompose(ToQString(*plan.composeTo));
+        } else if (plan.postFileList) {
+            QStringList files;
+            for (const std::string& file : SplitFileList(*plan.postFileList))
+                files << QFile::decodeName(QByteArray::fromStdString(file));
+            frame.RequestAttach(files);
         }
-        if (handOver.kind == HandOver::Kind::kAddress &&
-            handOver.payload.size() > kMaxHandOverAddress) {
-            std::fprintf(stderr, "corvina: the address is longer than %zu characters\n",
-                         kMaxHandOverAddress);
-        } else if (handOver.kind == HandOver::Kind::kFiles &&
-                   handOver.payload.size() > kMaxHandOverCommandLine) {
-            std::fprintf(stderr, "corvina: the file list is longer than %zu characters\n",
-                         kMaxHandOverCommandLine);
-        } else {
-            std::fprintf(stderr, "corvina: the running client did not take the request\n");
-        }
+        result = application.exec();
+        prompt.SetParent(nullptr);
+    }
+    if (!editor.Finish(search))
+        ShowProblem(editor.ProblemText());
+    if (!ShutdownApplication(store, state)) {
+        ShowProblem("The settings could not be written to " + store.Path().string() +
+                    ". Check that the file and its folder are writable.");
         return 1;
     }
-    if (role == SingleInstance::Role::kFailed) {
-        std::fprintf(stderr, "corvina: cannot use the single-instance lock in %s\n",
-                     runtime->c_str());
-        return 1;
-    }
-    std::fprintf(stderr,
-                 "corvina: no client is running and this build has no main window yet; "
-                 "nothing was done (see --help)\n");
-    return 1;
+    return result;
 }
 
 }  // namespace
@@ -140,5 +217,5 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    return HandOverOrFail(args);
+    return RunClient(argc, argv, args);
 }

@@ -30,15 +30,45 @@ bool IsAddressLetter(char c) {
     return c == 'A' || c == 'a';
 }
 
+bool IsMailtoUrl(std::string_view text) {
+    constexpr std::string_view kMailto = "mailto:";
+    return text.size() >= kMailto.size() &&
+           strncasecmp(text.data(), kMailto.data(), kMailto.size()) == 0;
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// A desktop hands "mailto:" URLs percent-encoded. Control characters, which
+// could end a header line, are dropped whether encoded or not.
+std::string DecodeUrlAddress(std::string_view url) {
+    std::string decoded;
+    for (std::size_t i = 0; i < url.size(); ++i) {
+        char c = url[i];
+        if (c == '%' && i + 2 < url.size() && HexValue(url[i + 1]) >= 0 &&
+            HexValue(url[i + 2]) >= 0) {
+            c = static_cast<char>(HexValue(url[i + 1]) * 16 + HexValue(url[i + 2]));
+            i += 2;
+        }
+        if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F)
+            decoded.push_back(c);
+    }
+    return decoded;
+}
+
 }  // namespace
 
 std::string CleanAddress(std::string_view text) {
     text = Trim(text);
-    constexpr std::string_view kMailto = "mailto:";
-    if (text.size() >= kMailto.size() &&
-        strncasecmp(text.data(), kMailto.data(), kMailto.size()) == 0) {
-        text.remove_prefix(kMailto.size());
-    }
+    if (IsMailtoUrl(text))
+        text.remove_prefix(std::string_view("mailto:").size());
     if (auto query = text.find('?'); query != std::string_view::npos)
         text = text.substr(0, query);
     return std::string(Trim(text));
@@ -55,6 +85,17 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, PathExists pa
         // flag.
         bool isFlag = arg.size() >= 2 && (arg[0] == '-' || (arg[0] == '/' && !pathExists(arg)));
         if (!isFlag) {
+            // A bare "mailto:" URL (the desktop's handler for the scheme)
+            // is an address; a file of that name on disk stays a file.
+            if (IsMailtoUrl(arg) && !pathExists(arg)) {
+                // The query is cut before decoding: an encoded "?" is part
+                // of the address text, never a query naming files.
+                std::string address = CleanAddress(arg);
+                address = DecodeUrlAddress(address);
+                if (!address.empty())
+                    result.address = std::move(address);
+                continue;
+            }
             if (!arg.empty())
                 result.files.push_back(arg);
             continue;

@@ -1,7 +1,8 @@
 #pragma once
 // The parameters of a start of the client: "/A" or "-a" (any case)
-// introduces a mail address, in the same parameter or the next one; every
-// other parameter that is not a flag names a file to attach. Also the
+// introduces a mail address, in the same parameter or the next one; so does
+// a bare "mailto:" URL (as the desktop hands it over); every other
+// parameter that is not a flag names a file to attach. Also the
 // one-line form in which a list of files is handed to a running client.
 
 #include <filesystem>

@@ -17,6 +17,11 @@ inline constexpr int kCmdRemoteMailbox = 32855;
 inline constexpr int kCmdCheckAllAccounts = 32861;
 // kCmdManualFiltering (32841): filter/FilterList.h
 inline constexpr int kCmdAbortConnection = 131;  // the connection indicator
+inline constexpr int kCmdCompose = 42776;
+inline constexpr int kCmdAddressBook = 42778;
+// The viewer's print commands (the framework's standard numbers)
+inline constexpr int kCmdPrint = 57607;
+inline constexpr int kCmdPrintPreview = 57609;
 // Tray
 inline constexpr int kCmdRestoreWindow = 32873;
 inline constexpr int kCmdExit = 32871;

@@ -74,6 +74,8 @@ StartPlan PlanStart(const CommandLine& commandLine, int requestedShow, const App
 StartResult StartApplication(ConfigStore& store, UserPrompt& prompt, SingleInstance& instance,
                              const StartOptions& options, AppState& state) {
     CommandLine commandLine = ParseCommandLine(options.args, options.pathExists);
+    if (!options.workingDirectory.empty())
+        MakeFilesAbsolute(commandLine, options.workingDirectory);
 
     // A failed lock (unusable runtime directory) does not keep the user
     // from their mail; only a running instance ends this start.

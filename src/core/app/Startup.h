@@ -3,6 +3,7 @@
 // window: hand-over to a running instance, the show command of the main
 // window, the first action to post, and what to do with the command line.
 
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -63,6 +64,9 @@ StartPlan PlanStart(const CommandLine& commandLine, int requestedShow, const App
 
 struct StartOptions {
     std::vector<std::string> args;  // without the program name
+    // Relative file names are made absolute against it (a running client
+    // that gets them works elsewhere); empty = left as given.
+    std::filesystem::path workingDirectory;
     int requestedShowCommand = kShowDefault;
     int editorWrap = 0;      // the editor's automatic line-split option
     int systemCodePage = 0;  // 0 = CodePage::SystemCodePage()

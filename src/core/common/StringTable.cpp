@@ -13,6 +13,12 @@ const StringTableRow kRows[] = {
     {130, "Wrong password!"},
     {61450, "This folder is already used by the other user\nIs it OK to continue?"},
     {61451, "This directory cannot be created"},
+    {112, "You have new mail. Do you want to read it now?"},
+    {57685,
+     "Connection is in progress\nIf you select OK, your system may be  unstable\nFor the safe "
+     "shutdown, you should click the rotating envelope icon at the upper right of the "
+     "window\nAre you sure you want to quit?"},
+    {61456, "Unsent messages are in Outbox\nIs it OK to quit?"},
     // end app
 
     // store

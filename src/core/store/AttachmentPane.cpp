@@ -1,7 +1,11 @@
 #include "store/AttachmentPane.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <fstream>
 #include <optional>
+#include <span>
 #include <system_error>
 
 #include "common/Bytes.h"
@@ -26,7 +30,71 @@ bool IsInside(const std::filesystem::path& file, const std::filesystem::path& di
     return !ec && parent == dir;
 }
 
+// clang-format off
+// Extensions of programs, scripts and installers that a desktop runs (or
+// offers to run) when asked to open the file.
+constexpr std::string_view kProgramExtensions[] = {
+    "exe", "com", "bat", "cmd", "scr", "pif", "msi", "msp", "cpl", "hta", "reg", "lnk",
+    "vbs", "vbe", "js", "jse", "wsf", "wsh", "ps1", "psm1", "jar",
+    "sh", "bash", "csh", "ksh", "zsh", "fish", "py", "pyw", "pl", "rb", "php", "lua", "tcl",
+    "desktop", "appimage", "run", "deb", "rpm", "flatpakref"};
+
+// MIME subtypes of the same, whatever the main type says.
+constexpr std::string_view kProgramSubtypes[] = {
+    "x-executable", "x-sharedlib", "x-object", "x-msdownload", "x-msdos-program",
+    "x-ms-dos-executable", "vnd.microsoft.portable-executable", "x-msi", "x-ms-installer",
+    "x-sh", "x-shellscript", "x-csh", "x-perl", "x-python", "x-ruby", "x-php",
+    "javascript", "x-javascript", "ecmascript", "java-archive", "x-java-archive",
+    "x-desktop", "x-bat", "x-deb", "vnd.debian.binary-package", "x-rpm", "x-appimage"};
+// clang-format on
+
+bool ListedNoCase(std::span<const std::string_view> list, std::string_view value) {
+    return std::any_of(list.begin(), list.end(),
+                       [value](std::string_view entry) { return EqualNoCase(entry, value); });
+}
+
+// ELF, a "#!" interpreter line, or the "MZ" of a DOS/Windows executable.
+bool StartsLikeAProgram(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    char head[4] = {};
+    in.read(head, sizeof head);
+    const std::string_view start(head, static_cast<std::size_t>(in.gcount()));
+    return start.starts_with("\177ELF") || start.starts_with("#!") || start.starts_with("MZ");
+}
+
 }  // namespace
+
+// A program is one by its subtype under any main type ("text/x-python",
+// "application/x-python").
+bool OpensAsProgram(const std::filesystem::path& file, std::string_view /*type*/,
+                    std::string_view subtype) {
+    std::string extension = file.extension().string();
+    if (!extension.empty()) {
+        extension.erase(0, 1);
+    }
+    if (ListedNoCase(kProgramExtensions, extension) || ListedNoCase(kProgramSubtypes, subtype)) {
+        return true;
+    }
+    struct stat st {};
+    if (::stat(file.c_str(), &st) == 0 && (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0) {
+        return true;
+    }
+    return StartsLikeAProgram(file);
+}
+
+OpenOutcome OpenByDefaultAction(const AttachmentEntry& entry, AttachmentHost& host,
+                                UserPrompt& prompt) {
+    if (OpensAsProgram(entry.path, entry.type, entry.subtype)) {
+        Question ask;
+        ask.text = std::string(kRunsProgramQuestion) + "\n(" + entry.path.string() + ")";
+        ask.buttons = ConfirmButtons::OkCancel;
+        ask.preset = ConfirmAnswer::Cancel;
+        if (prompt.Ask(ask) != ConfirmAnswer::Ok) {
+            return OpenOutcome::Cancelled;
+        }
+    }
+    return host.OpenWithDefaultAction(entry.path) ? OpenOutcome::Opened : OpenOutcome::Failed;
+}
 
 bool SaveAttachmentAs(const AttachmentEntry& entry, UserPrompt& prompt,
                       AttachmentPaneState& state) {
@@ -75,10 +143,8 @@ OpenOutcome OpenAttachment(const AttachmentEntry& entry, const MimeTypeTable& ty
         host.AddMessageToShownFolder(std::move(*text));
         return OpenOutcome::AddedMessage;
     }
-    if (host.OpenWithDefaultAction(entry.path)) {
-        return OpenOutcome::Opened;
-    }
-    return save();
+    const OpenOutcome opened = OpenByDefaultAction(entry, host, prompt);
+    return opened == OpenOutcome::Failed ? save() : opened;
 }
 
 bool LaunchAttachmentWith(const AttachmentEntry& entry, AttachmentHost& host, UserPrompt& prompt) {

@@ -21,6 +21,11 @@ struct AttachmentEntry;
 
 inline constexpr std::string_view kReleaseLinksQuestion =
     "Do you want to release the link to the attachment files?";
+// Asked before the desktop opens a file that could run code; the path
+// follows in parentheses on the next line.
+inline constexpr std::string_view kRunsProgramQuestion =
+    "This file can run a program on your computer. Open it only if you trust its sender. Open "
+    "it anyway?";
 
 // The desktop's services for an attachment file, and the hand-over of an
 // enclosed message to the main window.
@@ -47,10 +52,22 @@ struct AttachmentPaneState {
 
 enum class OpenOutcome { Launched, Opened, AddedMessage, Saved, Cancelled, Failed };
 
+// Whether handing the file to the desktop could run code rather than show
+// it: a program or script by its extension or its MIME subtype, a file
+// with an executable bit, or one that starts like a program (ELF, "#!",
+// a DOS/Windows executable). Unreadable files count by name and type only.
+bool OpensAsProgram(const std::filesystem::path& file, std::string_view type,
+                    std::string_view subtype);
+
+// "&Default Action": the desktop opens the file, after an OK to the
+// question above when it could run code (Cancel: nothing is opened).
+OpenOutcome OpenByDefaultAction(const AttachmentEntry& entry, AttachmentHost& host,
+                                UserPrompt& prompt);
+
 // Double-click: Launch runs the row's application, Save asks where to
 // save, otherwise a message/rfc822 file is handed to the main window and
-// any other file opened by the desktop; a failed launch or open falls back
-// to saving.
+// any other file opened by the desktop (OpenByDefaultAction); a failed
+// launch or open falls back to saving.
 OpenOutcome OpenAttachment(const AttachmentEntry& entry, const MimeTypeTable& types,
                            AttachmentHost& host, UserPrompt& prompt, AttachmentPaneState& state);
 

@@ -127,8 +127,10 @@ void MessageList::FillRows(MailFolder* folder) {
                 break;
             }
         }
-    } else {
-        viewed_ = nullptr;  // that folder's messages may be released
+    } else if (viewed_ != nullptr) {
+        // That folder's messages may be released or freed: the viewer lets
+        // go of its message first.
+        SetViewed(nullptr);
     }
     folder_ = folder;
     if (context_.store != nullptr) {
@@ -174,6 +176,7 @@ void MessageList::FillRows(MailFolder* folder) {
     for (const ThreadEntry& entry : order) {
         MessageListItem item;
         item.message = folder->messages[entry.index].get();
+        item.key = item.message->key.Value();
         item.depth = entry.depth;
         item.threadRow = static_cast<int>(items_.size());
         items_.push_back(std::move(item));
@@ -182,6 +185,47 @@ void MessageList::FillRows(MailFolder* folder) {
         if (const int row = RowOf(keep); row >= 0) {
             Select(row);
         }
+    }
+}
+
+// The old rows point at records that may be freed: they are dropped
+// unread, so nothing is kept or compared by a stale address.
+void MessageList::DropRows() {
+    items_.clear();
+    if (viewed_ != nullptr) {
+        SetViewed(nullptr);
+    }
+}
+
+void MessageList::MessageRemoved(MailFolder& folder, const MessageRef& message) {
+    if (&folder != folder_) {
+        return;
+    }
+    for (int row = Count() - 1; row >= 0; --row) {
+        if (items_[row].message == nullptr || items_[row].key != message.key) {
+            continue;
+        }
+        if (items_[row].message == viewed_) {
+            SetViewed(nullptr);
+        }
+        items_.erase(items_.begin() + row);
+        Tell([row](ListWatcher& w) { w.RowsRemoved(row, 1); });
+        return;
+    }
+}
+
+void MessageList::FolderReloaded(MailFolder& folder) {
+    if (&folder == folder_) {
+        DropRows();
+        FillMessageList(&folder);
+    }
+}
+
+// The folder may be about to go away: it is not read again.
+void MessageList::FolderReset(MailFolder& folder) {
+    if (&folder == folder_) {
+        DropRows();
+        FillMessageList(nullptr);
     }
 }
 
@@ -439,6 +483,7 @@ int MessageList::InsertMessageItem(MailFolder& folder, MailMessage& message, int
     }
     MessageListItem item;
     item.message = &message;
+    item.key = message.key.Value();
     items_.insert(items_.begin() + row, std::move(item));
     message.dirty = true;
     folder.modified = true;

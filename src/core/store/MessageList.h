@@ -6,6 +6,7 @@
 // clicking do. The widget only draws rows and forwards clicks.
 
 #include <array>
+#include <cstdint>
 #include <ctime>
 #include <filesystem>
 #include <functional>
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "store/FolderWatcher.h"
 #include "store/Mailbox.h"
 
 namespace corvina {
@@ -57,6 +59,9 @@ struct MessageListContext {
 // One row: a child folder or a message.
 struct MessageListItem {
     MailMessage* message = nullptr;
+    // The message's key: a record removed (and freed) by someone else is
+    // found by it without being touched.
+    std::uint64_t key = 0;
     MailFolder* folder = nullptr;  // child-folder rows
     std::string label;             // child-folder rows: the tree label
     int depth = 0;                 // thread depth of a message row
@@ -110,7 +115,10 @@ std::string FormatListDate(std::string_view date, std::time_t parsed);
 std::vector<MailMessage*> CopyToProfileInBox(const std::vector<MailMessage*>& messages,
                                              const std::filesystem::path& targetMailboxDir);
 
-class MessageList {
+// The list is also one of the store's folder watchers (the front end adds
+// it): when the shown folder's records are replaced or dropped, it lets go
+// of every pointer into them before anything else can use one.
+class MessageList : public FolderWatcher {
 public:
     explicit MessageList(MessageListContext context);
 
@@ -186,6 +194,14 @@ public:
     // A double click on `part` of `row`.
     DoubleClickAction DoubleClick(int row, RowPart part, bool ctrl);
 
+    // FolderWatcher: a message left the shown folder (its row goes, the
+    // viewer empties when it showed it); the shown folder was read again
+    // (the rows are filled anew, nothing selected) or emptied or is going
+    // away (the list shows nothing), the viewer emptied first.
+    void MessageRemoved(MailFolder& folder, const MessageRef& message) override;
+    void FolderReloaded(MailFolder& folder) override;
+    void FolderReset(MailFolder& folder) override;
+
 private:
     StoreContext Store() const;
     void OnSelected(MessageListItem& item);
@@ -198,6 +214,7 @@ private:
     void DiscardMessages(const std::vector<MailMessage*>& messages);
     bool FolderIsSpecial(int which) const;
     void FillRows(MailFolder* folder);
+    void DropRows();
     void SetViewed(MailMessage* message);
     void TellSelectionChanged();
     void TellReset();

@@ -12,7 +12,14 @@ MainContext::MainContext(AppState& app, ConfigStore& config, UserPrompt& prompt,
       editor(editor),
       search(SearchState::Shared()),
       store(&prompt) {
+    // First among the store's watchers: the list lets go of a replaced
+    // folder's records before any pane is told.
+    store.AddWatcher(&list);
     BuildForCurrentProfile();
+}
+
+MainContext::~MainContext() {
+    store.RemoveWatcher(&list);
 }
 
 void MainContext::BuildForCurrentProfile() {

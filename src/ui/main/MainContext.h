@@ -23,6 +23,7 @@ public:
     // app, config and prompt outlive the context. The editor environment
     // must have been started (or left with its defaults).
     MainContext(AppState& app, ConfigStore& config, UserPrompt& prompt, EditorEnvironment& editor);
+    ~MainContext();
     MainContext(const MainContext&) = delete;
     MainContext& operator=(const MainContext&) = delete;
 

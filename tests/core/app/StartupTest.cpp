@@ -48,6 +48,30 @@ TEST(CommandLineParse, MailtoQueryNeverNamesAFile) {
     EXPECT_FALSE(Parse({"-a", "?attach=/etc/passwd"}).HasAddress());
 }
 
+TEST(CommandLineParse, BareMailtoUrlIsAnAddress) {
+    const struct {
+        const char* arg;
+        const char* address;  // nullptr: no address
+    } cases[] = {
+        {"mailto:x@y", "x@y"},
+        {"MAILTO:x@y?subject=hi&attach=/etc/passwd", "x@y"},
+        {"mailto:J%20Doe%20%3Cx@y%3E", "J Doe <x@y>"},
+        // An encoded line end never reaches a header.
+        {"mailto:x@y%0D%0ABcc:%20z@w", "x@yBcc: z@w"},
+        {"mailto:", nullptr},
+    };
+    for (const auto& c : cases) {
+        CommandLine cl = Parse({c.arg});
+        EXPECT_TRUE(cl.files.empty()) << c.arg;
+        if (c.address)
+            EXPECT_EQ(cl.address, c.address) << c.arg;
+        else
+            EXPECT_FALSE(cl.HasAddress()) << c.arg;
+    }
+    // A file of that name on disk stays a file.
+    EXPECT_EQ(Parse({"mailto:x"}, {"mailto:x"}).files, std::vector<std::string>{"mailto:x"});
+}
+
 TEST(CommandLineParse, OtherParametersAreFilesAndAbsolutePathsAreNotFlags) {
     CommandLine cl = Parse({"notes.txt", "/tmp/a b.pdf", "-x", "/Zflag", "/archive/x.zip"},
                            {"/tmp/a b.pdf", "/archive/x.zip"});

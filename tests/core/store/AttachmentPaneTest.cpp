@@ -135,6 +135,60 @@ TEST(AttachmentPane, ReleaseAsksAndDeletesOnlyInsideTheAttachmentDirectory) {
     EXPECT_TRUE(std::filesystem::exists(outside));
 }
 
+TEST(AttachmentPane, FilesThatCouldRunCodeAreOpenedOnlyAfterAnOk) {
+    MimeFixture fx;
+    struct Case {
+        const char* name;
+        const char* bytes;
+        const char* type;
+        const char* subtype;
+        bool executable;
+        bool risky;
+    };
+    const Case cases[] = {
+        {"photo.jpg", "JPEG", "image", "jpeg", false, false},
+        {"notes.txt", "plain words", "text", "plain", false, false},
+        {"Atch0000.bin", "\001\002data", "application", "octet-stream", false, false},
+        {"setup.EXE", "xx", "application", "octet-stream", false, true},
+        {"run.sh", "echo", "text", "plain", false, true},
+        {"launcher.desktop", "[Desktop Entry]", "application", "octet-stream", false, true},
+        {"tool.jar", "PK", "application", "zip", false, true},
+        {"script", "print()", "text", "X-Python", false, true},
+        {"report.pdf", "#!/bin/sh\n", "application", "pdf", false, true},
+        {"invoice.pdf", "\177ELF", "application", "pdf", false, true},
+        {"image.png", "MZ\x90", "image", "png", false, true},
+        {"data.csv", "a,b", "text", "csv", true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::filesystem::path file = fx.dir / c.name;
+        WriteFileBytes(file, c.bytes);
+        std::filesystem::permissions(file, c.executable ? std::filesystem::perms::owner_all
+                                                        : std::filesystem::perms::owner_read |
+                                                              std::filesystem::perms::owner_write);
+        EXPECT_EQ(OpensAsProgram(file, c.type, c.subtype), c.risky);
+
+        // Opening asks first for a risky file; Cancel opens nothing.
+        FakeHost host;
+        RecordingPrompt prompt;
+        AttachmentPaneState state;
+        prompt.answers = {ConfirmAnswer::Cancel};
+        const AttachmentEntry entry{file, c.type, c.subtype, "base64"};
+        const OpenOutcome outcome = OpenAttachment(entry, fx.types, host, prompt, state);
+        EXPECT_EQ(outcome, c.risky ? OpenOutcome::Cancelled : OpenOutcome::Opened);
+        EXPECT_EQ(host.calls.empty(), c.risky);
+        EXPECT_EQ(prompt.questions.size(), c.risky ? 1u : 0u);
+        if (c.risky) {
+            EXPECT_EQ(prompt.questions[0].buttons, ConfirmButtons::OkCancel);
+            EXPECT_EQ(prompt.questions[0].preset, ConfirmAnswer::Cancel);
+            EXPECT_TRUE(prompt.questions[0].text.ends_with("\n(" + file.string() + ")"));
+            prompt.answers = {ConfirmAnswer::Ok};
+            EXPECT_EQ(OpenByDefaultAction(entry, host, prompt), OpenOutcome::Opened);
+            EXPECT_EQ(host.calls, (std::vector<std::string>{"open " + std::string(c.name)}));
+        }
+    }
+}
+
 TEST(AttachmentPane, LaunchAndExplore) {
     MimeFixture fx;
     FakeHost host;

@@ -25,6 +25,7 @@
 #include "store/FolderTree.h"
 #include "store/ListWatcher.h"
 #include "store/MailFolder.h"
+#include "store/MailStore.h"
 #include "store/Mailbox.h"
 #include "store/MessageList.h"
 #include "store/ThreadOrder.h"
@@ -596,6 +597,64 @@ TEST_F(MessageListTest, RowNoticesAndWhatIsShown) {
     EXPECT_EQ(host.rowEvents.back(), "+1");
     list.ClickColumn(0);
     EXPECT_EQ(host.rowEvents.back(), "reset");
+}
+
+TEST_F(MessageListTest, ShowingAnotherFolderEmptiesTheViewerBeforeTheRows) {
+    WriteBox(trash, {{.subject = "gone"}});
+    WriteBox(inbox(), {{.subject = "one"}});
+    Open(inbox());
+    list.Select(0);
+    host.rowEvents.clear();
+    for (MailFolder* next : {&trash, static_cast<MailFolder*>(nullptr)}) {
+        list.FillMessageList(next);
+        EXPECT_EQ(host.cleared, 1);  // told once, while a message was shown
+        EXPECT_EQ(list.ViewedMessage(), nullptr);
+        EXPECT_FALSE(host.store.KeepsBodyLoaded(*inbox().messages[0]));
+    }
+    EXPECT_EQ(host.rowEvents, (std::vector<std::string>{"reset", "reset"}));
+}
+
+// Records replaced, removed or dropped by the store are let go of before
+// anything can touch them: the viewer empties, the rows are new.
+TEST_F(MessageListTest, ReplacedRemovedOrDroppedRecordsAreLetGoOf) {
+    WriteBox(inbox(), {{.subject = "one"}, {.subject = "two"}, {.subject = "three"}});
+    Open(inbox());
+    host.store.AddWatcher(&list);
+    const auto selectSubject = [&](const std::string& subject) {
+        for (int row = 0; row < list.Count(); ++row) {
+            if (list.Items()[row].message->subject == subject)
+                list.Select(row);
+        }
+    };
+    selectSubject("one");
+    ASSERT_EQ(host.shown.size(), 1u);
+
+    // Read again: every record is new, maybe at an old one's address.
+    LoadFolder(inbox(), {box, &host.store});
+    host.store.FolderReloaded(inbox());
+    EXPECT_EQ(host.cleared, 1);
+    EXPECT_EQ(list.ViewedMessage(), nullptr);
+    EXPECT_TRUE(list.SelectedRows().empty());
+    EXPECT_EQ(Subjects(), (std::vector<std::string>{"three", "two", "one"}));
+    selectSubject("one");
+    ASSERT_EQ(host.shown.size(), 2u);
+    EXPECT_EQ(host.shown.back(), inbox().messages[0].get());
+    EXPECT_TRUE(host.shown.back()->bodyLoaded);
+
+    // Taken out of the folder by someone else and freed.
+    const MessageRef ref = StoredMessageRef(box, inbox(), *inbox().messages[0]);
+    inbox().messages.erase(inbox().messages.begin());
+    host.rowEvents.clear();
+    host.store.MessageRemoved(inbox(), ref);
+    EXPECT_EQ(host.cleared, 2);
+    EXPECT_EQ(host.rowEvents, (std::vector<std::string>{"-2"}));
+    EXPECT_EQ(Subjects(), (std::vector<std::string>{"three", "two"}));
+
+    selectSubject("two");
+    host.store.FolderReset(inbox());
+    EXPECT_EQ(host.cleared, 3);
+    EXPECT_EQ(list.Folder(), nullptr);
+    EXPECT_EQ(list.Count(), 0);
 }
 
 TEST_F(MessageListTest, DropOnAnotherProfileCopiesAttachmentsWithoutOverwriting) {
