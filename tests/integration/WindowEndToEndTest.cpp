@@ -26,8 +26,10 @@
 #include "ui/bridge/MailThread.h"
 #include "ui/dialogs/CheckAllDialog.h"
 #include "ui/dialogs/RemoteMailboxDialog.h"
+#include "ui/editor/CIlkaView.h"
+#include "ui/main/CHeadView.h"
 #include "ui/main/CMoList.h"
-#include "ui/main/MailCommands.h"
+#include "ui/main/CMoView.h"
 
 namespace corvina::test {
 namespace {
@@ -51,7 +53,6 @@ size_t Occurrences(const std::string& text, std::string_view what) {
 class WindowEndToEnd : public FrameFixture {
 protected:
     void SetUp() override { ASSERT_TRUE(Servers().Ok()) << Servers().Failure(); }
-    ~WindowEndToEnd() override { commands.reset(); }
 
     // Carol's account; POP3 with STLS on Dovecot unless `popPort` names a
     // scripted server (plain), submission with STARTTLS and AUTH.
@@ -70,18 +71,11 @@ protected:
         config.SetInt("Settings", "AlwaysRead", 1);
     }
 
-    MailCommands& Commands() {
-        if (!commands) {
-            commands = std::make_unique<MailCommands>(*context, frame->Mail(), frame.get());
-        }
-        return *commands;
-    }
-
-    // Runs a mail command and waits for the mail thread to end it; its
-    // result.
+    // Runs a mail command through the window's command table and waits for
+    // the mail thread to end it; its result.
     bool RunToEnd(int id) {
         QSignalSpy finished(&frame->Mail(), &MailThread::CommandFinished);
-        if (!Commands().Run(id)) {
+        if (!frame->RunCommand(id)) {
             ADD_FAILURE() << "command " << id << " did not start";
             return false;
         }
@@ -94,7 +88,6 @@ protected:
 
     MailFolder& Folder(SpecialFolder which) { return *context->tree.Special(which)->folder; }
 
-    std::unique_ptr<MailCommands> commands;
     TrustFile trust{Servers().CaFile()};
 };
 
@@ -105,6 +98,9 @@ TEST_F(WindowEndToEnd, ReceivedMailIsListedUnreadFiledAndReadWhenSelected) {
     UseCarol();
     WriteFileBytes(MailboxDir() / "Filter.DEF", "Subject\tInvoice\tWork\n");
     WriteFileBytes(MailboxDir() / "Work.mbx", "");
+    // The first new message is not selected for the reader: the list shows
+    // it as it came.
+    config.SetInt("Settings", "SelFirst", 0);
     MakeFrame();
     MailFolder& inbox = Folder(SpecialFolder::InBox);
     frame->List().ShowFolder(&inbox);
@@ -127,6 +123,10 @@ TEST_F(WindowEndToEnd, ReceivedMailIsListedUnreadFiledAndReadWhenSelected) {
     EXPECT_EQ(viewed->subject, "Lunch on Friday");
     EXPECT_TRUE(viewed->read);
     EXPECT_EQ(context->list.Picture(0), ItemPicture::Viewed);
+    // The message pane shows it: header and body.
+    EXPECT_EQ(frame->View().Head().Text(CHeadView::Field::Subject), "Lunch on Friday");
+    EXPECT_EQ(frame->View().Body().Document(), viewed);
+    EXPECT_TRUE(viewed->bodyLoaded);
 
     // Kept on the server and known by its unique id: nothing comes twice.
     stored.clear();
@@ -226,12 +226,12 @@ TEST_F(WindowEndToEnd, AbortInAStalledMessageStoresNothingHalfAndRefetchesOnlyIt
     MailFolder& inbox = Folder(SpecialFolder::InBox);
 
     QSignalSpy finished(&frame->Mail(), &MailThread::CommandFinished);
-    ASSERT_TRUE(Commands().Run(kCmdReceiveNew));
+    ASSERT_TRUE(frame->RunCommand(kCmdReceiveNew));
     ASSERT_TRUE(QTest::qWaitFor([&] { return drop.Stalled(); }, 20000));
-    EXPECT_FALSE(Commands().Enabled(kCmdReceiveNew));
-    ASSERT_TRUE(Commands().Enabled(kCmdAbortConnection));
+    // Receive New is refused while the receive runs.
+    EXPECT_FALSE(frame->RunCommand(kCmdReceiveNew));
     prompt.answers = {ConfirmAnswer::Ok};
-    ASSERT_TRUE(Commands().Run(kCmdAbortConnection));
+    ASSERT_TRUE(frame->RunCommand(kCmdAbortConnection));
     EXPECT_EQ(context->transfer.busy.load(), 0);
     EXPECT_FALSE(context->transfer.abort.IsRaised());
     ASSERT_TRUE(finished.count() > 0 || finished.wait(10000));
@@ -284,7 +284,7 @@ TEST_F(WindowEndToEnd, RemoteMailboxCarriesOutTheMarksOnTheMailThread) {
                           Qt::LeftButton);
     });
     QSignalSpy finished(&frame->Mail(), &MailThread::CommandFinished);
-    ASSERT_TRUE(Commands().Run(kCmdRemoteMailbox));
+    ASSERT_TRUE(frame->RunCommand(kCmdRemoteMailbox));
     ASSERT_EQ(listed.size(), 2u);
     EXPECT_FALSE(listed[0].received);
     ASSERT_TRUE(finished.count() > 0 || finished.wait(5000));
@@ -335,7 +335,7 @@ TEST_F(WindowEndToEnd, CheckAllAccountsStoresEachAccountsMailInItsOwnFolders) {
         closeText = close->text();
         QTest::mouseClick(close, Qt::LeftButton);
     });
-    ASSERT_TRUE(Commands().Run(kCmdCheckAllAccounts));
+    ASSERT_TRUE(frame->RunCommand(kCmdCheckAllAccounts));
     EXPECT_EQ(closeText, "Close");
     // The other accounts first, the current one last.
     ASSERT_GE(lines.size(), 8) << lines.join("|").toStdString();

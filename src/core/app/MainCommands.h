@@ -15,7 +15,7 @@ inline constexpr int kCmdDeleteMessage = 42798;
 inline constexpr int kCmdSwitchUser = 42786;
 inline constexpr int kCmdRemoteMailbox = 32855;
 inline constexpr int kCmdCheckAllAccounts = 32861;
-// kCmdManualFiltering (32841): filter/FilterList.h
+inline constexpr int kCmdManualFiltering = 32841;
 inline constexpr int kCmdAbortConnection = 131;  // the connection indicator
 inline constexpr int kCmdCompose = 42776;
 inline constexpr int kCmdAddressBook = 42778;

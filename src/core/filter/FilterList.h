@@ -14,8 +14,7 @@ namespace corvina {
 
 class MailMessage;
 
-// Command "Manual Filtering".
-inline constexpr int kCmdManualFiltering = 32841;
+// Command "Manual Filtering" (kCmdManualFiltering): app/MainCommands.h.
 
 class FilterList {
 public:

@@ -60,7 +60,7 @@ private:
 }  // namespace
 
 MailCommands::MailCommands(MainContext& context, MailThread& mail, QWidget* window)
-    : context_(context), mail_(mail), window_(window) {
+    : QObject(window), context_(context), mail_(mail), window_(window) {
     // A command that dialled its link hangs it up when it ends.
     connect(&mail_, &MailThread::CommandFinished, this, [this](int, bool) {
         if (dialled_ && context_.transfer.busy.load() == 0) {

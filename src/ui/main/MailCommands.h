@@ -20,7 +20,7 @@ class MailCommands : public QObject {
     Q_OBJECT
 
 public:
-    // `window` parents the questions and dialogs.
+    // `window` parents the questions and dialogs, and owns the object.
     MailCommands(MainContext& context, MailThread& mail, QWidget* window);
     ~MailCommands() override;
 

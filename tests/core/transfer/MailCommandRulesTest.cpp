@@ -6,7 +6,6 @@
 
 #include "app/MainCommands.h"
 #include "app/Startup.h"
-#include "filter/FilterList.h"
 #include "transfer/MailCommandRules.h"
 #include "transfer/TransferState.h"
 
