@@ -60,7 +60,8 @@ std::optional<MessageRef> WindowTransferHost::StoreMessage(std::string_view fold
         }
         MailFolder& into = *stored->owner;
         const MessageRef ref = StoredMessageRef(context_.app.mailboxDirectory, into, *stored);
-        if (context_.list.Folder() == &into) {
+        // The list may have taken the row already from the store's notice.
+        if (context_.list.Folder() == &into && context_.list.RowOf(stored) < 0) {
             context_.list.InsertMessageItem(into, *stored);
         }
         emit mail_.MessageStored(ToQString(ref.folder), ref.key);
