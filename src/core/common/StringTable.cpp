@@ -53,6 +53,12 @@ const StringTableRow kRows[] = {
     {61446, "Mail server initializing failed"},
     {61455, "Authentication or Connection failed!"},
     {61459, "Failed to delete!"},
+    {61453, "Are you sure you want to delete\nthe read mail on the server?"},
+    {110,
+     "Do you want to abort the connection?\n(It may take several minutes for the safe "
+     "shutdown)"},
+    {26, "All accounts have been checked."},
+    {27, "Close"},
     {61460, "Failed to send!"},
     // end transfer
 

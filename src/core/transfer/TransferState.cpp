@@ -4,12 +4,16 @@
 
 namespace corvina {
 
-bool AbortTransfers(TransferState& state, std::chrono::milliseconds limit) {
+bool AbortTransfers(TransferState& state, std::chrono::milliseconds limit,
+                    const std::function<void()>& whileWaiting) {
     state.abort.Raise();
     auto end = std::chrono::steady_clock::now() + limit;
     while (state.busy.load() != 0) {
         if (std::chrono::steady_clock::now() >= end) {
             return false;
+        }
+        if (whileWaiting) {
+            whileWaiting();
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }

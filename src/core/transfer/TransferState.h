@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -69,7 +70,11 @@ private:
 // or send at once, waits until no transfer runs any more, then clears the
 // signal again. False when the transfers did not end within `limit` (the
 // signal then stays raised).
-bool AbortTransfers(TransferState& state, std::chrono::milliseconds limit);
+// `whileWaiting` runs between the looks at the busy count: a window thread
+// passes its event pump, since the transfer may be waiting for it to store
+// a message or answer a question before it can end.
+bool AbortTransfers(TransferState& state, std::chrono::milliseconds limit,
+                    const std::function<void()>& whileWaiting = {});
 
 // Held by every transfer command for its whole run: refuses to start while
 // another transfer runs (unless the window set the command token for this

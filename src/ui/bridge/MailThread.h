@@ -9,12 +9,20 @@
 
 #include <QObject>
 #include <QString>
+#include <QThread>
+#include <functional>
 #include <memory>
+#include <vector>
+
+#include "transfer/RemoteMailbox.h"
 
 namespace corvina {
 
+class CrossThreadPrompt;
 class MailMessage;
+class MailWorker;
 class MainContext;
+class WindowTransferHost;
 
 class MailThread : public QObject {
     Q_OBJECT
@@ -33,8 +41,26 @@ public:
     // 1002: sends one message now (a compose window's Send Now).
     void PostSendNow(int accountIndex, std::unique_ptr<MailMessage> message);
     // 1020: the user's abort; the running job ends at its next read or
-    // send.
+    // send. The signal stays raised until whoever waits for the end of
+    // the transfers clears it (AbortTransfers).
     void Abort();
+
+    // The remote mailbox: its dialog draws the rows and sets the marks;
+    // the server side runs here, holding the busy count from Open to Close.
+    // Each call answers through `done` on the UI thread.
+    // Open: false when another transfer ran and nothing was opened.
+    void OpenRemoteMailbox(std::function<void(bool opened)> done);
+    // The listing (with DeliverOnReceive the OutBox is sent first).
+    void ListRemoteMailbox(bool deliverOnReceive,
+                           std::function<void(std::vector<RemoteRow> rows, bool ok)> done);
+    // Carries out `marks` (one per listed row, in list order): the number
+    // of messages stored, -1 on failure.
+    void ExecuteRemoteMailbox(std::vector<char> marks, std::function<void(int stored)> done);
+    void CloseRemoteMailbox(std::function<void()> done);
+
+    // The thread's host and prompt as the jobs see them; the prompt forwards
+    // to the context's.
+    WindowTransferHost& Host() { return *host_; }
 
 signals:
     // Emitted on the UI thread.
@@ -49,12 +75,18 @@ signals:
     // 1008: a receive stored mail; the new-mail notice runs.
     void ReceiveStored();
     // A command started (1010) and ended (1011): the connection indicator
-    // animates between the two.
+    // animates between the two. The mail commands announce the start before
+    // they dial; the end comes from the thread (command 1002 for Send Now),
+    // or from the mail commands when the command never reached it.
     void CommandStarted(int command);
     void CommandFinished(int command, bool ok);
 
 private:
     MainContext& context_;
+    std::unique_ptr<WindowTransferHost> host_;
+    std::unique_ptr<CrossThreadPrompt> prompt_;
+    QThread thread_;
+    MailWorker* worker_ = nullptr;
 };
 
 }  // namespace corvina

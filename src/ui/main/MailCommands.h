@@ -6,6 +6,8 @@
 // ids here; the rules (busy count, confirmation, dial-up) are the core's.
 
 #include <QObject>
+#include <optional>
+#include <string>
 
 class QWidget;
 
@@ -18,7 +20,7 @@ class MailCommands : public QObject {
     Q_OBJECT
 
 public:
-    // `window` parents the questions and dialogs.
+    // `window` parents the questions and dialogs, and owns the object.
     MailCommands(MainContext& context, MailThread& mail, QWidget* window);
     ~MailCommands() override;
 
@@ -35,9 +37,23 @@ signals:
     void MinuteCounterReset();
 
 private:
+    // The start of a transfer handed to the mail thread.
+    bool StartTransfer(int id);
+    // The dial-up link of the command being started; false when it could
+    // not be brought up.
+    bool BringUpLink();
+    void SaveOutBoxStatus();
+    bool RunRemoteMailbox();
+    bool CheckAllAccounts();
+    bool ManualFiltering();
+    bool AbortConnection();
+
     MainContext& context_;
     MailThread& mail_;
     QWidget* window_;
+    // The link a command dialled, hung up when the command ends.
+    std::optional<std::string> dialled_;
+    bool askingAbort_ = false;
 };
 
 }  // namespace corvina
