@@ -6,10 +6,12 @@
 #include "TestSupport.h"
 #include "common/BufferedFile.h"
 #include "common/CodePage.h"
+#include "common/IniFile.h"
 #include "message/HeaderUnfold.h"
 #include "message/MailMessage.h"
 #include "message/mime/MessageParser.h"
 #include "platform/ConfigStore.h"
+#include "store/FolderNames.h"
 #include "store/Mailbox.h"
 
 namespace corvina::test {
@@ -156,9 +158,8 @@ bool WriteGenerated(const std::filesystem::path& path, const std::filesystem::pa
     ok = file.Close() && ok;
     // Private, as the client keeps its folder files.
     std::error_code error;
-    std::filesystem::permissions(path, std::filesystem::perms::owner_read |
-                                           std::filesystem::perms::owner_write,
-                                 error);
+    std::filesystem::permissions(
+        path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write, error);
     return ok && !error;
 }
 
@@ -195,6 +196,11 @@ bool WriteSampleHome(const std::filesystem::path& home, std::string* why) {
         if (!Deliver(box, mail, why)) {
             return false;
         }
+    }
+    // The InBox is shown threaded: the folder's own switch wins over
+    // MsgThread whenever a folder is shown.
+    if (!WritePrivateProfileString("Settings", "Thread", "1", ControlFilePath(box / "InBox.mbx"))) {
+        return Fail(why, "cannot write the InBox's control file in " + box.string());
     }
     return true;
 }

@@ -27,11 +27,14 @@ QString PathText(const std::filesystem::path& path) {
     return QFile::decodeName(QByteArray::fromStdString(path.string()));
 }
 
-// The theme's icon for the file's type (by content and name), the
-// style's plain file icon when the theme has none.
-QIcon FileIcon(const QString& path, const QStyle& style) {
+// The desktop's type of the file (by content and name): its icon, and the
+// name the desktop shows for it.
+QMimeType DesktopType(const QString& path) {
     static const QMimeDatabase database;
-    const QMimeType type = database.mimeTypeForFile(path);
+    return database.mimeTypeForFile(path);
+}
+
+QIcon FileIcon(const QMimeType& type, const QStyle& style) {
     return QIcon::fromTheme(
         type.iconName(),
         QIcon::fromTheme(type.genericIconName(), style.standardIcon(QStyle::SP_FileIcon)));
@@ -77,12 +80,16 @@ void CAtView::ShowMessage(MailMessage* message) {
         // A file name from mail is text of the working code page.
         const QString name = ToQString(entry.path.filename().string());
         const QString size = info.exists() ? locale.formattedDataSize(info.size()) : tr("missing");
-        auto* item = new QListWidgetItem(
-            FileIcon(path, *style()),
-            QStringLiteral("%1  (%2/%3, %4)")
-                .arg(name, ToQString(entry.type), ToQString(entry.subtype), size),
-            this);
-        item->setToolTip(path);
+        // The label names the type as the desktop does ("PNG image"); the
+        // table's type, which decides the actions, stays in the tooltip.
+        const QMimeType desktopType = DesktopType(path);
+        QString typeText = desktopType.comment();
+        if (typeText.isEmpty() || desktopType.isDefault())
+            typeText = ToQString(entry.type) + "/" + ToQString(entry.subtype);
+        auto* item =
+            new QListWidgetItem(FileIcon(desktopType, *style()),
+                                QStringLiteral("%1  (%2, %3)").arg(name, typeText, size), this);
+        item->setToolTip(path + "\n" + ToQString(entry.type) + "/" + ToQString(entry.subtype));
     }
 }
 
