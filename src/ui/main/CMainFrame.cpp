@@ -99,15 +99,14 @@ void CMainFrame::BuildCommands() {
     commands_ = new CommandTable(this);
     for (int id : kMailCommandIds)
         commands_->SetHandler(id, [this, id] { mailCommands_->Run(id); });
-    // The tree's own commands go to the tree, which enables them by its
-    // selection; Delete is the tree's while it has the focus.
+    // The table's rule greys commands by the busy count; the tree's own
+    // commands go to the tree, which enables them by its selection, and
+    // Delete is the tree's while it has the focus.
     for (int id : {kCmdNewFolder, kCmdFolderProperty, kCmdEmptyTrash, kCmdSaveCurrentStatus})
         commands_->SetHandler(id, [this, id] { tree_->RunFolderCommand(id); });
     for (int id : {kCmdMarkRead, kCmdMarkUnread})
         commands_->SetHandler(id, [this, id] { list_->RunListCommand(id); });
     commands_->SetEnabledCheck([this](int id) {
-        if (MailCommands::Handles(id))
-            return mailCommands_->Enabled(id);
         if (id == kCmdDeleteMessage && tree_->hasFocus())
             return tree_->CommandEnabled(kCmdDeleteFolder);
         if (id != kCmdDeleteMessage && CFolderTree::Handles(id))

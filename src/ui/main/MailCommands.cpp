@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <chrono>
 
+#include "app/MainCommandTable.h"
 #include "app/MainCommands.h"
 #include "app/Startup.h"
 #include "common/StringTable.h"
@@ -90,7 +91,8 @@ bool MailCommands::Handles(int id) {
 }
 
 bool MailCommands::Enabled(int id) const {
-    return Handles(id) && MailCommandEnabled(id, context_.transfer.busy.load());
+    const MainCommandRow* row = Handles(id) ? FindCommandRow(id) : nullptr;
+    return row != nullptr && RuleAllows(row->rule, context_.transfer.busy.load());
 }
 
 bool MailCommands::Run(int id) {
@@ -114,7 +116,9 @@ bool MailCommands::Run(int id) {
 
 bool MailCommands::StartTransfer(int id) {
     TransferState& state = context_.transfer;
-    if (RefusedWhileBusy(id) && state.busy.load() != 0) {
+    // Clean up Server and the remote mailbox may start while a transfer
+    // runs (the thread runs them after it); the others wait.
+    if (!Enabled(id)) {
         return false;
     }
     const int command = ThreadCommandFor(id, context_.app.settings.deliverOnReceive != 0);
