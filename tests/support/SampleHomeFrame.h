@@ -25,6 +25,23 @@
 
 namespace corvina::test {
 
+// What the client's start does before it shows the window: loads the
+// settings of `config`, selects the default profile, and builds the run's
+// context and the frame. False with `why` when the settings do not load.
+inline bool BuildMainFrame(ConfigStore& config, UserPrompt& prompt, AppState& app,
+                           EditorEnvironment& editor, std::unique_ptr<MainContext>& context,
+                           std::unique_ptr<CMainFrame>& frame, std::string* why) {
+    LoadContext load;
+    load.enterHomeDirectory = false;
+    if (!LoadSettings(config, prompt, load, app, why) ||
+        !SelectProfile(app, app.settings.defUser)) {
+        return false;
+    }
+    context = std::make_unique<MainContext>(app, config, prompt, editor);
+    frame = std::make_unique<CMainFrame>(*context);
+    return true;
+}
+
 class SampleHomeFrame {
 public:
     // `settingsFile` holds the settings of the home (WriteSampleSettings).
@@ -41,14 +58,9 @@ public:
     // with `why` when the settings do not load.
     CMainFrame* Show(int width, int height, std::string* why,
                      const std::function<void(CMainFrame&)>& beforeShow = {}) {
-        LoadContext load;
-        load.enterHomeDirectory = false;
-        if (!LoadSettings(config_, prompt_, load, app_, why) ||
-            !SelectProfile(app_, app_.settings.defUser)) {
+        if (!BuildMainFrame(config_, prompt_, app_, editor_, context_, frame_, why)) {
             return nullptr;
         }
-        context_ = std::make_unique<MainContext>(app_, config_, prompt_, editor_);
-        frame_ = std::make_unique<CMainFrame>(*context_);
         frame_->resize(width, height);
         if (beforeShow) {
             beforeShow(*frame_);

@@ -1,7 +1,6 @@
 #include "FrameFixture.h"
 
-#include "app/ProfileSelection.h"
-#include "app/SettingsLoader.h"
+#include "SampleHomeFrame.h"
 #include "message/HeaderUnfold.h"
 #include "message/MailMessage.h"
 #include "message/mime/MessageOptions.h"
@@ -42,13 +41,8 @@ void FrameFixture::AddToFolder(std::string_view folderName, std::string_view mes
 }
 
 CMainFrame& FrameFixture::MakeFrame() {
-    LoadContext load;
-    load.enterHomeDirectory = false;
     std::string why;
-    EXPECT_TRUE(LoadSettings(config, prompt, load, app, &why)) << why;
-    EXPECT_TRUE(SelectProfile(app, app.settings.defUser));
-    context = std::make_unique<MainContext>(app, config, prompt, editor);
-    frame = std::make_unique<CMainFrame>(*context);
+    EXPECT_TRUE(BuildMainFrame(config, prompt, app, editor, context, frame, &why)) << why;
     frame->resize(1000, 700);
     frame->show();
     return *frame;
