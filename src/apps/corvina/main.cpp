@@ -114,9 +114,6 @@ std::string HandOverProblem(const std::vector<std::string>& args) {
            "it and start again.";
 }
 
-// The window start: hand-over to a running client, password and home
-// directory, the settings, the editor, the main window; at its end the
-// settings of the run are written.
 // Whether Qt can open a window: a display, or a platform named outright
 // (offscreen).
 bool HasDisplay() {
@@ -143,6 +140,9 @@ int HandOver(const std::vector<std::string>& args, corvina::SingleInstance& inst
     return 1;
 }
 
+// The window start: hand-over to a running client, password and home
+// directory, the settings, the editor, the main window; at its end the
+// settings of the run are written.
 int RunClient(int argc, char** argv, const std::vector<std::string>& args) {
     using namespace corvina;
     std::setlocale(LC_ALL, "");
